@@ -1,0 +1,63 @@
+# Sourced by the scripts: installs the Debian packages they need, once.
+# Quiet when everything is already there.
+ensure_packages() {
+  local missing=()
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
+RUN_PACKAGES=(wine wine64 xvfb xauth)
+
+ROOT_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${VELLOQUIN_BUILD_DIR:-$ROOT_DIR/build}"
+
+configure_and_build() {
+  if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+    cmake -S "$ROOT_DIR" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT_DIR/cmake/mingw-w64-posix.cmake" >/dev/null
+  fi
+  cmake --build "$BUILD_DIR" -j"$(nproc)" -- --no-print-directory -s "$@"
+}
+
+# Starts Xvfb on a free display and a Wine prefix inside the build folder.
+# Sets DISPLAY, WINEPREFIX and friends; stop_wine_env undoes it.
+start_wine_env() {
+  export WINEPREFIX="$BUILD_DIR/wineprefix"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree=;mshtml="
+  export WINEARCH=win64
+  local fdfile
+  fdfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
+  XVFB_PID=$!
+  local i
+  for i in $(seq 1 100); do
+    [ -s "$fdfile" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$(head -n1 "$fdfile")"
+  rm -f "$fdfile"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+    # A crashing program must end at once instead of opening the debugger dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+  fi
+  wineserver -p >/dev/null 2>&1
+  # Start Wine's own services now, detached from the caller's output.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+stop_wine_env() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+}

@@ -1,0 +1,110 @@
+#pragma once
+// Move-only owners for the kernel and GDI handles the plug-in holds. One owner per handle.
+
+#include <windows.h>
+
+#include <utility>
+
+// A kernel handle closed with CloseHandle. Treats both null and INVALID_HANDLE_VALUE as empty.
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(HANDLE handle) : handle_(IsValid(handle) ? handle : nullptr) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    ~UniqueHandle() { reset(); }
+
+    HANDLE get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+    HANDLE release() { return std::exchange(handle_, nullptr); }
+    void reset(HANDLE handle = nullptr) {
+        if (handle_) CloseHandle(handle_);
+        handle_ = IsValid(handle) ? handle : nullptr;
+    }
+
+private:
+    static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    HANDLE handle_ = nullptr;
+};
+
+// A window's device context, released on scope exit.
+class ScopedWindowDC {
+public:
+    explicit ScopedWindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ScopedWindowDC(const ScopedWindowDC&) = delete;
+    ScopedWindowDC& operator=(const ScopedWindowDC&) = delete;
+    ~ScopedWindowDC() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    HDC get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// A GDI object selected into a DC for the scope; the previous one is selected back.
+class ScopedSelectObject {
+public:
+    ScopedSelectObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    ScopedSelectObject(const ScopedSelectObject&) = delete;
+    ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
+    ~ScopedSelectObject() {
+        if (previous_ && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+    }
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// A global memory block, freed unless released (for example after it was handed to a receiver).
+class UniqueGlobal {
+public:
+    UniqueGlobal() = default;
+    explicit UniqueGlobal(HGLOBAL block) : block_(block) {}
+    UniqueGlobal(UniqueGlobal&& other) noexcept : block_(other.release()) {}
+    UniqueGlobal& operator=(UniqueGlobal&& other) noexcept {
+        if (this != &other) {
+            reset();
+            block_ = other.release();
+        }
+        return *this;
+    }
+    UniqueGlobal(const UniqueGlobal&) = delete;
+    UniqueGlobal& operator=(const UniqueGlobal&) = delete;
+    ~UniqueGlobal() { reset(); }
+
+    HGLOBAL get() const { return block_; }
+    explicit operator bool() const { return block_ != nullptr; }
+    HGLOBAL release() { return std::exchange(block_, nullptr); }
+    void reset() {
+        if (block_) GlobalFree(block_);
+        block_ = nullptr;
+    }
+
+private:
+    HGLOBAL block_ = nullptr;
+};
+
+// Holds a global memory block locked for the scope.
+class ScopedGlobalLock {
+public:
+    explicit ScopedGlobalLock(HGLOBAL block) : block_(block), data_(GlobalLock(block)) {}
+    ScopedGlobalLock(const ScopedGlobalLock&) = delete;
+    ScopedGlobalLock& operator=(const ScopedGlobalLock&) = delete;
+    ~ScopedGlobalLock() {
+        if (data_) GlobalUnlock(block_);
+    }
+    void* data() const { return data_; }
+
+private:
+    HGLOBAL block_;
+    void* data_;
+};

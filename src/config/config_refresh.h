@@ -1,0 +1,17 @@
+#pragma once
+// The configuration refresh at the start of DVP_IdentifyW, DVP_IdentifyFileW, DVP_CreateViewer
+// and DVP_Configure, and the configuration file location.
+
+#include <string>
+
+// The host's configuration folder plus "velloquin.oxc"; empty until located.
+extern std::wstring configPath;
+
+// Sets configPath from the host, or to its fallback text.
+void LocateConfigPath();
+
+// Locates configPath once per process, then reloads pluginConfig. Takes the config lock.
+void RefreshConfiguration();
+
+// A copy of configPath taken under the config lock.
+std::wstring CurrentConfigPath();

@@ -1,0 +1,12 @@
+#pragma once
+
+// The diagnostic log: one UTF-16 file "velloquin.log" in the user's temporary folder.
+// Texts passed to LogWrite carry their own CR LF; LogPrintf formats (wide strings as %ls)
+// and appends CR LF itself. Neither ever fails towards its caller, and both leave the
+// thread's last-error value as they found it.
+
+void LogWrite(const wchar_t* message);
+void LogPrintf(const wchar_t* format, ...);
+
+// The full path of the log file (initialises the log if needed). For tests and the demo.
+const wchar_t* LogFilePath();

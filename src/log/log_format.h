@@ -1,0 +1,32 @@
+#pragma once
+// Portable log formatting, free of Win32 calls so that it is tested directly.
+
+#include <cstdarg>
+#include <cstddef>
+
+constexpr size_t kLogMessageCapacity = 2048;  // units, terminator included
+constexpr size_t kLogPrefixCapacity = 64;
+constexpr size_t kLogPathCapacity = 260;
+constexpr wchar_t kLogFileName[] = L"velloquin.log";
+constexpr wchar_t kLogFallbackFolder[] = L"C:\\";
+
+struct LogTime {
+    int year, month, day, hour, minute, second, millisecond;
+};
+
+// Formats with truncation to capacity - 1 units; always terminates. Returns the kept length.
+size_t FormatTruncated(wchar_t* buffer, size_t capacity, const wchar_t* format, va_list args);
+
+// "[YYYY-MM-DD hh:mm:ss.mmm] " into buffer; returns its length.
+size_t FormatLogPrefix(wchar_t* buffer, size_t capacity, const LogTime& time);
+
+// Gives a formatted message of length n (in a kLogMessageCapacity buffer) its line end:
+// nothing for an empty message or one that ends in LF; otherwise CR LF, cutting the message to
+// capacity - 3 units first when the line end would not fit. Returns the new length.
+size_t TerminateLogMessage(wchar_t* buffer, size_t n);
+
+// Chooses the folder of the log file from what the temporary-folder query answered
+// (its returned length and text). Falls back to "C:\" when the query failed, its text is
+// too long, or the file name would not fit behind it. Writes the full file path into path
+// (kLogPathCapacity units).
+void ChooseLogPath(wchar_t* path, const wchar_t* tempFolder, unsigned long tempLength);

@@ -1,0 +1,14 @@
+#include <windows.h>
+
+#include "plugin/plugin_globals.h"
+#include "viewer/loading_text.h"
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        moduleInstance = instance;
+        DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        DeleteLoadingFont();
+    }
+    return TRUE;
+}

@@ -1,0 +1,7 @@
+#include "plugin/plugin_globals.h"
+
+HINSTANCE moduleInstance = nullptr;
+
+HINSTANCE ModuleInstance() {
+    return moduleInstance ? moduleInstance : GetModuleHandleW(nullptr);
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <windows.h>
+
+#include "config/plugin_config.h"
+
+// Runs the modal mapping editor on mapping; true when the user confirmed with OK.
+bool EditMapping(HWND owner, GroupMapping& mapping);

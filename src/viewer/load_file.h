@@ -1,0 +1,17 @@
+#pragma once
+// What a load or clear request of the host becomes: a hand-off to the embedded editor or a
+// (re)launch of the right one. Safe against requests that arrive while a launch waits.
+
+#include <windows.h>
+
+#include "viewer/viewer_state.h"
+
+bool LoadFile(HWND viewer, ViewerState& state, const wchar_t* path);
+void ApplyPostLoadBehavior(HWND viewer, ViewerState& state, bool reused);
+
+// DVPLUGINMSG_CLEAR: closes the embedded editor (deferred while a launch on this state runs).
+void ClearViewer(HWND viewer, ViewerState& state);
+
+// WM_DESTROY: closes the editor and frees the state, now or, while a launch on this state runs,
+// when the launch unwinds. The caller has already cleared the window's user-data slot.
+void DestroyViewerState(ViewerState* state);

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <windows.h>
+
+// Paints "Loading..." straight onto the viewer window with the one process-wide font.
+void DrawLoadingText(HWND viewer);
+
+// Clears the viewer's client area to its background colour (after a failed launch).
+void ClearLoadingText(HWND viewer);
+
+// Deletes the cached font; called at process detach.
+void DeleteLoadingFont();

@@ -1,0 +1,20 @@
+#pragma once
+// The record that ties one viewer window to the editor embedded in it. Owned by the viewer
+// window (user-data slot) from WM_CREATE to WM_DESTROY.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct ViewerState {
+    HANDLE process = nullptr;
+    HANDLE thread = nullptr;
+    DWORD processId = 0;
+    HWND editorWindow = nullptr;  // check with IsWindow before every use
+    std::wstring editorPath;
+    std::wstring currentFile;
+    std::vector<HWND> preexistingWindows;
+    bool inPreviewPane = true;
+    int focusRetries = 0;
+};

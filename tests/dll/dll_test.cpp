@@ -1,0 +1,78 @@
+// The built velloquin.dll as the host sees it: its exports, version resource and icon.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "support/test_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+std::vector<uint8_t> VersionBlock() {
+    std::wstring path = DllPath();
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    std::vector<uint8_t> block(size);
+    if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, block.data())) block.clear();
+    return block;
+}
+
+std::wstring VersionString(std::vector<uint8_t>& block, const wchar_t* name) {
+    std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    wchar_t* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) || !value) return L"";
+    return value;
+}
+
+}  // namespace
+
+TEST(Dll, ExportsTheFiveEntryPointsUndecorated) {
+    LoadedPlugin plugin;
+    ASSERT_NE(plugin.module(), nullptr);
+    for (const char* name : {"DVP_IdentifyW", "DVP_IdentifyFileW", "DVP_CreateViewer", "DVP_Configure", "DVP_About"}) {
+        EXPECT_NE(plugin.Get<void (*)()>(name), nullptr) << name;
+    }
+}
+
+TEST(Dll, VersionResourceNamesTheProduct) {
+    std::vector<uint8_t> block = VersionBlock();
+    ASSERT_FALSE(block.empty());
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    EXPECT_EQ(VersionString(block, L"FileVersion"), L"1.0.0.0");
+    EXPECT_EQ(VersionString(block, L"ProductVersion"), L"1.0.0.0");
+    EXPECT_EQ(VersionString(block, L"CompanyName"), L"velloquin");
+    EXPECT_EQ(VersionString(block, L"InternalName"), L"velloquin");
+    EXPECT_EQ(VersionString(block, L"OriginalFilename"), L"velloquin.dll");
+    EXPECT_EQ(VersionString(block, L"ProductName"), L"Directory Opus velloquin");
+    EXPECT_EQ(VersionString(block, L"FileDescription"), L"Directory Opus velloquin Viewer Plugin");
+}
+
+TEST(Dll, IconOneComesInSixteenThirtyTwoAndFortyEightPixels) {
+    HMODULE module = LoadLibraryExW(DllPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    HRSRC group = FindResourceW(module, MAKEINTRESOURCEW(1), RT_GROUP_ICON);
+    ASSERT_NE(group, nullptr);
+    const uint8_t* directory = static_cast<const uint8_t*>(LockResource(LoadResource(module, group)));
+    ASSERT_NE(directory, nullptr);
+    // GRPICONDIR: reserved, type, count (u16 each); then 14-byte entries starting with width, height.
+    uint16_t count = 0;
+    std::memcpy(&count, directory + 4, 2);
+    std::vector<int> widths;
+    for (uint16_t i = 0; i < count; ++i) widths.push_back(directory[6 + 14 * i] == 0 ? 256 : directory[6 + 14 * i]);
+    for (int size : {16, 32, 48}) EXPECT_NE(std::find(widths.begin(), widths.end(), size), widths.end()) << size;
+    for (int size : {16, 32, 48}) {
+        HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+        EXPECT_NE(icon, nullptr) << size;
+        if (icon) DestroyIcon(icon);
+    }
+    FreeLibrary(module);
+}
