@@ -2,6 +2,8 @@
 
 #include "plugin/plugin_globals.h"
 #include "viewer/loading_text.h"
+#include "viewer/standalone_container.h"
+#include "viewer/viewer_window.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
@@ -9,6 +11,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
         DeleteLoadingFont();
+        ReleaseStandaloneContainer();
+        UnregisterViewerClass();
     }
     return TRUE;
 }

@@ -6,7 +6,7 @@
 extern "C" {
 BOOL WINAPI DVP_IdentifyW(void* viewerPluginInfo);
 BOOL WINAPI DVP_IdentifyFileW(HWND window, LPWSTR fileName, void* fileInfo, HANDLE abortEvent);
-HWND WINAPI DVP_CreateViewer(HWND parent, LPRECT rect, DWORD flags);
+HWND WINAPI DVP_CreateViewer(HWND parent, LPRECT rect, DWORD flags) noexcept;
 HWND WINAPI DVP_Configure(HWND parent, HWND notifyWindow, DWORD notifyData);
 LRESULT WINAPI DVP_About(HWND parent);
 }

@@ -1,0 +1,254 @@
+#include "viewer/standalone_container.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "common/window_data.h"
+#include "log/log.h"
+#include "plugin/plugin_globals.h"
+#include "viewer/viewer_state.h"
+
+namespace {
+
+// Raised without activating, moving or sizing; asynchronous when the top-level window belongs
+// to another thread, so the hook never waits on it.
+constexpr UINT kRaiseFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS;
+constexpr int kClassNameCapacity = 64;
+
+// The host may create and destroy stand-alone viewers on several threads while the hook and the
+// subclass read the list. One lock guards the list and the globals; it is held only for short
+// reads and updates, never across a call that waits on another thread or a window procedure.
+SRWLOCK containerLock = SRWLOCK_INIT;
+std::vector<HWND> standaloneViewers;
+HHOOK mouseHook = nullptr;
+HWND subclassedTop = nullptr;
+WNDPROC previousTopProc = nullptr;
+// Top-level windows that were subclassed again after us: giving them our predecessor back would
+// cut the later procedure off, so we stay in their chain and keep forwarding.
+std::vector<std::pair<HWND, WNDPROC>> retainedSubclasses;
+
+class ContainerLock {
+public:
+    ContainerLock() { AcquireSRWLockExclusive(&containerLock); }
+    ~ContainerLock() { ReleaseSRWLockExclusive(&containerLock); }
+    ContainerLock(const ContainerLock&) = delete;
+    ContainerLock& operator=(const ContainerLock&) = delete;
+};
+
+LONG_PTR OurProcedure() {
+    return reinterpret_cast<LONG_PTR>(TopWindowSubclassProc);
+}
+
+bool IsOurProcedure(HWND window) {
+    return GetWindowLongPtrW(window, GWLP_WNDPROC) == OurProcedure();
+}
+
+// Caller holds the lock.
+void ReleaseSubclassLocked() {
+    if (subclassedTop && previousTopProc && IsWindow(subclassedTop)) {
+        if (IsOurProcedure(subclassedTop)) {
+            SetWindowLongPtrW(subclassedTop, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousTopProc));
+        } else {
+            retainedSubclasses.emplace_back(subclassedTop, previousTopProc);
+        }
+    }
+    subclassedTop = nullptr;
+    previousTopProc = nullptr;
+}
+
+// Caller holds the lock. Gives retained windows back their procedure once ours is on top again.
+void SweepRetainedLocked() {
+    auto restored = [](const std::pair<HWND, WNDPROC>& entry) {
+        if (!IsWindow(entry.first)) return true;
+        if (!IsOurProcedure(entry.first)) return false;
+        SetWindowLongPtrW(entry.first, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(entry.second));
+        return true;
+    };
+    retainedSubclasses.erase(std::remove_if(retainedSubclasses.begin(), retainedSubclasses.end(), restored),
+                             retainedSubclasses.end());
+}
+
+// Caller holds the lock. Makes top the subclassed window; false when it could not be replaced.
+bool SubclassTopLocked(HWND top) {
+    ReleaseSubclassLocked();
+    auto retained = std::find_if(retainedSubclasses.begin(), retainedSubclasses.end(),
+                                 [top](const std::pair<HWND, WNDPROC>& entry) { return entry.first == top; });
+    if (retained != retainedSubclasses.end()) {
+        // Still in its chain: subclassing again would make us our own predecessor.
+        previousTopProc = retained->second;
+        retainedSubclasses.erase(retained);
+    } else {
+        previousTopProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(top, GWLP_WNDPROC, OurProcedure()));
+        if (!previousTopProc) return false;
+    }
+    subclassedTop = top;
+    return true;
+}
+
+WNDPROC PreviousProcedureOf(HWND window) {
+    ContainerLock lock;
+    if (window == subclassedTop) return previousTopProc;
+    for (const auto& entry : retainedSubclasses) {
+        if (entry.first == window) return entry.second;
+    }
+    return nullptr;
+}
+
+void ForgetSubclass(HWND window) {
+    ContainerLock lock;
+    if (window == subclassedTop) {
+        subclassedTop = nullptr;
+        previousTopProc = nullptr;
+    }
+    retainedSubclasses.erase(
+        std::remove_if(retainedSubclasses.begin(), retainedSubclasses.end(),
+                       [window](const std::pair<HWND, WNDPROC>& entry) { return entry.first == window; }),
+        retainedSubclasses.end());
+}
+
+// The first registered viewer that is still a window and lives in top; its editor window (null
+// when it has none) goes to editor. The state is read under the lock, which a viewer's
+// destruction takes (to unregister) before it frees the state.
+bool FindViewerIn(HWND top, HWND* editor) {
+    ContainerLock lock;
+    for (HWND viewer : standaloneViewers) {
+        if (!IsWindow(viewer) || GetAncestor(viewer, GA_ROOT) != top) continue;
+        const ViewerState* state = GetWindowData<ViewerState>(viewer);
+        *editor = state ? state->editorWindow : nullptr;
+        return true;
+    }
+    return false;
+}
+
+DWORD ProcessOf(HWND window) {
+    DWORD processId = 0;
+    if (window && IsWindow(window)) GetWindowThreadProcessId(window, &processId);
+    return processId;
+}
+
+bool IsButtonPress(WPARAM message) {
+    return message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN;
+}
+
+void RaiseWithoutActivating(HWND top) {
+    // The pair would take away an always-on-top state the user chose.
+    if (GetWindowLongPtrW(top, GWL_EXSTYLE) & WS_EX_TOPMOST) return;
+    SetWindowPos(top, HWND_TOPMOST, 0, 0, 0, 0, kRaiseFlags);
+    SetWindowPos(top, HWND_NOTOPMOST, 0, 0, 0, 0, kRaiseFlags);
+}
+
+void BringToForeground(HWND top) {
+    DWORD current = GetCurrentThreadId();
+    HWND foreground = GetForegroundWindow();
+    DWORD foregroundThread = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+    bool attached = foregroundThread != 0 && foregroundThread != current &&
+                    AttachThreadInput(current, foregroundThread, TRUE);
+    SetForegroundWindow(top);
+    if (attached) AttachThreadInput(current, foregroundThread, FALSE);
+}
+
+void RaiseClickedContainer(LPARAM eventRecord) {
+    int32_t coordinates[2] = {};
+    std::memcpy(coordinates, AsPointer<const void>(eventRecord), sizeof(coordinates));
+    HWND hit = WindowFromPoint(POINT{coordinates[0], coordinates[1]});
+    if (!hit) return;
+    HWND top = GetAncestor(hit, GA_ROOT);
+    HWND editor = nullptr;
+    if (!FindViewerIn(top, &editor)) return;
+    SubclassTop(top);
+    DWORD editorProcess = ProcessOf(editor);
+    if (editorProcess != 0 && editorProcess == ProcessOf(GetForegroundWindow())) return;
+    RaiseWithoutActivating(top);
+    BringToForeground(top);
+}
+
+bool EditorOwnsForeground(HWND top) {
+    DWORD foregroundProcess = ProcessOf(GetForegroundWindow());
+    if (foregroundProcess == 0) return false;
+    HWND editor = nullptr;
+    if (!FindViewerIn(top, &editor)) return false;
+    return ProcessOf(editor) == foregroundProcess;
+}
+
+LRESULT ForwardTopMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    WNDPROC previous = PreviousProcedureOf(window);
+    if (message == WM_NCACTIVATE && wParam == 0 && EditorOwnsForeground(window)) wParam = 1;
+    if (message == WM_NCDESTROY) ForgetSubclass(window);
+    if (!previous) return DefWindowProcW(window, message, wParam, lParam);
+    return CallWindowProcW(previous, window, message, wParam, lParam);
+}
+
+}  // namespace
+
+void RegisterStandaloneContainer(HWND viewer) {
+    HHOOK installed = nullptr;
+    {
+        ContainerLock lock;
+        if (std::find(standaloneViewers.begin(), standaloneViewers.end(), viewer) != standaloneViewers.end()) return;
+        standaloneViewers.push_back(viewer);
+        if (mouseHook) return;
+        mouseHook = SetWindowsHookExW(WH_MOUSE_LL, StandaloneMouseHookProc, ModuleInstance(), 0);
+        installed = mouseHook;
+    }
+    LogPrintf(L"[RegisterStandaloneContainer] RegisterStandaloneContainer: mouse hook installed=0x%p",
+              static_cast<void*>(installed));
+}
+
+void UnregisterStandaloneContainer(HWND viewer) {
+    bool hookRemoved = false;
+    {
+        ContainerLock lock;
+        auto found = std::find(standaloneViewers.begin(), standaloneViewers.end(), viewer);
+        if (found != standaloneViewers.end()) standaloneViewers.erase(found);
+        if (!standaloneViewers.empty()) return;
+        if (mouseHook) {
+            UnhookWindowsHookEx(mouseHook);
+            mouseHook = nullptr;
+            hookRemoved = true;
+        }
+        ReleaseSubclassLocked();
+        SweepRetainedLocked();
+    }
+    if (hookRemoved) LogWrite(L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed\r\n");
+}
+
+LRESULT CALLBACK StandaloneMouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
+    if (code == HC_ACTION && IsButtonPress(wParam)) {
+        try {
+            RaiseClickedContainer(lParam);
+        } catch (...) {
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void SubclassTop(HWND top) {
+    if (!top || !IsWindow(top)) return;
+    {
+        ContainerLock lock;
+        if (top == subclassedTop || !SubclassTopLocked(top)) return;
+    }
+    wchar_t className[kClassNameCapacity] = {};
+    GetClassNameW(top, className, kClassNameCapacity);
+    LogPrintf(L"[SubclassTop] SubclassTop: subclassed top=0x%p cls=[%ls]", static_cast<void*>(top), className);
+}
+
+LRESULT CALLBACK TopWindowSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    try {
+        return ForwardTopMessage(window, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
+
+void ReleaseStandaloneContainer() {
+    ContainerLock lock;
+    if (mouseHook) UnhookWindowsHookEx(mouseHook);
+    mouseHook = nullptr;
+    ReleaseSubclassLocked();
+    SweepRetainedLocked();
+    standaloneViewers.clear();
+}

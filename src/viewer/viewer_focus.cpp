@@ -1,0 +1,147 @@
+#include "viewer/viewer_focus.h"
+
+#include <cstdint>
+#include <cwctype>
+
+#include "viewer/editor_kind.h"
+
+namespace {
+
+// Focus changes send messages to the editor's thread and would wait on a hung editor; it is
+// asked first whether it answers at all.
+constexpr UINT kEditorProbeTimeoutMs = 500;
+constexpr int kClassNameCapacity = 64;  // 63 characters and the terminator
+
+bool IsLiveWindow(HWND window) {
+    return window && IsWindow(window);
+}
+
+bool EditorAnswers(HWND editor) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(editor, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, kEditorProbeTimeoutMs,
+                               &ignored) != 0;
+}
+
+DWORD WindowThread(HWND window) {
+    return window ? GetWindowThreadProcessId(window, nullptr) : 0;
+}
+
+// Attaches the current thread's input to another thread for the scope. Declared in attach
+// order, the attachments come undone in reverse order.
+class ScopedInputAttachment {
+public:
+    explicit ScopedInputAttachment(DWORD otherThread, bool wanted = true)
+        : current_(GetCurrentThreadId()), other_(otherThread) {
+        attached_ = wanted && other_ != 0 && other_ != current_ && AttachThreadInput(current_, other_, TRUE);
+    }
+    ScopedInputAttachment(const ScopedInputAttachment&) = delete;
+    ScopedInputAttachment& operator=(const ScopedInputAttachment&) = delete;
+    ~ScopedInputAttachment() {
+        if (attached_) AttachThreadInput(current_, other_, FALSE);
+    }
+
+private:
+    DWORD current_;
+    DWORD other_;
+    bool attached_ = false;
+};
+
+bool UsesMoveOnlyResize(EditorKind kind) {
+    return kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4 || kind == EditorKind::NotepadPlusPlus;
+}
+
+void FocusInPane(HWND editor, HWND target) {
+    ScopedInputAttachment editorInput(WindowThread(editor));
+    SetFocus(target);
+}
+
+void FocusInStandaloneViewer(HWND editor, HWND target) {
+    DWORD current = GetCurrentThreadId();
+    HWND top = GetAncestor(editor, GA_ROOT);
+    DWORD editorThread = WindowThread(editor);
+    DWORD topThread = top ? WindowThread(top) : current;
+    HWND foreground = GetForegroundWindow();
+    DWORD foregroundThread = foreground ? WindowThread(foreground) : current;
+    bool foregroundIsOther = foregroundThread != topThread && foregroundThread != editorThread;
+
+    ScopedInputAttachment topInput(topThread);
+    ScopedInputAttachment editorInput(editorThread);
+    ScopedInputAttachment foregroundInput(foregroundThread, foregroundIsOther);
+    if (IsLiveWindow(top)) {
+        BringWindowToTop(top);
+        SetForegroundWindow(top);
+        SetActiveWindow(top);
+    }
+    SetFocus(target);
+}
+
+}  // namespace
+
+bool IsScintillaClassName(const wchar_t* className) {
+    static const wchar_t kScintilla[] = L"Scintilla";
+    for (int i = 0; i < 9; ++i) {
+        if (className[i] == L'\0' || std::towlower(className[i]) != std::towlower(kScintilla[i])) return false;
+    }
+    return true;
+}
+
+BOOL CALLBACK FindFocusTarget(HWND window, LPARAM searchParam) noexcept {
+    auto* search = reinterpret_cast<FocusSearch*>(searchParam);
+    if (!IsWindowVisible(window)) return TRUE;
+    wchar_t className[kClassNameCapacity] = {};
+    GetClassNameW(window, className, kClassNameCapacity);
+    if (!search->firstScintilla && IsScintillaClassName(className)) search->firstScintilla = window;
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    int64_t area64 = static_cast<int64_t>(rect.right - rect.left) * (rect.bottom - rect.top);
+    int area = static_cast<int>(static_cast<int32_t>(area64 & 0xFFFFFFFF));
+    if (area > search->largestArea) {
+        search->largest = window;
+        search->largestArea = area;
+    }
+    return TRUE;
+}
+
+HWND ChooseFocusTarget(HWND editor, EditorKind kind) {
+    if (kind == EditorKind::EmEditor) return editor;
+    FocusSearch search;
+    EnumChildWindows(editor, FindFocusTarget, reinterpret_cast<LPARAM>(&search));
+    if (search.firstScintilla) return search.firstScintilla;
+    if (search.largest) return search.largest;
+    return editor;
+}
+
+void ResizeEmbeddedEditor(HWND viewer, const ViewerState& state) {
+    HWND editor = state.editorWindow;
+    if (!IsLiveWindow(editor)) return;
+    RECT client = {};
+    GetClientRect(viewer, &client);
+    int width = client.right - client.left;
+    int height = client.bottom - client.top;
+    // Asynchronous forms throughout: the editor's thread carries them out when it runs, and a
+    // hung editor keeps the host waiting for nothing.
+    SetWindowPos(editor, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    if (UsesMoveOnlyResize(DetectEditorKind(state.editorPath))) return;
+    PostMessageW(editor, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
+    RedrawWindow(editor, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void FocusEditorWindow(const ViewerState& state) {
+    HWND editor = state.editorWindow;
+    if (!IsLiveWindow(editor) || !EditorAnswers(editor)) return;
+    FocusInPane(editor, editor);
+}
+
+void FocusEditorContent(const ViewerState& state) {
+    // Copied first: the probe dispatches sent messages, and the state may be gone after it.
+    HWND editor = state.editorWindow;
+    EditorKind kind = DetectEditorKind(state.editorPath);
+    bool inPreviewPane = state.inPreviewPane;
+    if (!IsLiveWindow(editor) || !EditorAnswers(editor)) return;
+    HWND target = ChooseFocusTarget(editor, kind);
+    if (inPreviewPane) {
+        FocusInPane(editor, target);
+    } else {
+        FocusInStandaloneViewer(editor, target);
+    }
+}

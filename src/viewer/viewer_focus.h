@@ -1,0 +1,27 @@
+#pragma once
+// Sizing the embedded editor to the viewer and giving it the keyboard focus. Calls on the
+// editor's windows never wait on a hung editor.
+
+#include <windows.h>
+
+#include "viewer/editor_kind.h"
+#include "viewer/viewer_state.h"
+
+void ResizeEmbeddedEditor(HWND viewer, const ViewerState& state);
+void FocusEditorWindow(const ViewerState& state);
+void FocusEditorContent(const ViewerState& state);
+
+// What FindFocusTarget collects over the descendants of the editor window.
+struct FocusSearch {
+    HWND firstScintilla = nullptr;
+    HWND largest = nullptr;
+    int largestArea = 0;
+};
+BOOL CALLBACK FindFocusTarget(HWND window, LPARAM search) noexcept;
+
+// The editor's text control: the first visible Scintilla descendant, else the largest visible
+// descendant, else the editor window (always the editor window for EmEditor).
+HWND ChooseFocusTarget(HWND editor, EditorKind kind);
+
+// True for class names whose first nine characters are "Scintilla", ignoring case.
+bool IsScintillaClassName(const wchar_t* className);

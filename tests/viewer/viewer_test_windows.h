@@ -1,0 +1,52 @@
+#pragma once
+// Windows of the test program that play the host's viewer pane and an embedded editor.
+
+#include <windows.h>
+
+#include <string>
+
+inline bool operator==(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+namespace testwin {
+
+inline LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+inline void RegisterPlainClass(const wchar_t* name) {
+    WNDCLASSEXW windowClass = {sizeof(windowClass)};
+    windowClass.lpfnWndProc = PlainProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = name;
+    RegisterClassExW(&windowClass);  // fails harmlessly when already there
+}
+
+// A visible top-level window whose client area is width x height. A popup: under Wine without a
+// window manager, windows with a caption take seconds to go away.
+inline HWND CreateHostWindow(int width, int height, int x = 50, int y = 50) {
+    RegisterPlainClass(L"VelloquinTestHost");
+    RECT rect = {0, 0, width, height};
+    AdjustWindowRectEx(&rect, WS_POPUP | WS_BORDER, FALSE, 0);
+    return CreateWindowExW(0, L"VelloquinTestHost", L"test host", WS_POPUP | WS_BORDER | WS_VISIBLE, x, y,
+                           rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, GetModuleHandleW(nullptr),
+                           nullptr);
+}
+
+// A child window of any registered class (the plain procedure when the class is new).
+inline HWND CreateChild(HWND parent, const wchar_t* className, int x, int y, int width, int height, bool visible = true) {
+    RegisterPlainClass(className);
+    return CreateWindowExW(0, className, L"", WS_CHILD | (visible ? WS_VISIBLE : 0), x, y, width, height, parent,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+inline RECT RectInParent(HWND child) {
+    RECT rect = {};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+}  // namespace testwin

@@ -1,0 +1,202 @@
+// The viewer window as the host drives it: DVP_CreateViewer and the host's messages, through the
+// real DLL, checked on the window and on the log the plug-in writes.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cwchar>
+
+#include "support/test_support.h"
+#include "viewer_test_windows.h"
+
+using namespace testing_support;
+
+namespace {
+
+using CreateViewerFn = HWND(WINAPI*)(HWND, LPRECT, DWORD);
+
+// A fresh log folder beside the others (MakeTempDir builds on the current temporary folder).
+std::wstring FreshLogFolder() {
+    static const std::wstring originalTemp = [] {
+        wchar_t temp[MAX_PATH] = {};
+        GetEnvironmentVariableW(L"TMP", temp, MAX_PATH);
+        return std::wstring(temp);
+    }();
+    SetEnvironmentVariableW(L"TMP", originalTemp.empty() ? nullptr : originalTemp.c_str());
+    SetEnvironmentVariableW(L"TEMP", originalTemp.empty() ? nullptr : originalTemp.c_str());
+    std::wstring folder = MakeTempDir(L"viewer");
+    UseTempFolder(folder);
+    return folder;
+}
+
+std::wstring Pointer(const void* value) {
+    wchar_t text[32];
+    swprintf(text, 32, L"0x%016llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(value)));
+    return text;
+}
+
+// Each test: its own log folder and a freshly loaded plug-in.
+class ViewerWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = FreshLogFolder();
+        plugin_ = std::make_unique<LoadedPlugin>();
+        ASSERT_NE(plugin_->module(), nullptr);
+        createViewer_ = plugin_->Get<CreateViewerFn>("DVP_CreateViewer");
+        ASSERT_NE(createViewer_, nullptr);
+        host_ = testwin::CreateHostWindow(640, 480);
+        ASSERT_NE(host_, nullptr);
+    }
+    void TearDown() override {
+        if (IsWindow(host_)) DestroyWindow(host_);
+        PumpMessages();
+        plugin_.reset();
+    }
+    std::vector<std::wstring> Log() const { return ReadLogEntries(folder_ + L"\\velloquin.log"); }
+    int CountLogPrefix(const std::wstring& prefix) const {
+        int count = 0;
+        for (const auto& entry : Log()) count += entry.compare(0, prefix.size(), prefix) == 0 ? 1 : 0;
+        return count;
+    }
+
+    std::wstring folder_;
+    std::unique_ptr<LoadedPlugin> plugin_;
+    CreateViewerFn createViewer_ = nullptr;
+    HWND host_ = nullptr;
+};
+
+TEST_F(ViewerWindow, CreatedAsChildOfTheParentWithTheFixedClassAndStyle) {
+    HWND viewer = createViewer_(host_, nullptr, 4);
+    ASSERT_NE(viewer, nullptr);
+    wchar_t className[64] = {};
+    GetClassNameW(viewer, className, 64);
+    EXPECT_STREQ(className, L"DopusVelloquinViewerClass");
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(viewer, GWL_STYLE)), 0x56010000u);
+    EXPECT_EQ(GetWindowLongW(viewer, GWL_EXSTYLE), 0);
+    EXPECT_EQ(GetWindowTextLengthW(viewer), 0);
+    EXPECT_EQ(GetParent(viewer), host_);
+    WNDCLASSEXW info = {sizeof(info)};
+    ASSERT_TRUE(GetClassInfoExW(plugin_->module(), L"DopusVelloquinViewerClass", &info));
+    EXPECT_EQ(info.style, 3u);
+    EXPECT_EQ(info.cbClsExtra, 0);
+    EXPECT_EQ(info.cbWndExtra, 0);
+    EXPECT_EQ(info.hCursor, LoadCursorW(nullptr, IDC_ARROW));
+
+    auto log = Log();
+    EXPECT_TRUE(LogHas(log, L"[DVP_CreateViewer] DVP_CreateViewer ENTER, parent=" + Pointer(host_) + L", flags=0x00000004"));
+    EXPECT_TRUE(LogHas(log, L"[DVP_CreateViewer] DVP_CreateViewer created hwnd=" + Pointer(viewer)));
+}
+
+TEST_F(ViewerWindow, TakesTheGivenRectangleElseTheParentsClientArea) {
+    HWND whole = createViewer_(host_, nullptr, 4);
+    RECT given = {10, 20, 110, 220};
+    HWND placed = createViewer_(host_, &given, 4);
+    ASSERT_NE(whole, nullptr);
+    ASSERT_NE(placed, nullptr);  // a second viewer: the class is already there
+    RECT client = {};
+    GetClientRect(host_, &client);
+    EXPECT_EQ(testwin::RectInParent(whole), client);
+    EXPECT_EQ(testwin::RectInParent(placed), given);
+}
+
+TEST_F(ViewerWindow, FailedCreationAnswersNullAndLogsIt) {
+    HWND dead = testwin::CreateHostWindow(10, 10);
+    DestroyWindow(dead);
+    EXPECT_EQ(createViewer_(dead, nullptr, 0), nullptr);
+    auto log = Log();
+    EXPECT_TRUE(LogHas(log, L"[DVP_CreateViewer] DVP_CreateViewer created hwnd=0x0000000000000000"));
+    EXPECT_EQ(CountLogPrefix(L"[RegisterStandaloneContainer]"), 0);
+}
+
+TEST_F(ViewerWindow, OnlyBitTwoOfTheFlagsDecidesBetweenPaneAndStandaloneViewer) {
+    HWND pane = createViewer_(host_, nullptr, 0xFFFFFFFF);
+    EXPECT_EQ(CountLogPrefix(L"[RegisterStandaloneContainer]"), 0);
+    HWND standalone1 = createViewer_(host_, nullptr, 0xFFFFFFFB);
+    HWND standalone2 = createViewer_(host_, nullptr, 0);
+    ASSERT_TRUE(pane && standalone1 && standalone2);
+    // One hook for both stand-alone viewers, removed with the last of them.
+    EXPECT_EQ(CountLogPrefix(L"[RegisterStandaloneContainer] RegisterStandaloneContainer: mouse hook installed=0x"), 1);
+    EXPECT_FALSE(LogHas(Log(), L"[RegisterStandaloneContainer] RegisterStandaloneContainer: mouse hook installed="
+                               L"0x0000000000000000"));
+    const std::wstring removed = L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed";
+    DestroyWindow(pane);
+    DestroyWindow(standalone1);
+    EXPECT_FALSE(LogHas(Log(), removed));
+    DestroyWindow(standalone2);
+    EXPECT_TRUE(LogHas(Log(), removed));
+}
+
+TEST_F(ViewerWindow, HostMessagesAnswerAsListed) {
+    RECT given = {0, 0, 300, 200};
+    HWND viewer = createViewer_(host_, &given, 4);
+    ASSERT_NE(viewer, nullptr);
+    int32_t size[2] = {-1, -1};
+    int32_t depth = -1;
+    EXPECT_EQ(SendMessageW(viewer, 0x8F14, reinterpret_cast<WPARAM>(&depth), reinterpret_cast<LPARAM>(size)), 0);
+    EXPECT_EQ(size[0], 300);
+    EXPECT_EQ(size[1], 200);
+    EXPECT_EQ(depth, 32);
+    EXPECT_EQ(SendMessageW(viewer, 0x8F14, 0, 0), 0);
+    for (UINT ignored : {0x8F07u, 0x8F08u, 0x8F19u}) EXPECT_EQ(SendMessageW(viewer, ignored, 0, 0x00100010), 0);
+    EXPECT_EQ(SendMessageW(viewer, WM_ERASEBKGND, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(viewer, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(host_), 0), MA_ACTIVATE);
+    EXPECT_EQ(SendMessageW(viewer, WM_PARENTNOTIFY, WM_CREATE, 0), 0);
+    EXPECT_EQ(SendMessageW(viewer, WM_TIMER, 1234, 0), 0);
+    EXPECT_EQ(SendMessageW(viewer, WM_TIMER, 3585, 0), 0);
+
+    SendMessageW(viewer, 0x8F00, 0x12, 0xAB);
+    SendMessageW(viewer, 0x8F80, 0, static_cast<LPARAM>(-1));
+    SendMessageW(viewer, 0x8F42, 1, 2);
+    SendMessageW(viewer, 0x8F81, 0, 0);
+    SendMessageW(viewer, 0x8EFF, 0, 0);
+    auto log = Log();
+    EXPECT_TRUE(LogHas(log, L"[ViewerWndProc] unhandled DVP msg=0x8F00 wParam=0x0000000000000012 lParam=0x00000000000000AB"));
+    EXPECT_TRUE(LogHas(log, L"[ViewerWndProc] unhandled DVP msg=0x8F80 wParam=0x0000000000000000 lParam=0xFFFFFFFFFFFFFFFF"));
+    EXPECT_TRUE(LogHas(log, L"[ViewerWndProc] unhandled DVP msg=0x8F42 wParam=0x0000000000000001 lParam=0x0000000000000002"));
+    EXPECT_EQ(CountLogPrefix(L"[ViewerWndProc] unhandled DVP msg="), 3);  // handled ones, 0x8F81, 0x8EFF: none
+}
+
+TEST_F(ViewerWindow, LoadAndClearAreLoggedAndAnswered) {
+    HWND viewer = createViewer_(host_, nullptr, 4);
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(SendMessageW(viewer, 0x8F02, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(viewer, 0x8F02, 0, reinterpret_cast<LPARAM>(L"")), 0);
+    EXPECT_EQ(SendMessageW(viewer, 0x8F01, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(viewer, 0x8F01, 0, reinterpret_cast<LPARAM>("C:\\nothing\\here.zzz")), 0);
+    EXPECT_EQ(SendMessageW(viewer, 0x8F1B, 0, 0), 0);
+    auto log = Log();
+    int w = FindLogEntry(log, L"[ViewerWndProc] DVPLUGINMSG_LOADW received");
+    ASSERT_GE(w, 0);
+    EXPECT_GT(FindLogEntry(log, L"[ViewerWndProc] DVPLUGINMSG_LOADW return 0", w), w);
+    int a = FindLogEntry(log, L"[ViewerWndProc] DVPLUGINMSG_LOADA received");
+    ASSERT_GE(a, 0);
+    EXPECT_GT(FindLogEntry(log, L"[ViewerWndProc] DVPLUGINMSG_LOADA return 0", a), a);
+    EXPECT_TRUE(LogHas(log, L"[ViewerWndProc] DVPLUGINMSG_CLEAR received"));
+}
+
+// A viewer whose WM_DESTROY has run has no state: every message is answered without it.
+TEST_F(ViewerWindow, MessagesWithoutStateAreAnsweredWithoutTouchingIt) {
+    HWND viewer = createViewer_(host_, nullptr, 0);
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(SendMessageW(viewer, WM_DESTROY, 0, 0), 0);
+    EXPECT_TRUE(LogHas(Log(), L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed"));
+    int32_t size[2] = {-1, -1};
+    int32_t depth = -1;
+    EXPECT_EQ(SendMessageW(viewer, 0x8F14, reinterpret_cast<WPARAM>(&depth), reinterpret_cast<LPARAM>(size)), 0);
+    EXPECT_EQ(size[0], -1);
+    EXPECT_EQ(depth, -1);
+    EXPECT_EQ(SendMessageW(viewer, 0x8F02, 0, reinterpret_cast<LPARAM>(L"C:\\a.txt")), 0);
+    EXPECT_EQ(SendMessageW(viewer, 0x8F01, 0, reinterpret_cast<LPARAM>("C:\\a.txt")), 0);
+    EXPECT_EQ(SendMessageW(viewer, 0x8F1B, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(viewer, 0x8F08, 0, 0x00100010), 0);
+    EXPECT_EQ(SendMessageW(viewer, WM_SIZE, 0, 0x00100010), 0);
+    EXPECT_EQ(SendMessageW(viewer, WM_SETFOCUS, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(viewer, WM_MOUSEACTIVATE, 0, 0), MA_ACTIVATE);
+    SetTimer(viewer, 3585, 100000, nullptr);
+    EXPECT_EQ(SendMessageW(viewer, WM_TIMER, 3585, 0), 0);
+    EXPECT_FALSE(KillTimer(viewer, 3585));  // no state: the focus timer was killed
+    EXPECT_TRUE(LogHas(Log(), L"[ViewerWndProc] DVPLUGINMSG_LOADW return 0"));
+    EXPECT_TRUE(DestroyWindow(viewer));  // the real WM_DESTROY finds no state either
+}
+
+}  // namespace
