@@ -60,7 +60,7 @@ HWND FirstInEnumerationOrder(HWND editor, std::initializer_list<HWND> candidates
 class EmbeddedEditor : public ::testing::Test {
 protected:
     void SetUp() override {
-        host_ = testwin::CreateHostWindow(400, 300);
+        host_ = testwin::SharedHost(400, 300);
         ASSERT_NE(host_, nullptr);
         viewer_ = DVP_CreateViewer(host_, nullptr, 4);
         ASSERT_NE(viewer_, nullptr);
@@ -69,7 +69,7 @@ protected:
         editorSizeMessages = 0;
     }
     void TearDown() override {
-        if (IsWindow(host_)) DestroyWindow(host_);
+        testwin::SharedHost(400, 300);
         PumpMessages();
     }
     void Embed(HWND editor, const wchar_t* editorPath) {
@@ -133,13 +133,12 @@ TEST_F(EmbeddedEditor, StandaloneFocusBringsTheTopWindowToTheFront) {
     HWND text = testwin::CreateChild(editor, L"Scintilla", 0, 0, 30, 30);
     Embed(editor, L"C:\\notepad++.exe");
     state_->inPreviewPane = false;
-    HWND other = testwin::CreateHostWindow(100, 100, 600, 600);
+    HWND other = testwin::SharedHost(100, 100, 1);
     SetForegroundWindow(other);
     ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == other; }, 2000));
     FocusEditorContent(*state_);
     EXPECT_EQ(GetForegroundWindow(), host_);
     EXPECT_EQ(GetFocus(), text);
-    DestroyWindow(other);
 }
 
 TEST_F(EmbeddedEditor, FocusTimerRunsOnceAndIgnoresOtherTimers) {

@@ -24,8 +24,9 @@ inline void RegisterPlainClass(const wchar_t* name) {
     RegisterClassExW(&windowClass);  // fails harmlessly when already there
 }
 
-// A visible top-level window whose client area is width x height. A popup: under Wine without a
-// window manager, windows with a caption take seconds to go away.
+// A visible top-level window whose client area is width x height. Under Wine without a window
+// manager, hiding or destroying a visible top-level window takes two seconds: tests share them
+// (SharedHost) where they can.
 inline HWND CreateHostWindow(int width, int height, int x = 50, int y = 50) {
     RegisterPlainClass(L"VelloquinTestHost");
     RECT rect = {0, 0, width, height};
@@ -40,6 +41,19 @@ inline HWND CreateChild(HWND parent, const wchar_t* className, int x, int y, int
     RegisterPlainClass(className);
     return CreateWindowExW(0, className, L"", WS_CHILD | (visible ? WS_VISIBLE : 0), x, y, width, height, parent,
                            nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+// The program's one host window (index picks one of several), its client area set to width x
+// height, its children gone. It lives until the program ends.
+inline HWND SharedHost(int width, int height, int index = 0) {
+    static HWND hosts[4] = {};
+    HWND& host = hosts[index];
+    if (!host || !IsWindow(host)) host = CreateHostWindow(width, height, 50 + 300 * index, 50 + 100 * index);
+    while (HWND child = GetWindow(host, GW_CHILD)) DestroyWindow(child);
+    RECT rect = {0, 0, width, height};
+    AdjustWindowRectEx(&rect, GetWindowLongW(host, GWL_STYLE), FALSE, GetWindowLongW(host, GWL_EXSTYLE));
+    SetWindowPos(host, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER);
+    return host;
 }
 
 inline RECT RectInParent(HWND child) {

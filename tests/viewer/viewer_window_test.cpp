@@ -44,11 +44,11 @@ protected:
         ASSERT_NE(plugin_->module(), nullptr);
         createViewer_ = plugin_->Get<CreateViewerFn>("DVP_CreateViewer");
         ASSERT_NE(createViewer_, nullptr);
-        host_ = testwin::CreateHostWindow(640, 480);
+        host_ = testwin::SharedHost(640, 480);
         ASSERT_NE(host_, nullptr);
     }
     void TearDown() override {
-        if (IsWindow(host_)) DestroyWindow(host_);
+        testwin::SharedHost(640, 480);  // its viewers go while the plug-in is loaded
         PumpMessages();
         plugin_.reset();
     }
@@ -100,7 +100,7 @@ TEST_F(ViewerWindow, TakesTheGivenRectangleElseTheParentsClientArea) {
 }
 
 TEST_F(ViewerWindow, FailedCreationAnswersNullAndLogsIt) {
-    HWND dead = testwin::CreateHostWindow(10, 10);
+    HWND dead = testwin::CreateChild(host_, L"Gone", 0, 0, 10, 10);
     DestroyWindow(dead);
     EXPECT_EQ(createViewer_(dead, nullptr, 0), nullptr);
     auto log = Log();
