@@ -109,18 +109,23 @@ void ForgetSubclass(HWND window) {
         retainedSubclasses.end());
 }
 
-// The first registered viewer that is still a window and lives in top; its editor window (null
-// when it has none) goes to editor. The state is read under the lock, which a viewer's
-// destruction takes (to unregister) before it frees the state.
+// Caller holds the lock. The first registered viewer that is still a window and lives in top.
+HWND FindViewerInLocked(HWND top) {
+    for (HWND viewer : standaloneViewers) {
+        if (IsWindow(viewer) && GetAncestor(viewer, GA_ROOT) == top) return viewer;
+    }
+    return nullptr;
+}
+
+// The editor window (null when there is none) of the first registered viewer in top. The state
+// is read under the lock, which a viewer's destruction takes (to unregister) before it frees it.
 bool FindViewerIn(HWND top, HWND* editor) {
     ContainerLock lock;
-    for (HWND viewer : standaloneViewers) {
-        if (!IsWindow(viewer) || GetAncestor(viewer, GA_ROOT) != top) continue;
-        const ViewerState* state = GetWindowData<ViewerState>(viewer);
-        *editor = state ? state->editorWindow : nullptr;
-        return true;
-    }
-    return false;
+    HWND viewer = FindViewerInLocked(top);
+    if (!viewer) return false;
+    const ViewerState* state = GetWindowData<ViewerState>(viewer);
+    *editor = state ? state->editorWindow : nullptr;
+    return true;
 }
 
 DWORD ProcessOf(HWND window) {
@@ -229,7 +234,9 @@ void SubclassTop(HWND top) {
     if (!top || !IsWindow(top)) return;
     {
         ContainerLock lock;
-        if (top == subclassedTop || !SubclassTopLocked(top)) return;
+        // The viewer found by the hook may have gone meanwhile, and with it the last reason to
+        // subclass: nothing would give the procedure back.
+        if (top == subclassedTop || !FindViewerInLocked(top) || !SubclassTopLocked(top)) return;
     }
     wchar_t className[kClassNameCapacity] = {};
     GetClassNameW(top, className, kClassNameCapacity);

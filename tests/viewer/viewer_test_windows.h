@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "support/test_support.h"
+
 inline bool operator==(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
@@ -61,6 +63,20 @@ inline RECT RectInParent(HWND child) {
     GetWindowRect(child, &rect);
     MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
     return rect;
+}
+
+// A fresh log folder beside the others (MakeTempDir builds on the current temporary folder).
+inline std::wstring FreshLogFolder() {
+    static const std::wstring originalTemp = [] {
+        wchar_t temp[MAX_PATH] = {};
+        GetEnvironmentVariableW(L"TMP", temp, MAX_PATH);
+        return std::wstring(temp);
+    }();
+    SetEnvironmentVariableW(L"TMP", originalTemp.empty() ? nullptr : originalTemp.c_str());
+    SetEnvironmentVariableW(L"TEMP", originalTemp.empty() ? nullptr : originalTemp.c_str());
+    std::wstring folder = testing_support::MakeTempDir(L"viewer");
+    testing_support::UseTempFolder(folder);
+    return folder;
 }
 
 }  // namespace testwin

@@ -15,20 +15,6 @@ namespace {
 
 using CreateViewerFn = HWND(WINAPI*)(HWND, LPRECT, DWORD);
 
-// A fresh log folder beside the others (MakeTempDir builds on the current temporary folder).
-std::wstring FreshLogFolder() {
-    static const std::wstring originalTemp = [] {
-        wchar_t temp[MAX_PATH] = {};
-        GetEnvironmentVariableW(L"TMP", temp, MAX_PATH);
-        return std::wstring(temp);
-    }();
-    SetEnvironmentVariableW(L"TMP", originalTemp.empty() ? nullptr : originalTemp.c_str());
-    SetEnvironmentVariableW(L"TEMP", originalTemp.empty() ? nullptr : originalTemp.c_str());
-    std::wstring folder = MakeTempDir(L"viewer");
-    UseTempFolder(folder);
-    return folder;
-}
-
 std::wstring Pointer(const void* value) {
     wchar_t text[32];
     swprintf(text, 32, L"0x%016llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(value)));
@@ -39,7 +25,7 @@ std::wstring Pointer(const void* value) {
 class ViewerWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = FreshLogFolder();
+        folder_ = testwin::FreshLogFolder();
         plugin_ = std::make_unique<LoadedPlugin>();
         ASSERT_NE(plugin_->module(), nullptr);
         createViewer_ = plugin_->Get<CreateViewerFn>("DVP_CreateViewer");
