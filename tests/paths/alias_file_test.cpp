@@ -7,6 +7,7 @@
 #include "paths/alias_file.h"
 #include "paths/alias_resolver.h"
 #include "paths/alias_scan.h"
+#include "plugin/host_services.h"
 #include "support/test_support.h"
 
 using namespace testing_support;
@@ -149,6 +150,15 @@ TEST(ReadHostAliasText, TheFileIsLookedForBesideTheHostsConfigurationPath) {
     std::vector<std::wstring> log = LoggedBy([&] { EXPECT_FALSE(ReadHostAliasText(text)); });
     EXPECT_EQ(log, std::vector<std::wstring>{L"[AliasResolver::Load] AliasResolver: GetConfigPath failed"});
     testhost::ResetHost();
+}
+
+TEST(HostServices, BothFunctionsAreFoundInTheRunningHostProgram) {
+    HMODULE host = FindHostModule();
+    EXPECT_EQ(host, GetModuleHandleW(nullptr));
+    EXPECT_EQ(FindGetConfigPath(host), &GetConfigPathW);
+    EXPECT_EQ(FindLoadOrSaveConfig(host), &LoadOrSaveConfigW);
+    EXPECT_EQ(FindGetConfigPath(nullptr), nullptr);
+    EXPECT_EQ(FindLoadOrSaveConfig(nullptr), nullptr);
 }
 
 // The only test in this program that loads the process-wide table.
