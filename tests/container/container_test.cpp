@@ -28,7 +28,8 @@ LRESULT CALLBACK ClickTargetProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 HWND CreateClickTarget(HWND parent, int width, int height) {
-    WNDCLASSEXW windowClass = {sizeof(windowClass)};
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = ClickTargetProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);

@@ -26,7 +26,8 @@ LRESULT CALLBACK FakeEditorProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 HWND CreateFakeEditor(HWND viewer, int width = 50, int height = 40) {
-    WNDCLASSEXW windowClass = {sizeof(windowClass)};
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = FakeEditorProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"FakeEditorFrame";
@@ -266,7 +267,8 @@ TEST_F(EmbeddedEditor, EditorOnAnotherThreadGetsTheFocusThroughAttachedInput) {
     ASSERT_NE(thread.editor, nullptr);
     Embed(thread.editor, L"C:\\notepad3.exe");
     FocusEditorContent(*state_);
-    GUITHREADINFO info = {sizeof(info)};
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
     ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(thread.editor, nullptr), &info));
     EXPECT_EQ(info.hwndFocus, thread.text);
 }

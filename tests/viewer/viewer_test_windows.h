@@ -18,7 +18,8 @@ inline LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wParam, LPAR
 }
 
 inline void RegisterPlainClass(const wchar_t* name) {
-    WNDCLASSEXW windowClass = {sizeof(windowClass)};
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = PlainProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);

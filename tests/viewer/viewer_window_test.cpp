@@ -61,7 +61,8 @@ TEST_F(ViewerWindow, CreatedAsChildOfTheParentWithTheFixedClassAndStyle) {
     EXPECT_EQ(GetWindowLongW(viewer, GWL_EXSTYLE), 0);
     EXPECT_EQ(GetWindowTextLengthW(viewer), 0);
     EXPECT_EQ(GetParent(viewer), host_);
-    WNDCLASSEXW info = {sizeof(info)};
+    WNDCLASSEXW info = {};
+    info.cbSize = sizeof(info);
     ASSERT_TRUE(GetClassInfoExW(plugin_->module(), L"DopusVelloquinViewerClass", &info));
     EXPECT_EQ(info.style, 3u);
     EXPECT_EQ(info.cbClsExtra, 0);
