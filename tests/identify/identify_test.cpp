@@ -133,6 +133,10 @@ protected:
             text = buffer;
             EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
             EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
+            // The icon control is 20 on Windows and 0x440 under Wine.
+            HWND icon = GetDlgItem(box, 20) ? GetDlgItem(box, 20) : GetDlgItem(box, 0x440);
+            EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(icon, STM_GETICON, 0, 0)),
+                      LoadIconW(nullptr, IDI_INFORMATION));
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         }
         shower.join();
