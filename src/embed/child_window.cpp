@@ -5,3 +5,7 @@ void ReparentChild(HWND, HWND, int) {}
 void KillChild(ViewerState& state) {
     state = ViewerState{};
 }
+bool EditorHasUnsavedChanges(HWND) { return false; }
+void ReleaseChild(ViewerState& state) {
+    KillChild(state);
+}

@@ -7,3 +7,9 @@
 
 void ReparentChild(HWND parent, HWND child, int kind);
 void KillChild(ViewerState& state);
+
+// True when the editor reports unsaved changes in one of its Scintilla windows.
+bool EditorHasUnsavedChanges(HWND editorWindow);
+// Gives the editor back to the desktop as a normal top-level window, so it can ask the user about
+// its unsaved changes, and clears the state like KillChild, without waiting or terminating.
+void ReleaseChild(ViewerState& state);

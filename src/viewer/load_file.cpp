@@ -8,6 +8,7 @@ void ApplyPostLoadBehavior(HWND, ViewerState&, bool) {}
 void ClearViewer(HWND, ViewerState& state) {
     KillChild(state);
 }
+void RunPendingRequest(HWND, ViewerState&) {}
 void DestroyViewerState(ViewerState* state) {
     if (!state) return;
     KillChild(*state);

@@ -12,6 +12,11 @@ void ApplyPostLoadBehavior(HWND viewer, ViewerState& state, bool reused);
 // DVPLUGINMSG_CLEAR: closes the embedded editor (deferred while a launch on this state runs).
 void ClearViewer(HWND viewer, ViewerState& state);
 
+// Private message a viewer window receives when a request that arrived during a launch can run
+// now; the window answers it with RunPendingRequest.
+constexpr UINT kRunPendingRequestMessage = WM_USER + 0x100;
+void RunPendingRequest(HWND viewer, ViewerState& state);
+
 // WM_DESTROY: closes the editor and frees the state, now or, while a launch on this state runs,
 // when the launch unwinds. The caller has already cleared the window's user-data slot.
 void DestroyViewerState(ViewerState* state);

@@ -17,4 +17,11 @@ struct ViewerState {
     std::vector<HWND> preexistingWindows;
     bool inPreviewPane = true;
     int focusRetries = 0;
+
+    // A launch answers messages while it waits, so requests for this viewer can arrive during it.
+    enum class PendingRequest { None, Load, Clear };
+    bool launchRunning = false;     // a LaunchAndEmbed on this state has not returned yet
+    bool destroyRequested = false;  // the viewer window was destroyed during that launch
+    PendingRequest pending = PendingRequest::None;
+    std::wstring pendingPath;
 };

@@ -1,0 +1,9 @@
+#include "embed/editor_messages.h"
+
+bool SendToEditor(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* reply) {
+    DWORD_PTR result = 0;
+    LRESULT sent = SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_NORMAL,
+                                       kEditorReplyTimeoutMs, &result);
+    if (reply) *reply = static_cast<LRESULT>(result);
+    return sent != 0;
+}
