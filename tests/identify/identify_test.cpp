@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -250,7 +251,10 @@ TEST_F(Identify, EachCallReloadsTheStoredTable) {
     ASSERT_TRUE(identify(after.bytes));
     EXPECT_EQ(before.Text(0), kDefaultHandleExts);
     EXPECT_EQ(after.Text(0), L".md;.rst");
-    EXPECT_EQ(testhost::GetConfigPathCalls(), 1);
+    std::vector<std::wstring> log = Log();
+    std::wstring located = L"[LocateConfigPath] LocateConfigPath: [" + ConfigPath() + L"]";
+    EXPECT_EQ(std::count(log.begin(), log.end(), located), 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), L"[PluginConfig::Load] PluginConfig::Load"), 2);
 }
 
 TEST_F(Identify, FileWithConfiguredExtensionGetsItsRecordFilled) {
