@@ -8,6 +8,10 @@ namespace {
 
 constexpr wchar_t kBlanks[] = L" \t\r\n";
 
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
+
 bool IsLineBreakOrTab(wchar_t c) {
     return c == L'\t' || c == L'\r' || c == L'\n';
 }
@@ -45,17 +49,22 @@ std::wstring Trim(const std::wstring& text) {
     return text.substr(first, last - first + 1);
 }
 
+// Trims and cuts within the list instead of copying each segment twice: this runs for every
+// extension at every settings load.
 std::vector<std::wstring> SplitExtensions(const std::wstring& exts) {
     std::vector<std::wstring> result;
     size_t position = 0;
     for (;;) {
         size_t separator = exts.find(L';', position);
         size_t end = separator == std::wstring::npos ? exts.size() : separator;
-        std::wstring segment = Trim(exts.substr(position, end - position));
-        if (!segment.empty() && segment[0] == L'.') segment.erase(0, 1);
-        if (!segment.empty()) {
-            for (wchar_t& c : segment) c = static_cast<wchar_t>(towlower(c));
-            result.push_back(std::move(segment));
+        size_t begin = position;
+        while (begin < end && IsBlank(exts[begin])) ++begin;
+        while (end > begin && IsBlank(exts[end - 1])) --end;
+        if (begin < end && exts[begin] == L'.') ++begin;
+        if (begin < end) {
+            std::wstring ext(exts, begin, end - begin);
+            for (wchar_t& c : ext) c = static_cast<wchar_t>(towlower(c));
+            result.push_back(std::move(ext));
         }
         if (separator == std::wstring::npos) break;
         position = separator + 1;
