@@ -49,7 +49,8 @@ Figures Measure(int calls, const std::function<void()>& call) {
         QueryPerformanceCounter(&start);
         call();
         QueryPerformanceCounter(&end);
-        time = 1e6 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+        time = 1e6 * static_cast<double>(end.QuadPart - start.QuadPart) /
+               static_cast<double>(frequency.QuadPart);
     }
     std::sort(times.begin(), times.end());
     return Figures{times[times.size() / 2], times[times.size() * 99 / 100]};
@@ -125,9 +126,9 @@ int main() {
     testhost::Host().keepStoreInMemory = true;
 
     HMODULE dll = LoadLibraryW((ProgramFolder() + L"\\..\\velloquin.dll").c_str());
-    IdentifyFileFn loggedIdentify =
-        dll ? reinterpret_cast<IdentifyFileFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DVP_IdentifyFileW")))
-            : nullptr;
+    IdentifyFileFn loggedIdentify = dll ? reinterpret_cast<IdentifyFileFn>(reinterpret_cast<void*>(
+                                              GetProcAddress(dll, "DVP_IdentifyFileW")))
+                                        : nullptr;
     if (!loggedIdentify) {
         std::printf("velloquin.dll not found next to the bench folder\n");
         return 1;

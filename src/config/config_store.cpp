@@ -28,8 +28,9 @@ LoadOrSaveConfigFn FindHostSettings(const wchar_t* unavailableLine) {
 void TakeMappingText(const wchar_t* buffer, LoadedValues& values) {
     LoadedMappingText loaded = TakeLoadedMappingText(buffer, kMappingBufferUnits);
     if (loaded.lineDropped) {
-        LogPrintf(L"[PluginConfig::Load]   mapping text fills the load buffer, last line dropped as possibly cut: [%ls]",
-                  loaded.droppedLine.c_str());
+        LogPrintf(
+            L"[PluginConfig::Load]   mapping text fills the buffer, possibly cut last line dropped: [%ls]",
+            loaded.droppedLine.c_str());
     }
     if (!loaded.text.empty()) values.rows = ParseMappings(loaded.text);
 }
@@ -69,8 +70,8 @@ bool PluginConfig::Load() {
     pluginConfig.maximizeStandaloneViewer = values.maximizeStandaloneViewer != 0;
     pluginConfig.focusEditorOnLoad = values.focusEditorOnLoad != 0;
     RebuildIndex(pluginConfig);
-    LogPrintf(L"[PluginConfig::Load]   total: %zu mappings, %zu exts, handleExts=[%ls]", pluginConfig.mappings.size(),
-              pluginConfig.extToGroup.size(), pluginConfig.handleExts.c_str());
+    LogPrintf(L"[PluginConfig::Load]   total: %zu mappings, %zu exts, handleExts=[%ls]",
+              pluginConfig.mappings.size(), pluginConfig.extToGroup.size(), pluginConfig.handleExts.c_str());
     return !pluginConfig.handleExts.empty();
 }
 

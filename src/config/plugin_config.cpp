@@ -37,11 +37,13 @@ void IndexRow(PluginConfig& config, const GroupMapping& row) {
 void PopulateDefaults(std::vector<GroupMapping>& mappings, std::wstring& editorParams) {
     LogPrintf(L"[PopulateDefaults] PopulateDefaults: defaultExe=[%ls]", kDefaultEditorPath);
     mappings.clear();
-    mappings.push_back({L"text", L"txt;log;ini;inf;cfg;conf;nfo;md;csv;xml;json;yaml;yml;toml", kDefaultEditorPath});
-    mappings.push_back({L"code",
-                        L"c;cpp;h;hpp;cs;java;py;js;ts;jsx;tsx;html;htm;css;scss;less;php;sql;rb;pl;sh;bat;ps1;"
-                        L"go;rs;swift;lua;r;vue;dart;cmake;make;rc;def;iss;nsi",
-                        kDefaultEditorPath});
+    mappings.push_back(
+        {L"text", L"txt;log;ini;inf;cfg;conf;nfo;md;csv;xml;json;yaml;yml;toml", kDefaultEditorPath});
+    mappings.push_back(
+        {L"code",
+         L"c;cpp;h;hpp;cs;java;py;js;ts;jsx;tsx;html;htm;css;scss;less;php;sql;rb;pl;sh;bat;ps1;"
+         L"go;rs;swift;lua;r;vue;dart;cmake;make;rc;def;iss;nsi",
+         kDefaultEditorPath});
     editorParams.clear();
 }
 

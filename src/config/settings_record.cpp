@@ -11,7 +11,8 @@ SettingEntry Entry(const wchar_t* key, uint32_t type, void* value, uint32_t size
 }  // namespace
 
 void BuildSettingsRecord(SettingsRecord& record, void* mappings, uint32_t mappingsSize, void* editorParams,
-                         uint32_t editorParamsSize, int32_t* maximizeStandaloneViewer, int32_t* focusEditorOnLoad) {
+                         uint32_t editorParamsSize, int32_t* maximizeStandaloneViewer,
+                         int32_t* focusEditorOnLoad) {
     record.entries[0] = Entry(L"mappings", kSettingTypeText, mappings, mappingsSize);
     record.entries[1] = Entry(L"editorParams", kSettingTypeText, editorParams, editorParamsSize);
     record.entries[2] = Entry(L"maximizeStandaloneViewer", kSettingTypeInteger, maximizeStandaloneViewer, 4);

@@ -49,4 +49,5 @@ struct SettingsRecord {
 };
 
 void BuildSettingsRecord(SettingsRecord& record, void* mappings, uint32_t mappingsSize, void* editorParams,
-                         uint32_t editorParamsSize, int32_t* maximizeStandaloneViewer, int32_t* focusEditorOnLoad);
+                         uint32_t editorParamsSize, int32_t* maximizeStandaloneViewer,
+                         int32_t* focusEditorOnLoad);

@@ -41,7 +41,8 @@ BOOL IdentifyPlugin(void* viewerPluginInfo) {
     }
     std::wstring handleExts = RefreshAndTakeHandleExts();
     LogPrintf(L"[DVP_IdentifyW]   handleExts=[%ls]", handleExts.c_str());
-    FillPluginInfo(viewerPluginInfo, handleExts, LoadPluginIcon(kSmallIconPixels), LoadPluginIcon(kLargeIconPixels));
+    FillPluginInfo(viewerPluginInfo, handleExts, LoadPluginIcon(kSmallIconPixels),
+                   LoadPluginIcon(kLargeIconPixels));
     LogWrite(L"[DVP_IdentifyW] DVP_IdentifyW return TRUE\r\n");
     return TRUE;
 }

@@ -53,7 +53,8 @@ void CopyWholeExtensions(wchar_t* buffer, uint32_t capacity, const std::wstring&
         return;
     }
     size_t lastSeparator = list.rfind(L';', room);
-    CopyTruncated(buffer, capacity, lastSeparator == std::wstring::npos ? std::wstring() : list.substr(0, lastSeparator));
+    CopyTruncated(buffer, capacity,
+                  lastSeparator == std::wstring::npos ? std::wstring() : list.substr(0, lastSeparator));
 }
 
 void FillPluginInfo(void* record, const std::wstring& handleExts, void* smallIcon, void* largeIcon) {

@@ -21,19 +21,21 @@ namespace {
 
 constexpr DWORD kChildProcessWaitMs = 60000;
 const std::wstring kDefaultHandleExts =
-    L".txt;.log;.ini;.inf;.cfg;.conf;.nfo;.md;.csv;.xml;.json;.yaml;.yml;.toml;.c;.cpp;.h;.hpp;.cs;.java;.py;.js;"
-    L".ts;.jsx;.tsx;.html;.htm;.css;.scss;.less;.php;.sql;.rb;.pl;.sh;.bat;.ps1;.go;.rs;.swift;.lua;.r;.vue;.dart;"
+    L".txt;.log;.ini;.inf;.cfg;.conf;.nfo;.md;.csv;.xml;.json;.yaml;.yml;.toml;.c;.cpp;.h;.hpp;.cs;.java;.py;"
+    L".js;"
+    L".ts;.jsx;.tsx;.html;.htm;.css;.scss;.less;.php;.sql;.rb;.pl;.sh;.bat;.ps1;.go;.rs;.swift;.lua;.r;.vue;."
+    L"dart;"
     L".cmake;.make;.rc;.def;.iss;.nsi";
 
 // The statically linked log goes to a folder of this run.
 class LogFolderEnvironment : public ::testing::Environment {
-public:
+   public:
     void SetUp() override { UseTempFolder(MakeTempDir(L"config-log")); }
 };
 const auto* const logFolder = ::testing::AddGlobalTestEnvironment(new LogFolderEnvironment);
 
 class Settings : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         if (!testhost::InHostChildProcess()) testhost::Host().configFolder = MakeTempDir(L"config");
         testhost::ResetHost();
@@ -57,7 +59,8 @@ uint32_t U32(const std::vector<uint8_t>& bytes, size_t offset) {
 }
 
 std::vector<GroupMapping> RoundTripRows() {
-    return {{L"Text", L"txt;.LOG", L"\"%SystemRoot%\\notepad.exe\""}, {L"code", L"c;h", L"C:\\tools\\ed.exe"}};
+    return {{L"Text", L"txt;.LOG", L"\"%SystemRoot%\\notepad.exe\""},
+            {L"code", L"c;h", L"C:\\tools\\ed.exe"}};
 }
 
 }  // namespace
@@ -134,8 +137,10 @@ TEST(Index, DefaultsGiveFiftyExtensionsAndFirstRowsWinTies) {
     EXPECT_EQ(config.handleExts, kDefaultHandleExts);
     EXPECT_EQ(config.handleExts.size(), 246u);
 
-    config.mappings = {{L"Text", L"txt", L"C:\\A.exe"}, {L"text", L"log;TXT", L"C:\\B.exe"},
-                       {L"b", L"txt", L"C:\\B.exe"}, {L"c", L"..x", L"C:\\C.exe"}};
+    config.mappings = {{L"Text", L"txt", L"C:\\A.exe"},
+                       {L"text", L"log;TXT", L"C:\\B.exe"},
+                       {L"b", L"txt", L"C:\\B.exe"},
+                       {L"c", L"..x", L"C:\\C.exe"}};
     RebuildIndex(config);
     EXPECT_EQ(config.handleExts, L".txt;.log;..x");
     EXPECT_EQ(config.extToGroup[L"log"], L"text");
@@ -152,7 +157,8 @@ TEST(Index, LookupUsesTheLastDotOfTheWholeName) {
     config.mappings = {{L"g", L"gz;txt", L"C:\\A.exe"}};
     RebuildIndex(config);
     EXPECT_EQ(config.FindViewerForFile(L"C:\\x\\archive.tar.GZ"), ResolveEditorPath(L"C:\\A.exe"));
-    for (const wchar_t* name : {L"Makefile", L"C:\\docs.txt\\README", L"a.txt ", L"a.", L"", static_cast<const wchar_t*>(nullptr)}) {
+    for (const wchar_t* name : {L"Makefile", L"C:\\docs.txt\\README", L"a.txt ", L"a.", L"",
+                                static_cast<const wchar_t*>(nullptr)}) {
         EXPECT_EQ(config.FindViewerForFile(name), L"") << (name ? name : L"(null)");
     }
 }
@@ -169,7 +175,7 @@ TEST_F(Settings, LoadRecordIsTheHostLayoutWithZeroedBuffers) {
     EXPECT_EQ(U32(call.header, 20), 4u);
     EXPECT_EQ(call.section, L"velloquin");
     EXPECT_EQ(call.keys, (std::vector<std::wstring>{L"mappings", L"editorParams", L"maximizeStandaloneViewer",
-                                                     L"focusEditorOnLoad"}));
+                                                    L"focusEditorOnLoad"}));
     const uint32_t types[] = {4, 4, 0, 0};
     const uint32_t sizes[] = {16384, 2048, 4, 4};
     ASSERT_EQ(call.entries.size(), 128u);
@@ -179,7 +185,9 @@ TEST_F(Settings, LoadRecordIsTheHostLayoutWithZeroedBuffers) {
         EXPECT_EQ(U32(call.entries, i * 32 + 12), 0u) << i;
         EXPECT_EQ(U32(call.entries, i * 32 + 24), sizes[i]) << i;
         EXPECT_EQ(U32(call.entries, i * 32 + 28), 0u) << i;
-        EXPECT_EQ(std::count(call.buffers[i].begin(), call.buffers[i].end(), 0), static_cast<std::ptrdiff_t>(sizes[i])) << i;
+        EXPECT_EQ(std::count(call.buffers[i].begin(), call.buffers[i].end(), 0),
+                  static_cast<std::ptrdiff_t>(sizes[i]))
+            << i;
     }
     ConfigLockGuard lock;
     EXPECT_EQ(pluginConfig.handleExts, L".q");
@@ -243,9 +251,10 @@ TEST_F(Settings, HostThatFillsBuffersWithoutZeroCannotMakeLoadReadPastThem) {
     size_t lastLine = rows.rfind(L'\n', 8190) + 1;
     ASSERT_LT(lastLine, 8191u);
     std::wstring dropped = rows.substr(lastLine, 8191 - lastLine);
-    EXPECT_TRUE(LogHas(ReadLogEntries(LogFilePath()),
-                       L"[PluginConfig::Load]   mapping text fills the load buffer, last line dropped as possibly cut: [" +
-                           dropped + L"]"));
+    EXPECT_TRUE(
+        LogHas(ReadLogEntries(LogFilePath()),
+               L"[PluginConfig::Load]   mapping text fills the buffer, possibly cut last line dropped: [" +
+                   dropped + L"]"));
 }
 
 // A saved table is loaded by the next host process: rows, editorParams and both flags.
@@ -255,8 +264,8 @@ TEST_F(Settings, WhatOneHostProcessSavesTheNextLoads) {
     config.editorParams = L"-n \"x y\"";
     config.focusEditorOnLoad = true;
     ASSERT_TRUE(PluginConfig::Save(config));
-    EXPECT_EQ(testhost::RunHostProcess(L"RoundTripChild.LoadsWhatTheParentSaved", testhost::Host().configFolder,
-                                       kChildProcessWaitMs),
+    EXPECT_EQ(testhost::RunHostProcess(L"RoundTripChild.LoadsWhatTheParentSaved",
+                                       testhost::Host().configFolder, kChildProcessWaitMs),
               0);
 
     testhost::Store store = testhost::ReadStore();

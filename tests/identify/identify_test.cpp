@@ -25,13 +25,18 @@ constexpr uint8_t kSentinel = 0xAB;
 constexpr DWORD kAboutBoxWaitMs = 10000;
 constexpr int kConcurrentCalls = 150;
 const std::wstring kDefaultHandleExts =
-    L".txt;.log;.ini;.inf;.cfg;.conf;.nfo;.md;.csv;.xml;.json;.yaml;.yml;.toml;.c;.cpp;.h;.hpp;.cs;.java;.py;.js;"
-    L".ts;.jsx;.tsx;.html;.htm;.css;.scss;.less;.php;.sql;.rb;.pl;.sh;.bat;.ps1;.go;.rs;.swift;.lua;.r;.vue;.dart;"
+    L".txt;.log;.ini;.inf;.cfg;.conf;.nfo;.md;.csv;.xml;.json;.yaml;.yml;.toml;.c;.cpp;.h;.hpp;.cs;.java;.py;"
+    L".js;"
+    L".ts;.jsx;.tsx;.html;.htm;.css;.scss;.less;.php;.sql;.rb;.pl;.sh;.bat;.ps1;.go;.rs;.swift;.lua;.r;.vue;."
+    L"dart;"
     L".cmake;.make;.rc;.def;.iss;.nsi";
 const wchar_t kAboutText[] =
-    L"velloquin\r\nDirectory Opus \u6587\u672c\u6587\u4ef6\u9884\u89c8\u63d2\u4ef6\r\n\r\n\u8c03\u7528 notepad3 / "
-    L"notepad4 / notepad++ / EverEdit / EmEditor \u7b49\u7f16\u8f91\u5668\u9884\u89c8\u6587\u672c\u6587\u4ef6\uff0c"
-    L"\u5e76\u5c06\u7f16\u8f91\u5668\u7a97\u53e3\u5d4c\u5165\u9884\u89c8\u7a97\u683c\uff0c\u53ef\u76f4\u63a5\u7f16"
+    L"velloquin\r\nDirectory Opus \u6587\u672c\u6587\u4ef6\u9884\u89c8\u63d2\u4ef6\r\n\r\n\u8c03\u7528 "
+    L"notepad3 / "
+    L"notepad4 / notepad++ / EverEdit / EmEditor "
+    L"\u7b49\u7f16\u8f91\u5668\u9884\u89c8\u6587\u672c\u6587\u4ef6\uff0c"
+    L"\u5e76\u5c06\u7f16\u8f91\u5668\u7a97\u53e3\u5d4c\u5165\u9884\u89c8\u7a97\u683c\uff0c\u53ef\u76f4\u63a5"
+    L"\u7f16"
     L"\u8f91\u548c\u4fdd\u5b58\u3002\r\n\r\n\u914d\u7f6e\u6587\u4ef6: ";
 
 template <typename T>
@@ -89,7 +94,7 @@ bool OnlyChangedInside(const Record& record, std::initializer_list<std::pair<siz
 }
 
 class Identify : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         // Test folders side by side, not inside each other: the temporary path must stay short.
         static const std::wstring base = MakeTempDir(L"identify");
@@ -107,7 +112,8 @@ protected:
     }
     void TearDown() override {
         plugin_.reset();
-        EXPECT_EQ(GetModuleHandleW(L"velloquin.dll"), nullptr) << "the next test needs fresh process-wide state";
+        EXPECT_EQ(GetModuleHandleW(L"velloquin.dll"), nullptr)
+            << "the next test needs fresh process-wide state";
     }
 
     std::vector<std::wstring> Log() const { return ReadLogEntries(folder_ + L"\\velloquin.log"); }
@@ -126,7 +132,8 @@ protected:
         std::atomic<LRESULT> result{-1};
         std::thread shower([&] { result = about(nullptr); });
         HWND box = nullptr;
-        WaitFor([&] { return (box = FindWindowW(L"#32770", L"About velloquin")) != nullptr; }, kAboutBoxWaitMs);
+        WaitFor([&] { return (box = FindWindowW(L"#32770", L"About velloquin")) != nullptr; },
+                kAboutBoxWaitMs);
         std::wstring text;
         if (box) {
             wchar_t buffer[1024] = {};
@@ -150,7 +157,7 @@ protected:
     IdentifyFileFn identifyFile = nullptr;
     AboutFn about = nullptr;
 
-private:
+   private:
     std::wstring folder_;
     std::unique_ptr<LoadedPlugin> plugin_;
 };
@@ -164,8 +171,9 @@ std::wstring DefaultViewer() {
 
 TEST_F(Identify, NullRecordReturnsFalseAfterTwoLogLinesAndLoadsNothing) {
     EXPECT_FALSE(identify(nullptr));
-    EXPECT_EQ(Log(), (std::vector<std::wstring>{L"[DVP_IdentifyW] DVP_IdentifyW ENTER",
-                                                L"[DVP_IdentifyW] DVP_IdentifyW: lpVPInfo=NULL, return FALSE"}));
+    EXPECT_EQ(Log(),
+              (std::vector<std::wstring>{L"[DVP_IdentifyW] DVP_IdentifyW ENTER",
+                                         L"[DVP_IdentifyW] DVP_IdentifyW: lpVPInfo=NULL, return FALSE"}));
     EXPECT_EQ(testhost::LoadOrSaveCalls(), 0);
 }
 
@@ -183,15 +191,16 @@ TEST_F(Identify, RecordGetsOnlyItsListedFieldsAndTheDefaultExtensions) {
     EXPECT_EQ(std::memcmp(info.bytes + 116, guid, 16), 0);
     EXPECT_EQ(info.Text(0), kDefaultHandleExts);
     EXPECT_EQ(info.Text(1), L"velloquin");
-    EXPECT_EQ(info.Text(2), L"Directory Opus text file viewer plugin (notepad3/notepad4/notepad++/EverEdit/EmEditor/...)");
+    EXPECT_EQ(info.Text(2),
+              L"Directory Opus text file viewer plugin (notepad3/notepad4/notepad++/EverEdit/EmEditor/...)");
     EXPECT_FALSE(info.Text(3).empty());
     EXPECT_EQ(info.Text(4), L"");
     EXPECT_EQ(info.texts[4][1], static_cast<wchar_t>(0xABAB));
 
     std::vector<std::wstring> log = Log();
     int located = FindLogEntry(log, L"[LocateConfigPath] LocateConfigPath: [" + ConfigPath() + L"]");
-    int total = FindLogEntry(log, L"[PluginConfig::Load]   total: 2 mappings, 50 exts, handleExts=[" +
-                                      kDefaultHandleExts + L"]");
+    int total = FindLogEntry(
+        log, L"[PluginConfig::Load]   total: 2 mappings, 50 exts, handleExts=[" + kDefaultHandleExts + L"]");
     EXPECT_GE(located, 1);
     EXPECT_GT(total, located);
     EXPECT_GT(FindLogEntry(log, L"[DVP_IdentifyW]   handleExts=[" + kDefaultHandleExts + L"]"), total);
@@ -270,7 +279,8 @@ TEST_F(Identify, FileWithConfiguredExtensionGetsItsRecordFilled) {
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.front(), L"[DVP_IdentifyFileW] DVP_IdentifyFileW ENTER, file=[C:\\notes\\README.TXT]");
     std::wstring viewer = DefaultViewer();
-    EXPECT_TRUE(LogHas(log, L"[PluginConfig::FindViewerForFile]   ext [txt] -> group [text] -> viewer [" + viewer + L"]"));
+    EXPECT_TRUE(LogHas(
+        log, L"[PluginConfig::FindViewerForFile]   ext [txt] -> group [text] -> viewer [" + viewer + L"]"));
     EXPECT_TRUE(LogHas(log, L"[DVP_IdentifyFileW]   matched viewer=[" + viewer + L"]"));
     EXPECT_EQ(log.back(), L"[DVP_IdentifyFileW] DVP_IdentifyFileW return TRUE");
 
@@ -345,7 +355,8 @@ TEST_F(Identify, ConfigPathFallsBackWhenTheHostFails) {
     testhost::Host().getConfigPathSucceeds = false;
     PluginInfo info;
     ASSERT_TRUE(identify(info.bytes));
-    EXPECT_TRUE(LogHas(Log(), L"[LocateConfigPath] LocateConfigPath (fallback): [<OPUSPATH_CONFIG>\\velloquin.oxc]"));
+    EXPECT_TRUE(
+        LogHas(Log(), L"[LocateConfigPath] LocateConfigPath (fallback): [<OPUSPATH_CONFIG>\\velloquin.oxc]"));
 }
 
 TEST_F(Identify, ConfigFolderThatFillsTheWholeBufferIsCutBeforeItsLastUnit) {

@@ -25,7 +25,8 @@ TEST(NoHost, IdentificationFallsBackToDefaultsAndTheFixedConfigPath) {
     ASSERT_TRUE(identify(record));
     EXPECT_EQ(std::wstring(exts).substr(0, 15), L".txt;.log;.ini;");
     std::vector<std::wstring> log = ReadLogEntries(folder + L"\\velloquin.log");
-    EXPECT_TRUE(LogHas(log, L"[LocateConfigPath] LocateConfigPath (fallback): [<OPUSPATH_CONFIG>\\velloquin.oxc]"));
+    EXPECT_TRUE(
+        LogHas(log, L"[LocateConfigPath] LocateConfigPath (fallback): [<OPUSPATH_CONFIG>\\velloquin.oxc]"));
     int missing = FindLogEntry(log, L"[GetLoadOrSaveConfig] GetLoadOrSaveConfig: dopus.exe module not found");
     ASSERT_GE(missing, 0);
     EXPECT_EQ(log[missing + 1], L"[PluginConfig::Load]   LoadOrSaveConfig API unavailable, using defaults");
