@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "host/test_host.h"
 #include "support/test_support.h"
 #include "viewer_test_windows.h"
 
@@ -52,7 +53,9 @@ protected:
 };
 
 TEST_F(ViewerWindow, CreatedAsChildOfTheParentWithTheFixedClassAndStyle) {
+    int loadsBefore = testhost::LoadOrSaveCalls();
     HWND viewer = createViewer_(host_, nullptr, 4);
+    EXPECT_EQ(testhost::LoadOrSaveCalls(), loadsBefore + 1);  // the settings are read afresh
     ASSERT_NE(viewer, nullptr);
     wchar_t className[64] = {};
     GetClassNameW(viewer, className, 64);
@@ -70,8 +73,12 @@ TEST_F(ViewerWindow, CreatedAsChildOfTheParentWithTheFixedClassAndStyle) {
     EXPECT_EQ(info.hCursor, LoadCursorW(nullptr, IDC_ARROW));
 
     auto log = Log();
-    EXPECT_TRUE(LogHas(log, L"[DVP_CreateViewer] DVP_CreateViewer ENTER, parent=" + Pointer(host_) + L", flags=0x00000004"));
-    EXPECT_TRUE(LogHas(log, L"[DVP_CreateViewer] DVP_CreateViewer created hwnd=" + Pointer(viewer)));
+    int enter = FindLogEntry(log, L"[DVP_CreateViewer] DVP_CreateViewer ENTER, parent=" + Pointer(host_) + L", flags=0x00000004");
+    int load = FindLogEntry(log, L"[PluginConfig::Load] PluginConfig::Load", enter);
+    int created = FindLogEntry(log, L"[DVP_CreateViewer] DVP_CreateViewer created hwnd=" + Pointer(viewer), enter);
+    EXPECT_GE(enter, 0);
+    EXPECT_GT(load, enter);
+    EXPECT_GT(created, load);
 }
 
 TEST_F(ViewerWindow, TakesTheGivenRectangleElseTheParentsClientArea) {
