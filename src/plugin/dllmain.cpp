@@ -5,14 +5,17 @@
 #include "viewer/standalone_container.h"
 #include "viewer/viewer_window.h"
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         moduleInstance = instance;
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
         DeleteLoadingFont();
-        ReleaseStandaloneContainer();
-        UnregisterViewerClass();
+        // Only on FreeLibrary: at process exit another thread may have died holding a lock.
+        if (!reserved) {
+            ReleaseStandaloneContainer();
+            UnregisterViewerClass();
+        }
     }
     return TRUE;
 }

@@ -31,7 +31,7 @@ WNDPROC previousTopProc = nullptr;
 std::vector<std::pair<HWND, WNDPROC>> retainedSubclasses;
 
 class ContainerLock {
-public:
+   public:
     ContainerLock() { AcquireSRWLockExclusive(&containerLock); }
     ~ContainerLock() { ReleaseSRWLockExclusive(&containerLock); }
     ContainerLock(const ContainerLock&) = delete;
@@ -192,7 +192,8 @@ void RegisterStandaloneContainer(HWND viewer) {
     HHOOK installed = nullptr;
     {
         ContainerLock lock;
-        if (std::find(standaloneViewers.begin(), standaloneViewers.end(), viewer) != standaloneViewers.end()) return;
+        if (std::find(standaloneViewers.begin(), standaloneViewers.end(), viewer) != standaloneViewers.end())
+            return;
         standaloneViewers.push_back(viewer);
         if (mouseHook) return;
         mouseHook = SetWindowsHookExW(WH_MOUSE_LL, StandaloneMouseHookProc, ModuleInstance(), 0);
@@ -217,7 +218,8 @@ void UnregisterStandaloneContainer(HWND viewer) {
         ReleaseSubclassLocked();
         SweepRetainedLocked();
     }
-    if (hookRemoved) LogWrite(L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed\r\n");
+    if (hookRemoved)
+        LogWrite(L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed\r\n");
 }
 
 LRESULT CALLBACK StandaloneMouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
@@ -240,7 +242,8 @@ void SubclassTop(HWND top) {
     }
     wchar_t className[kClassNameCapacity] = {};
     GetClassNameW(top, className, kClassNameCapacity);
-    LogPrintf(L"[SubclassTop] SubclassTop: subclassed top=0x%p cls=[%ls]", static_cast<void*>(top), className);
+    LogPrintf(L"[SubclassTop] SubclassTop: subclassed top=0x%p cls=[%ls]", static_cast<void*>(top),
+              className);
 }
 
 LRESULT CALLBACK TopWindowSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {

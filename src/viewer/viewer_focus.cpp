@@ -29,7 +29,7 @@ DWORD WindowThread(HWND window) {
 // Attaches the current thread's input to another thread for the scope. Declared in attach
 // order, the attachments come undone in reverse order.
 class ScopedInputAttachment {
-public:
+   public:
     explicit ScopedInputAttachment(DWORD otherThread, bool wanted = true)
         : current_(GetCurrentThreadId()), other_(otherThread) {
         attached_ = wanted && other_ != 0 && other_ != current_ && AttachThreadInput(current_, other_, TRUE);
@@ -40,14 +40,15 @@ public:
         if (attached_) AttachThreadInput(current_, other_, FALSE);
     }
 
-private:
+   private:
     DWORD current_;
     DWORD other_;
     bool attached_ = false;
 };
 
 bool UsesMoveOnlyResize(EditorKind kind) {
-    return kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4 || kind == EditorKind::NotepadPlusPlus;
+    return kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4 ||
+           kind == EditorKind::NotepadPlusPlus;
 }
 
 void FocusInPane(HWND editor, HWND target) {
@@ -80,7 +81,8 @@ void FocusInStandaloneViewer(HWND editor, HWND target) {
 bool IsScintillaClassName(const wchar_t* className) {
     static const wchar_t kScintilla[] = L"Scintilla";
     for (int i = 0; i < 9; ++i) {
-        if (className[i] == L'\0' || std::towlower(className[i]) != std::towlower(kScintilla[i])) return false;
+        if (className[i] == L'\0' || std::towlower(className[i]) != std::towlower(kScintilla[i]))
+            return false;
     }
     return true;
 }

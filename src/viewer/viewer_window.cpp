@@ -58,13 +58,14 @@ RECT ViewerRectangle(HWND parent, const RECT* given) {
 }
 
 HWND CreateViewer(HWND parent, const RECT* given, DWORD flags) {
-    LogPrintf(L"[DVP_CreateViewer] DVP_CreateViewer ENTER, parent=0x%p, flags=0x%08X", static_cast<void*>(parent),
-              static_cast<unsigned>(flags));
+    LogPrintf(L"[DVP_CreateViewer] DVP_CreateViewer ENTER, parent=0x%p, flags=0x%08X",
+              static_cast<void*>(parent), static_cast<unsigned>(flags));
     RefreshConfiguration();
     EnsureViewerClassRegistered();
     RECT rect = ViewerRectangle(parent, given);
-    HWND window = CreateWindowExW(0, kViewerClassName, L"", kViewerStyle, rect.left, rect.top, rect.right - rect.left,
-                                  rect.bottom - rect.top, parent, nullptr, ModuleInstance(), nullptr);
+    HWND window =
+        CreateWindowExW(0, kViewerClassName, L"", kViewerStyle, rect.left, rect.top, rect.right - rect.left,
+                        rect.bottom - rect.top, parent, nullptr, ModuleInstance(), nullptr);
     LogPrintf(L"[DVP_CreateViewer] DVP_CreateViewer created hwnd=0x%p", static_cast<void*>(window));
     if (!window) return nullptr;
     ViewerState* state = GetWindowData<ViewerState>(window);
@@ -185,6 +186,7 @@ LRESULT OnOtherMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 
 LRESULT HandleViewerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     ViewerState* state = GetWindowData<ViewerState>(window);
+    // clang-format off
     switch (message) {
         case WM_CREATE: return OnCreate(window);
         case WM_DESTROY: return OnDestroy(window, state);
@@ -205,6 +207,7 @@ LRESULT HandleViewerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         case kRunPendingRequestMessage: return OnRunPendingRequest(window, state);
         default: return OnOtherMessage(window, message, wParam, lParam);
     }
+    // clang-format on
 }
 
 }  // namespace

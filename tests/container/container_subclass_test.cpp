@@ -57,7 +57,7 @@ LONG_PTR Procedure(HWND window) {
 const LONG_PTR ours = reinterpret_cast<LONG_PTR>(TopWindowSubclassProc);
 
 class TopSubclass : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         top_ = CreateAnsiTop();
         ASSERT_NE(top_, nullptr);
@@ -183,13 +183,20 @@ TEST(ContainerRaise, NothingRaisedWhileTheEditorsProcessOwnsTheForeground) {
     RECT right = {100, 0, 300, 200};
     HWND viewer = DVP_CreateViewer(top, &right, 0);
     ASSERT_NE(viewer, nullptr);
-    GetWindowData<ViewerState>(viewer)->editorWindow = testwin::CreateChild(viewer, L"FakeEditor", 0, 0, 50, 50);
+    GetWindowData<ViewerState>(viewer)->editorWindow =
+        testwin::CreateChild(viewer, L"FakeEditor", 0, 0, 50, 50);
     HWND foreground = testwin::SharedHost(300, 300, 1);
     SetForegroundWindow(foreground);
     ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == foreground; }, 2000));
 
-    bool subclassed = testinput::InjectAndWait(testinput::ClickAt(testinput::ScreenPoint(top, 30, 30)),
-                                               [&] { return Procedure(top) == ours; });
+    // A second press only if the first was not seen: under a heavily loaded machine the system may
+    // skip a low-level hook that answers late.
+    POINT point = testinput::ScreenPoint(top, 30, 30);
+    bool subclassed = false;
+    for (int attempt = 0; attempt < 2 && !subclassed; ++attempt) {
+        subclassed =
+            testinput::InjectAndWait(testinput::ClickAt(point), [&] { return Procedure(top) == ours; });
+    }
     EXPECT_TRUE(subclassed);
     EXPECT_EQ(GetForegroundWindow(), foreground);
     DestroyWindow(viewer);

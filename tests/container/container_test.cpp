@@ -35,8 +35,8 @@ HWND CreateClickTarget(HWND parent, int width, int height) {
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.lpszClassName = L"ClickTarget";
     RegisterClassExW(&windowClass);
-    return CreateWindowExW(0, L"ClickTarget", L"", WS_CHILD | WS_VISIBLE, 0, 0, width, height, parent, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+    return CreateWindowExW(0, L"ClickTarget", L"", WS_CHILD | WS_VISIBLE, 0, 0, width, height, parent,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 bool IsAbove(HWND upper, HWND lower) {
@@ -54,7 +54,7 @@ bool MakeForeground(HWND window) {
 // The container window (a stand-alone viewer on the right, a click target on the left) and
 // another window of this program in front of it, partly covering it.
 class Container : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         folder_ = testwin::FreshLogFolder();
         plugin_ = std::make_unique<LoadedPlugin>();
@@ -104,9 +104,9 @@ TEST_F(Container, EachButtonPressBringsTheContainerForwardAndStillReachesItsTarg
     WNDPROC original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(top_, GWLP_WNDPROC));
     for (const auto& button : buttons) {
         ASSERT_TRUE(MakeForeground(other_));
-        EXPECT_TRUE(InjectAndWait(ClickAt(ScreenPoint(top_, 50, 50), button.down, button.up),
-                                  [&] { return GetForegroundWindow() == top_ && targetMessages[button.message] == 1; }))
-            << button.message;
+        EXPECT_TRUE(InjectAndWait(ClickAt(ScreenPoint(top_, 50, 50), button.down, button.up), [&] {
+            return GetForegroundWindow() == top_ && targetMessages[button.message] == 1;
+        })) << button.message;
         EXPECT_TRUE(IsAbove(top_, other_));
     }
     EXPECT_NE(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(top_, GWLP_WNDPROC)), original);
@@ -118,14 +118,16 @@ TEST_F(Container, EachButtonPressBringsTheContainerForwardAndStillReachesItsTarg
 
     DestroyWindow(viewer_);  // the last stand-alone viewer: hook removed, procedure given back
     EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(top_, GWLP_WNDPROC)), original);
-    EXPECT_TRUE(LogHas(Log(), L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed"));
+    EXPECT_TRUE(
+        LogHas(Log(), L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed"));
 }
 
 TEST_F(Container, ReleasesMovesWheelAndXButtonsChangeNothing) {
     POINT point = ScreenPoint(top_, 60, 60);
-    auto events = EventsAt(point, {MouseInput(MOUSEEVENTF_MOVE, 1, 1), MouseInput(MOUSEEVENTF_WHEEL, 0, 0, WHEEL_DELTA),
-                                   MouseInput(MOUSEEVENTF_LEFTUP), MouseInput(MOUSEEVENTF_XDOWN, 0, 0, XBUTTON1),
-                                   MouseInput(MOUSEEVENTF_XUP, 0, 0, XBUTTON1)});
+    auto events =
+        EventsAt(point, {MouseInput(MOUSEEVENTF_MOVE, 1, 1), MouseInput(MOUSEEVENTF_WHEEL, 0, 0, WHEEL_DELTA),
+                         MouseInput(MOUSEEVENTF_LEFTUP), MouseInput(MOUSEEVENTF_XDOWN, 0, 0, XBUTTON1),
+                         MouseInput(MOUSEEVENTF_XUP, 0, 0, XBUTTON1)});
     EXPECT_TRUE(InjectAndWait(events, [&] { return targetMessages[WM_XBUTTONUP] == 1; }));
     EXPECT_EQ(targetMessages[WM_XBUTTONDOWN], 1);
     EXPECT_EQ(GetForegroundWindow(), other_);
@@ -134,7 +136,8 @@ TEST_F(Container, ReleasesMovesWheelAndXButtonsChangeNothing) {
 
 TEST_F(Container, PressIntoAWindowWithoutViewerChangesNothing) {
     ASSERT_TRUE(MakeForeground(top_));
-    EXPECT_TRUE(InjectAndWait(ClickAt(ScreenPoint(other_, 250, 250)), [&] { return targetMessages[WM_LBUTTONUP] == 1; }));
+    EXPECT_TRUE(InjectAndWait(ClickAt(ScreenPoint(other_, 250, 250)),
+                              [&] { return targetMessages[WM_LBUTTONUP] == 1; }));
     EXPECT_EQ(GetForegroundWindow(), top_);
     EXPECT_EQ(CountLogPrefix(L"[SubclassTop]"), 0);
 }
@@ -142,7 +145,8 @@ TEST_F(Container, PressIntoAWindowWithoutViewerChangesNothing) {
 TEST_F(Container, AlwaysOnTopIsKeptWhenTheContainerIsRaised) {
     SetWindowPos(top_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ASSERT_TRUE(MakeForeground(other_));
-    EXPECT_TRUE(InjectAndWait(ClickAt(ScreenPoint(top_, 50, 50)), [&] { return GetForegroundWindow() == top_; }));
+    EXPECT_TRUE(
+        InjectAndWait(ClickAt(ScreenPoint(top_, 50, 50)), [&] { return GetForegroundWindow() == top_; }));
     EXPECT_TRUE(GetWindowLongW(top_, GWL_EXSTYLE) & WS_EX_TOPMOST);
     SetWindowPos(top_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
@@ -175,20 +179,24 @@ TEST_F(Container, ViewersComingAndGoingOnTwoThreadsWhileInputArrives) {
     ASSERT_TRUE(WaitFor([&] { return threadHosts[0] && threadHosts[1]; }, 5000));
     for (int click = 0; finished < 2 && click < 200; ++click) {
         HWND window = threadHosts[click % 2];
-        InjectAndWait(ClickAt(ScreenPoint(window, 20 + click % 50, 20 + click % 40)), [] { return true; }, 1000);
+        InjectAndWait(
+            ClickAt(ScreenPoint(window, 20 + click % 50, 20 + click % 40)), [] { return true; }, 1000);
     }
     EXPECT_TRUE(WaitFor([&] { return finished == 2; }, 60000));
     for (int index = 0; index < 2; ++index) {
-        EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(threadHosts[index], GWLP_WNDPROC)), originals[index]);
+        EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(threadHosts[index], GWLP_WNDPROC)),
+                  originals[index]);
     }
     stop = true;
     WaitFor([&] { return !IsWindow(threadHosts[0]) && !IsWindow(threadHosts[1]); }, 10000);
     first.join();
     second.join();
-    int installed = CountLogPrefix(L"[RegisterStandaloneContainer] RegisterStandaloneContainer: mouse hook installed=0x");
+    int installed =
+        CountLogPrefix(L"[RegisterStandaloneContainer] RegisterStandaloneContainer: mouse hook installed=0x");
     EXPECT_GE(installed, 2);  // this fixture's viewer and at least one more
-    EXPECT_EQ(CountLogPrefix(L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed"),
-              installed);
+    EXPECT_EQ(
+        CountLogPrefix(L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed"),
+        installed);
 }
 
 }  // namespace

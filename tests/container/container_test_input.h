@@ -34,13 +34,15 @@ inline std::vector<INPUT> EventsAt(POINT screen, std::initializer_list<INPUT> ev
     return inputs;
 }
 
-inline std::vector<INPUT> ClickAt(POINT screen, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP) {
+inline std::vector<INPUT> ClickAt(POINT screen, DWORD down = MOUSEEVENTF_LEFTDOWN,
+                                  DWORD up = MOUSEEVENTF_LEFTUP) {
     return EventsAt(screen, {MouseInput(down), MouseInput(up)});
 }
 
 // Sends the inputs from another thread; returns when condition holds (or after timeoutMs) and
 // the sending thread has finished.
-inline bool InjectAndWait(std::vector<INPUT> inputs, const std::function<bool()>& condition, DWORD timeoutMs = 3000) {
+inline bool InjectAndWait(std::vector<INPUT> inputs, const std::function<bool()>& condition,
+                          DWORD timeoutMs = 3000) {
     std::atomic<bool> sent{false};
     std::thread sender([&] {
         SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));

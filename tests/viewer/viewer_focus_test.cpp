@@ -1,6 +1,8 @@
 // Sizing and focusing the embedded editor, with windows of this program playing the editor (a
 // viewer from the linked product code, its state filled in by the test).
 
+#include "viewer/viewer_focus.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,7 +12,6 @@
 #include "common/window_data.h"
 #include "plugin/exports.h"
 #include "support/test_support.h"
-#include "viewer/viewer_focus.h"
 #include "viewer/viewer_state.h"
 #include "viewer_test_windows.h"
 
@@ -32,8 +33,8 @@ HWND CreateFakeEditor(HWND viewer, int width = 50, int height = 40) {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"FakeEditorFrame";
     RegisterClassExW(&windowClass);
-    return CreateWindowExW(0, L"FakeEditorFrame", L"", WS_CHILD | WS_VISIBLE, 0, 0, width, height, viewer, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+    return CreateWindowExW(0, L"FakeEditorFrame", L"", WS_CHILD | WS_VISIBLE, 0, 0, width, height, viewer,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 std::vector<HWND> Descendants(HWND window) {
@@ -59,7 +60,7 @@ HWND FirstInEnumerationOrder(HWND editor, std::initializer_list<HWND> candidates
 }
 
 class EmbeddedEditor : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         host_ = testwin::SharedHost(400, 300);
         ASSERT_NE(host_, nullptr);
@@ -100,7 +101,8 @@ TEST_F(EmbeddedEditor, FocusGoesToTheFirstVisibleScintillaDescendant) {
     HWND nested = testwin::CreateChild(box, L"scintillaEdit", 0, 0, 10, 10);
     HWND plain = testwin::CreateChild(editor, L"Scintilla", 0, 0, 20, 20);
     Embed(editor, L"C:\\Tools\\Notepad3.exe");
-    EXPECT_EQ(ChooseFocusTarget(editor, EditorKind::Notepad3), FirstInEnumerationOrder(editor, {nested, plain}));
+    EXPECT_EQ(ChooseFocusTarget(editor, EditorKind::Notepad3),
+              FirstInEnumerationOrder(editor, {nested, plain}));
 
     FocusEditorContent(*state_);
     EXPECT_EQ(GetFocus(), FirstInEnumerationOrder(editor, {nested, plain}));
@@ -114,7 +116,8 @@ TEST_F(EmbeddedEditor, WithoutScintillaTheLargestVisibleDescendantTheFirstOnEqua
     HWND small = testwin::CreateChild(editor, L"BigPane", 0, 0, 50, 50);
     testwin::CreateChild(small, L"Scintilla", 0, 0, 40, 40, false);
     EXPECT_EQ(ChooseFocusTarget(editor, EditorKind::Other), FirstInEnumerationOrder(editor, {wide, square}));
-    EXPECT_EQ(ChooseFocusTarget(editor, EditorKind::EverEdit), FirstInEnumerationOrder(editor, {wide, square}));
+    EXPECT_EQ(ChooseFocusTarget(editor, EditorKind::EverEdit),
+              FirstInEnumerationOrder(editor, {wide, square}));
 }
 
 TEST_F(EmbeddedEditor, EditorWindowItselfWithoutVisibleDescendantsAndForEmEditor) {
@@ -193,8 +196,8 @@ TEST_F(EmbeddedEditor, HostSizeMessageResizesOnlyWithBothHalvesSet) {
 // Scintilla-based editors lay themselves out on the move; the others also get WM_SIZE and a
 // redraw. The second resize changes nothing, so any WM_SIZE then is the one sent on purpose.
 TEST_F(EmbeddedEditor, OnlyEditorsOutsideTheScintillaFamilyGetSizeAndRedraw) {
-    for (const wchar_t* path : {L"C:\\notepad3.exe", L"C:\\x\\Notepad4.exe", L"notepad++.exe", L"C:\\everedit.exe",
-                                L"C:\\emeditor.exe", L"C:\\other.exe"}) {
+    for (const wchar_t* path : {L"C:\\notepad3.exe", L"C:\\x\\Notepad4.exe", L"notepad++.exe",
+                                L"C:\\everedit.exe", L"C:\\emeditor.exe", L"C:\\other.exe"}) {
         HWND editor = CreateFakeEditor(viewer_);
         Embed(editor, path);
         ResizeEmbeddedEditor(viewer_, *state_);
@@ -205,7 +208,8 @@ TEST_F(EmbeddedEditor, OnlyEditorsOutsideTheScintillaFamilyGetSizeAndRedraw) {
         RECT update = {};
         bool invalidated = GetUpdateRect(editor, &update, FALSE) != 0;
         PumpMessages();
-        bool moveOnly = DetectEditorKind(path) >= EditorKind::Notepad3 && DetectEditorKind(path) <= EditorKind::NotepadPlusPlus;
+        bool moveOnly = DetectEditorKind(path) >= EditorKind::Notepad3 &&
+                        DetectEditorKind(path) <= EditorKind::NotepadPlusPlus;
         EXPECT_EQ(editorSizeMessages, moveOnly ? 0 : 1) << path;
         EXPECT_EQ(invalidated, !moveOnly) << path;
         DestroyWindow(editor);
@@ -214,7 +218,7 @@ TEST_F(EmbeddedEditor, OnlyEditorsOutsideTheScintillaFamilyGetSizeAndRedraw) {
 
 // An editor on its own thread, like a real one; it can be made to stop answering.
 class EditorThread {
-public:
+   public:
     explicit EditorThread(HWND viewer) : release_(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {
         thread_ = std::thread([this, viewer] { Run(viewer); });
         WaitFor([this] { return ready_.load(); }, 5000);
@@ -236,7 +240,7 @@ public:
     HWND editor = nullptr;
     HWND text = nullptr;
 
-private:
+   private:
     void Run(HWND viewer) {
         threadId_ = GetCurrentThreadId();
         editor = CreateFakeEditor(viewer);

@@ -35,15 +35,16 @@ inline HWND CreateHostWindow(int width, int height, int x = 50, int y = 50) {
     RECT rect = {0, 0, width, height};
     AdjustWindowRectEx(&rect, WS_POPUP | WS_BORDER, FALSE, 0);
     return CreateWindowExW(0, L"VelloquinTestHost", L"test host", WS_POPUP | WS_BORDER | WS_VISIBLE, x, y,
-                           rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, GetModuleHandleW(nullptr),
-                           nullptr);
+                           rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
 }
 
 // A child window of any registered class (the plain procedure when the class is new).
-inline HWND CreateChild(HWND parent, const wchar_t* className, int x, int y, int width, int height, bool visible = true) {
+inline HWND CreateChild(HWND parent, const wchar_t* className, int x, int y, int width, int height,
+                        bool visible = true) {
     RegisterPlainClass(className);
-    return CreateWindowExW(0, className, L"", WS_CHILD | (visible ? WS_VISIBLE : 0), x, y, width, height, parent,
-                           nullptr, GetModuleHandleW(nullptr), nullptr);
+    return CreateWindowExW(0, className, L"", WS_CHILD | (visible ? WS_VISIBLE : 0), x, y, width, height,
+                           parent, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 // The program's one host window (index picks one of several), its client area set to width x
@@ -55,14 +56,15 @@ inline HWND SharedHost(int width, int height, int index = 0) {
     while (HWND child = GetWindow(host, GW_CHILD)) DestroyWindow(child);
     RECT rect = {0, 0, width, height};
     AdjustWindowRectEx(&rect, GetWindowLongW(host, GWL_STYLE), FALSE, GetWindowLongW(host, GWL_EXSTYLE));
-    SetWindowPos(host, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(host, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
     return host;
 }
 
 inline RECT RectInParent(HWND child) {
     RECT rect = {};
     GetWindowRect(child, &rect);
-    MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    MapWindowPoints(HWND_DESKTOP, GetAncestor(child, GA_PARENT), reinterpret_cast<POINT*>(&rect), 2);
     return rect;
 }
 

@@ -24,7 +24,7 @@ std::wstring Pointer(const void* value) {
 
 // Each test: its own log folder and a freshly loaded plug-in.
 class ViewerWindow : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         folder_ = testwin::FreshLogFolder();
         plugin_ = std::make_unique<LoadedPlugin>();
@@ -73,9 +73,11 @@ TEST_F(ViewerWindow, CreatedAsChildOfTheParentWithTheFixedClassAndStyle) {
     EXPECT_EQ(info.hCursor, LoadCursorW(nullptr, IDC_ARROW));
 
     auto log = Log();
-    int enter = FindLogEntry(log, L"[DVP_CreateViewer] DVP_CreateViewer ENTER, parent=" + Pointer(host_) + L", flags=0x00000004");
+    int enter = FindLogEntry(
+        log, L"[DVP_CreateViewer] DVP_CreateViewer ENTER, parent=" + Pointer(host_) + L", flags=0x00000004");
     int load = FindLogEntry(log, L"[PluginConfig::Load] PluginConfig::Load", enter);
-    int created = FindLogEntry(log, L"[DVP_CreateViewer] DVP_CreateViewer created hwnd=" + Pointer(viewer), enter);
+    int created =
+        FindLogEntry(log, L"[DVP_CreateViewer] DVP_CreateViewer created hwnd=" + Pointer(viewer), enter);
     EXPECT_GE(enter, 0);
     EXPECT_GT(load, enter);
     EXPECT_GT(created, load);
@@ -109,10 +111,14 @@ TEST_F(ViewerWindow, OnlyBitTwoOfTheFlagsDecidesBetweenPaneAndStandaloneViewer) 
     HWND standalone2 = createViewer_(host_, nullptr, 0);
     ASSERT_TRUE(pane && standalone1 && standalone2);
     // One hook for both stand-alone viewers, removed with the last of them.
-    EXPECT_EQ(CountLogPrefix(L"[RegisterStandaloneContainer] RegisterStandaloneContainer: mouse hook installed=0x"), 1);
-    EXPECT_FALSE(LogHas(Log(), L"[RegisterStandaloneContainer] RegisterStandaloneContainer: mouse hook installed="
-                               L"0x0000000000000000"));
-    const std::wstring removed = L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed";
+    EXPECT_EQ(
+        CountLogPrefix(L"[RegisterStandaloneContainer] RegisterStandaloneContainer: mouse hook installed=0x"),
+        1);
+    EXPECT_FALSE(LogHas(Log(),
+                        L"[RegisterStandaloneContainer] RegisterStandaloneContainer: mouse hook installed="
+                        L"0x0000000000000000"));
+    const std::wstring removed =
+        L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed";
     DestroyWindow(pane);
     DestroyWindow(standalone1);
     EXPECT_FALSE(LogHas(Log(), removed));
@@ -126,12 +132,14 @@ TEST_F(ViewerWindow, HostMessagesAnswerAsListed) {
     ASSERT_NE(viewer, nullptr);
     int32_t size[2] = {-1, -1};
     int32_t depth = -1;
-    EXPECT_EQ(SendMessageW(viewer, 0x8F14, reinterpret_cast<WPARAM>(&depth), reinterpret_cast<LPARAM>(size)), 0);
+    EXPECT_EQ(SendMessageW(viewer, 0x8F14, reinterpret_cast<WPARAM>(&depth), reinterpret_cast<LPARAM>(size)),
+              0);
     EXPECT_EQ(size[0], 300);
     EXPECT_EQ(size[1], 200);
     EXPECT_EQ(depth, 32);
     EXPECT_EQ(SendMessageW(viewer, 0x8F14, 0, 0), 0);
-    for (UINT ignored : {0x8F07u, 0x8F08u, 0x8F19u}) EXPECT_EQ(SendMessageW(viewer, ignored, 0, 0x00100010), 0);
+    for (UINT ignored : {0x8F07u, 0x8F08u, 0x8F19u})
+        EXPECT_EQ(SendMessageW(viewer, ignored, 0, 0x00100010), 0);
     EXPECT_EQ(SendMessageW(viewer, WM_ERASEBKGND, 0, 0), 1);
     EXPECT_EQ(SendMessageW(viewer, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(host_), 0), MA_ACTIVATE);
     EXPECT_EQ(SendMessageW(viewer, WM_PARENTNOTIFY, WM_CREATE, 0), 0);
@@ -144,10 +152,17 @@ TEST_F(ViewerWindow, HostMessagesAnswerAsListed) {
     SendMessageW(viewer, 0x8F81, 0, 0);
     SendMessageW(viewer, 0x8EFF, 0, 0);
     auto log = Log();
-    EXPECT_TRUE(LogHas(log, L"[ViewerWndProc] unhandled DVP msg=0x8F00 wParam=0x0000000000000012 lParam=0x00000000000000AB"));
-    EXPECT_TRUE(LogHas(log, L"[ViewerWndProc] unhandled DVP msg=0x8F80 wParam=0x0000000000000000 lParam=0xFFFFFFFFFFFFFFFF"));
-    EXPECT_TRUE(LogHas(log, L"[ViewerWndProc] unhandled DVP msg=0x8F42 wParam=0x0000000000000001 lParam=0x0000000000000002"));
-    EXPECT_EQ(CountLogPrefix(L"[ViewerWndProc] unhandled DVP msg="), 3);  // handled ones, 0x8F81, 0x8EFF: none
+    EXPECT_TRUE(LogHas(
+        log,
+        L"[ViewerWndProc] unhandled DVP msg=0x8F00 wParam=0x0000000000000012 lParam=0x00000000000000AB"));
+    EXPECT_TRUE(LogHas(
+        log,
+        L"[ViewerWndProc] unhandled DVP msg=0x8F80 wParam=0x0000000000000000 lParam=0xFFFFFFFFFFFFFFFF"));
+    EXPECT_TRUE(LogHas(
+        log,
+        L"[ViewerWndProc] unhandled DVP msg=0x8F42 wParam=0x0000000000000001 lParam=0x0000000000000002"));
+    EXPECT_EQ(CountLogPrefix(L"[ViewerWndProc] unhandled DVP msg="),
+              3);  // handled ones, 0x8F81, 0x8EFF: none
 }
 
 TEST_F(ViewerWindow, LoadAndClearAreLoggedAndAnswered) {
@@ -173,10 +188,12 @@ TEST_F(ViewerWindow, MessagesWithoutStateAreAnsweredWithoutTouchingIt) {
     HWND viewer = createViewer_(host_, nullptr, 0);
     ASSERT_NE(viewer, nullptr);
     EXPECT_EQ(SendMessageW(viewer, WM_DESTROY, 0, 0), 0);
-    EXPECT_TRUE(LogHas(Log(), L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed"));
+    EXPECT_TRUE(
+        LogHas(Log(), L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed"));
     int32_t size[2] = {-1, -1};
     int32_t depth = -1;
-    EXPECT_EQ(SendMessageW(viewer, 0x8F14, reinterpret_cast<WPARAM>(&depth), reinterpret_cast<LPARAM>(size)), 0);
+    EXPECT_EQ(SendMessageW(viewer, 0x8F14, reinterpret_cast<WPARAM>(&depth), reinterpret_cast<LPARAM>(size)),
+              0);
     EXPECT_EQ(size[0], -1);
     EXPECT_EQ(depth, -1);
     EXPECT_EQ(SendMessageW(viewer, 0x8F02, 0, reinterpret_cast<LPARAM>(L"C:\\a.txt")), 0);
