@@ -209,6 +209,11 @@ void UnregisterStandaloneContainer(HWND viewer) {
         ContainerLock lock;
         auto found = std::find(standaloneViewers.begin(), standaloneViewers.end(), viewer);
         if (found != standaloneViewers.end()) standaloneViewers.erase(found);
+        // A handle that no longer names a window would keep the hook for good, and its value may
+        // come back as some other window.
+        standaloneViewers.erase(std::remove_if(standaloneViewers.begin(), standaloneViewers.end(),
+                                               [](HWND registered) { return !IsWindow(registered); }),
+                                standaloneViewers.end());
         if (!standaloneViewers.empty()) return;
         if (mouseHook) {
             UnhookWindowsHookEx(mouseHook);

@@ -163,6 +163,18 @@ TEST_F(TopSubclass, LaterSubclassIsNotCutOff) {
     EXPECT_EQ(SendMessageW(top_, kProbeMessage, 0, 0), kProbeAnswer);
 }
 
+TEST_F(TopSubclass, StaleRegisteredViewerIsSkippedAndDoesNotKeepTheContainer) {
+    HWND stale = testwin::CreateChild(top_, L"GoneViewer", 0, 0, 10, 10);
+    RegisterStandaloneContainer(stale);
+    DestroyWindow(stale);  // gone without unregistering
+    SubclassTop(top_);
+    ASSERT_EQ(Procedure(top_), ours);
+    SendMessageW(top_, WM_NCACTIVATE, 0, 0);
+    EXPECT_EQ(lastNcActivate, 0);
+    DestroyWindow(viewer_);
+    EXPECT_EQ(Procedure(top_), original_);
+}
+
 LRESULT CALLBACK QuietTargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
     return DefWindowProcW(window, message, wParam, lParam);

@@ -210,4 +210,39 @@ TEST_F(ViewerWindow, MessagesWithoutStateAreAnsweredWithoutTouchingIt) {
     EXPECT_TRUE(DestroyWindow(viewer));  // the real WM_DESTROY finds no state either
 }
 
+HHOOK creationHook = nullptr;
+std::vector<LRESULT> answersBeforeCreate;
+
+// Called when a window is about to be created, before any message reaches it.
+LRESULT CALLBACK SendBeforeCreate(int code, WPARAM wParam, LPARAM lParam) {
+    HWND window = reinterpret_cast<HWND>(wParam);
+    wchar_t className[64] = {};
+    if (code == HCBT_CREATEWND && GetClassNameW(window, className, 64) &&
+        std::wstring(className) == L"DopusVelloquinViewerClass") {
+        int32_t size[2] = {-1, -1};
+        answersBeforeCreate = {
+            SendMessageW(window, 0x8F02, 0, reinterpret_cast<LPARAM>(L"C:\\a.txt")),
+            SendMessageW(window, 0x8F01, 0, reinterpret_cast<LPARAM>("C:\\a.txt")),
+            SendMessageW(window, 0x8F1B, 0, 0),
+            SendMessageW(window, 0x8F14, 0, reinterpret_cast<LPARAM>(size)),
+            SendMessageW(window, WM_TIMER, 3585, 0),
+            SendMessageW(window, WM_SETFOCUS, 0, 0),
+            size[0],
+        };
+    }
+    return CallNextHookEx(creationHook, code, wParam, lParam);
+}
+
+TEST_F(ViewerWindow, MessagesBeforeCreationFindNoStateAndAnswerZero) {
+    creationHook = SetWindowsHookExW(WH_CBT, SendBeforeCreate, nullptr, GetCurrentThreadId());
+    ASSERT_NE(creationHook, nullptr);
+    HWND viewer = createViewer_(host_, nullptr, 4);
+    UnhookWindowsHookEx(creationHook);
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(answersBeforeCreate, (std::vector<LRESULT>{0, 0, 0, 0, 0, 0, -1}));
+    int32_t size[2] = {-1, -1};
+    SendMessageW(viewer, 0x8F14, 0, reinterpret_cast<LPARAM>(size));
+    EXPECT_EQ(size[0], 640);  // the state came with WM_CREATE all the same
+}
+
 }  // namespace
