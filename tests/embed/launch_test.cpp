@@ -282,15 +282,13 @@ TEST_F(Launch, WineNotepadStartedHiddenIsCapturedOnTheGenericPath) {
     EXPECT_TRUE(HasEnded(watched, kWindowWaitMs));
 }
 
-TEST_F(Launch, CapturesPassOverSplashToolAndCaptionWithoutSystemMenuWindows) {
+TEST_F(Launch, CapturesPassOverSplashToolSmallAndCaptionlessWindows) {
     struct Case {
         const wchar_t* exe;
         const wchar_t* decoy;
-    } cases[] = {{L"notepad3.exe", L"splash"},
-                 {L"notepad3.exe", L"nosysmenu"},
-                 {L"notepad4.exe", L"tool"},
-                 {L"notepad++.exe", L"splash"},
-                 {L"otheredit.exe", L"tool"}};
+    } cases[] = {{L"notepad3.exe", L"splash"},  {L"notepad3.exe", L"nosysmenu"}, {L"notepad4.exe", L"tool"},
+                 {L"notepad++.exe", L"splash"}, {L"otheredit.exe", L"tool"},    {L"otheredit.exe", L"frame"},
+                 {L"everedit.exe", L"frame"},   {L"emeditor.exe", L"frame"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(Wide2Utf8(std::wstring(c.exe) + L" " + c.decoy));
         ASSERT_TRUE(Start(c.exe, std::wstring(L"--decoy=") + c.decoy + L" --late=300"));

@@ -13,7 +13,8 @@
 //   --no-window        never create the main window
 //   --exit=CODE        exit at once with CODE
 //   --decoy=KIND       first create a visible window the capture must pass over:
-//                      splash (untitled popup), tool (tool window), nosysmenu (caption, no system menu)
+//                      splash (untitled popup), tool (tool window), nosysmenu (caption, no system menu),
+//                      frame (of the main window's class, 150x150 popup without caption bits)
 //   --ignore-close     WM_CLOSE does nothing
 //   --copydata-zero    WM_COPYDATA answers 0
 //   --hang=MSG         once the main window exists, the handler of message MSG (decimal) never returns;
@@ -326,7 +327,15 @@ void CreateDecoy() {
     DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
     DWORD exStyle = 0;
     const wchar_t* title = L"Stand-in decoy";
-    if (kind == L"splash") {
+    const wchar_t* className = L"StandinDecoy";
+    int width = 400;
+    int height = 300;
+    if (kind == L"frame") {
+        // Of the main window's class, but without caption bits and smaller than 200 by 200.
+        className = MainClassName();
+        style = WS_POPUP | WS_VISIBLE;
+        width = height = 150;
+    } else if (kind == L"splash") {
         style = WS_POPUP | WS_VISIBLE;
         title = L"";
     } else if (kind == L"tool") {
@@ -336,7 +345,7 @@ void CreateDecoy() {
     } else {
         return;
     }
-    HWND decoy = CreateWindowExW(exStyle, L"StandinDecoy", title, style, 150, 150, 400, 300, nullptr, nullptr,
+    HWND decoy = CreateWindowExW(exStyle, className, title, style, 150, 150, width, height, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
     Journal("decoy", WindowText(decoy) + " " + ToUtf8(kind));
 }
