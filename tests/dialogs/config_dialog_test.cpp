@@ -171,7 +171,7 @@ TEST_F(ConfigDialog, OkSavesTheEditedTableAndNotifiesTheHost) {
     std::vector<Row> expected = {{L"alpha", L"txt;md;rst", L"C:\\Tools\\a.exe"}, {L"notes", L"nfo", L"C:\\n.exe"}};
     EXPECT_TRUE(WaitFor([&] { return ListRows(dialog) == expected; }, kWindowWaitMs));
     Type(dialog, 1005, L"");
-    Click(dialog, 1010);
+    Toggle(dialog, 1010);
     Click(dialog, 1);
     ASSERT_TRUE(session.WaitForEnd());  // the quit message ended the host thread's loop
 
@@ -199,7 +199,7 @@ TEST_F(ConfigDialog, CancelAfterChangesWritesNothing) {
     ASSERT_TRUE(FillEditor(WaitForDialog(session.threadId(), L"Edit Mapping"), {L"x", L"y", L"C:\\z.exe"}));
     EXPECT_TRUE(WaitFor([&] { return ListRows(dialog).size() == 3; }, kWindowWaitMs));
     Type(dialog, 1005, L"changed");
-    Click(dialog, 1009);
+    Toggle(dialog, 1009);
     Click(dialog, 2);
     ASSERT_TRUE(session.WaitForEnd());
     EXPECT_EQ(SaveCalls(), 0);
@@ -400,7 +400,7 @@ TEST(RoundTrip, WhatOkSavesANewHostProcessLoads) {
         ASSERT_TRUE(FillEditor(WaitForDialog(session.threadId(), L"Edit Mapping"),
                                {L"Prose", L".TXT; md", L"\"C:\\Program Files\\ed.exe\""}));
         Type(dialog, 1005, L"-x \"y\"");
-        Click(dialog, 1009);
+        Toggle(dialog, 1009);
         Click(dialog, 1);
         ASSERT_TRUE(session.WaitForEnd());
     }

@@ -44,6 +44,7 @@ ConfigSession::~ConfigSession() {
         for (int round = 0; round < 5 && WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT; ++round) {
             HWND other = WaitForOtherDialog(threadId_, {dialog_}, 0);
             PostMessageW(other ? other : dialog_, WM_COMMAND, IDCANCEL, 0);
+            if (other) PostMessageW(other, WM_CLOSE, 0, 0);
             WaitForGone(other ? other : dialog_, kWindowWaitMs);
         }
         if (!WaitForEnd()) ADD_FAILURE() << "the dialog thread did not end";
@@ -58,6 +59,9 @@ bool ConfigSession::WaitForEnd(DWORD timeoutMs) {
 
 DWORD WINAPI ConfigSession::ThreadMain(void* param) {
     auto* self = static_cast<ConfigSession*>(param);
+    // Our own reference: the plug-in stays loaded until this thread has left it, even when a
+    // failing test leaves the dialog open.
+    HMODULE pinned = LoadLibraryW(DllPath().c_str());
     if (self->registerListView_) {
         INITCOMMONCONTROLSEX controls = {};
         controls.dwSize = sizeof(controls);
@@ -71,7 +75,7 @@ DWORD WINAPI ConfigSession::ThreadMain(void* param) {
     if (!dialog) {
         self->quitQueued_ = PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
         SetEvent(self->ready_);
-        return 0;
+        FreeLibraryAndExitThread(pinned, 0);
     }
     SetEvent(self->ready_);
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -79,7 +83,7 @@ DWORD WINAPI ConfigSession::ThreadMain(void* param) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    return 0;
+    FreeLibraryAndExitThread(pinned, 0);
 }
 
 namespace {
@@ -110,7 +114,7 @@ BOOL CALLBACK MatchUnknown(HWND window, LPARAM param) {
         if (known == window) return TRUE;
     }
     search->found = window;
-    return TRUE;  // the last one found is the innermost
+    return FALSE;  // the first is the topmost, the innermost of nested modal windows
 }
 
 }  // namespace
@@ -157,7 +161,11 @@ void Type(HWND dialog, int id, const std::wstring& text) {
 }
 
 void Click(HWND dialog, int id) {
-    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void Toggle(HWND dialog, int id) {
+    SendMessageW(GetDlgItem(dialog, id), BM_SETCHECK, IsChecked(dialog, id) ? BST_UNCHECKED : BST_CHECKED, 0);
 }
 
 bool IsChecked(HWND dialog, int id) {

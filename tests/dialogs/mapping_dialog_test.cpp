@@ -143,7 +143,7 @@ TEST_F(MappingEditor, BrowseStartsWithoutAnAliasPathAndCancelChangesNothing) {
     EXPECT_TRUE(clicked >= 0 && cleared > clicked && failed > cleared);
 }
 
-TEST_F(MappingEditor, BrowsePassesADrivePathAndPicksWithTheDefaultExtension) {
+TEST_F(MappingEditor, BrowsePassesADrivePathAsTheInitialFileAndOkSetsTheField) {
     std::wstring tools = fixture.tempFolder + L"\\tools";
     CreateDirectoryW(tools.c_str(), nullptr);
     ASSERT_TRUE(WriteFileText(tools + L"\\ed.exe", "MZ"));
@@ -155,7 +155,6 @@ TEST_F(MappingEditor, BrowsePassesADrivePathAndPicksWithTheDefaultExtension) {
     HWND files = WaitForFileDialog(editor);
     ASSERT_NE(files, nullptr);
     EXPECT_NE(Text(FileNameField(files)).find(L"ed.exe"), std::wstring::npos) << Wide2Utf8(Text(FileNameField(files)));
-    SendMessageW(FileNameField(files), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((tools + L"\\ed").c_str()));
     PostMessageW(files, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitForGone(files, kFileDialogWaitMs));
     EXPECT_EQ(ItemText(editor, 1103), tools + L"\\ed.exe");
