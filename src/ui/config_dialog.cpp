@@ -156,7 +156,7 @@ INT_PTR OnInitDialog(HWND dialog, LPARAM param) {
 
 // The host's load buffer would return a longer text cut, losing the rows at its end.
 bool MappingTextFits(HWND dialog, const std::vector<GroupMapping>& rows) {
-    size_t length = MappingTextLength(rows);
+    size_t length = SerializeMappings(rows).size();
     if (length <= kMaxMappingTextUnits) return true;
     std::wstring text = L"The mappings are too long to be saved: " + std::to_wstring(length) +
                         L" characters, at most " + std::to_wstring(kMaxMappingTextUnits) +
@@ -370,7 +370,7 @@ HWND CreateConfigDialog(HWND parent, HWND notifyWindow, DWORD notifyData) {
 }
 
 // The host may call this from any of its threads; the dialog lives on the calling thread.
-HWND WINAPI DVP_Configure(HWND parent, HWND notifyWindow, DWORD notifyData) {
+HWND WINAPI DVP_Configure(HWND parent, HWND notifyWindow, DWORD notifyData) noexcept {
     try {
         LogWrite(L"[DVP_Configure] DVP_Configure ENTER\r\n");
         RefreshConfiguration();

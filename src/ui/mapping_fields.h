@@ -3,9 +3,6 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
-
-#include "config/plugin_config.h"
 
 // The host's load buffer holds 8192 units with the terminator; a text that fills it counts as cut.
 constexpr size_t kMaxMappingTextUnits = 8190;
@@ -18,6 +15,3 @@ bool IsWindowsPath(const std::wstring& text);
 
 // A TAB, CR or LF inside a field would split the stored row.
 bool HasRowSeparator(const std::wstring& field);
-
-// Length in UTF-16 units of the stored mapping text of rows.
-size_t MappingTextLength(const std::vector<GroupMapping>& rows);

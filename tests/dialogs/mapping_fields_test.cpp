@@ -22,9 +22,3 @@ TEST(MappingFields, TabsAndLineBreaksWouldSplitARow) {
     EXPECT_TRUE(HasRowSeparator(L"a\nb"));
     EXPECT_TRUE(HasRowSeparator(L"a\rb"));
 }
-
-TEST(MappingFields, TextLengthCountsTabsAndLineFeedsBetweenRows) {
-    EXPECT_EQ(MappingTextLength({}), 0u);
-    EXPECT_EQ(MappingTextLength({{L"a", L"b", L"c"}}), 5u);
-    EXPECT_EQ(MappingTextLength({{L"ab", L"c", L"d"}, {L"e", L"f", L"ghi"}}), 6u + 1u + 7u);
-}
