@@ -20,7 +20,8 @@
 namespace {
 
 constexpr UINT DVPLUGINMSG_REINITIALIZE = 0x8F1F;
-constexpr DWORD kListExtendedStyles = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;  // 0x10021
+constexpr DWORD kListExtendedStyles =
+    LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;  // 0x10021
 
 enum class Anchor { GrowBoth, MoveDown, MoveDownGrowWidth, MoveDownRight };
 
@@ -31,11 +32,16 @@ struct LayoutRule {
 
 // The order of ConfigDialogState::controlRects. Label 1008 stays where it is.
 constexpr LayoutRule kLayout[kLayoutControlCount] = {
-    {IDC_MAPPING_LIST, Anchor::GrowBoth},          {IDC_BTN_ADD, Anchor::MoveDown},
-    {IDC_BTN_EDIT, Anchor::MoveDown},              {IDC_BTN_DELETE, Anchor::MoveDown},
-    {IDC_PARAMS_LABEL, Anchor::MoveDown},          {IDC_EDITOR_PARAMS, Anchor::MoveDownGrowWidth},
-    {IDC_CONFIG_PATH_LABEL, Anchor::MoveDownGrowWidth}, {IDOK, Anchor::MoveDownRight},
-    {IDCANCEL, Anchor::MoveDownRight},             {IDC_CHECK_MAXIMIZE, Anchor::MoveDownGrowWidth},
+    {IDC_MAPPING_LIST, Anchor::GrowBoth},
+    {IDC_BTN_ADD, Anchor::MoveDown},
+    {IDC_BTN_EDIT, Anchor::MoveDown},
+    {IDC_BTN_DELETE, Anchor::MoveDown},
+    {IDC_PARAMS_LABEL, Anchor::MoveDown},
+    {IDC_EDITOR_PARAMS, Anchor::MoveDownGrowWidth},
+    {IDC_CONFIG_PATH_LABEL, Anchor::MoveDownGrowWidth},
+    {IDOK, Anchor::MoveDownRight},
+    {IDCANCEL, Anchor::MoveDownRight},
+    {IDC_CHECK_MAXIMIZE, Anchor::MoveDownGrowWidth},
     {IDC_CHECK_FOCUS, Anchor::MoveDownGrowWidth},
 };
 
@@ -198,7 +204,8 @@ void OnOk(HWND dialog, ConfigDialogState& state) {
 }
 
 int SelectedRow(HWND dialog) {
-    return static_cast<int>(SendMessageW(MappingList(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return static_cast<int>(
+        SendMessageW(MappingList(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 // The record is looked up again after every nested message loop (editor, message box): the
@@ -249,18 +256,30 @@ void OnDelete(HWND dialog) {
 INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
     ConfigDialogState* state = GetWindowData<ConfigDialogState>(dialog);
     switch (LOWORD(wParam)) {
-        case IDOK: if (state) OnOk(dialog, *state); return TRUE;
-        case IDCANCEL: DestroyWindow(dialog); return TRUE;
-        case IDC_BTN_ADD: OnAdd(dialog); return TRUE;
-        case IDC_BTN_EDIT: OnEdit(dialog); return TRUE;
-        case IDC_BTN_DELETE: OnDelete(dialog); return TRUE;
-        default: return FALSE;
+        case IDOK:
+            if (state) OnOk(dialog, *state);
+            return TRUE;
+        case IDCANCEL:
+            DestroyWindow(dialog);
+            return TRUE;
+        case IDC_BTN_ADD:
+            OnAdd(dialog);
+            return TRUE;
+        case IDC_BTN_EDIT:
+            OnEdit(dialog);
+            return TRUE;
+        case IDC_BTN_DELETE:
+            OnDelete(dialog);
+            return TRUE;
+        default:
+            return FALSE;
     }
 }
 
 INT_PTR OnNotify(HWND dialog, LPARAM lParam) {
     const NMHDR* header = AsPointer<NMHDR>(lParam);
-    if (header && header->idFrom == IDC_MAPPING_LIST && header->code == NM_DBLCLK) PostMessageW(dialog, WM_APP, 0, 0);
+    if (header && header->idFrom == IDC_MAPPING_LIST && header->code == NM_DBLCLK)
+        PostMessageW(dialog, WM_APP, 0, 0);
     return FALSE;
 }
 
@@ -298,8 +317,9 @@ INT_PTR OnSize(HWND dialog, WPARAM type, LPARAM lParam) {
     if (!positions) return FALSE;
     for (int i = 0; i < kLayoutControlCount && positions; ++i) {
         RECT rect = LaidOut(state->controlRects[i], kLayout[i].anchor, dx, dy);
-        positions = DeferWindowPos(positions, GetDlgItem(dialog, kLayout[i].controlId), nullptr, rect.left, rect.top,
-                                   rect.right - rect.left, rect.bottom - rect.top, LayoutFlags(kLayout[i].anchor));
+        positions =
+            DeferWindowPos(positions, GetDlgItem(dialog, kLayout[i].controlId), nullptr, rect.left, rect.top,
+                           rect.right - rect.left, rect.bottom - rect.top, LayoutFlags(kLayout[i].anchor));
     }
     if (!positions) return FALSE;
     EndDeferWindowPos(positions);
@@ -332,14 +352,22 @@ INT_PTR OnNcDestroy(HWND dialog) {
 INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     try {
         switch (message) {
-            case WM_INITDIALOG: return OnInitDialog(dialog, lParam);
-            case WM_COMMAND: return OnCommand(dialog, wParam);
-            case WM_NOTIFY: return OnNotify(dialog, lParam);
-            case WM_APP: return OnDoubleClick(dialog);
-            case WM_SIZE: return OnSize(dialog, wParam, lParam);
-            case WM_GETMINMAXINFO: return OnGetMinMaxInfo(dialog, lParam);
-            case WM_NCDESTROY: return OnNcDestroy(dialog);
-            default: return FALSE;
+            case WM_INITDIALOG:
+                return OnInitDialog(dialog, lParam);
+            case WM_COMMAND:
+                return OnCommand(dialog, wParam);
+            case WM_NOTIFY:
+                return OnNotify(dialog, lParam);
+            case WM_APP:
+                return OnDoubleClick(dialog);
+            case WM_SIZE:
+                return OnSize(dialog, wParam, lParam);
+            case WM_GETMINMAXINFO:
+                return OnGetMinMaxInfo(dialog, lParam);
+            case WM_NCDESTROY:
+                return OnNcDestroy(dialog);
+            default:
+                return FALSE;
         }
     } catch (...) {
         return FALSE;

@@ -14,8 +14,8 @@ std::wstring ReadControlText(HWND dialog, int controlId) {
 }
 
 static HICON LoadPluginIcon(int size) {
-    return static_cast<HICON>(LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDI_VELLOQUIN), IMAGE_ICON, size, size,
-                                         LR_DEFAULTCOLOR | LR_SHARED));
+    return static_cast<HICON>(LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDI_VELLOQUIN), IMAGE_ICON, size,
+                                         size, LR_DEFAULTCOLOR | LR_SHARED));
 }
 
 void SetDialogIcons(HWND dialog) {

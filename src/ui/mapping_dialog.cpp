@@ -105,25 +105,36 @@ void OnBrowse(HWND dialog) {
         SetDlgItemTextW(dialog, IDC_EDIT_PATH, file);
         LogPrintf(L"[EditMappingDlgProc] EditMappingDlgProc GetOpenFileNameW OK: %ls", file);
     } else {
-        LogPrintf(L"[EditMappingDlgProc] EditMappingDlgProc GetOpenFileNameW FAILED, err=%lu", CommDlgExtendedError());
+        LogPrintf(L"[EditMappingDlgProc] EditMappingDlgProc GetOpenFileNameW FAILED, err=%lu",
+                  CommDlgExtendedError());
     }
 }
 
 INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
     switch (LOWORD(wParam)) {
-        case IDOK: OnOk(dialog); return TRUE;
-        case IDCANCEL: EndDialog(dialog, IDCANCEL); return TRUE;
-        case IDC_BTN_BROWSE: OnBrowse(dialog); return TRUE;
-        default: return FALSE;
+        case IDOK:
+            OnOk(dialog);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        case IDC_BTN_BROWSE:
+            OnBrowse(dialog);
+            return TRUE;
+        default:
+            return FALSE;
     }
 }
 
 INT_PTR CALLBACK EditMappingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     try {
         switch (message) {
-            case WM_INITDIALOG: return OnInitDialog(dialog, lParam);
-            case WM_COMMAND: return OnCommand(dialog, wParam);
-            default: return FALSE;
+            case WM_INITDIALOG:
+                return OnInitDialog(dialog, lParam);
+            case WM_COMMAND:
+                return OnCommand(dialog, wParam);
+            default:
+                return FALSE;
         }
     } catch (...) {
         return FALSE;
@@ -133,7 +144,7 @@ INT_PTR CALLBACK EditMappingDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
 }  // namespace
 
 bool EditMapping(HWND owner, GroupMapping& mapping) {
-    INT_PTR result = DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(IDD_EDIT_MAPPING), owner, EditMappingDlgProc,
-                                     reinterpret_cast<LPARAM>(&mapping));
+    INT_PTR result = DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(IDD_EDIT_MAPPING), owner,
+                                     EditMappingDlgProc, reinterpret_cast<LPARAM>(&mapping));
     return result == IDOK;
 }

@@ -1,7 +1,6 @@
 // The configuration dialog opened through DVP_Configure, driven from the test thread.
 
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <commctrl.h>
@@ -87,7 +86,7 @@ void ResizeClient(HWND dialog, int width, int height) {
 }  // namespace
 
 class ConfigDialog : public ::testing::Test {
-protected:
+   protected:
     PluginFixture fixture;
 };
 
@@ -115,13 +114,15 @@ TEST_F(ConfigDialog, OpensOnTheStoredSettingsWithItsCaptionsAndColumns) {
 
     HWND list = GetDlgItem(dialog, 1001);
     EXPECT_EQ(SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x10021);
-    const std::pair<const wchar_t*, int> columns[] = {{L"Group", 80}, {L"Extensions", 180}, {L"Editor Path", 320}};
+    const std::pair<const wchar_t*, int> columns[] = {
+        {L"Group", 80}, {L"Extensions", 180}, {L"Editor Path", 320}};
     for (int i = 0; i < 3; ++i) {
         int width = 0;
         EXPECT_EQ(ColumnHeader(list, i, &width), columns[i].first);
         EXPECT_EQ(width, columns[i].second);
     }
-    std::vector<Row> expected = {{L"alpha", L"txt;md", L"C:\\Tools\\a.exe"}, {L"beta", L"c;h", L"/home\\b.exe"}};
+    std::vector<Row> expected = {{L"alpha", L"txt;md", L"C:\\Tools\\a.exe"},
+                                 {L"beta", L"c;h", L"/home\\b.exe"}};
     EXPECT_EQ(ListRows(dialog), expected);
 
     // The check boxes take the pixel width of the parameter field.
@@ -132,7 +133,8 @@ TEST_F(ConfigDialog, OpensOnTheStoredSettingsWithItsCaptionsAndColumns) {
     int enter = FindLogEntry(log, L"[DVP_Configure] DVP_Configure ENTER");
     int create = FindLogEntry(log, L"[CreateConfigDialog] CreateConfigDialog enter", enter);
     int init = FindLogEntry(log, L"[ConfigDlgProc] ConfigDlgProc WM_INITDIALOG OK", create);
-    int created = FindLogEntry(log, L"[CreateConfigDialog]   CreateDialogParamW OK, hwnd=" + HexWindow(dialog), init);
+    int created =
+        FindLogEntry(log, L"[CreateConfigDialog]   CreateDialogParamW OK, hwnd=" + HexWindow(dialog), init);
     int done = FindLogEntry(log, L"[DVP_Configure] DVP_Configure return hwnd=" + HexWindow(dialog), created);
     EXPECT_TRUE(enter >= 0 && create > enter && init > create && created > init && done > created);
 }
@@ -168,7 +170,8 @@ TEST_F(ConfigDialog, OkSavesTheEditedTableAndNotifiesTheHost) {
     PostMessageW(question, WM_COMMAND, IDYES, 0);
     ASSERT_TRUE(WaitForGone(question));
 
-    std::vector<Row> expected = {{L"alpha", L"txt;md;rst", L"C:\\Tools\\a.exe"}, {L"notes", L"nfo", L"C:\\n.exe"}};
+    std::vector<Row> expected = {{L"alpha", L"txt;md;rst", L"C:\\Tools\\a.exe"},
+                                 {L"notes", L"nfo", L"C:\\n.exe"}};
     EXPECT_TRUE(WaitFor([&] { return ListRows(dialog) == expected; }, kWindowWaitMs));
     Type(dialog, 1005, L"");
     Toggle(dialog, 1010);
@@ -185,12 +188,12 @@ TEST_F(ConfigDialog, OkSavesTheEditedTableAndNotifiesTheHost) {
     EXPECT_EQ(NotifyTarget::received[0].second, static_cast<LPARAM>(4000000000u));
     std::vector<std::wstring> log = fixture.Log();
     EXPECT_TRUE(LogHas(log, L"[ConfigDlgProc] ConfigDlgProc WM_APP: sel=0"));
-    EXPECT_TRUE(LogHas(log, L"[ConfigDlgProc]   PostMessage DVPLUGINMSG_REINITIALIZE to " + HexWindow(target.window) +
-                                L", data=4000000000"));
+    EXPECT_TRUE(LogHas(log, L"[ConfigDlgProc]   PostMessage DVPLUGINMSG_REINITIALIZE to " +
+                                HexWindow(target.window) + L", data=4000000000"));
     EXPECT_TRUE(LogHas(log, L"[ConfigDlgProc] ConfigDlgProc WM_NCDESTROY"));
 }
 
-TEST_F(ConfigDialog, CancelAfterChangesWritesNothing) {
+TEST_F(ConfigDialog, ClosingAfterChangesWritesNothing) {
     SeedStore(kTwoRows, L"-q", 1, 1);
     testhost::Store before = testhost::ReadStore();
     ConfigSession session(fixture.plugin());
@@ -200,7 +203,7 @@ TEST_F(ConfigDialog, CancelAfterChangesWritesNothing) {
     EXPECT_TRUE(WaitFor([&] { return ListRows(dialog).size() == 3; }, kWindowWaitMs));
     Type(dialog, 1005, L"changed");
     Toggle(dialog, 1009);
-    Click(dialog, 2);
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);  // closed from its caption
     ASSERT_TRUE(session.WaitForEnd());
     EXPECT_EQ(SaveCalls(), 0);
     testhost::Store after = testhost::ReadStore();
@@ -236,8 +239,9 @@ TEST_F(ConfigDialog, EditAndDeleteNeedASelectionAndDeleteAsksFirst) {
 
     SelectRow(dialog, -1);  // a double-click on empty space
     SendDoubleClick(dialog);
-    EXPECT_TRUE(WaitFor([&] { return LogHas(fixture.Log(), L"[ConfigDlgProc] ConfigDlgProc WM_APP: sel=-1"); },
-                        kWindowWaitMs));
+    EXPECT_TRUE(
+        WaitFor([&] { return LogHas(fixture.Log(), L"[ConfigDlgProc] ConfigDlgProc WM_APP: sel=-1"); },
+                kWindowWaitMs));
     EXPECT_EQ(WaitForDialog(session.threadId(), L"Edit Mapping", 300), nullptr);
 
     Click(dialog, 1002);  // Add, then Cancel in the editor: no row
@@ -301,7 +305,8 @@ TEST_F(ConfigDialog, RefusesToSaveAMappingTextTheHostWouldReturnCut) {
 
     SelectRow(dialog, 2);  // one unit shorter fits
     Click(dialog, 1003);
-    ASSERT_TRUE(FillEditor(WaitForDialog(session.threadId(), L"Edit Mapping"), {L"g", longExts.substr(1), L"C:\\e"}));
+    ASSERT_TRUE(
+        FillEditor(WaitForDialog(session.threadId(), L"Edit Mapping"), {L"g", longExts.substr(1), L"C:\\e"}));
     Click(dialog, 1);
     ASSERT_TRUE(session.WaitForEnd());
     EXPECT_EQ(testhost::ReadStore()[L"mappings"].text.size(), 8190u);
@@ -372,7 +377,8 @@ TEST(ConfigDialogAlone, DISABLED_WithoutTheListViewClassNoDialogAndNoQuitMessage
     EXPECT_FALSE(session.quitQueuedAfterFailure());
     std::vector<std::wstring> log = fixture.Log();
     bool failed = false;
-    for (const std::wstring& entry : log) failed |= entry.rfind(L"[CreateConfigDialog]   CreateDialogParamW FAILED, err=", 0) == 0;
+    for (const std::wstring& entry : log)
+        failed |= entry.rfind(L"[CreateConfigDialog]   CreateDialogParamW FAILED, err=", 0) == 0;
     EXPECT_TRUE(failed);
     EXPECT_TRUE(LogHas(log, L"[DVP_Configure] DVP_Configure return hwnd=0x0000000000000000"));
 }
@@ -404,7 +410,9 @@ TEST(RoundTrip, WhatOkSavesANewHostProcessLoads) {
         Click(dialog, 1);
         ASSERT_TRUE(session.WaitForEnd());
     }
-    EXPECT_EQ(RunSelf(L"RoundTrip.DISABLED_SecondProcess", {L"VELLOQUIN_TEST_CONFIG_DIR=" + fixture.tempFolder}), 0u);
+    EXPECT_EQ(
+        RunSelf(L"RoundTrip.DISABLED_SecondProcess", {L"VELLOQUIN_TEST_CONFIG_DIR=" + fixture.tempFolder}),
+        0u);
 }
 
 TEST(RoundTrip, DISABLED_SecondProcess) {

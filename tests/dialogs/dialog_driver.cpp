@@ -31,8 +31,12 @@ PluginFixture::PluginFixture() : tempFolder(NewFixtureFolder()) {
     plugin_ = std::make_unique<LoadedPlugin>();
 }
 
-ConfigSession::ConfigSession(const LoadedPlugin& plugin, HWND notifyWindow, DWORD notifyData, bool registerListView)
-    : plugin_(plugin), notifyWindow_(notifyWindow), notifyData_(notifyData), registerListView_(registerListView) {
+ConfigSession::ConfigSession(const LoadedPlugin& plugin, HWND notifyWindow, DWORD notifyData,
+                             bool registerListView)
+    : plugin_(plugin),
+      notifyWindow_(notifyWindow),
+      notifyData_(notifyData),
+      registerListView_(registerListView) {
     ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     thread_ = CreateThread(nullptr, 0, ThreadMain, this, 0, &threadId_);
     WaitForSingleObject(ready_, kWindowWaitMs);
@@ -69,7 +73,8 @@ DWORD WINAPI ConfigSession::ThreadMain(void* param) {
         InitCommonControlsEx(&controls);
     }
     using Configure = HWND(WINAPI*)(HWND, HWND, DWORD);
-    HWND dialog = self->plugin_.Get<Configure>("DVP_Configure")(nullptr, self->notifyWindow_, self->notifyData_);
+    HWND dialog =
+        self->plugin_.Get<Configure>("DVP_Configure")(nullptr, self->notifyWindow_, self->notifyData_);
     self->dialog_ = dialog;
     MSG msg;
     if (!dialog) {
@@ -121,19 +126,23 @@ BOOL CALLBACK MatchUnknown(HWND window, LPARAM param) {
 
 HWND WaitForDialog(DWORD threadId, const std::wstring& caption, DWORD timeoutMs) {
     DialogSearch search{caption, nullptr, nullptr};
-    WaitFor([&] {
-        EnumThreadWindows(threadId, MatchCaption, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    }, timeoutMs);
+    WaitFor(
+        [&] {
+            EnumThreadWindows(threadId, MatchCaption, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeoutMs);
     return search.found;
 }
 
 HWND WaitForOtherDialog(DWORD threadId, const std::vector<HWND>& known, DWORD timeoutMs) {
     DialogSearch search{L"", &known, nullptr};
-    WaitFor([&] {
-        EnumThreadWindows(threadId, MatchUnknown, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    }, timeoutMs);
+    WaitFor(
+        [&] {
+            EnumThreadWindows(threadId, MatchUnknown, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeoutMs);
     return search.found;
 }
 
@@ -161,7 +170,8 @@ void Type(HWND dialog, int id, const std::wstring& text) {
 }
 
 void Click(HWND dialog, int id) {
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
 void Toggle(HWND dialog, int id) {
@@ -186,7 +196,8 @@ std::vector<Row> ListRows(HWND dialog) {
     HWND list = GetDlgItem(dialog, 1001);
     std::vector<Row> rows;
     int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) rows.push_back({CellText(list, i, 0), CellText(list, i, 1), CellText(list, i, 2)});
+    for (int i = 0; i < count; ++i)
+        rows.push_back({CellText(list, i, 0), CellText(list, i, 1), CellText(list, i, 2)});
     return rows;
 }
 
@@ -194,7 +205,8 @@ void SelectRow(HWND dialog, int row) {
     LVITEMW item = {};
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     item.state = row >= 0 ? LVIS_SELECTED | LVIS_FOCUSED : 0;
-    SendMessageW(GetDlgItem(dialog, 1001), LVM_SETITEMSTATE, row >= 0 ? row : -1, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(GetDlgItem(dialog, 1001), LVM_SETITEMSTATE, row >= 0 ? row : -1,
+                 reinterpret_cast<LPARAM>(&item));
 }
 
 void SendDoubleClick(HWND dialog) {
@@ -218,7 +230,8 @@ bool FillEditor(HWND editor, const Row& row) {
 DWORD RunSelf(const std::wstring& filter, const std::vector<std::wstring>& environment) {
     wchar_t exe[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + filter;
+    std::wstring command =
+        L"\"" + std::wstring(exe) + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + filter;
     std::vector<std::wstring> names;
     for (const std::wstring& pair : environment) {
         size_t equals = pair.find(L'=');
@@ -228,7 +241,8 @@ DWORD RunSelf(const std::wstring& filter, const std::vector<std::wstring>& envir
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                  &startup, &process);
     for (const std::wstring& name : names) SetEnvironmentVariableW(name.c_str(), nullptr);
     if (!started) return static_cast<DWORD>(-1);
     DWORD exitCode = static_cast<DWORD>(-1);

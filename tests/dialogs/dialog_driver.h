@@ -23,15 +23,15 @@ struct PluginFixture {
     std::vector<std::wstring> Log() const { return testing_support::ReadLogEntries(LogPath()); }
     const testing_support::LoadedPlugin& plugin() const { return *plugin_; }
 
-private:
+   private:
     std::unique_ptr<testing_support::LoadedPlugin> plugin_;  // loaded after the folders are set
 };
 
 // DVP_Configure called on a host thread that registers the common controls and runs a loop.
 class ConfigSession {
-public:
-    ConfigSession(const testing_support::LoadedPlugin& plugin, HWND notifyWindow = nullptr, DWORD notifyData = 0,
-                  bool registerListView = true);
+   public:
+    ConfigSession(const testing_support::LoadedPlugin& plugin, HWND notifyWindow = nullptr,
+                  DWORD notifyData = 0, bool registerListView = true);
     ~ConfigSession();
     ConfigSession(const ConfigSession&) = delete;
     ConfigSession& operator=(const ConfigSession&) = delete;
@@ -43,7 +43,7 @@ public:
     // Whether a quit message was waiting right after DVP_Configure returned (only when no dialog).
     bool quitQueuedAfterFailure() const { return quitQueued_; }
 
-private:
+   private:
     static DWORD WINAPI ThreadMain(void* param);
     const testing_support::LoadedPlugin& plugin_;
     HWND notifyWindow_;

@@ -14,7 +14,7 @@ constexpr DWORD kFileDialogWaitMs = 15000;
 const wchar_t kAliasEditor[] = L"/home\\viewers\\Notepad4\\Notepad4.exe";
 
 class MappingEditor : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         testhost::Store store;
         store[L"mappings"] = {4, L"text\ttxt\tC:\\old.exe", 0};
@@ -137,9 +137,12 @@ TEST_F(MappingEditor, BrowseStartsWithoutAnAliasPathAndCancelChangesNothing) {
     std::vector<std::wstring> log = Log();
     int clicked = FindLogEntry(log, L"[EditMappingDlgProc] EditMappingDlgProc IDC_BTN_BROWSE clicked");
     int cleared = FindLogEntry(
-        log, std::wstring(L"[EditMappingDlgProc]   path is not a valid Windows path, clearing initial file: ") +
-                 kAliasEditor, clicked);
-    int failed = FindLogEntry(log, L"[EditMappingDlgProc] EditMappingDlgProc GetOpenFileNameW FAILED, err=0", cleared);
+        log,
+        std::wstring(L"[EditMappingDlgProc]   path is not a valid Windows path, clearing initial file: ") +
+            kAliasEditor,
+        clicked);
+    int failed =
+        FindLogEntry(log, L"[EditMappingDlgProc] EditMappingDlgProc GetOpenFileNameW FAILED, err=0", cleared);
     EXPECT_TRUE(clicked >= 0 && cleared > clicked && failed > cleared);
 }
 
@@ -154,12 +157,15 @@ TEST_F(MappingEditor, BrowsePassesADrivePathAsTheInitialFileAndOkSetsTheField) {
     Click(editor, 1104);
     HWND files = WaitForFileDialog(editor);
     ASSERT_NE(files, nullptr);
-    EXPECT_NE(Text(FileNameField(files)).find(L"ed.exe"), std::wstring::npos) << Wide2Utf8(Text(FileNameField(files)));
+    EXPECT_NE(Text(FileNameField(files)).find(L"ed.exe"), std::wstring::npos)
+        << Wide2Utf8(Text(FileNameField(files)));
     PostMessageW(files, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitForGone(files, kFileDialogWaitMs));
     EXPECT_EQ(ItemText(editor, 1103), tools + L"\\ed.exe");
-    EXPECT_TRUE(LogHas(Log(), L"[EditMappingDlgProc] EditMappingDlgProc GetOpenFileNameW OK: " + tools + L"\\ed.exe"));
-    for (const std::wstring& entry : Log()) EXPECT_EQ(entry.find(L"clearing initial file"), std::wstring::npos);
+    EXPECT_TRUE(LogHas(
+        Log(), L"[EditMappingDlgProc] EditMappingDlgProc GetOpenFileNameW OK: " + tools + L"\\ed.exe"));
+    for (const std::wstring& entry : Log())
+        EXPECT_EQ(entry.find(L"clearing initial file"), std::wstring::npos);
 
     Click(editor, 2);  // the picked path is not stored without OK
     ASSERT_TRUE(WaitForGone(editor));

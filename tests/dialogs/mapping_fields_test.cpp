@@ -1,8 +1,8 @@
 // The rules of the dialogs that need no window.
 
-#include <gtest/gtest.h>
-
 #include "ui/mapping_fields.h"
+
+#include <gtest/gtest.h>
 
 TEST(MappingFields, OnlyEmptyBackslashOrDriveTextIsAWindowsPath) {
     EXPECT_TRUE(IsWindowsPath(L""));

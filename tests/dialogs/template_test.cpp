@@ -27,7 +27,7 @@ struct Template {
 };
 
 class Reader {
-public:
+   public:
     explicit Reader(const uint8_t* data) : data_(data) {}
     template <typename T>
     T At(size_t offset) const {
@@ -49,7 +49,7 @@ public:
         return offset + 2;
     }
 
-private:
+   private:
     const uint8_t* data_;
 };
 

@@ -40,12 +40,13 @@ HWND WaitForCaption(const wchar_t* caption) {
 
 void SeedSettings() {
     testhost::Store store;
-    store[L"mappings"] = {4,
-                          L"text\ttxt;log;ini;cfg;conf;md;csv;xml;json;yaml;toml\t/home\\viewers\\Notepad4\\Notepad4.exe\n"
-                          L"code\tc;cpp;h;hpp;cs;java;py;js;ts;html;css;sql;sh;bat;ps1;go;rs;lua\t"
-                          L"C:\\Program Files\\Notepad++\\notepad++.exe\n"
-                          L"notes\tnfo;diz;1st\t%LOCALAPPDATA%\\Programs\\EmEditor\\EmEditor.exe",
-                          0};
+    store[L"mappings"] = {
+        4,
+        L"text\ttxt;log;ini;cfg;conf;md;csv;xml;json;yaml;toml\t/home\\viewers\\Notepad4\\Notepad4.exe\n"
+        L"code\tc;cpp;h;hpp;cs;java;py;js;ts;html;css;sql;sh;bat;ps1;go;rs;lua\t"
+        L"C:\\Program Files\\Notepad++\\notepad++.exe\n"
+        L"notes\tnfo;diz;1st\t%LOCALAPPDATA%\\Programs\\EmEditor\\EmEditor.exe",
+        0};
     store[L"editorParams"] = {4, L"/s", 0};
     store[L"maximizeStandaloneViewer"] = {0, L"", 1};
     store[L"focusEditorOnLoad"] = {0, L"", 0};
