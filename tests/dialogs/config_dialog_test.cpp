@@ -381,6 +381,7 @@ TEST(ConfigDialogAlone, DISABLED_WithoutTheListViewClassNoDialogAndNoQuitMessage
         failed |= entry.rfind(L"[CreateConfigDialog]   CreateDialogParamW FAILED, err=", 0) == 0;
     EXPECT_TRUE(failed);
     EXPECT_TRUE(LogHas(log, L"[DVP_Configure] DVP_Configure return hwnd=0x0000000000000000"));
+    EXPECT_TRUE(LogHas(log, L"[ConfigDlgProc] ConfigDlgProc WM_NCDESTROY"));
 }
 
 TEST(ConfigDialogAlone, WithoutTheListViewClassNoDialogAndNoQuitMessage) {
