@@ -15,6 +15,7 @@ ensure_packages() {
 
 BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
 RUN_PACKAGES=(wine wine64 xvfb xauth)
+PICTURE_PACKAGES=(imagemagick fonts-wqy-zenhei)
 
 ROOT_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${VELLOQUIN_BUILD_DIR:-$ROOT_DIR/build}"
@@ -24,16 +25,16 @@ configure_and_build() {
     cmake -S "$ROOT_DIR" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$ROOT_DIR/cmake/mingw-w64-posix.cmake" >/dev/null
   fi
-  cmake --build "$BUILD_DIR" -j"$(nproc)" -- --no-print-directory -s "$@"
+  # Quiet unless something fails: then the end of the compiler's output is shown.
+  if ! cmake --build "$BUILD_DIR" -j"$(nproc)" "$@" >"$BUILD_DIR/build.log" 2>&1; then
+    tail -n 60 "$BUILD_DIR/build.log"
+    echo "Build failed; the whole output is in $BUILD_DIR/build.log" >&2
+    return 1
+  fi
 }
 
-# Starts Xvfb on a free display and a Wine prefix inside the build folder.
-# Sets DISPLAY, WINEPREFIX and friends; stop_wine_env undoes it.
-start_wine_env() {
-  export WINEPREFIX="$BUILD_DIR/wineprefix"
-  export WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree=;mshtml="
-  export WINEARCH=win64
+# Starts Xvfb on a free display and sets DISPLAY to it.
+start_xvfb() {
   local fdfile
   fdfile=$(mktemp)
   Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
@@ -45,6 +46,14 @@ start_wine_env() {
   done
   export DISPLAY=":$(head -n1 "$fdfile")"
   rm -f "$fdfile"
+}
+
+# Prepares the Wine prefix inside the build folder and keeps wineserver up.
+start_wine_prefix() {
+  export WINEPREFIX="$BUILD_DIR/wineprefix"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree=;mshtml="
+  export WINEARCH=win64
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
@@ -55,6 +64,12 @@ start_wine_env() {
   wineserver -p >/dev/null 2>&1
   # Start Wine's own services now, detached from the caller's output.
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+# Xvfb on a free display plus the build's Wine prefix; stop_wine_env undoes it.
+start_wine_env() {
+  start_xvfb
+  start_wine_prefix
 }
 
 stop_wine_env() {

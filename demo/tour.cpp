@@ -1,0 +1,415 @@
+// The scripted tour: the try-it host shows a few of the project's own files the way a user would
+// select them, and prints in plain words what the plug-in did with each.
+
+#include "demo_host.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kSettleTimeoutMs = 3000;
+constexpr DWORD kDialogTimeoutMs = 10000;
+
+std::wstring outFolder;
+
+void Print(const std::wstring& text) {
+    std::string utf8;
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    utf8.resize(static_cast<size_t>(n));
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], n, nullptr, nullptr);
+    utf8 += "\n";
+    fwrite(utf8.data(), 1, utf8.size(), stdout);
+    fflush(stdout);
+}
+
+void PumpFor(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+template <typename Condition>
+bool PumpUntil(Condition condition, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        PumpFor(10);
+    }
+    return true;
+}
+
+std::wstring LogPath() {
+    return outFolder + L"\\velloquin.log";
+}
+
+std::vector<std::wstring> LogEntries() {
+    std::wstring text = ReadUtf16File(LogPath());
+    std::vector<std::wstring> entries;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(L"\r\n", start);
+        std::wstring entry = text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        if (entry.size() >= 26 && entry[0] == L'[') entry.erase(0, 26);
+        entries.push_back(entry);
+        if (end == std::wstring::npos) break;
+        start = end + 2;
+    }
+    return entries;
+}
+
+bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::wstring ProcessImage(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process) return L"?";
+    wchar_t image[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    QueryFullProcessImageNameW(process, 0, image, &size);
+    CloseHandle(process);
+    return image;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::wstring Describe(HWND window) {
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    wchar_t title[128] = {};
+    GetWindowTextW(window, title, 128);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    wchar_t line[512];
+    swprintf(line, 512, L"0x%08llX class=%ls %ldx%ld pid=%lu%ls%ls%ls", static_cast<unsigned long long>(
+                 reinterpret_cast<uintptr_t>(window)), ClassOf(window).c_str(), rect.right - rect.left,
+             rect.bottom - rect.top, processId, IsWindowVisible(window) ? L" visible" : L" hidden",
+             title[0] ? L" title=" : L"", title);
+    return line;
+}
+
+void PrintWindowTree(HWND window, int depth) {
+    Print(std::wstring(4 + depth * 2, L' ') + Describe(window));
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        PrintWindowTree(child, depth + 1);
+    }
+}
+
+// A picture of a window as the screen shows it, written as a BMP (the script turns it into PNG).
+bool SaveScreenshot(HWND window, const std::wstring& name) {
+    RECT rect;
+    if (!GetWindowRect(window, &rect)) return false;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    GdiFlush();
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    SelectObject(memory, previous);
+    DWORD stride = ((width * 3 + 3) / 4) * 4;
+    DWORD imageSize = stride * height;
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
+    file.bfSize = file.bfOffBits + imageSize;
+    std::wstring path = outFolder + L"\\" + name + L".bmp";
+    HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool ok = out != INVALID_HANDLE_VALUE;
+    if (ok) {
+        DWORD written = 0;
+        info.bmiHeader.biSizeImage = imageSize;
+        WriteFile(out, &file, sizeof(file), &written, nullptr);
+        WriteFile(out, &info.bmiHeader, sizeof(info.bmiHeader), &written, nullptr);
+        WriteFile(out, bits, imageSize, &written, nullptr);
+        CloseHandle(out);
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (ok) Print(L"    picture: " + name + L".png");
+    return ok;
+}
+
+struct StepOutcome {
+    std::wstring group, editor, how;
+    bool shown = false;
+};
+
+// Reads what the plug-in logged for one step: the lookup, and whether it started the editor or
+// handed the file to the running one.
+StepOutcome ReadOutcome(size_t firstEntry) {
+    StepOutcome outcome;
+    std::vector<std::wstring> entries = LogEntries();
+    const std::wstring lookup = L"[PluginConfig::FindViewerForFile]   ext [";
+    for (size_t i = firstEntry; i < entries.size(); ++i) {
+        const std::wstring& entry = entries[i];
+        if (StartsWith(entry, lookup)) {
+            size_t group = entry.find(L"-> group [");
+            size_t viewer = entry.find(L"] -> viewer [");
+            if (group != std::wstring::npos && viewer != std::wstring::npos) {
+                outcome.group = entry.substr(group + 10, viewer - group - 10);
+                outcome.editor = entry.substr(viewer + 13, entry.size() - viewer - 14);
+            }
+        } else if (StartsWith(entry, L"[LaunchAndEmbed] CreateProcessW OK")) {
+            outcome.how = L"started the editor (" + entry.substr(entry.find(L"pid=")) + L")";
+        } else if (StartsWith(entry, L"[LoadFile] LoadFile (")) {
+            outcome.how = L"handed the file to the running editor: " + entry.substr(20, entry.find(L')') - 19);
+        } else if (StartsWith(entry, L"[KillChild] KillChild enter") && outcome.how.empty()) {
+            outcome.how = L"closed the previous editor";
+        }
+    }
+    return outcome;
+}
+
+std::wstring JournalPath() {
+    return outFolder + L"\\editor-journal.txt";
+}
+
+// The stand-in editors write what they receive to a journal; show the lines of this step.
+void PrintEditorReceived(size_t journalStart, HWND editor) {
+    std::string bytes;
+    HANDLE file = CreateFileW(JournalPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        char buffer[65536];
+        DWORD read = 0;
+        while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
+        CloseHandle(file);
+    }
+    bool any = false;
+    if (bytes.size() > journalStart) {
+        std::string fresh = bytes.substr(journalStart);
+        size_t start = 0;
+        while (start < fresh.size()) {
+            size_t end = fresh.find('\n', start);
+            std::string line = fresh.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            if (!line.empty()) {
+                if (line.size() > 150) line = line.substr(0, 150) + "...";
+                int n = MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, nullptr, 0);
+                std::wstring wide(static_cast<size_t>(n), L'\0');
+                MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, &wide[0], n);
+                wide.resize(wcslen(wide.c_str()));
+                Print(L"      " + wide);
+                any = true;
+            }
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+    }
+    if (!any && editor) {
+        wchar_t title[256] = {};
+        GetWindowTextW(editor, title, 256);
+        Print(std::wstring(L"      (a real editor: its window title now reads \"") + title + L"\")");
+    }
+}
+
+size_t JournalSize() {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(JournalPath().c_str(), GetFileExInfoStandard, &data)) return 0;
+    return data.nFileSizeLow;
+}
+
+void ShowStep(int number, HWND viewer, const std::wstring& relativePath, const std::wstring& folder) {
+    std::wstring path = folder + L"\\" + relativePath;
+    Print(L"");
+    Print(L"Step " + std::to_wstring(number) + L": the user selects " + relativePath);
+    size_t firstEntry = LogEntries().size();
+    size_t journalStart = JournalSize();
+    std::wstring description = IdentifyFile(ThePlugin(), path);
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&before);
+    LRESULT shown = 0;
+    if (description.empty()) {
+        SendMessageW(viewer, kMsgClear, 0, 0);
+    } else {
+        shown = SendMessageW(viewer, kMsgLoadW, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    }
+    QueryPerformanceCounter(&after);
+    double milliseconds = 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) / static_cast<double>(frequency.QuadPart);
+    PumpFor(100);
+    StepOutcome outcome = ReadOutcome(firstEntry);
+    if (description.empty()) {
+        Print(L"    DVP_IdentifyFileW says no: no group claims this extension; the host sends DVPLUGINMSG_CLEAR"
+              L" and the pane is empty (" + outcome.how + L").");
+        return;
+    }
+    Print(L"    identified as \"" + description + L"\"; group [" + outcome.group + L"], editor " + outcome.editor);
+    wchar_t timing[64];
+    swprintf(timing, 64, L"%.0f ms", milliseconds);
+    Print(L"    DVPLUGINMSG_LOADW answered " + std::to_wstring(shown) + L" after " + timing + L": the plug-in " +
+          (outcome.how.empty() ? std::wstring(L"did nothing visible") : outcome.how));
+    HWND editor = GetWindow(viewer, GW_CHILD);
+    if (editor) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(editor, &processId);
+        RECT client, frame;
+        GetClientRect(viewer, &client);
+        GetWindowRect(editor, &frame);
+        wchar_t size[160];
+        swprintf(size, 160, L"%ldx%ld (the viewer's client area is %ldx%ld)", frame.right - frame.left,
+                 frame.bottom - frame.top, client.right, client.bottom);
+        Print(L"    embedded window: class " + ClassOf(editor) + L", " + size + L", process " +
+              ProcessImage(processId));
+    }
+    Print(L"    what the editor received:");
+    PrintEditorReceived(journalStart, editor);
+}
+
+void WriteTourSettings(const std::wstring& standinFolder) {
+    CreateDirectoryW(ConfigFolder().c_str(), nullptr);
+    std::wstring mappings = L"notes\tmd\t%SystemRoot%\\notepad.exe\n"
+                            L"code\tcpp;h\t/standins\\notepad4.exe\n"
+                            L"build\ttxt;cmake\t/standins\\everedit.exe";
+    StoreSettings(mappings, L"", false, true);
+    std::string aliases = "<?xml version=\"1.0\"?>\r\n<folderaliases>\r\n  <path label=\"standins\"><pathstring>";
+    int n = WideCharToMultiByte(CP_UTF8, 0, standinFolder.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string folder(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, standinFolder.c_str(), -1, &folder[0], n, nullptr, nullptr);
+    folder.resize(strlen(folder.c_str()));
+    aliases += folder + "</pathstring></path>\r\n</folderaliases>\r\n";
+    std::wstring path = ConfigFolder() + L"\\folderaliases.oxc";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, aliases.data(), static_cast<DWORD>(aliases.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    Print(L"Settings stored through the host's LoadOrSaveConfigW in " + SettingsFilePath() + L":");
+    Print(L"    notes  md        -> %SystemRoot%\\notepad.exe   (Wine's own Notepad, a real editor)");
+    Print(L"    code   cpp;h     -> /standins\\notepad4.exe     (stand-in Notepad4; /standins is a folder alias)");
+    Print(L"    build  txt;cmake -> /standins\\everedit.exe     (stand-in EverEdit)");
+    Print(L"    focus the editor on preview start: on");
+    Print(L"Folder alias file " + path + L": /standins -> " + standinFolder);
+}
+
+// Runs work on this thread while a helper thread waits for the window it opens, takes its picture
+// and closes it.
+void PictureOfModal(const wchar_t* caption, const std::wstring& name, void (*open)()) {
+    std::thread closer([caption, name] {
+        HWND box = nullptr;
+        const DWORD start = GetTickCount();
+        while (!box && GetTickCount() - start < kDialogTimeoutMs) {
+            box = FindWindowW(L"#32770", caption);
+            if (!box) Sleep(20);
+        }
+        if (!box) return;
+        Sleep(300);  // let the box finish drawing before the picture
+        SaveScreenshot(box, name);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    open();
+    closer.join();
+}
+
+void OpenAbout() {
+    ThePlugin().about(Host().main);
+}
+
+void ClearEverything(const std::vector<HWND>& frames) {
+    SendMessageW(Host().viewer, kMsgClear, 0, 0);
+    for (HWND frame : frames) {
+        if (IsWindow(frame)) DestroyWindow(frame);
+    }
+    DestroyWindow(Host().main);
+    PumpFor(200);
+}
+
+void PrintLogTail() {
+    std::vector<std::wstring> entries = LogEntries();
+    Print(L"");
+    Print(L"The plug-in's log: " + LogPath() + L" (" + std::to_wstring(entries.size()) + L" entries); its last lines:");
+    size_t from = entries.size() > 14 ? entries.size() - 14 : 0;
+    for (size_t i = from; i < entries.size(); ++i) {
+        if (!entries[i].empty()) Print(L"    " + entries[i]);
+    }
+}
+
+}  // namespace
+
+int RunTour(const std::wstring& folder, const std::wstring& out, const std::wstring& standinFolder) {
+    outFolder = out.empty() ? ExeFolder() : out;
+    CreateDirectoryW(outFolder.c_str(), nullptr);
+    DeleteFileW(LogPath().c_str());
+    DeleteFileW(JournalPath().c_str());
+    std::wstring temp = outFolder + L"\\";
+    SetEnvironmentVariableW(L"TMP", temp.c_str());
+    SetEnvironmentVariableW(L"TEMP", temp.c_str());
+    SetEnvironmentVariableW(L"VELLOQUIN_STANDIN_JOURNAL", JournalPath().c_str());
+
+    Print(L"velloquin tour: a try-it host (dopus.exe) loads velloquin.dll and shows files of " + folder);
+    WriteTourSettings(standinFolder);
+    if (!CreateHostWindow(folder, SW_SHOW)) {
+        Print(L"FAILED: velloquin.dll could not be loaded or gave no viewer window.");
+        return 1;
+    }
+    PluginIdentity identity;
+    if (IdentifyPlugin(ThePlugin(), identity)) {
+        Print(L"DVP_IdentifyW: \"" + identity.name + L"\" - " + identity.description);
+        Print(L"    handled extensions: " + identity.handledExtensions);
+    }
+    HWND viewer = Host().viewer;
+    Print(L"DVP_CreateViewer made the preview pane's viewer window: " + Describe(viewer));
+    PumpFor(200);
+
+    ShowStep(1, viewer, L"README.md", folder);
+    ShowStep(2, viewer, L"src\\log\\log.cpp", folder);
+    ShowStep(3, viewer, L"src\\log\\log.h", folder);
+    SaveScreenshot(Host().main, L"host-window");
+    Print(L"    (Wine does not draw another process's window inside ours, so the picture shows the pane empty;"
+          L" the window tree shows the editor there:)");
+    PrintWindowTree(Host().main, 0);
+    ShowStep(4, viewer, L"CMakeLists.txt", folder);
+    ShowStep(5, viewer, L"cmake\\mingw-w64-posix.cmake", folder);
+    ShowStep(6, viewer, L".gitignore", folder);
+
+    Print(L"");
+    Print(L"Step 7: the user opens src\\viewer\\editor_kind.cpp in a stand-alone viewer window");
+    size_t firstEntry = LogEntries().size();
+    HWND frame = OpenStandaloneViewer(folder + L"\\src\\viewer\\editor_kind.cpp");
+    PumpFor(500);
+    StepOutcome outcome = ReadOutcome(firstEntry);
+    Print(L"    the plug-in " + outcome.how + L"; window tree of the stand-alone viewer:");
+    if (frame) PrintWindowTree(frame, 0);
+
+    Print(L"");
+    Print(L"Step 8: the user opens the plug-in's settings (DVP_Configure)");
+    HWND settings = ThePlugin().configure(Host().main, Host().main, 7);
+    if (settings && PumpUntil([&] { return IsWindowVisible(settings) != FALSE; }, kSettleTimeoutMs)) {
+        PumpFor(300);
+        SaveScreenshot(settings, L"settings-dialog");
+        SendMessageW(settings, WM_COMMAND, IDCANCEL, 0);
+    } else {
+        Print(L"    no settings dialog appeared");
+    }
+    Print(L"Step 9: the user opens the About box (DVP_About)");
+    PictureOfModal(L"About velloquin", L"about-box", OpenAbout);
+
+    ClearEverything({frame});
+    PrintLogTail();
+    return 0;
+}
