@@ -31,38 +31,27 @@ LPARAM AsLParam(const COPYDATASTRUCT& data) {
     return reinterpret_cast<LPARAM>(&data);
 }
 
+void LogNoAnswer(const wchar_t* caller, HWND scintilla) {
+    LogPrintf(L"[%ls] Scintilla 0x%p did not answer (err=%lu), hand-off failed", caller, scintilla, GetLastError());
+}
+
 // The shown document is marked saved before the next file opens, so a modified one must never
 // get that far: its edits would be dropped without a word.
-bool PrepareScintilla(const wchar_t* caller, HWND scintilla) {
+NotepadHandOff PrepareScintilla(const wchar_t* caller, HWND scintilla) {
     LRESULT modified = 0;
     if (!SendToEditor(scintilla, kSciGetModify, 0, 0, &modified)) {
-        LogPrintf(L"[%ls] Scintilla 0x%p did not answer (err=%lu), hand-off failed", caller, scintilla,
-                  GetLastError());
-        return false;
+        LogNoAnswer(caller, scintilla);
+        return NotepadHandOff::Failed;
     }
     if (modified) {
         LogPrintf(L"[%ls] document has unsaved changes, not handed over", caller);
-        return false;
+        return NotepadHandOff::Unsaved;
     }
     if (!SendToEditor(scintilla, kSciSetSavePoint, 0, 0) || !SendToEditor(scintilla, kSciSetAnchor, 0, 0)) {
-        LogPrintf(L"[%ls] Scintilla 0x%p did not answer (err=%lu), hand-off failed", caller, scintilla,
-                  GetLastError());
-        return false;
+        LogNoAnswer(caller, scintilla);
+        return NotepadHandOff::Failed;
     }
-    return true;
-}
-
-bool SendFileToNotepadFamily(const wchar_t* caller, HWND editor, const wchar_t* path, NotepadFamily family) {
-    if (!IsLiveWindow(editor) || !path) return false;
-    HWND scintilla = FindWindowExW(editor, nullptr, L"Scintilla", nullptr);
-    if (scintilla && !PrepareScintilla(caller, scintilla)) return false;
-    std::vector<uint8_t> record;
-    try {
-        record = BuildNotepadParamRecord(path, family);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return SendCopyDataHelper(editor, record.data(), static_cast<DWORD>(record.size()));
+    return NotepadHandOff::Sent;
 }
 
 std::vector<HWND> CollectDropTargets(HWND editor) {
@@ -114,12 +103,30 @@ bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize) {
     return true;
 }
 
+NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3) {
+    if (!IsLiveWindow(editor) || !path) return NotepadHandOff::Failed;
+    const wchar_t* caller = notepad3 ? L"SendFileToNotepad3" : L"SendFileToNotepad4";
+    HWND scintilla = FindWindowExW(editor, nullptr, L"Scintilla", nullptr);
+    if (scintilla) {
+        const NotepadHandOff prepared = PrepareScintilla(caller, scintilla);
+        if (prepared != NotepadHandOff::Sent) return prepared;
+    }
+    std::vector<uint8_t> record;
+    try {
+        record = BuildNotepadParamRecord(path, notepad3 ? NotepadFamily::Notepad3 : NotepadFamily::Notepad4);
+    } catch (const std::bad_alloc&) {
+        return NotepadHandOff::Failed;
+    }
+    return SendCopyDataHelper(editor, record.data(), static_cast<DWORD>(record.size())) ? NotepadHandOff::Sent
+                                                                                        : NotepadHandOff::Failed;
+}
+
 bool SendFileToNotepad3(HWND editor, const wchar_t* path) {
-    return SendFileToNotepadFamily(L"SendFileToNotepad3", editor, path, NotepadFamily::Notepad3);
+    return HandFileToNotepad(editor, path, true) == NotepadHandOff::Sent;
 }
 
 bool SendFileToNotepad4(HWND editor, const wchar_t* path) {
-    return SendFileToNotepadFamily(L"SendFileToNotepad4", editor, path, NotepadFamily::Notepad4);
+    return HandFileToNotepad(editor, path, false) == NotepadHandOff::Sent;
 }
 
 bool SendFileToNotepadPP(HWND editor, const wchar_t* path) {
@@ -155,13 +162,8 @@ bool SendFileByDrop(HWND editor, const wchar_t* path) {
     if (!IsLiveWindow(editor) || IsEmpty(path)) return false;
     const std::vector<HWND> targets = CollectDropTargets(editor);
     HWND target = ChooseDropTarget(targets);
-    bool posted = false;
-    if (!target) {
-        LogWrite(L"[SendFileByDrop] SendFileByDrop: no window of the editor accepts dropped files\r\n");
-    } else {
-        posted = PostDropBlock(target, path);
-        LogPrintf(L"[SendFileByDrop] SendFileByDrop: drop target=0x%p posted=%d", target, posted ? 1 : 0);
-    }
+    if (!target) LogWrite(L"[SendFileByDrop] SendFileByDrop: no window of the editor accepts dropped files\r\n");
+    const bool posted = target && PostDropBlock(target, path);
     LogPrintf(L"[SendFileByDrop] SendFileByDrop: posted WM_DROPFILES to %zu targets (root=0x%p) file=%ls anyOk=%d",
               targets.size(), editor, path, posted ? 1 : 0);
     return posted;

@@ -4,6 +4,11 @@
 
 #include <windows.h>
 
+// The Notepad3/Notepad4 hand-off with the reason of a refusal: a document with unsaved changes
+// is neither marked saved nor handed a new file.
+enum class NotepadHandOff { Sent, Unsaved, Failed };
+NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3);
+
 bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize);
 bool SendFileToNotepad3(HWND editor, const wchar_t* path);
 bool SendFileToNotepad4(HWND editor, const wchar_t* path);

@@ -149,36 +149,44 @@ std::wstring EditorForFile(const wchar_t* path) {
     return pluginConfig.FindViewerForFile(path);
 }
 
-bool HandOff(ViewerState& state, EditorKind kind, const wchar_t* path, const wchar_t*& successLine) {
+enum class HandOffResult { Shown, Failed, Unsaved };
+
+HandOffResult FromBool(bool shown) {
+    return shown ? HandOffResult::Shown : HandOffResult::Failed;
+}
+
+HandOffResult FromNotepad(NotepadHandOff result) {
+    if (result == NotepadHandOff::Sent) return HandOffResult::Shown;
+    return result == NotepadHandOff::Unsaved ? HandOffResult::Unsaved : HandOffResult::Failed;
+}
+
+HandOffResult HandOff(ViewerState& state, EditorKind kind, const wchar_t* path, const wchar_t*& successLine) {
     switch (kind) {
         case EditorKind::Notepad3:
             successLine = L"[LoadFile] LoadFile (Notepad3 WM_COPYDATA) return 1\r\n";
-            return SendFileToNotepad3(state.editorWindow, path);
+            return FromNotepad(HandFileToNotepad(state.editorWindow, path, true));
         case EditorKind::Notepad4:
             successLine = L"[LoadFile] LoadFile (Notepad4 WM_COPYDATA) return 1\r\n";
-            return SendFileToNotepad4(state.editorWindow, path);
+            return FromNotepad(HandFileToNotepad(state.editorWindow, path, false));
         case EditorKind::NotepadPlusPlus:
             successLine = L"[LoadFile] LoadFile (Notepad++ WM_COPYDATA) return 1\r\n";
-            return SendFileToNotepadPP(state.editorWindow, path);
+            return FromBool(SendFileToNotepadPP(state.editorWindow, path));
         case EditorKind::EmEditor:
             successLine = L"[LoadFile] LoadFile (EmEditor WM_COPYDATA) return 1\r\n";
-            if (SendFileToEmEditor(state.editorWindow, path)) return true;
+            if (SendFileToEmEditor(state.editorWindow, path)) return HandOffResult::Shown;
             break;
         default:
             break;
     }
     successLine = L"[LoadFile] LoadFile (WM_DROPFILES) return 1\r\n";
-    return SendFileByDrop(state.editorWindow, path);
+    return FromBool(SendFileByDrop(state.editorWindow, path));
 }
 
-// A Notepad3/Notepad4 document with unsaved edits is neither marked saved nor replaced: the
-// editor goes back to the desktop to ask the user, and a fresh one opens the next file.
-bool ReleaseIfUnsaved(ViewerState& state, EditorKind kind) {
-    if (kind != EditorKind::Notepad3 && kind != EditorKind::Notepad4) return false;
-    if (!EditorHasUnsavedChanges(state.editorWindow)) return false;
+// A Notepad3/Notepad4 document with unsaved edits stays as it is: the editor goes back to the
+// desktop to ask the user, and a fresh one opens the next file.
+void ReleaseUnsaved(ViewerState& state) {
     LogWrite(L"[LoadFile] editor holds unsaved changes: released, a new editor opens the file\r\n");
     ReleaseChild(state);
-    return true;
 }
 
 bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, const std::wstring& editor,
@@ -219,12 +227,14 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
     if (reusable) {
         const EditorKind kind = DetectEditorKind(editor);
         const wchar_t* successLine = nullptr;
-        if (!ReleaseIfUnsaved(state, kind) && HandOff(state, kind, path, successLine)) {
+        const HandOffResult handOff = HandOff(state, kind, path, successLine);
+        if (handOff == HandOffResult::Shown) {
             state.currentFile = path;
             ApplyPostLoadBehavior(viewer, state, true);
             LogWrite(successLine);
             return true;
         }
+        if (handOff == HandOffResult::Unsaved) ReleaseUnsaved(state);
         if (state.destroyRequested) return false;
     }
     return Relaunch(viewer, state, request, editor, path);
