@@ -6,10 +6,13 @@
 #include "viewer/viewer_state.h"
 
 void ReparentChild(HWND parent, HWND child, int kind);
+// Hides and closes the editor, waits briefly, terminates it if it is still running. An editor with
+// unsaved changes (it says so, or it shows a window after WM_CLOSE) is released instead.
 void KillChild(ViewerState& state);
 
 // True when the editor reports unsaved changes in one of its Scintilla windows.
 bool EditorHasUnsavedChanges(HWND editorWindow);
-// Gives the editor back to the desktop as a normal top-level window, so it can ask the user about
-// its unsaved changes, and clears the state like KillChild, without waiting or terminating.
+// Gives the editor back to the desktop as a normal top-level window and posts it WM_CLOSE, so it
+// asks the user about its unsaved changes; clears the state like KillChild, without waiting or
+// terminating.
 void ReleaseChild(ViewerState& state);

@@ -55,7 +55,7 @@ private:
     std::wstring path_;
 };
 
-// The main window a "window" entry names.
+// The window a "window" (main window) or "decoy" entry names.
 HWND WindowOf(const JournalEntry& entry);
 
 // Starts a stand-in directly (not through the plug-in): "<path>" <arguments>, with a show command.

@@ -1,0 +1,150 @@
+#include "embed/capture_hook.h"
+
+#include <atomic>
+
+#include "embed/child_window.h"
+#include "embed/launch_support.h"
+#include "embed/window_filters.h"
+#include "log/log.h"
+
+namespace {
+
+constexpr DWORD kHookCaptureTimeoutMs = 3000;
+constexpr DWORD kHookCapturePollMs = 5;
+
+std::atomic<DWORD> captureProcessId{0};
+std::atomic<HWND> capturedWindow{nullptr};
+std::atomic<bool> hookCaptureRunning{false};
+
+enum class HookWaitEnd { Found, NotFound, Quit, Abandoned };
+
+// False when a WM_QUIT arrived: it is posted again for the thread's own loop.
+bool DispatchPendingMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return false;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return true;
+}
+
+HWND FindFirstWindowOf(DWORD processId) {
+    FirstTopWindowSearch search;
+    search.processId = processId;
+    EnumWindows(FindFirstTopWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HookWaitEnd WaitForCapturedWindow(ViewerState& state, DWORD processId, HWND& window) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < kHookCaptureTimeoutMs) {
+        HWND reported = capturedWindow.load();
+        if (reported && IsWindow(reported)) {
+            window = reported;
+            LogPrintf(L"[LaunchAndEmbed] hook captured hwnd=0x%p", reported);
+            return HookWaitEnd::Found;
+        }
+        if (ProcessHasEnded(state.process)) return HookWaitEnd::NotFound;
+        if (!DispatchPendingMessages()) return HookWaitEnd::Quit;
+        if (LaunchAbandoned(state, processId)) return HookWaitEnd::Abandoned;
+        window = FindFirstWindowOf(processId);
+        if (window) return HookWaitEnd::Found;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kHookCapturePollMs, QS_ALLINPUT);
+    }
+    return HookWaitEnd::NotFound;
+}
+
+HWINEVENTHOOK InstallCaptureHook(DWORD processId) {
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr, OnCaptureWinEvent, 0, 0,
+                                         WINEVENT_INCONTEXT);
+    if (hook) {
+        LogPrintf(L"[LaunchAndEmbed] hook installed (INCONTEXT) for pid=%lu, resuming", processId);
+    } else {
+        LogPrintf(L"[LaunchAndEmbed] hook not installed (err=%lu) for pid=%lu, capturing by enumeration, resuming",
+                  GetLastError(), processId);
+    }
+    return hook;
+}
+
+bool EmbedCapturedWindow(HWND viewer, ViewerState& state, EditorKind kind, HWND window) {
+    const DWORD processId = state.processId;
+    SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
+    LogPrintf(L"[LaunchAndEmbed] captured hwnd=0x%p", window);
+    state.editorWindow = window;
+    ReparentChild(viewer, window, static_cast<int>(kind));
+    LogWrite(L"[LaunchAndEmbed] ReparentChild done\r\n");
+    if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
+    if (GetAncestor(window, GA_PARENT) != viewer) {
+        LogPrintf(L"[LaunchAndEmbed] parent of hwnd=0x%p still wrong after ReparentChild, editor shut down", window);
+        KillChild(state);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void CALLBACK OnCaptureWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG objectId, LONG childId, DWORD,
+                                DWORD) noexcept {
+    if (objectId != OBJID_WINDOW || childId != CHILDID_SELF || !window) return;
+    // A destroyed window can never be the editor's main window.
+    if (event == EVENT_OBJECT_DESTROY) return;
+    DWORD processId = captureProcessId.load();
+    if (processId == 0 || !QualifiesAsFirstTopWindow(window, processId)) return;
+    if (event == EVENT_OBJECT_CREATE) {
+        SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
+        SetLayeredWindowAttributes(window, 0, 0, LWA_ALPHA);
+    } else {
+        ShowWindow(window, SW_HIDE);
+    }
+    capturedWindow.store(window);
+}
+
+void SetCaptureTarget(DWORD processId) {
+    captureProcessId.store(processId);
+    capturedWindow.store(nullptr);
+}
+
+DWORD CaptureProcessId() {
+    return captureProcessId.load();
+}
+
+HWND CapturedWindow() {
+    return capturedWindow.load();
+}
+
+HookCaptureClaim::HookCaptureClaim(bool needed)
+    : owned_(needed && !hookCaptureRunning.exchange(true)), granted_(!needed || owned_) {}
+
+HookCaptureClaim::~HookCaptureClaim() {
+    if (owned_) hookCaptureRunning.store(false);
+}
+
+bool CaptureWithHook(HWND viewer, ViewerState& state, EditorKind kind) {
+    const DWORD processId = state.processId;
+    SetCaptureTarget(processId);
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    HWINEVENTHOOK hook = InstallCaptureHook(processId);
+    ResumeThread(state.thread);
+    HWND window = nullptr;
+    HookWaitEnd end = WaitForCapturedWindow(state, processId, window);
+    if (hook) UnhookWinEvent(hook);
+    captureProcessId.store(0);
+    switch (end) {
+        case HookWaitEnd::Found: return EmbedCapturedWindow(viewer, state, kind, window);
+        case HookWaitEnd::Abandoned: return EndAbandonedLaunch(state, processId);
+        case HookWaitEnd::Quit:
+            LogPrintf(L"[LaunchAndEmbed] WM_QUIT arrived while waiting for pid=%lu, launch abandoned", processId);
+            KillChild(state);
+            return false;
+        case HookWaitEnd::NotFound: break;
+    }
+    LogWrite(L"[LaunchAndEmbed] failed to find window within 3s\r\n");
+    KillChild(state);
+    return false;
+}

@@ -1,0 +1,81 @@
+#include "embed/launch.h"
+
+#include <vector>
+
+#include "config/config_lock.h"
+#include "config/plugin_config.h"
+#include "embed/capture_hook.h"
+#include "embed/command_line.h"
+#include "embed/window_filters.h"
+#include "log/log.h"
+#include "viewer/editor_kind.h"
+
+namespace {
+
+constexpr DWORD kEditorCreationFlags = CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | CREATE_DEFAULT_ERROR_MODE;
+static_assert(kEditorCreationFlags == 0x04000404, "the editor starts suspended with a wide environment");
+constexpr wchar_t kEmEditorFrameClass[] = L"EmEditorMainFrame3";
+
+std::wstring EditorParams() {
+    ConfigLockGuard lock;
+    return pluginConfig.editorParams;
+}
+
+void CollectPreexistingEmEditorFrames(ViewerState& state) {
+    state.preexistingWindows.clear();
+    WindowClassCollection collection;
+    collection.className = kEmEditorFrameClass;
+    collection.windows = &state.preexistingWindows;
+    EnumWindows(CollectWindowsOfClass, reinterpret_cast<LPARAM>(&collection));
+}
+
+bool StartEditorProcess(const std::wstring& editorPath, std::vector<wchar_t>& commandLine,
+                        PROCESS_INFORMATION& info) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    return CreateProcessW(editorPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, kEditorCreationFlags,
+                          nullptr, nullptr, &startup, &info) != FALSE;
+}
+
+// A relative path would be looked up from whatever the host's current directory happens to be.
+bool RefuseRelativeEditorPath(const std::wstring& editorPath) {
+    if (IsAbsolutePath(editorPath)) return false;
+    LogPrintf(L"[LaunchAndEmbed] editor path is not absolute, not started: [%ls]", editorPath.c_str());
+    return true;
+}
+
+}  // namespace
+
+bool LaunchAndEmbed(HWND viewer, ViewerState& state, const std::wstring& editorPath, const std::wstring& filePath) {
+    LogPrintf(L"[LaunchAndEmbed] exePath=[%ls] filePath=[%ls]", editorPath.c_str(), filePath.c_str());
+    const EditorKind kind = DetectEditorKind(editorPath);
+    if (RefuseRelativeEditorPath(editorPath)) return false;
+    HookCaptureClaim claim(UsesHookCapture(kind));
+    if (!claim.granted()) {
+        LogWrite(L"[LaunchAndEmbed] another window capture is in progress, launch refused\r\n");
+        return false;
+    }
+    std::wstring text = BuildEditorCommandLine(kind, editorPath, EditorParams(), filePath);
+    std::vector<wchar_t> commandLine(text.begin(), text.end());
+    commandLine.push_back(L'\0');
+    if (kind == EditorKind::EmEditor) CollectPreexistingEmEditorFrames(state);
+
+    PROCESS_INFORMATION info = {};
+    if (!StartEditorProcess(editorPath, commandLine, info)) {
+        DWORD error = GetLastError();
+        LogPrintf(L"[LaunchAndEmbed] CreateProcessW FAILED, err=%lu (0x%08X)", error, error);
+        return false;
+    }
+    LogPrintf(L"[LaunchAndEmbed] CreateProcessW OK, pid=%lu (suspended)", info.dwProcessId);
+    state.process = info.hProcess;
+    state.thread = info.hThread;
+    state.processId = info.dwProcessId;
+    state.editorPath = editorPath;
+    state.currentFile = filePath;
+
+    if (UsesHookCapture(kind)) return CaptureWithHook(viewer, state, kind);
+    ResumeThread(state.thread);
+    return LaunchAndEmbedGeneric(viewer, state);
+}

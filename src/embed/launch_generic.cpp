@@ -1,0 +1,146 @@
+#include <algorithm>
+
+#include "embed/bounded_wait.h"
+#include "embed/child_window.h"
+#include "embed/launch.h"
+#include "embed/launch_support.h"
+#include "embed/window_filters.h"
+#include "log/log.h"
+#include "viewer/editor_kind.h"
+
+namespace {
+
+constexpr DWORD kInputIdleTimeoutMs = 8000;
+constexpr DWORD kWindowSearchTimeoutMs = 8000;
+constexpr DWORD kWindowSearchPollMs = 100;
+constexpr DWORD kParentRetryDelayMs = 200;
+constexpr int kMinimumMainWindowSide = 200;
+constexpr UINT kEmbedPositionFlags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED;
+constexpr DWORD kGenericClearedStyle = WS_CAPTION | WS_THICKFRAME;
+constexpr DWORD kGenericAddedStyle = WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+constexpr DWORD kGenericClearedExStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE | WS_EX_DLGMODALFRAME;
+constexpr wchar_t kEverEditClass[] = L"EverEdit";
+constexpr wchar_t kEmEditorFrameClass[] = L"EmEditorMainFrame3";
+
+HWND FindEverEditWindow(DWORD processId) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, kEverEditClass, nullptr); window;
+         window = FindWindowExW(nullptr, window, kEverEditClass, nullptr)) {
+        RECT rect = {};
+        GetWindowRect(window, &rect);
+        if (ProcessIdOf(window) == processId && rect.right - rect.left >= kMinimumMainWindowSide &&
+            rect.bottom - rect.top >= kMinimumMainWindowSide)
+            return window;
+    }
+    return nullptr;
+}
+
+// EmEditor may hand the file to a frame of another process, so process ids are not compared.
+HWND FindNewEmEditorFrame(const std::vector<HWND>& preexisting) {
+    std::vector<HWND> frames;
+    WindowClassCollection collection;
+    collection.className = kEmEditorFrameClass;
+    collection.windows = &frames;
+    EnumWindows(CollectWindowsOfClass, reinterpret_cast<LPARAM>(&collection));
+    for (HWND frame : frames) {
+        if (std::find(preexisting.begin(), preexisting.end(), frame) != preexisting.end()) continue;
+        if (HasCaptionBit(static_cast<uint32_t>(GetWindowLongPtrW(frame, GWL_STYLE)))) return frame;
+    }
+    return nullptr;
+}
+
+HWND FindLargestWindowOf(DWORD processId) {
+    LargestTopWindowSearch search;
+    search.processId = processId;
+    EnumWindows(FindLargestTopWindow, reinterpret_cast<LPARAM>(&search));
+    return search.best;
+}
+
+HWND FindCandidateWindow(EditorKind kind, const ViewerState& state) {
+    switch (kind) {
+        case EditorKind::EverEdit: return FindEverEditWindow(state.processId);
+        case EditorKind::EmEditor: return FindNewEmEditorFrame(state.preexistingWindows);
+        default: return FindLargestWindowOf(state.processId);
+    }
+}
+
+void SizeToViewer(HWND viewer, HWND window, RECT& client) {
+    GetClientRect(viewer, &client);
+    SetWindowPos(window, nullptr, 0, 0, client.right - client.left, client.bottom - client.top,
+                 kEmbedPositionFlags);
+}
+
+void StripFrame(HWND window) {
+    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: orig style=0x%08X", style);
+    SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>((style & ~kGenericClearedStyle) | kGenericAddedStyle));
+    DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: orig exStyle=0x%08X", exStyle);
+    SetWindowLongPtrW(window, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle & ~kGenericClearedExStyle));
+}
+
+bool RetryParent(HWND viewer, ViewerState& state, HWND window, DWORD processId) {
+    LogWrite(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WARNING parent mismatch, retry in 200ms\r\n");
+    WaitAnsweringSentMessages(nullptr, kParentRetryDelayMs, &state.destroyRequested);
+    if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
+    SetParent(window, viewer);
+    RECT client = {};
+    SizeToViewer(viewer, window, client);
+    if (GetAncestor(window, GA_PARENT) == viewer) return true;
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: parent of 0x%p still wrong after retry, editor shut down",
+              window);
+    KillChild(state);
+    return false;
+}
+
+bool EmbedFoundWindow(HWND viewer, ViewerState& state, HWND window) {
+    const DWORD processId = state.processId;
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: found main window 0x%p (%dx%d)", window,
+              static_cast<int>(rect.right - rect.left), static_cast<int>(rect.bottom - rect.top));
+    ShowWindow(window, SW_HIDE);
+    StripFrame(window);
+    SetLastError(0);
+    HWND oldParent = SetParent(window, viewer);
+    DWORD error = GetLastError();
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: SetParent oldParent=0x%p (err=%lu)", oldParent, error);
+    RECT client = {};
+    SizeToViewer(viewer, window, client);
+    MoveWindow(window, 0, 0, client.right - client.left, client.bottom - client.top, FALSE);
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    state.editorWindow = window;
+    if (GetAncestor(window, GA_PARENT) != viewer && !RetryParent(viewer, state, window, processId)) return false;
+    if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: success, child=0x%p", window);
+    return true;
+}
+
+}  // namespace
+
+bool LaunchAndEmbedGeneric(HWND viewer, ViewerState& state) {
+    const EditorKind kind = DetectEditorKind(state.editorPath);
+    const DWORD processId = state.processId;
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: waiting for pid=%lu to become idle (ver=%d)", processId,
+              static_cast<int>(kind));
+    DWORD idle = WaitForInputIdleAnsweringSentMessages(state.process, kInputIdleTimeoutMs, &state.destroyRequested);
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WaitForInputIdle returned %lu", idle);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < kWindowSearchTimeoutMs) {
+        if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
+        HWND candidate = FindCandidateWindow(kind, state);
+        if (candidate) return EmbedFoundWindow(viewer, state, candidate);
+        DWORD exitCode = 0;
+        if (kind != EditorKind::EmEditor && ProcessHasEnded(state.process, &exitCode)) {
+            LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: process exited with code %lu", exitCode);
+            KillChild(state);
+            return false;
+        }
+        WaitAnsweringSentMessages(nullptr, kWindowSearchPollMs, &state.destroyRequested);
+    }
+    if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: failed to find window within %lu ms",
+              kWindowSearchTimeoutMs);
+    KillChild(state);
+    return false;
+}

@@ -1,0 +1,23 @@
+#include "embed/launch_support.h"
+
+#include "embed/child_window.h"
+#include "log/log.h"
+
+bool ProcessHasEnded(HANDLE process, DWORD* exitCode) {
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process, &code) || code == STILL_ACTIVE) return false;
+    if (exitCode) *exitCode = code;
+    return true;
+}
+
+bool LaunchAbandoned(const ViewerState& state, DWORD processId) {
+    return state.destroyRequested || state.processId != processId;
+}
+
+bool EndAbandonedLaunch(ViewerState& state, DWORD processId) {
+    LogPrintf(L"[LaunchAndEmbed] launch of pid=%lu abandoned: the viewer was destroyed or its editor closed "
+              L"while waiting",
+              processId);
+    if (state.processId == processId) KillChild(state);
+    return false;
+}

@@ -1,0 +1,14 @@
+#pragma once
+// Small steps shared by the two capture routines.
+
+#include <windows.h>
+
+#include "viewer/viewer_state.h"
+
+// True when the exit code of process could be read and it is no longer STILL_ACTIVE.
+bool ProcessHasEnded(HANDLE process, DWORD* exitCode = nullptr);
+// The wait of a launch must stop: the viewer was destroyed, or its state no longer describes the
+// editor this launch started (someone shut it down while messages were answered).
+bool LaunchAbandoned(const ViewerState& state, DWORD processId);
+// Shuts the editor of an abandoned launch down unless someone else already did; returns false.
+bool EndAbandonedLaunch(ViewerState& state, DWORD processId);

@@ -1,0 +1,106 @@
+#include "embed/window_filters.h"
+
+#include <cwchar>
+
+#include "common/window_data.h"
+
+namespace {
+
+constexpr int kClassNameCapacity = 64;
+constexpr int kTitleCapacity = 256;
+
+struct VisibleWindowSearch {
+    DWORD processId = 0;
+    bool found = false;
+};
+
+BOOL CALLBACK FindVisibleWindowOfProcess(HWND window, LPARAM search) noexcept {
+    auto* record = AsPointer<VisibleWindowSearch>(search);
+    if (ProcessIdOf(window) != record->processId || !IsWindowVisible(window)) return TRUE;
+    record->found = true;
+    return FALSE;
+}
+
+}  // namespace
+
+DWORD ProcessIdOf(HWND window) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    return processId;
+}
+
+bool IsTopLevel(HWND window) {
+    HWND parent = GetParent(window);
+    return parent == nullptr || parent == GetDesktopWindow();
+}
+
+WindowTraits ReadWindowTraits(HWND window) {
+    WindowTraits traits;
+    wchar_t className[kClassNameCapacity] = {};
+    GetClassNameW(window, className, kClassNameCapacity);
+    traits.className = className;
+    wchar_t title[kTitleCapacity] = {};
+    GetWindowTextW(window, title, kTitleCapacity);
+    traits.titleEmpty = title[0] == L'\0';
+    traits.style = static_cast<uint32_t>(GetWindowLongPtrW(window, GWL_STYLE));
+    traits.exStyle = static_cast<uint32_t>(GetWindowLongPtrW(window, GWL_EXSTYLE));
+    traits.visible = IsWindowVisible(window) != FALSE;
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    traits.width = rect.right - rect.left;
+    traits.height = rect.bottom - rect.top;
+    return traits;
+}
+
+bool QualifiesAsFirstTopWindow(HWND window, DWORD processId) {
+    if (ProcessIdOf(window) != processId || !IsTopLevel(window)) return false;
+    return PassesFirstTopWindowRule(ReadWindowTraits(window));
+}
+
+BOOL CALLBACK FindFirstTopWindow(HWND window, LPARAM search) noexcept {
+    try {
+        auto* record = AsPointer<FirstTopWindowSearch>(search);
+        if (!QualifiesAsFirstTopWindow(window, record->processId)) return TRUE;
+        record->found = window;
+        if (IsWindowVisible(window)) ShowWindow(window, SW_HIDE);
+        return FALSE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+BOOL CALLBACK FindLargestTopWindow(HWND window, LPARAM search) noexcept {
+    try {
+        auto* record = AsPointer<LargestTopWindowSearch>(search);
+        if (ProcessIdOf(window) != record->processId || !IsTopLevel(window)) return TRUE;
+        WindowTraits traits = ReadWindowTraits(window);
+        if (!PassesLargestTopWindowRule(traits)) return TRUE;
+        int32_t area = traits.width * traits.height;
+        if (area > record->bestArea) {
+            record->bestArea = area;
+            record->best = window;
+        }
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+BOOL CALLBACK CollectWindowsOfClass(HWND window, LPARAM collection) noexcept {
+    try {
+        auto* record = AsPointer<WindowClassCollection>(collection);
+        wchar_t className[kClassNameCapacity] = {};
+        GetClassNameW(window, className, kClassNameCapacity);
+        if (wcscmp(className, record->className) == 0) record->windows->push_back(window);
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+bool ProcessHasVisibleTopWindow(DWORD processId) {
+    VisibleWindowSearch search;
+    search.processId = processId;
+    EnumWindows(FindVisibleWindowOfProcess, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}

@@ -1,0 +1,517 @@
+// Launching, capturing and shutting down the stand-in editors (and Wine's own notepad) through
+// the product code linked into this program, with a plain window of this process as the viewer.
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <functional>
+#include <thread>
+
+#include "common/handles.h"
+#include "common/window_data.h"
+#include "config/config_lock.h"
+#include "config/plugin_config.h"
+#include "embed/capture_hook.h"
+#include "embed/child_window.h"
+#include "embed/launch.h"
+#include "log/log.h"
+#include "support/standin_journal.h"
+#include "support/test_support.h"
+
+using namespace standin;
+using namespace testing_support;
+
+namespace {
+
+constexpr DWORD kWindowWaitMs = 10000;
+constexpr DWORD kCloseWaitMs = 200;
+constexpr UINT kRunCallbackMessage = WM_APP + 1;
+
+class LogFolderEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { UseTempFolder(MakeTempDir(L"embed-log")); }
+};
+const auto* const logEnvironment = ::testing::AddGlobalTestEnvironment(new LogFolderEnvironment);
+
+// Posting or sending kRunCallbackMessage with a std::function<void()>* runs it on the viewer's thread.
+LRESULT CALLBACK TestViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kRunCallbackMessage) {
+        (*AsPointer<std::function<void()>>(lParam))();
+        return 1;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND CreateTestViewer(DWORD visibility) {
+    static const ATOM registered = [] {
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = TestViewerProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"VelloquinTestViewer";
+        return RegisterClassExW(&wc);
+    }();
+    (void)registered;
+    return CreateWindowExW(0, L"VelloquinTestViewer", L"test viewer", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | visibility,
+                           40, 40, 700, 520, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+// One visible viewer for the whole program: destroying a shown window costs Wine about 2 s.
+HWND SharedViewer() {
+    static const HWND viewer = CreateTestViewer(WS_VISIBLE);
+    return viewer;
+}
+
+void SetEditorParams(const std::wstring& params) {
+    ConfigLockGuard lock;
+    pluginConfig.editorParams = params;
+}
+
+const std::wstring& TestFile() {
+    static const std::wstring path = [] {
+        std::wstring file = MakeTempDir(L"embed-files") + L"\\doc one.txt";
+        WriteFileText(file, "hello\r\n");
+        return file;
+    }();
+    return path;
+}
+
+std::wstring Hex16(const void* pointer) {
+    wchar_t text[20];
+    swprintf(text, 20, L"%016llX", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(pointer)));
+    return text;
+}
+
+bool HasEntryStartingWith(const std::vector<std::wstring>& entries, const std::wstring& prefix) {
+    for (const std::wstring& entry : entries) {
+        if (entry.compare(0, prefix.size(), prefix) == 0) return true;
+    }
+    return false;
+}
+
+UniqueHandle WatchProcess(DWORD pid) {
+    return UniqueHandle(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+}
+
+bool HasEnded(const UniqueHandle& process, DWORD timeoutMs = 0) {
+    return WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0;
+}
+
+SIZE WindowSize(HWND window) {
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+DWORD StyleOf(HWND window) {
+    return static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
+}
+
+DWORD ExStyleOf(HWND window) {
+    return static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
+}
+
+class Launch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetEditorParams(L"");
+        logMark_ = ReadLogEntries(LogFilePath()).size();
+    }
+    void TearDown() override {
+        KillChild(state);
+        SetEditorParams(L"");
+    }
+
+    bool Start(const std::wstring& exe, const std::wstring& params) {
+        SetEditorParams(params);
+        return LaunchAndEmbed(viewer, state, StandinPath(exe), TestFile());
+    }
+    std::vector<std::wstring> NewLog() const {
+        std::vector<std::wstring> entries = ReadLogEntries(LogFilePath());
+        return std::vector<std::wstring>(entries.begin() + static_cast<std::ptrdiff_t>(logMark_), entries.end());
+    }
+    void MarkLog() { logMark_ = ReadLogEntries(LogFilePath()).size(); }
+    HWND MainWindowOf(DWORD pid) const {
+        auto windows = Events(journal.Read(), "window", pid);
+        return windows.empty() ? nullptr : WindowOf(windows.front());
+    }
+    void ExpectEmptyEditorFields() const {
+        EXPECT_EQ(state.process, nullptr);
+        EXPECT_EQ(state.thread, nullptr);
+        EXPECT_EQ(state.processId, 0u);
+        EXPECT_TRUE(state.editorPath.empty());
+        EXPECT_TRUE(state.currentFile.empty());
+    }
+    void ExpectSizedToViewer(HWND window) const {
+        RECT client = {};
+        GetClientRect(viewer, &client);
+        EXPECT_EQ(GetAncestor(window, GA_PARENT), viewer);
+        SIZE size = WindowSize(window);
+        EXPECT_EQ(size.cx, client.right);
+        EXPECT_EQ(size.cy, client.bottom);
+    }
+    // Shuts a cooperative editor down: it must end by itself and KillChild return at once.
+    void ExpectCooperativeShutdown() {
+        DWORD pid = state.processId;
+        UniqueHandle watched = WatchProcess(pid);
+        const DWORD start = GetTickCount();
+        KillChild(state);
+        const DWORD elapsed = GetTickCount() - start;
+        EXPECT_LT(elapsed, kCloseWaitMs);
+        EXPECT_TRUE(HasEnded(watched));
+        EXPECT_EQ(Events(journal.Read(), "exit", pid).size(), 1u) << "terminated instead of closed";
+        ExpectEmptyEditorFields();
+        EXPECT_EQ(state.editorWindow, nullptr);
+    }
+
+    JournalScope journal{L"launch"};
+    const HWND viewer = SharedViewer();
+    ViewerState state;
+
+private:
+    size_t logMark_ = 0;
+};
+
+}  // namespace
+
+TEST_F(Launch, HookCaptureEmbedsNotepad3Notepad4AndNotepadPlusPlusAsFramelessPopupsFillingTheViewer) {
+    struct Case {
+        const wchar_t* exe;
+        const wchar_t* switches;
+    } cases[] = {{L"notepad3.exe", L""}, {L"notepad4.exe", L""}, {L"notepad++.exe", L" -multiInst -nosession"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Wide2Utf8(c.exe));
+        MarkLog();
+        ASSERT_TRUE(Start(c.exe, L"-x -y"));
+        const std::wstring exe = StandinPath(c.exe);
+        EXPECT_EQ(CommandLineOf(journal.Read(), state.processId),
+                  L"\"" + exe + L"\"" + c.switches + L" -x -y \"" + TestFile() + L"\"");
+        EXPECT_EQ(state.editorPath, exe);
+        EXPECT_EQ(state.currentFile, TestFile());
+        EXPECT_NE(state.process, nullptr);
+        EXPECT_NE(state.thread, nullptr);
+        HWND editor = state.editorWindow;
+        ASSERT_EQ(editor, MainWindowOf(state.processId));
+        ExpectSizedToViewer(editor);
+        DWORD style = StyleOf(editor);
+        EXPECT_EQ(style & 0x94000000u, 0x94000000u);  // popup, visible, clip siblings
+        EXPECT_EQ(style & 0x60CF0000u, 0u);           // no child, minimise, frame or caption bits
+        EXPECT_EQ(ExStyleOf(editor) & 0x000C0109u, 0u);
+        auto log = NewLog();
+        EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] exePath=[" + exe + L"] filePath=[" + TestFile() + L"]"));
+        EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] CreateProcessW OK, pid=" + std::to_wstring(state.processId) +
+                                    L" (suspended)"));
+        // Under Wine the in-context hook without a module is refused: the log says so.
+        EXPECT_FALSE(HasEntryStartingWith(log, L"[LaunchAndEmbed] hook installed"));
+        EXPECT_TRUE(HasEntryStartingWith(log, L"[LaunchAndEmbed] hook not installed (err="));
+        EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] captured hwnd=0x" + Hex16(editor)));
+        EXPECT_TRUE(LogHas(log, L"[ReparentChild] ReparentChild: parent=0x" + Hex16(viewer) + L" child=0x" +
+                                    Hex16(editor)));
+        EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] ReparentChild done"));
+        ExpectCooperativeShutdown();
+    }
+}
+
+TEST_F(Launch, GenericCaptureEmbedsEverEditEmEditorAndOtherEditorsStartedHidden) {
+    struct Case {
+        const wchar_t* exe;
+        const wchar_t* switches;
+        int kind;
+    } cases[] = {{L"everedit.exe", L" -i", 4}, {L"emeditor.exe", L" /sp", 5}, {L"otheredit.exe", L"", 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Wide2Utf8(c.exe));
+        MarkLog();
+        ASSERT_TRUE(Start(c.exe, L""));
+        const std::wstring exe = StandinPath(c.exe);
+        EXPECT_EQ(CommandLineOf(journal.Read(), state.processId), L"\"" + exe + L"\"" + c.switches + L" \"" +
+                                                                      TestFile() + L"\"");
+        HWND editor = state.editorWindow;
+        ASSERT_EQ(editor, MainWindowOf(state.processId));
+        ExpectSizedToViewer(editor);
+        DWORD style = StyleOf(editor);
+        EXPECT_EQ(style & 0x06000000u, 0x06000000u);  // clip siblings and children
+        EXPECT_EQ(style & 0xC0C40000u, 0u);           // no caption or sizing frame; neither popup nor child
+        EXPECT_EQ(style & WS_SYSMENU, static_cast<DWORD>(WS_SYSMENU));  // other bits stay
+        EXPECT_TRUE(IsWindowVisible(editor));
+        EXPECT_EQ(ExStyleOf(editor) & 0x00040101u, 0u);
+        auto log = NewLog();
+        EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: waiting for pid=" +
+                                    std::to_wstring(state.processId) + L" to become idle (ver=" +
+                                    std::to_wstring(c.kind) + L")"));
+        EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WaitForInputIdle returned 0"));
+        EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: found main window 0x" +
+                                    Hex16(editor) + L" (640x480)"));
+        EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: orig style=0x04CF0000"));
+        EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: success, child=0x" + Hex16(editor)));
+        ExpectCooperativeShutdown();
+    }
+}
+
+TEST_F(Launch, WineNotepadStartedHiddenIsCapturedOnTheGenericPath) {
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring notepad = std::wstring(windows) + L"\\notepad.exe";
+    ASSERT_TRUE(LaunchAndEmbed(viewer, state, notepad, TestFile()));
+    wchar_t className[64] = {};
+    GetClassNameW(state.editorWindow, className, 64);
+    EXPECT_STREQ(className, L"Notepad");
+    ExpectSizedToViewer(state.editorWindow);
+    UniqueHandle watched = WatchProcess(state.processId);
+    KillChild(state);
+    EXPECT_TRUE(HasEnded(watched, kWindowWaitMs));
+}
+
+TEST_F(Launch, CapturesPassOverSplashToolAndCaptionWithoutSystemMenuWindows) {
+    struct Case {
+        const wchar_t* exe;
+        const wchar_t* decoy;
+    } cases[] = {{L"notepad3.exe", L"splash"}, {L"notepad3.exe", L"nosysmenu"}, {L"notepad4.exe", L"tool"},
+                 {L"notepad++.exe", L"splash"}, {L"otheredit.exe", L"tool"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Wide2Utf8(std::wstring(c.exe) + L" " + c.decoy));
+        ASSERT_TRUE(Start(c.exe, std::wstring(L"--decoy=") + c.decoy + L" --late=300"));
+        EXPECT_EQ(state.editorWindow, MainWindowOf(state.processId));
+        KillChild(state);
+    }
+}
+
+TEST_F(Launch, EmEditorNeverTakesAFrameThatExistedBeforeTheLaunch) {
+    StartedProcess earlier = StartStandin(L"emeditor.exe", L"");
+    ASSERT_TRUE(journal.WaitForEvent("window", kWindowWaitMs, earlier.pid));
+    HWND earlierFrame = MainWindowOf(earlier.pid);
+    ASSERT_TRUE(Start(L"emeditor.exe", L""));
+    EXPECT_EQ(state.preexistingWindows, std::vector<HWND>{earlierFrame});
+    EXPECT_NE(state.editorWindow, earlierFrame);
+    EXPECT_EQ(state.editorWindow, MainWindowOf(state.processId));
+    EXPECT_EQ(GetAncestor(earlierFrame, GA_PARENT), GetDesktopWindow());
+}
+
+TEST_F(Launch, EditorThatExitsAtOnceFailsTheLaunchAndLeavesTheStateEmpty) {
+    EXPECT_FALSE(Start(L"notepad3.exe", L"--exit=0"));
+    EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbed] failed to find window within 3s"));
+    ExpectEmptyEditorFields();
+    MarkLog();
+    EXPECT_FALSE(Start(L"otheredit.exe", L"--exit=5"));
+    EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: process exited with code 5"));
+    ExpectEmptyEditorFields();
+    EXPECT_EQ(Events(journal.Read(), "exit").size(), 2u);
+}
+
+TEST_F(Launch, MissingOrRelativeEditorPathStartsNothingAndKeepsTheState) {
+    state.processId = 1234;
+    state.editorPath = L"C:\\previous.exe";
+    state.currentFile = L"C:\\previous.txt";
+    EXPECT_FALSE(LaunchAndEmbed(viewer, state, StandinPath(L"missing.exe"), TestFile()));
+    EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbed] CreateProcessW FAILED, err=2 (0x00000002)"));
+
+    // The relative name would be found in the current directory: it must not be started from there.
+    wchar_t previousDirectory[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previousDirectory);
+    SetCurrentDirectoryW((BuildDir() + L"\\standins").c_str());
+    bool started = LaunchAndEmbed(viewer, state, L"otheredit.exe", TestFile());
+    SetCurrentDirectoryW(previousDirectory);
+    EXPECT_FALSE(started);
+    EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbed] editor path is not absolute, not started: [otheredit.exe]"));
+    EXPECT_TRUE(journal.Read().empty());
+    EXPECT_EQ(state.processId, 1234u);
+    EXPECT_EQ(state.editorPath, L"C:\\previous.exe");
+    EXPECT_EQ(state.currentFile, L"C:\\previous.txt");
+    state = ViewerState{};
+}
+
+TEST_F(Launch, EditorWithoutWindowIsShutDownWhenTheCaptureTimesOut) {
+    const DWORD hookStart = GetTickCount();
+    EXPECT_FALSE(Start(L"notepad4.exe", L"--no-window"));
+    EXPECT_GE(GetTickCount() - hookStart, 3000u);
+    EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbed] failed to find window within 3s"));
+    ExpectEmptyEditorFields();
+    MarkLog();
+    EXPECT_FALSE(Start(L"otheredit.exe", L"--no-window"));
+    EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: failed to find window within 8000 ms"));
+    ExpectEmptyEditorFields();
+    for (const JournalEntry& start : Events(journal.Read(), "start")) EXPECT_FALSE(ProcessRunning(start.pid));
+}
+
+TEST_F(Launch, EditorIgnoringWmCloseIsTerminatedAndItsHandlesClosed) {
+    ASSERT_TRUE(Start(L"otheredit.exe", L"--ignore-close"));
+    DWORD pid = state.processId;
+    UniqueHandle watched = WatchProcess(pid);
+    const DWORD start = GetTickCount();
+    KillChild(state);
+    EXPECT_GE(GetTickCount() - start, kCloseWaitMs);
+    EXPECT_TRUE(HasEnded(watched));
+    auto entries = journal.Read();
+    EXPECT_EQ(Events(entries, "close", pid).size(), 1u);
+    EXPECT_TRUE(Events(entries, "exit", pid).empty());
+    ExpectEmptyEditorFields();
+}
+
+TEST_F(Launch, EditorReportingUnsavedChangesIsReleasedToTheDesktopNotTerminated) {
+    for (const wchar_t* exe : {L"notepad3.exe", L"otheredit.exe"}) {
+        // Notepad3 answers the modify query; the other editor only shows its prompt after WM_CLOSE.
+        SCOPED_TRACE(Wide2Utf8(exe));
+        MarkLog();
+        ASSERT_TRUE(Start(exe, L"--unsaved"));
+        DWORD pid = state.processId;
+        HWND editor = state.editorWindow;
+        KillChild(state);
+        ExpectEmptyEditorFields();
+        EXPECT_EQ(state.editorWindow, nullptr);
+        EXPECT_TRUE(ProcessRunning(pid));
+        EXPECT_EQ(GetAncestor(editor, GA_PARENT), GetDesktopWindow());
+        EXPECT_TRUE(IsWindowVisible(editor));
+        EXPECT_EQ(StyleOf(editor) & (WS_CAPTION | WS_THICKFRAME | WS_POPUP | WS_CHILD),
+                  static_cast<DWORD>(WS_CAPTION | WS_THICKFRAME));
+        ASSERT_TRUE(journal.WaitForEvent("prompt", kWindowWaitMs, pid));
+        auto log = NewLog();
+        if (std::wstring(exe) == L"notepad3.exe") {
+            EXPECT_EQ(Events(journal.Read(), "scintilla", pid).front().detail, "2159");
+            EXPECT_TRUE(LogHas(log, L"[ReleaseChild] ReleaseChild: editor hwnd=0x" + Hex16(editor) + L" pid=" +
+                                        std::to_wstring(pid) + L" released to the desktop with unsaved changes"));
+        } else {
+            EXPECT_TRUE(LogHas(log, L"[KillChild]   pid=" + std::to_wstring(pid) +
+                                        L" shows a window after WM_CLOSE, editor released instead of terminated"));
+        }
+        EXPECT_EQ(Events(journal.Read(), "close", pid).size(), 1u);
+    }
+}
+
+TEST_F(Launch, HungModifyQueryCountsAsNoAnswerAndTheEditorIsTerminated) {
+    ASSERT_TRUE(Start(L"notepad4.exe", L"--unsaved --hang=2159"));
+    UniqueHandle watched = WatchProcess(state.processId);
+    const DWORD start = GetTickCount();
+    KillChild(state);
+    EXPECT_LT(GetTickCount() - start, 3000u + kCloseWaitMs + 500u + 1000u);
+    EXPECT_TRUE(HasEnded(watched));
+    ExpectEmptyEditorFields();
+}
+
+TEST_F(Launch, KillChildOnAnEmptyStateOnlyLogsAndLeavesAStaleWindowHandleInPlace) {
+    KillChild(state);
+    EXPECT_EQ(NewLog(), (std::vector<std::wstring>{L"[KillChild] KillChild enter", L"[KillChild] KillChild leave"}));
+
+    StartedProcess editor = StartStandin(L"otheredit.exe", L"");
+    ASSERT_TRUE(journal.WaitForEvent("window", kWindowWaitMs, editor.pid));
+    HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    state.process = editor.process.release();
+    state.processId = editor.pid;
+    state.editorWindow = gone;
+    state.editorPath = StandinPath(L"otheredit.exe");
+    state.currentFile = TestFile();
+    UniqueHandle watched = WatchProcess(editor.pid);
+    KillChild(state);
+    EXPECT_EQ(state.editorWindow, gone);
+    EXPECT_TRUE(HasEnded(watched));
+    EXPECT_TRUE(Events(journal.Read(), "close").empty());
+    ExpectEmptyEditorFields();
+    state.editorWindow = nullptr;
+}
+
+TEST_F(Launch, WinEventCallbackTakesOnlyTopLevelMainWindowsOfTheCapturedProcess) {
+    StartedProcess editor = StartStandin(L"notepad3.exe", L"--decoy=tool");
+    ASSERT_TRUE(journal.WaitForEvent("window", kWindowWaitMs, editor.pid));
+    auto entries = journal.Read();
+    HWND main = WindowOf(Events(entries, "window", editor.pid).front());
+    HWND tool = WindowOf(Events(entries, "decoy", editor.pid).front());
+    HWND scintilla = FindWindowExW(main, nullptr, L"Scintilla", nullptr);
+    ShowWindow(main, SW_SHOW);
+    SetCaptureTarget(editor.pid);
+    auto report = [](DWORD event, HWND window, LONG objectId = OBJID_WINDOW) {
+        OnCaptureWinEvent(nullptr, event, window, objectId, CHILDID_SELF, 0, 0);
+    };
+    report(EVENT_OBJECT_CREATE, scintilla);
+    report(EVENT_OBJECT_SHOW, tool);
+    report(EVENT_OBJECT_SHOW, viewer);
+    report(EVENT_OBJECT_DESTROY, main);
+    report(EVENT_OBJECT_SHOW, main, OBJID_CLIENT);
+    EXPECT_EQ(CapturedWindow(), nullptr);
+    EXPECT_EQ(ExStyleOf(scintilla) & WS_EX_LAYERED, 0u);
+    EXPECT_TRUE(IsWindowVisible(tool));
+    EXPECT_TRUE(IsWindowVisible(viewer));
+    EXPECT_TRUE(IsWindowVisible(main));
+
+    report(EVENT_OBJECT_CREATE, main);
+    EXPECT_EQ(CapturedWindow(), main);
+    EXPECT_EQ(ExStyleOf(main) & WS_EX_LAYERED, static_cast<DWORD>(WS_EX_LAYERED));
+    report(EVENT_OBJECT_SHOW, main);
+    EXPECT_FALSE(IsWindowVisible(main));
+    SetCaptureTarget(0);
+    report(EVENT_OBJECT_SHOW, tool);
+    EXPECT_TRUE(IsWindowVisible(tool));
+    EXPECT_EQ(CapturedWindow(), nullptr);
+}
+
+TEST_F(Launch, QuitDuringTheHookWaitIsPostedAgainAndFailsTheLaunch) {
+    PostQuitMessage(7);
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(Start(L"notepad3.exe", L"--late=2000"));
+    EXPECT_LT(GetTickCount() - start, 1500u);
+    MSG msg = {};
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 7u);
+    ExpectEmptyEditorFields();
+    auto starts = Events(journal.Read(), "start");
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_FALSE(ProcessRunning(starts[0].pid));
+    EXPECT_TRUE(HasEntryStartingWith(NewLog(), L"[LaunchAndEmbed] WM_QUIT arrived while waiting for pid="));
+}
+
+TEST_F(Launch, ViewerDestroyedDuringTheWaitStopsItPromptlyAndShutsTheEditorDown) {
+    // Hook-based wait: the request arrives as a posted message, which that wait dispatches.
+    std::function<void()> destroy = [this] { state.destroyRequested = true; };
+    PostMessageW(viewer, kRunCallbackMessage, 0, reinterpret_cast<LPARAM>(&destroy));
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(Start(L"notepad3.exe", L"--no-window"));
+    EXPECT_LT(GetTickCount() - start, 1500u);
+    ExpectEmptyEditorFields();
+
+    // Generic wait: it answers only sent messages, here one from another thread.
+    state.destroyRequested = false;
+    HWND target = viewer;
+    std::thread sender([target, &destroy] {
+        Sleep(300);
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(target, kRunCallbackMessage, 0, reinterpret_cast<LPARAM>(&destroy), SMTO_NORMAL, 5000,
+                            &ignored);
+    });
+    start = GetTickCount();
+    EXPECT_FALSE(Start(L"otheredit.exe", L"--no-window"));
+    EXPECT_LT(GetTickCount() - start, 2000u);
+    sender.join();
+    ExpectEmptyEditorFields();
+    for (const JournalEntry& started : Events(journal.Read(), "start")) EXPECT_FALSE(ProcessRunning(started.pid));
+    EXPECT_TRUE(HasEntryStartingWith(NewLog(), L"[LaunchAndEmbed] launch of pid="));
+    state.destroyRequested = false;
+}
+
+TEST_F(Launch, SecondHookCaptureIsRefusedWhileOneIsInProgress) {
+    HWND otherViewer = CreateTestViewer(0);
+    ViewerState otherState;
+    bool nestedResult = true;
+    std::function<void()> nested = [&] {
+        nestedResult = LaunchAndEmbed(otherViewer, otherState, StandinPath(L"notepad4.exe"), TestFile());
+    };
+    PostMessageW(viewer, kRunCallbackMessage, 0, reinterpret_cast<LPARAM>(&nested));
+    ASSERT_TRUE(Start(L"notepad3.exe", L"--late=300"));
+    EXPECT_FALSE(nestedResult);
+    EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbed] another window capture is in progress, launch refused"));
+    EXPECT_EQ(Events(journal.Read(), "start").size(), 1u);
+    EXPECT_EQ(otherState.processId, 0u);
+    DestroyWindow(otherViewer);
+}
+
+TEST_F(Launch, EditorWhoseParentCannotBeSetIsShutDownAndTheLaunchFails) {
+    HWND goneViewer = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(goneViewer);
+    EXPECT_FALSE(LaunchAndEmbed(goneViewer, state, StandinPath(L"otheredit.exe"), TestFile()));
+    auto log = NewLog();
+    EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WARNING parent mismatch, retry in 200ms"));
+    EXPECT_TRUE(HasEntryStartingWith(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: parent of 0x"));
+    ExpectEmptyEditorFields();
+    MarkLog();
+    EXPECT_FALSE(LaunchAndEmbed(goneViewer, state, StandinPath(L"notepad3.exe"), TestFile()));
+    EXPECT_TRUE(HasEntryStartingWith(NewLog(), L"[LaunchAndEmbed] parent of hwnd=0x"));
+    ExpectEmptyEditorFields();
+    for (const JournalEntry& started : Events(journal.Read(), "start")) EXPECT_FALSE(ProcessRunning(started.pid));
+}
