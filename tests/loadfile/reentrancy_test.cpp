@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "loadfile_support.h"
@@ -62,6 +63,7 @@ TEST_F(Reentrancy, LoadsDuringALaunchWaitAndOnlyTheLatestIsHandedOverAfterIt) {
     TestViewer viewer(true);
     PostLoad(viewer.window, kFileB);
     PostLoad(viewer.window, kFileC);
+    const size_t before = Log().size();
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     EXPECT_EQ(TestLoadAnswers(), (std::vector<int>{1, 1}));
     std::vector<JournalEntry> starts = Starts(journal);
@@ -70,7 +72,7 @@ TEST_F(Reentrancy, LoadsDuringALaunchWaitAndOnlyTheLatestIsHandedOverAfterIt) {
               std::vector<std::vector<uint8_t>>{BuildNotepadParamRecord(kFileC, NotepadFamily::Notepad3)});
     EXPECT_EQ(viewer.state->currentFile, kFileC);
     EXPECT_EQ(viewer.state->pending, ViewerState::PendingRequest::None);
-    EXPECT_TRUE(LogHas(Log(), kDeferredLine));
+    EXPECT_TRUE(LogHas(LogSince(before), kDeferredLine));
 }
 
 TEST_F(Reentrancy, ClearDuringALaunchClosesTheEditorOnceItIsEmbedded) {
@@ -79,6 +81,7 @@ TEST_F(Reentrancy, ClearDuringALaunchClosesTheEditorOnceItIsEmbedded) {
     TestViewer viewer(true);
     PostLoad(viewer.window, kFileB);
     PostMessageW(viewer.window, kTestClearMessage, 0, 0);
+    const size_t before = Log().size();
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     std::vector<JournalEntry> starts = Starts(journal);
     ASSERT_EQ(starts.size(), 1u);
@@ -86,7 +89,7 @@ TEST_F(Reentrancy, ClearDuringALaunchClosesTheEditorOnceItIsEmbedded) {
     EXPECT_TRUE(RecordsReceived(journal, starts[0].pid).empty());
     EXPECT_TRUE(viewer.state->editorPath.empty());
     EXPECT_EQ(viewer.state->process, nullptr);
-    EXPECT_TRUE(LogHas(Log(), L"[ClearViewer] a load is in progress: clear deferred"));
+    EXPECT_TRUE(LogHas(LogSince(before), L"[ClearViewer] a load is in progress: clear deferred"));
 }
 
 TEST_F(Reentrancy, ViewerDestroyedDuringALaunchEndsTheEditorAndFreesTheState) {
@@ -95,6 +98,7 @@ TEST_F(Reentrancy, ViewerDestroyedDuringALaunchEndsTheEditorAndFreesTheState) {
     TestViewer viewer(true);
     PostLoad(viewer.window, kFileB);
     PostMessageW(viewer.window, kTestDestroyMessage, 0, 0);
+    const size_t before = Log().size();
     EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     viewer.state = nullptr;  // freed by LoadFile
     EXPECT_FALSE(IsWindow(viewer.window));
@@ -102,7 +106,7 @@ TEST_F(Reentrancy, ViewerDestroyedDuringALaunchEndsTheEditorAndFreesTheState) {
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_TRUE(Ended(starts[0].pid));
     EXPECT_TRUE(RecordsReceived(journal, starts[0].pid).empty());
-    auto entries = Log();
+    auto entries = LogSince(before);
     EXPECT_TRUE(LogHas(entries, L"[DestroyViewerState] a load is in progress: it ends the editor and frees the state"));
     EXPECT_TRUE(LogHas(entries, L"[DestroyViewerState] viewer destroyed during a load: editor closed, state freed"));
 }
@@ -141,6 +145,32 @@ TEST_F(Reentrancy, DeferredViewerDestroyedBeforeItsTurnStartsNothing) {
     EXPECT_EQ(Starts(journal).size(), 1u);
     EXPECT_FALSE(IsWindow(second.window));
     EXPECT_TRUE(IsWindow(first.state->editorWindow));
+}
+
+TEST_F(Reentrancy, ViewerOnAnotherThreadWaitsForTheCaptureRunningOnThisOne) {
+    JournalScope journal(L"reenter-thread");
+    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}, {L"log", StandinPath(L"notepad++.exe")}}, L"--late=1500");
+    TestViewer first(true);
+    const size_t before = Log().size();
+    bool answered = false;
+    bool embedded = false;
+    std::thread other([&] {
+        TestViewer second(true);
+        if (!journal.WaitForEvent("start", kEndMs)) return;
+        answered = LoadFile(second.window, *second.state, kFileLog.c_str());
+        embedded = WaitFor([&] { return second.state->editorWindow && IsWindow(second.state->editorWindow); }, 10000);
+    });
+    const bool shown = LoadFile(first.window, *first.state, kFileA.c_str());
+    other.join();
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(embedded);
+    std::vector<JournalEntry> starts = Starts(journal);
+    ASSERT_EQ(starts.size(), 2u);
+    std::vector<JournalEntry> firstWindow = Events(journal.Read(), "window", starts[0].pid);
+    ASSERT_EQ(firstWindow.size(), 1u);
+    EXPECT_GE(starts[1].tick, firstWindow[0].tick);
+    EXPECT_TRUE(LogHas(LogSince(before), kDeferredLine));
 }
 
 }  // namespace
