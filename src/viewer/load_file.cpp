@@ -240,6 +240,15 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
     return Relaunch(viewer, state, request, editor, path);
 }
 
+bool LoadNowOrFail(HWND viewer, ViewerState& state, const wchar_t* path) {
+    try {
+        return LoadNow(viewer, state, path);
+    } catch (const std::bad_alloc&) {
+        LogWrite(L"[LoadFile] out of memory, return 0\r\n");
+        return false;
+    }
+}
+
 void ClearNow(ViewerState& state) {
     ActiveRequestScope request(state);
     KillChild(state);
@@ -265,9 +274,9 @@ void TakePending(ViewerState& state, PendingRequest& request, std::wstring& path
     state.pendingPath.clear();
 }
 
-// Runs the requests that arrived while this state was busy, newest only, until none is left or
-// the state is gone. Returns false when the state was freed.
-bool RunPendingRequests(HWND viewer, ViewerState& state) {
+// Runs the requests that arrived while this state was busy, newest only, until none is left, the
+// state must wait again, or it is gone.
+void RunPendingRequests(HWND viewer, ViewerState& state) {
     while (state.pending != PendingRequest::None) {
         PendingRequest request = PendingRequest::None;
         std::wstring path;
@@ -275,7 +284,7 @@ bool RunPendingRequests(HWND viewer, ViewerState& state) {
             std::lock_guard<std::mutex> lock(registryLock);
             if (MustWaitLocked(state)) {
                 ListDeferredLocked(viewer, state);
-                return true;
+                return;
             }
             ForgetDeferredLocked(&state);
             TakePending(state, request, path);
@@ -284,13 +293,12 @@ bool RunPendingRequests(HWND viewer, ViewerState& state) {
                                                  : L"[RunPendingRequest] running a deferred clear\r\n");
         if (request == PendingRequest::Load) {
             LogLoadRequest(path.c_str());
-            LoadNow(viewer, state, path.c_str());
+            LoadNowOrFail(viewer, state, path.c_str());
         } else {
             ClearNow(state);
         }
-        if (FreeIfDestroyed(state)) return false;
+        if (FreeIfDestroyed(state)) return;
     }
-    return true;
 }
 
 void DropPending(ViewerState& state) {
@@ -309,12 +317,7 @@ bool LoadFile(HWND viewer, ViewerState& state, const wchar_t* path) {
             return true;
         }
         DropPending(state);
-        bool shown = false;
-        try {
-            shown = LoadNow(viewer, state, path);
-        } catch (const std::bad_alloc&) {
-            LogWrite(L"[LoadFile] out of memory, return 0\r\n");
-        }
+        const bool shown = LoadNowOrFail(viewer, state, path);
         if (FreeIfDestroyed(state)) return false;
         RunPendingRequests(viewer, state);
         return shown;
