@@ -38,3 +38,7 @@ void PopulateDefaults(std::vector<GroupMapping>& mappings, std::wstring& editorP
 void RebuildIndex(PluginConfig& config);
 std::vector<std::wstring> SplitExtensions(const std::wstring& exts);
 std::wstring Trim(const std::wstring& text);
+
+// The stored form of the table: one row per line (LF), fields separated by TAB.
+std::wstring SerializeMappings(const std::vector<GroupMapping>& mappings);
+std::vector<GroupMapping> ParseMappings(const std::wstring& text);

@@ -10,6 +10,8 @@ bool behaviourReady = false;
 RecordedCall lastCall;
 int loadOrSaveCalls = 0;
 int getConfigPathCalls = 0;
+Store memoryStore;
+bool memoryStoreReady = false;
 
 std::wstring DefaultConfigFolder() {
     wchar_t fromEnvironment[MAX_PATH] = {};
@@ -67,6 +69,8 @@ void ResetHost() {
     std::wstring folder = Host().configFolder;
     behaviour = Behaviour();
     behaviour.configFolder = folder;
+    memoryStoreReady = false;
+    memoryStore.clear();
     lastCall = RecordedCall();
     loadOrSaveCalls = 0;
     getConfigPathCalls = 0;
@@ -78,7 +82,7 @@ std::wstring StorePath() {
 
 // File layout: per value: u32 key length, key units, u32 type, then u32 text length and units
 // (type 4) or an i32 (type 0).
-Store ReadStore() {
+static Store ReadStoreFile() {
     Store store;
     HANDLE file = CreateFileW(StorePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -120,7 +124,17 @@ Store ReadStore() {
     return store;
 }
 
+Store ReadStore() {
+    if (!behaviour.keepStoreInMemory) return ReadStoreFile();
+    if (!memoryStoreReady) {
+        memoryStore = ReadStoreFile();
+        memoryStoreReady = true;
+    }
+    return memoryStore;
+}
+
 void WriteStore(const Store& store) {
+    if (memoryStoreReady) memoryStore = store;
     std::vector<uint8_t> bytes;
     auto put32 = [&](uint32_t v) { AppendRaw(bytes, &v, 4); };
     auto putText = [&](const std::wstring& text) {
@@ -142,7 +156,36 @@ void WriteStore(const Store& store) {
 }
 
 void ClearStore() {
+    memoryStore.clear();
     DeleteFileW(StorePath().c_str());
+}
+
+int RunHostProcess(const std::wstring& gtestFilter, const std::wstring& configFolder, DWORD timeoutMs) {
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(exe) + L"\" --gtest_filter=" + gtestFilter;
+    SetEnvironmentVariableW(L"VELLOQUIN_TEST_CONFIG_DIR", configFolder.c_str());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    BOOL started = CreateProcessW(exe, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                  &process);
+    SetEnvironmentVariableW(L"VELLOQUIN_TEST_CONFIG_DIR", nullptr);
+    if (!started) return -1;
+    DWORD exitCode = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.hProcess, &exitCode);
+    } else {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, timeoutMs);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(exitCode);
+}
+
+bool InHostChildProcess() {
+    return GetEnvironmentVariableW(L"VELLOQUIN_TEST_CONFIG_DIR", nullptr, 0) > 0;
 }
 
 const RecordedCall& LastCall() {
@@ -185,13 +228,13 @@ extern "C" __declspec(dllexport) int WINAPI LoadOrSaveConfigW(int mode, void* he
         uint32_t size = ReadAt<uint32_t>(entry, 24);
         lastCall.keys.push_back(key ? key : L"");
         if (mode == 0) {
+            lastCall.buffers.push_back(value ? CopyBytes(value, size) : std::vector<uint8_t>());
             if (succeeds && key && value) {
                 auto found = store.find(key);
                 const StoredValue* stored = found == store.end() ? nullptr : &found->second;
                 if (type == 4) LoadText(stored, static_cast<wchar_t*>(value), size);
                 else if (stored && size >= 4) std::memcpy(value, &stored->integer, 4);
             }
-            lastCall.buffers.push_back(value ? CopyBytes(value, size) : std::vector<uint8_t>());
         } else if (key && value) {
             StoredValue stored;
             stored.type = type;
@@ -213,8 +256,9 @@ extern "C" __declspec(dllexport) int WINAPI GetConfigPathW(int kind, wchar_t* bu
     Host();
     if (kind != 0 || !buffer || capacity <= 0 || !behaviour.getConfigPathSucceeds) return 0;
     const std::wstring& answer = behaviour.answerConfigPath ? behaviour.configPathAnswer : behaviour.configFolder;
-    size_t copy = answer.size() < static_cast<size_t>(capacity - 1) ? answer.size() : static_cast<size_t>(capacity - 1);
+    size_t room = static_cast<size_t>(behaviour.fillBuffersWithoutTerminator ? capacity : capacity - 1);
+    size_t copy = answer.size() < room ? answer.size() : room;
     std::memcpy(buffer, answer.data(), copy * 2);
-    buffer[copy] = L'\0';
+    if (copy < static_cast<size_t>(capacity)) buffer[copy] = L'\0';
     return 1;
 }

@@ -31,6 +31,8 @@ struct Behaviour {
     bool saveSucceeds = true;
     // A careless host: texts fill the whole buffer and get no terminating zero when too long.
     bool fillBuffersWithoutTerminator = false;
+    // Reads the store file once and then serves it from memory (saves still write the file).
+    bool keepStoreInMemory = false;
 };
 
 Behaviour& Host();
@@ -55,11 +57,18 @@ struct RecordedCall {
     std::vector<uint8_t> entries;               // count * 32 bytes
     std::wstring section;                       // text at header offset 8
     std::vector<std::wstring> keys;             // text at entry offset 0
-    std::vector<std::vector<uint8_t>> buffers;  // load: each value buffer as received (size bytes)
+    std::vector<std::vector<uint8_t>> buffers;  // load: each value buffer as received, before the host writes
     std::vector<std::wstring> savedTexts;       // save: type-4 values as received
 };
 const RecordedCall& LastCall();
 int LoadOrSaveCalls();
 int GetConfigPathCalls();
+
+// Runs this test program again with --gtest_filter=gtestFilter and VELLOQUIN_TEST_CONFIG_DIR set to
+// configFolder, so that a second host process shares the store. Returns its exit code, or -1
+// when it could not start or did not end within timeoutMs (it is then terminated).
+int RunHostProcess(const std::wstring& gtestFilter, const std::wstring& configFolder, DWORD timeoutMs);
+// True in a program started by RunHostProcess.
+bool InHostChildProcess();
 
 }  // namespace testhost
