@@ -22,8 +22,8 @@
 
 namespace {
 
-constexpr int kHandOffWarmup = 5;
-constexpr int kHandOffRuns = 200;
+constexpr int kHandOffWarmup = 20;
+constexpr int kHandOffRuns = 300;
 constexpr int kLaunchRuns = 15;
 constexpr DWORD kJournalWaitMs = 5000;
 
@@ -144,8 +144,15 @@ void LaunchOverhead(HWND viewer, ViewerState& state, const wchar_t* label, const
 
 }  // namespace
 
+#ifdef HANDOFF_BENCH_LOG_DISCARDED
+constexpr char kVariant[] = "log discarded";
+#else
+constexpr char kVariant[] = "with the log";
+#endif
+
 int main() {
     testing_support::UseTempFolder(testing_support::MakeTempDir(L"bench-handoff"));
+    std::printf("\n== File hand-off, launch and shutdown, %s ==\n", kVariant);
     HWND viewer = CreateViewer();
     auto* state = new ViewerState;
     StoreWindowData(viewer, state);
