@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -84,12 +85,16 @@ TEST_F(LoadFileWithStandins, EachKindGetsItsHandOffAndItsLogLine) {
         const wchar_t* line;
         const char* event;
         uint64_t dwData;
+        std::vector<uint8_t> record;
     } cases[] = {
-        {L"notepad4.exe", L"[LoadFile] LoadFile (Notepad4 WM_COPYDATA) return 1", "copydata", 0xFB10},
-        {L"notepad++.exe", L"[LoadFile] LoadFile (Notepad++ WM_COPYDATA) return 1", "copydata", 2},
-        {L"emeditor.exe", L"[LoadFile] LoadFile (EmEditor WM_COPYDATA) return 1", "copydata", 0xE3D17022},
-        {L"everedit.exe", L"[LoadFile] LoadFile (WM_DROPFILES) return 1", "dropfiles", 0},
-        {L"otheredit.exe", L"[LoadFile] LoadFile (WM_DROPFILES) return 1", "dropfiles", 0},
+        {L"notepad4.exe", L"[LoadFile] LoadFile (Notepad4 WM_COPYDATA) return 1", "copydata", 0xFB10,
+         BuildNotepadParamRecord(kFileB, NotepadFamily::Notepad4)},
+        {L"notepad++.exe", L"[LoadFile] LoadFile (Notepad++ WM_COPYDATA) return 1", "copydata", 2,
+         BuildNotepadPPRecord(kFileB)},
+        {L"emeditor.exe", L"[LoadFile] LoadFile (EmEditor WM_COPYDATA) return 1", "copydata", 0xE3D17022,
+         BuildEmEditorRecord(kFileB)},
+        {L"everedit.exe", L"[LoadFile] LoadFile (WM_DROPFILES) return 1", "dropfiles", 0, {}},
+        {L"otheredit.exe", L"[LoadFile] LoadFile (WM_DROPFILES) return 1", "dropfiles", 0, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing_support::Wide2Utf8(c.fileName));
@@ -107,6 +112,7 @@ TEST_F(LoadFileWithStandins, EachKindGetsItsHandOffAndItsLogLine) {
             std::vector<CopyData> copies = CopiesOf(journal, pids[0]);
             ASSERT_EQ(copies.size(), 1u);
             EXPECT_EQ(copies[0].dwData, c.dwData);
+            EXPECT_EQ(copies[0].bytes, c.record);
         }
     }
 }

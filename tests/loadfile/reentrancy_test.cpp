@@ -173,4 +173,45 @@ TEST_F(Reentrancy, ViewerOnAnotherThreadWaitsForTheCaptureRunningOnThisOne) {
     EXPECT_TRUE(LogHas(LogSince(before), kDeferredLine));
 }
 
+// The generic capture answers only sent messages while it waits: requests sent from another
+// thread arrive inside it.
+TEST_F(Reentrancy, RequestsSentDuringAGenericLaunchWaitTheirTurn) {
+    JournalScope journal(L"reenter-generic");
+    MapEditors({{L"txt", StandinPath(L"otheredit.exe")}}, kLate);
+    TestViewer viewer(true);
+    HWND window = viewer.window;
+    std::thread sender([&] {
+        if (!journal.WaitForEvent("start", kEndMs)) return;
+        SendMessageW(window, kTestLoadMessage, 0, reinterpret_cast<LPARAM>(kFileB.c_str()));
+    });
+    const size_t before = Log().size();
+    const bool shown = LoadFile(viewer.window, *viewer.state, kFileA.c_str());
+    sender.join();
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(TestLoadAnswers(), std::vector<int>{1});
+    std::vector<JournalEntry> starts = Starts(journal);
+    ASSERT_EQ(starts.size(), 1u);
+    ASSERT_TRUE(journal.WaitForEvent("dropfiles", kEndMs, starts[0].pid));
+    EXPECT_EQ(viewer.state->currentFile, kFileB);
+    EXPECT_TRUE(LogHas(LogSince(before), kDeferredLine));
+}
+
+TEST_F(Reentrancy, ViewerDestroyedDuringAGenericLaunchEndsTheEditorAndFreesTheState) {
+    JournalScope journal(L"reenter-generic-destroy");
+    MapEditors({{L"txt", StandinPath(L"everedit.exe")}}, kLate);
+    TestViewer viewer(true);
+    HWND window = viewer.window;
+    std::thread sender([&] {
+        if (!journal.WaitForEvent("start", kEndMs)) return;
+        SendMessageW(window, kTestDestroyMessage, 0, 0);
+    });
+    EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    sender.join();
+    viewer.state = nullptr;
+    EXPECT_FALSE(IsWindow(window));
+    std::vector<JournalEntry> starts = Starts(journal);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_TRUE(Ended(starts[0].pid));
+}
+
 }  // namespace
