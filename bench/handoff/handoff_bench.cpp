@@ -43,8 +43,8 @@ HWND CreateViewer() {
     RegisterClassW(&wc);
     HWND top = CreateWindowExW(0, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
-    return CreateWindowExW(0, wc.lpszClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 780, 560, top,
-                           nullptr, GetModuleHandleW(nullptr), nullptr);
+    return CreateWindowExW(0, wc.lpszClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 780, 560,
+                           top, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 void MapTextFilesTo(const std::wstring& editor) {
@@ -135,9 +135,11 @@ void LaunchOverhead(HWND viewer, ViewerState& state, const wchar_t* label, const
     }
     const double overhead = Percentile(figures.overheadMs, 0.5);
     const double own = Percentile(figures.ownMs, 0.5);
-    std::printf("  %-10ls (%ls)  overhead median %6.1f ms   stand-in start-to-window median %6.1f ms   ratio %.3f"
-                "   (n=%zu, failed %d)\n",
-                label, editorName, overhead, own, own > 0 ? overhead / own : 0.0, figures.overheadMs.size(), failures);
+    std::printf(
+        "  %-10ls (%ls)  overhead median %6.1f ms   stand-in start-to-window median %6.1f ms   ratio %.3f"
+        "   (n=%zu, failed %d)\n",
+        label, editorName, overhead, own, own > 0 ? overhead / own : 0.0, figures.overheadMs.size(),
+        failures);
     std::printf("  KillChild, cooperative %ls: median %6.1f ms   max %6.1f ms\n", editorName,
                 Percentile(figures.killMs, 0.5), Percentile(figures.killMs, 1.0));
 }
@@ -158,8 +160,8 @@ int main() {
     StoreWindowData(viewer, state);
 
     std::printf("Hand-off latency (LoadFile on a reused stand-in editor)\n");
-    for (const wchar_t* name :
-         {L"notepad3.exe", L"notepad4.exe", L"notepad++.exe", L"emeditor.exe", L"everedit.exe", L"otheredit.exe"}) {
+    for (const wchar_t* name : {L"notepad3.exe", L"notepad4.exe", L"notepad++.exe", L"emeditor.exe",
+                                L"everedit.exe", L"otheredit.exe"}) {
         HandOffLatency(viewer, *state, name);
     }
     std::printf("Launch overhead (LaunchAndEmbed beyond the stand-in's own start-to-window time)\n");

@@ -32,7 +32,8 @@ LPARAM AsLParam(const COPYDATASTRUCT& data) {
 }
 
 void LogNoAnswer(const wchar_t* caller, HWND scintilla) {
-    LogPrintf(L"[%ls] Scintilla 0x%p did not answer (err=%lu), hand-off failed", caller, scintilla, GetLastError());
+    LogPrintf(L"[%ls] Scintilla 0x%p did not answer (err=%lu), hand-off failed", caller, scintilla,
+              GetLastError());
 }
 
 // The shown document is marked saved before the next file opens, so a modified one must never
@@ -64,7 +65,8 @@ std::vector<HWND> CollectDropTargets(HWND editor) {
 // success for windows that ignore them: only the first one that takes drops gets the block.
 HWND ChooseDropTarget(const std::vector<HWND>& targets) {
     std::vector<uint32_t> extendedStyles;
-    for (HWND target : targets) extendedStyles.push_back(static_cast<uint32_t>(GetWindowLongPtrW(target, GWL_EXSTYLE)));
+    for (HWND target : targets)
+        extendedStyles.push_back(static_cast<uint32_t>(GetWindowLongPtrW(target, GWL_EXSTYLE)));
     const size_t chosen = FirstDropTarget(extendedStyles);
     return chosen == kNoDropTarget ? nullptr : targets[chosen];
 }
@@ -72,8 +74,8 @@ HWND ChooseDropTarget(const std::vector<HWND>& targets) {
 bool PostDropBlock(HWND target, const wchar_t* path) {
     RECT client{};
     GetClientRect(target, &client);
-    const std::vector<uint8_t> bytes = BuildDropBlock(
-        path, DropPointCoordinate(client.right - client.left), DropPointCoordinate(client.bottom - client.top));
+    const std::vector<uint8_t> bytes = BuildDropBlock(path, DropPointCoordinate(client.right - client.left),
+                                                      DropPointCoordinate(client.bottom - client.top));
     UniqueGlobal block(GlobalAlloc(kDropBlockFlags, bytes.size()));
     if (!block) return false;
     {
@@ -94,10 +96,11 @@ bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize) {
     wchar_t className[kClassNameCapacity] = {};
     GetClassNameW(target, className, kClassNameCapacity);
     LogPrintf(L"[SendCopyDataHelper] SendCopyData: dwData=0x%lX cbData=%lu hwnd=%p class=%ls",
-              static_cast<unsigned long>(kNotepadParamsCopyDataId), static_cast<unsigned long>(recordSize), target,
-              className);
+              static_cast<unsigned long>(kNotepadParamsCopyDataId), static_cast<unsigned long>(recordSize),
+              target, className);
     if (!SendToEditor(target, WM_COPYDATA, 0, AsLParam(data))) {
-        LogPrintf(L"[SendCopyDataHelper] SendCopyData: no reply in time (err=%lu), hand-off failed", GetLastError());
+        LogPrintf(L"[SendCopyDataHelper] SendCopyData: no reply in time (err=%lu), hand-off failed",
+                  GetLastError());
         return false;
     }
     return true;
@@ -117,8 +120,9 @@ NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3
     } catch (const std::bad_alloc&) {
         return NotepadHandOff::Failed;
     }
-    return SendCopyDataHelper(editor, record.data(), static_cast<DWORD>(record.size())) ? NotepadHandOff::Sent
-                                                                                        : NotepadHandOff::Failed;
+    return SendCopyDataHelper(editor, record.data(), static_cast<DWORD>(record.size()))
+               ? NotepadHandOff::Sent
+               : NotepadHandOff::Failed;
 }
 
 bool SendFileToNotepad3(HWND editor, const wchar_t* path) {
@@ -148,9 +152,10 @@ bool SendFileToEmEditor(HWND editor, const wchar_t* path) {
     std::vector<uint8_t> record = BuildEmEditorRecord(path);
     COPYDATASTRUCT data{kEmEditorCopyDataId, static_cast<DWORD>(record.size()), record.data()};
     LRESULT reply = 0;
-    const bool answered = SendToEditor(editor, WM_COPYDATA, reinterpret_cast<WPARAM>(editor), AsLParam(data), &reply);
-    LogPrintf(L"[SendFileToEmEditor] SendFileToEmEditor: WM_COPYDATA to 0x%p file=%ls result=%lld", editor, path,
-              static_cast<long long>(reply));
+    const bool answered =
+        SendToEditor(editor, WM_COPYDATA, reinterpret_cast<WPARAM>(editor), AsLParam(data), &reply);
+    LogPrintf(L"[SendFileToEmEditor] SendFileToEmEditor: WM_COPYDATA to 0x%p file=%ls result=%lld", editor,
+              path, static_cast<long long>(reply));
     if (!answered) {
         LogPrintf(L"[SendFileToEmEditor] SendFileToEmEditor: no reply in time (err=%lu)", GetLastError());
         return false;
@@ -162,10 +167,12 @@ bool SendFileByDrop(HWND editor, const wchar_t* path) {
     if (!IsLiveWindow(editor) || IsEmpty(path)) return false;
     const std::vector<HWND> targets = CollectDropTargets(editor);
     HWND target = ChooseDropTarget(targets);
-    if (!target) LogWrite(L"[SendFileByDrop] SendFileByDrop: no window of the editor accepts dropped files\r\n");
+    if (!target)
+        LogWrite(L"[SendFileByDrop] SendFileByDrop: no window of the editor accepts dropped files\r\n");
     const bool posted = target && PostDropBlock(target, path);
-    LogPrintf(L"[SendFileByDrop] SendFileByDrop: posted WM_DROPFILES to %zu targets (root=0x%p) file=%ls anyOk=%d",
-              targets.size(), editor, path, posted ? 1 : 0);
+    LogPrintf(
+        L"[SendFileByDrop] SendFileByDrop: posted WM_DROPFILES to %zu targets (root=0x%p) file=%ls anyOk=%d",
+        targets.size(), editor, path, posted ? 1 : 0);
     return posted;
 }
 

@@ -42,7 +42,8 @@ std::vector<ActiveRequest> activeRequests;
 std::vector<DeferredViewer> deferredViewers;
 
 bool IsHookCaptureKind(EditorKind kind) {
-    return kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4 || kind == EditorKind::NotepadPlusPlus;
+    return kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4 ||
+           kind == EditorKind::NotepadPlusPlus;
 }
 
 void ForgetDeferredLocked(const ViewerState* state) {
@@ -92,7 +93,7 @@ bool DeferIfBusy(HWND viewer, ViewerState& state, PendingRequest request, const 
 
 // Registers a request for its duration; when it ends, every deferred viewer is told to try again.
 class ActiveRequestScope {
-public:
+   public:
     explicit ActiveRequestScope(ViewerState& state) : state_(&state) {
         std::lock_guard<std::mutex> lock(registryLock);
         activeRequests.push_back({state_, GetCurrentThreadId(), false});
@@ -110,7 +111,8 @@ public:
         }
         for (const DeferredViewer& deferred : wakeUp) {
             if (!PostMessageW(deferred.viewer, kRunPendingRequestMessage, 0, 0)) {
-                LogPrintf(L"[LoadFile] could not wake viewer 0x%p (err=%lu)", deferred.viewer, GetLastError());
+                LogPrintf(L"[LoadFile] could not wake viewer 0x%p (err=%lu)", deferred.viewer,
+                          GetLastError());
             }
         }
     }
@@ -121,14 +123,15 @@ public:
         }
     }
 
-private:
+   private:
     ViewerState* state_;
 };
 
 // launchRunning marks the state for the launch (which watches destroyRequested meanwhile).
 class LaunchScope {
-public:
-    LaunchScope(ActiveRequestScope& request, ViewerState& state, EditorKind kind) : request_(request), state_(state) {
+   public:
+    LaunchScope(ActiveRequestScope& request, ViewerState& state, EditorKind kind)
+        : request_(request), state_(state) {
         state_.launchRunning = true;
         request_.SetHookCapture(IsHookCaptureKind(kind));
     }
@@ -139,7 +142,7 @@ public:
         state_.launchRunning = false;
     }
 
-private:
+   private:
     ActiveRequestScope& request_;
     ViewerState& state_;
 };
@@ -338,7 +341,8 @@ void ApplyPostLoadBehavior(HWND viewer, ViewerState& state, bool reused) {
     if (!state.inPreviewPane && maximize) {
         HWND top = GetAncestor(viewer, GA_ROOT);
         if (top && IsWindow(top) && !IsZoomed(top)) {
-            LogPrintf(L"[ApplyPostLoadBehavior] ApplyPostLoadBehavior: maximize standalone viewer top=0x%p", top);
+            LogPrintf(L"[ApplyPostLoadBehavior] ApplyPostLoadBehavior: maximize standalone viewer top=0x%p",
+                      top);
             ShowWindow(top, SW_SHOWMAXIMIZED);
         }
     }

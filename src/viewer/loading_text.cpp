@@ -12,8 +12,8 @@ constexpr UINT kLoadingTextFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
 std::atomic<HFONT> loadingFont{nullptr};
 
 HFONT CreateLoadingFont() {
-    return CreateFontW(20, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY, 0,
-                       L"Segoe UI");
+    return CreateFontW(20, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY,
+                       0, L"Segoe UI");
 }
 
 // Viewers on several host threads may draw at once: the first font stored wins, others are freed.

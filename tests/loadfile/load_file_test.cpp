@@ -1,6 +1,8 @@
 // LoadFile with the stand-in editors: reuse or relaunch, the hand-off per kind as the editor
 // received it, the fallbacks, and the behaviour after a load.
 
+#include "viewer/load_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,7 +12,6 @@
 #include "loadfile_support.h"
 #include "support/standin_journal.h"
 #include "viewer/handoff_records.h"
-#include "viewer/load_file.h"
 
 using namespace standin;
 using namespace loadfile_test;
@@ -53,7 +54,7 @@ bool FocusTimerWasRunning(HWND viewer) {
 }
 
 class LoadFileWithStandins : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override { SetBehaviour(false, false); }
     void TearDown() override { SetBehaviour(false, false); }
 };
@@ -143,7 +144,8 @@ TEST_F(LoadFileWithStandins, AnotherEditorOrOneDifferingInCaseReplacesTheRunning
     ASSERT_EQ(pids.size(), 2u);
     EXPECT_TRUE(Ended(pids[0]));
     EXPECT_TRUE(CopiesOf(journal, pids[0]).empty());
-    EXPECT_EQ(CommandLineOf(journal.Read(), pids[1]), L"\"" + StandinPath(L"notepad4.exe") + L"\" \"" + kFileLog + L"\"");
+    EXPECT_EQ(CommandLineOf(journal.Read(), pids[1]),
+              L"\"" + StandinPath(L"notepad4.exe") + L"\" \"" + kFileLog + L"\"");
 
     std::wstring upper = StandinPath(L"NOTEPAD4.EXE");
     MapEditors({{L"log", upper}});
@@ -177,9 +179,13 @@ TEST_F(LoadFileWithStandins, HungEditorIsReplacedAfterTheFailedHandOff) {
     std::vector<DWORD> pids = StartedPids(journal);
     ASSERT_EQ(pids.size(), 2u);
     EXPECT_TRUE(Ended(pids[0]));
-    EXPECT_EQ(CommandLineOf(journal.Read(), pids[1]),
-              L"\"" + StandinPath(L"notepad++.exe") + L"\" -multiInst -nosession --hang=74 \"" + kFileB + L"\"");
-    EXPECT_TRUE(LogHas(LogSince(before), L"[LoadFile] LoadFile return 1"));
+    EXPECT_EQ(
+        CommandLineOf(journal.Read(), pids[1]),
+        L"\"" + StandinPath(L"notepad++.exe") + L"\" -multiInst -nosession --hang=74 \"" + kFileB + L"\"");
+    auto entries = LogSince(before);
+    EXPECT_TRUE(LogHas(
+        entries, L"[SendFileToNotepadPP] SendFileToNotepadPP: no reply in time (err=1460), hand-off failed"));
+    EXPECT_TRUE(LogHas(entries, L"[LoadFile] LoadFile return 1"));
 }
 
 TEST_F(LoadFileWithStandins, UnsavedNotepad3DocumentIsReleasedAndAFreshEditorOpensTheFile) {

@@ -15,7 +15,7 @@ namespace loadfile_test {
 namespace {
 
 class TempLogEnvironment : public ::testing::Environment {
-public:
+   public:
     void SetUp() override { testing_support::UseTempFolder(testing_support::MakeTempDir(L"loadfile")); }
 };
 const auto* const tempLog = ::testing::AddGlobalTestEnvironment(new TempLogEnvironment);
@@ -50,14 +50,24 @@ LRESULT OnTestClear(HWND window) {
 
 LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     switch (message) {
-        case WM_DESTROY: return OnDestroy(window);
-        case WM_ERASEBKGND: return 1;
-        case WM_PAINT: ValidateRect(window, nullptr); return 0;
-        case kRunPendingRequestMessage: return OnRunPending(window);
-        case kTestLoadMessage: return OnTestLoad(window, lParam);
-        case kTestClearMessage: return OnTestClear(window);
-        case kTestDestroyMessage: DestroyWindow(window); return 0;
-        default: return DefWindowProcW(window, message, wParam, lParam);
+        case WM_DESTROY:
+            return OnDestroy(window);
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT:
+            ValidateRect(window, nullptr);
+            return 0;
+        case kRunPendingRequestMessage:
+            return OnRunPending(window);
+        case kTestLoadMessage:
+            return OnTestLoad(window, lParam);
+        case kTestClearMessage:
+            return OnTestClear(window);
+        case kTestDestroyMessage:
+            DestroyWindow(window);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
@@ -86,8 +96,9 @@ TestViewer::TestViewer(bool inPreviewPane) {
                           nullptr, GetModuleHandleW(nullptr), nullptr);
     RECT client{};
     GetClientRect(top, &client);
-    window = CreateWindowExW(0, kViewerClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
-                             client.right, client.bottom, top, nullptr, GetModuleHandleW(nullptr), nullptr);
+    window =
+        CreateWindowExW(0, kViewerClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+                        client.right, client.bottom, top, nullptr, GetModuleHandleW(nullptr), nullptr);
     state = new ViewerState;
     state->inPreviewPane = inPreviewPane;
     StoreWindowData(window, state);
@@ -126,7 +137,8 @@ int CountPixelsOtherThan(HWND window, COLORREF background) {
     HGDIOBJ previous = SelectObject(memoryDc, bitmap);
     BitBlt(memoryDc, 0, 0, client.right, client.bottom, windowDc, 0, 0, SRCCOPY);
     GdiFlush();
-    const uint32_t expected = (GetRValue(background) << 16) | (GetGValue(background) << 8) | GetBValue(background);
+    const uint32_t expected =
+        (GetRValue(background) << 16) | (GetGValue(background) << 8) | GetBValue(background);
     int count = 0;
     const auto* pixels = static_cast<const uint32_t*>(bits);
     for (int i = 0; i < client.right * client.bottom; ++i) {

@@ -29,7 +29,7 @@ struct TestViewer {
 };
 
 // Messages a test posts to a viewer so that they arrive while a launch dispatches messages.
-constexpr UINT kTestLoadMessage = WM_APP + 1;     // lParam: const wchar_t* path, alive until handled
+constexpr UINT kTestLoadMessage = WM_APP + 1;  // lParam: const wchar_t* path, alive until handled
 constexpr UINT kTestClearMessage = WM_APP + 2;
 constexpr UINT kTestDestroyMessage = WM_APP + 3;  // the viewer destroys itself
 // What LoadFile answered to each kTestLoadMessage, in order.

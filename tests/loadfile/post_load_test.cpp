@@ -68,7 +68,7 @@ struct TimerCase {
 
 TEST(PostLoad, FocusTimerOnlyAfterAHandOffOrInTheStandaloneViewer) {
     const TimerCase cases[] = {
-        {true, false, true, false}, {true, true, true, true},   {false, false, true, true},
+        {true, false, true, false}, {true, true, true, true},    {false, false, true, true},
         {false, true, true, true},  {false, true, false, false}, {true, true, false, false},
     };
     for (const TimerCase& c : cases) {
@@ -95,7 +95,8 @@ TEST(PostLoad, NoFocusTimerWithoutALiveEditorWindow) {
 
 TEST(PostLoad, StandaloneTopWindowIsMaximisedOnceAndThePaneIsLeftAlone) {
     SetFlags(true, false);
-    const std::wstring line = L"[ApplyPostLoadBehavior] ApplyPostLoadBehavior: maximize standalone viewer top=0x";
+    const std::wstring line =
+        L"[ApplyPostLoadBehavior] ApplyPostLoadBehavior: maximize standalone viewer top=0x";
     TestViewer pane(true);
     ApplyPostLoadBehavior(pane.window, *pane.state, false);
     EXPECT_FALSE(IsZoomed(pane.top));

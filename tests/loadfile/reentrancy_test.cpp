@@ -50,7 +50,7 @@ void PostLoad(HWND viewer, const std::wstring& path) {
 }
 
 class Reentrancy : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         SetBehaviour(false, false);
         TestLoadAnswers().clear();
@@ -107,8 +107,10 @@ TEST_F(Reentrancy, ViewerDestroyedDuringALaunchEndsTheEditorAndFreesTheState) {
     EXPECT_TRUE(Ended(starts[0].pid));
     EXPECT_TRUE(RecordsReceived(journal, starts[0].pid).empty());
     auto entries = LogSince(before);
-    EXPECT_TRUE(LogHas(entries, L"[DestroyViewerState] a load is in progress: it ends the editor and frees the state"));
-    EXPECT_TRUE(LogHas(entries, L"[DestroyViewerState] viewer destroyed during a load: editor closed, state freed"));
+    EXPECT_TRUE(LogHas(
+        entries, L"[DestroyViewerState] a load is in progress: it ends the editor and frees the state"));
+    EXPECT_TRUE(
+        LogHas(entries, L"[DestroyViewerState] viewer destroyed during a load: editor closed, state freed"));
 }
 
 TEST_F(Reentrancy, AnotherViewerWaitsForTheRunningCaptureThenLaunchesItsOwn) {
@@ -120,7 +122,8 @@ TEST_F(Reentrancy, AnotherViewerWaitsForTheRunningCaptureThenLaunchesItsOwn) {
     ASSERT_TRUE(LoadFile(first.window, *first.state, kFileA.c_str()));
     EXPECT_EQ(TestLoadAnswers(), std::vector<int>{1});
     EXPECT_EQ(Starts(journal).size(), 1u);
-    ASSERT_TRUE(WaitFor([&] { return second.state->editorWindow && IsWindow(second.state->editorWindow); }, 10000));
+    ASSERT_TRUE(
+        WaitFor([&] { return second.state->editorWindow && IsWindow(second.state->editorWindow); }, 10000));
     std::vector<JournalEntry> starts = Starts(journal);
     ASSERT_EQ(starts.size(), 2u);
     std::vector<JournalEntry> firstWindow = Events(journal.Read(), "window", starts[0].pid);
@@ -149,7 +152,8 @@ TEST_F(Reentrancy, DeferredViewerDestroyedBeforeItsTurnStartsNothing) {
 
 TEST_F(Reentrancy, ViewerOnAnotherThreadWaitsForTheCaptureRunningOnThisOne) {
     JournalScope journal(L"reenter-thread");
-    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}, {L"log", StandinPath(L"notepad++.exe")}}, L"--late=1500");
+    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}, {L"log", StandinPath(L"notepad++.exe")}},
+               L"--late=1500");
     TestViewer first(true);
     const size_t before = Log().size();
     bool answered = false;
@@ -158,7 +162,8 @@ TEST_F(Reentrancy, ViewerOnAnotherThreadWaitsForTheCaptureRunningOnThisOne) {
         TestViewer second(true);
         if (!journal.WaitForEvent("start", kEndMs)) return;
         answered = LoadFile(second.window, *second.state, kFileLog.c_str());
-        embedded = WaitFor([&] { return second.state->editorWindow && IsWindow(second.state->editorWindow); }, 10000);
+        embedded = WaitFor([&] { return second.state->editorWindow && IsWindow(second.state->editorWindow); },
+                           10000);
     });
     const bool shown = LoadFile(first.window, *first.state, kFileA.c_str());
     other.join();
