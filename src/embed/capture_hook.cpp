@@ -93,15 +93,18 @@ void CALLBACK OnCaptureWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG ob
     if (objectId != OBJID_WINDOW || childId != CHILDID_SELF || !window) return;
     // A destroyed window can never be the editor's main window.
     if (event == EVENT_OBJECT_DESTROY) return;
-    DWORD processId = captureProcessId.load();
-    if (processId == 0 || !QualifiesAsFirstTopWindow(window, processId)) return;
-    if (event == EVENT_OBJECT_CREATE) {
-        SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
-        SetLayeredWindowAttributes(window, 0, 0, LWA_ALPHA);
-    } else {
-        ShowWindow(window, SW_HIDE);
+    try {
+        DWORD processId = captureProcessId.load();
+        if (processId == 0 || !QualifiesAsFirstTopWindow(window, processId)) return;
+        if (event == EVENT_OBJECT_CREATE) {
+            SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
+            SetLayeredWindowAttributes(window, 0, 0, LWA_ALPHA);
+        } else {
+            ShowWindow(window, SW_HIDE);
+        }
+        capturedWindow.store(window);
+    } catch (...) {
     }
-    capturedWindow.store(window);
 }
 
 void SetCaptureTarget(DWORD processId) {

@@ -13,6 +13,7 @@
 #include "config/plugin_config.h"
 #include "embed/capture_hook.h"
 #include "embed/child_window.h"
+#include "embed/editor_messages.h"
 #include "embed/launch.h"
 #include "log/log.h"
 #include "support/standin_journal.h"
@@ -208,6 +209,19 @@ TEST_F(Launch, HookCaptureEmbedsNotepad3Notepad4AndNotepadPlusPlusAsFramelessPop
         EXPECT_TRUE(LogHas(log, L"[ReparentChild] ReparentChild: parent=0x" + Hex16(viewer) + L" child=0x" +
                                     Hex16(editor)));
         EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] ReparentChild done"));
+        // Only Notepad++ is sent (and posted) an extra WM_SIZE with the viewer's client size.
+        RECT client = {};
+        GetClientRect(viewer, &client);
+        const std::string clientSize = std::to_string(client.right) + " " + std::to_string(client.bottom);
+        const DWORD pid = state.processId;
+        auto sizeMessages = [&] {
+            size_t count = 0;
+            for (const JournalEntry& entry : Events(journal.Read(), "size", pid)) count += entry.detail == clientSize;
+            return count;
+        };
+        const size_t expectedSizes = std::wstring(c.exe) == L"notepad++.exe" ? 3 : 1;
+        EXPECT_TRUE(WaitFor([&] { return sizeMessages() >= expectedSizes; }, kWindowWaitMs));
+        EXPECT_EQ(sizeMessages(), expectedSizes);
         ExpectCooperativeShutdown();
     }
 }
@@ -376,12 +390,17 @@ TEST_F(Launch, EditorReportingUnsavedChangesIsReleasedToTheDesktopNotTerminated)
     }
 }
 
-TEST_F(Launch, HungModifyQueryCountsAsNoAnswerAndTheEditorIsTerminated) {
-    ASSERT_TRUE(Start(L"notepad4.exe", L"--unsaved --hang=2159"));
+TEST_F(Launch, HungEditorCostsOnlyTheReplyBoundForTheSizeMessageAndTheModifyQueryAndIsTerminated) {
+    // The first WM_SIZE comes from the sizing, the second is the one sent to Notepad++: it hangs.
+    const DWORD launchStart = GetTickCount();
+    ASSERT_TRUE(Start(L"notepad++.exe", L"--unsaved --hang=5 --hang-skip=1"));
+    EXPECT_LT(GetTickCount() - launchStart, kEditorReplyTimeoutMs + 1500u);
+    EXPECT_TRUE(LogHas(NewLog(), L"[ReparentChild]   WM_SIZE not answered in time"));
     UniqueHandle watched = WatchProcess(state.processId);
     const DWORD start = GetTickCount();
     KillChild(state);
-    EXPECT_LT(GetTickCount() - start, 3000u + kCloseWaitMs + 500u + 1000u);
+    // The unanswered modify query counts as "no unsaved changes".
+    EXPECT_LT(GetTickCount() - start, kEditorReplyTimeoutMs + kCloseWaitMs + 500u + 1000u);
     EXPECT_TRUE(HasEnded(watched));
     ExpectEmptyEditorFields();
 }

@@ -103,8 +103,8 @@ TEST(Standin, UnsavedChangesAnswerTheModifyQueryAndWmCloseOpensAVisiblePrompt) {
     PostMessageW(main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(journal.WaitForEvent("prompt", kStandinStartMs));
     HWND prompt = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (prompt = FindWindowW(L"StandinPrompt", nullptr)) != nullptr; }, kStandinStartMs));
-    EXPECT_TRUE(IsWindowVisible(prompt));
+    EXPECT_TRUE(WaitFor([&] { return (prompt = FindWindowW(L"StandinPrompt", nullptr)) && IsWindowVisible(prompt); },
+                        kStandinStartMs));
     EXPECT_TRUE(IsWindow(main));
     EXPECT_EQ(WaitForSingleObject(started.process.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }

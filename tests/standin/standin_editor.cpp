@@ -16,7 +16,9 @@
 //                      splash (untitled popup), tool (tool window), nosysmenu (caption, no system menu)
 //   --ignore-close     WM_CLOSE does nothing
 //   --copydata-zero    WM_COPYDATA answers 0
-//   --hang=MSG         once the main window exists, the handler of message MSG (decimal) never returns
+//   --hang=MSG         once the main window exists, the handler of message MSG (decimal) never returns;
+//                      the main window's handler, or for Scintilla messages (2000 and up) the edit window's
+//   --hang-skip=N      ... except for the first N such messages, which are handled normally
 //   --unsaved          the document is modified: 2159 answers 1 and WM_CLOSE opens a prompt window
 //   --size=WxH         main window size (default 640x480)
 //   --style=0xHEX      main window style (default WS_OVERLAPPEDWINDOW)
@@ -35,6 +37,7 @@ namespace {
 constexpr UINT kSciSetSavePoint = 2014;
 constexpr UINT kSciSetAnchor = 2026;
 constexpr UINT kSciGetModify = 2159;
+constexpr UINT kFirstScintillaMessage = 2000;
 constexpr DWORD kDefaultLifetimeMs = 120000;
 constexpr int kLifetimeExitCode = 99;
 
@@ -50,6 +53,7 @@ struct Options {
     bool ignoreClose = false;
     bool copyDataZero = false;
     UINT hangMessage = 0;
+    int hangSkip = 0;
     bool unsaved = false;
     int width = 640;
     int height = 480;
@@ -135,6 +139,7 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
     else if (arg == L"--ignore-close") options.ignoreClose = true;
     else if (arg == L"--copydata-zero") options.copyDataZero = true;
     else if (StartsWith(arg, L"--hang=", &value)) options.hangMessage = wcstoul(value.c_str(), nullptr, 10);
+    else if (StartsWith(arg, L"--hang-skip=", &value)) options.hangSkip = static_cast<int>(wcstol(value.c_str(), nullptr, 10));
     else if (arg == L"--unsaved") options.unsaved = true;
     else if (StartsWith(arg, L"--size=", &value)) {
         wchar_t* end = nullptr;
@@ -189,6 +194,7 @@ bool HasScintilla() {
 
 void HangIfAsked(UINT message) {
     if (!app.mainCreated || app.options.hangMessage == 0 || message != app.options.hangMessage) return;
+    if (app.options.hangSkip-- > 0) return;
     Journal("hang", std::to_string(message));
     for (;;) Sleep(1000);  // the lifetime watchdog ends the process
 }
@@ -236,7 +242,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    HangIfAsked(message);
+    if (message >= kFirstScintillaMessage) HangIfAsked(message);
     switch (message) {
         case kSciSetSavePoint: Journal("scintilla", "2014"); app.modified = false; return 0;
         case kSciSetAnchor: Journal("scintilla", "2026"); return 0;
