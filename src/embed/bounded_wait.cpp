@@ -49,8 +49,8 @@ DWORD WaitForInputIdleAnsweringSentMessages(HANDLE process, DWORD timeoutMs, con
         if (result != WAIT_TIMEOUT) return result;
         DWORD remaining = Remaining(start, timeoutMs);
         if (remaining == 0 || Stopped(stop)) return WAIT_TIMEOUT;
-        WaitResult waited =
-            WaitAnsweringSentMessages(nullptr, remaining < kInputIdlePollMs ? remaining : kInputIdlePollMs, stop);
+        WaitResult waited = WaitAnsweringSentMessages(
+            nullptr, remaining < kInputIdlePollMs ? remaining : kInputIdlePollMs, stop);
         if (waited == WaitResult::Stopped || waited == WaitResult::Failed) return WAIT_TIMEOUT;
     }
 }

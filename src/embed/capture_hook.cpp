@@ -59,13 +59,14 @@ HookWaitEnd WaitForCapturedWindow(ViewerState& state, DWORD processId, HWND& win
 }
 
 HWINEVENTHOOK InstallCaptureHook(DWORD processId) {
-    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr, OnCaptureWinEvent, 0, 0,
-                                         WINEVENT_INCONTEXT);
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr, OnCaptureWinEvent,
+                                         0, 0, WINEVENT_INCONTEXT);
     if (hook) {
         LogPrintf(L"[LaunchAndEmbed] hook installed (INCONTEXT) for pid=%lu, resuming", processId);
     } else {
-        LogPrintf(L"[LaunchAndEmbed] hook not installed (err=%lu) for pid=%lu, capturing by enumeration, resuming",
-                  GetLastError(), processId);
+        LogPrintf(
+            L"[LaunchAndEmbed] hook not installed (err=%lu) for pid=%lu, capturing by enumeration, resuming",
+            GetLastError(), processId);
     }
     return hook;
 }
@@ -79,7 +80,8 @@ bool EmbedCapturedWindow(HWND viewer, ViewerState& state, EditorKind kind, HWND 
     LogWrite(L"[LaunchAndEmbed] ReparentChild done\r\n");
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
     if (GetAncestor(window, GA_PARENT) != viewer) {
-        LogPrintf(L"[LaunchAndEmbed] parent of hwnd=0x%p still wrong after ReparentChild, editor shut down", window);
+        LogPrintf(L"[LaunchAndEmbed] parent of hwnd=0x%p still wrong after ReparentChild, editor shut down",
+                  window);
         KillChild(state);
         return false;
     }
@@ -139,13 +141,17 @@ bool CaptureWithHook(HWND viewer, ViewerState& state, EditorKind kind) {
     if (hook) UnhookWinEvent(hook);
     captureProcessId.store(0);
     switch (end) {
-        case HookWaitEnd::Found: return EmbedCapturedWindow(viewer, state, kind, window);
-        case HookWaitEnd::Abandoned: return EndAbandonedLaunch(state, processId);
+        case HookWaitEnd::Found:
+            return EmbedCapturedWindow(viewer, state, kind, window);
+        case HookWaitEnd::Abandoned:
+            return EndAbandonedLaunch(state, processId);
         case HookWaitEnd::Quit:
-            LogPrintf(L"[LaunchAndEmbed] WM_QUIT arrived while waiting for pid=%lu, launch abandoned", processId);
+            LogPrintf(L"[LaunchAndEmbed] WM_QUIT arrived while waiting for pid=%lu, launch abandoned",
+                      processId);
             KillChild(state);
             return false;
-        case HookWaitEnd::NotFound: break;
+        case HookWaitEnd::NotFound:
+            break;
     }
     LogWrite(L"[LaunchAndEmbed] failed to find window within 3s\r\n");
     KillChild(state);

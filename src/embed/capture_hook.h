@@ -19,14 +19,14 @@ HWND CapturedWindow();
 // Only one hook-based capture may run in the process at a time: a launch that needs one holds
 // this claim from before the start of the editor to its return.
 class HookCaptureClaim {
-public:
+   public:
     explicit HookCaptureClaim(bool needed);
     ~HookCaptureClaim();
     HookCaptureClaim(const HookCaptureClaim&) = delete;
     HookCaptureClaim& operator=(const HookCaptureClaim&) = delete;
     bool granted() const { return granted_; }
 
-private:
+   private:
     bool owned_;
     bool granted_;
 };

@@ -56,7 +56,8 @@ void ReturnWindowToDesktop(HWND window) {
     SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>(style));
     SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
     int width = rect.right - rect.left < kMinimumReleasedSide ? kMinimumReleasedSide : rect.right - rect.left;
-    int height = rect.bottom - rect.top < kMinimumReleasedSide ? kMinimumReleasedSide : rect.bottom - rect.top;
+    int height =
+        rect.bottom - rect.top < kMinimumReleasedSide ? kMinimumReleasedSide : rect.bottom - rect.top;
     SetWindowPos(window, HWND_TOP, rect.left, rect.top, width, height, SWP_FRAMECHANGED | SWP_SHOWWINDOW);
     ShowWindow(window, SW_SHOWNORMAL);
     SetForegroundWindow(window);
@@ -76,8 +77,9 @@ void SendSizeToNotepadPlusPlus(HWND child, int width, int height) {
 // asking the user (about unsaved changes): it is released, never terminated.
 void EndUnresponsiveEditor(EditorProcess& editor, HWND closedWindow) {
     if (closedWindow && IsWindow(closedWindow) && ProcessHasVisibleTopWindow(editor.processId)) {
-        LogPrintf(L"[KillChild]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
-                  editor.processId);
+        LogPrintf(
+            L"[KillChild]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
+            editor.processId);
         ReturnWindowToDesktop(closedWindow);
         return;
     }
@@ -96,7 +98,8 @@ void ReparentChild(HWND parent, HWND child, int kind) {
     LogPrintf(L"[ReparentChild]   SetParent returned oldParent=0x%p (err=%lu)", oldParent, error);
     DWORD style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
     LogPrintf(L"[ReparentChild]   old style=0x%08X", style);
-    SetWindowLongPtrW(child, GWL_STYLE, static_cast<LONG_PTR>((style & ~kReparentClearedStyle) | kReparentAddedStyle));
+    SetWindowLongPtrW(child, GWL_STYLE,
+                      static_cast<LONG_PTR>((style & ~kReparentClearedStyle) | kReparentAddedStyle));
     DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_EXSTYLE));
     SetWindowLongPtrW(child, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle & ~kReparentClearedExStyle));
     RECT client = {};
@@ -108,10 +111,12 @@ void ReparentChild(HWND parent, HWND child, int kind) {
     ShowWindow(child, SW_SHOW);
     UpdateWindow(child);
     ReleaseCapture();
-    if (kind == static_cast<int>(EditorKind::NotepadPlusPlus)) SendSizeToNotepadPlusPlus(child, width, height);
+    if (kind == static_cast<int>(EditorKind::NotepadPlusPlus))
+        SendSizeToNotepadPlusPlus(child, width, height);
     HWND actual = GetAncestor(child, GA_PARENT);
     if (actual != parent) {
-        LogPrintf(L"[ReparentChild]   verified parent=0x%p (expected 0x%p), retrying in 100ms", actual, parent);
+        LogPrintf(L"[ReparentChild]   verified parent=0x%p (expected 0x%p), retrying in 100ms", actual,
+                  parent);
         WaitAnsweringSentMessages(nullptr, kParentRetryDelayMs);
         SetParent(child, parent);
     }
@@ -137,8 +142,9 @@ bool EditorHasUnsavedChanges(HWND editorWindow) {
 void ReleaseChild(ViewerState& state) {
     HWND window = state.editorWindow;
     bool windowAlive = window && IsWindow(window);
-    LogPrintf(L"[ReleaseChild] ReleaseChild: editor hwnd=0x%p pid=%lu released to the desktop with unsaved changes",
-              window, state.processId);
+    LogPrintf(
+        L"[ReleaseChild] ReleaseChild: editor hwnd=0x%p pid=%lu released to the desktop with unsaved changes",
+        window, state.processId);
     if (windowAlive) state.editorWindow = nullptr;
     EditorProcess editor = TakeEditorProcess(state);
     if (!windowAlive) return;

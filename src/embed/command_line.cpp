@@ -4,12 +4,16 @@ namespace {
 
 const wchar_t* SwitchText(EditorKind kind) {
     switch (kind) {
-        case EditorKind::NotepadPlusPlus: return L" -multiInst -nosession";
-        case EditorKind::EverEdit: return L" -i";
-        case EditorKind::EmEditor: return L" /sp";
+        case EditorKind::NotepadPlusPlus:
+            return L" -multiInst -nosession";
+        case EditorKind::EverEdit:
+            return L" -i";
+        case EditorKind::EmEditor:
+            return L" /sp";
         case EditorKind::Other:
         case EditorKind::Notepad3:
-        case EditorKind::Notepad4: break;
+        case EditorKind::Notepad4:
+            break;
     }
     return L"";
 }
@@ -24,8 +28,8 @@ bool IsDriveLetter(wchar_t c) {
 
 }  // namespace
 
-std::wstring BuildEditorCommandLine(EditorKind kind, const std::wstring& editorPath, const std::wstring& editorParams,
-                                    const std::wstring& filePath) {
+std::wstring BuildEditorCommandLine(EditorKind kind, const std::wstring& editorPath,
+                                    const std::wstring& editorParams, const std::wstring& filePath) {
     std::wstring commandLine = L"\"" + editorPath + L"\"" + SwitchText(kind);
     if (!editorParams.empty()) commandLine += L" " + editorParams;
     commandLine += L" \"" + filePath + L"\"";
@@ -38,5 +42,6 @@ bool IsAbsolutePath(const std::wstring& path) {
 }
 
 bool UsesHookCapture(EditorKind kind) {
-    return kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4 || kind == EditorKind::NotepadPlusPlus;
+    return kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4 ||
+           kind == EditorKind::NotepadPlusPlus;
 }

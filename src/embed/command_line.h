@@ -7,8 +7,8 @@
 
 // "E"S P "F": the quoted editor path, the kind's switches, a space and editorParams as stored
 // (nothing when they are empty), a space and the quoted file path.
-std::wstring BuildEditorCommandLine(EditorKind kind, const std::wstring& editorPath, const std::wstring& editorParams,
-                                    const std::wstring& filePath);
+std::wstring BuildEditorCommandLine(EditorKind kind, const std::wstring& editorPath,
+                                    const std::wstring& editorParams, const std::wstring& filePath);
 
 // True for a path that names one place whatever the current directory and drive are:
 // "X:\..." or "X:/...", or a UNC path ("\\server\share...", "\\?\...").

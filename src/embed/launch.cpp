@@ -12,7 +12,8 @@
 
 namespace {
 
-constexpr DWORD kEditorCreationFlags = CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | CREATE_DEFAULT_ERROR_MODE;
+constexpr DWORD kEditorCreationFlags =
+    CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | CREATE_DEFAULT_ERROR_MODE;
 static_assert(kEditorCreationFlags == 0x04000404, "the editor starts suspended with a wide environment");
 constexpr wchar_t kEmEditorFrameClass[] = L"EmEditorMainFrame3";
 
@@ -35,8 +36,8 @@ bool StartEditorProcess(const std::wstring& editorPath, std::vector<wchar_t>& co
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
-    return CreateProcessW(editorPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, kEditorCreationFlags,
-                          nullptr, nullptr, &startup, &info) != FALSE;
+    return CreateProcessW(editorPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                          kEditorCreationFlags, nullptr, nullptr, &startup, &info) != FALSE;
 }
 
 // A relative path would be looked up from whatever the host's current directory happens to be.
@@ -48,7 +49,8 @@ bool RefuseRelativeEditorPath(const std::wstring& editorPath) {
 
 }  // namespace
 
-bool LaunchAndEmbed(HWND viewer, ViewerState& state, const std::wstring& editorPath, const std::wstring& filePath) {
+bool LaunchAndEmbed(HWND viewer, ViewerState& state, const std::wstring& editorPath,
+                    const std::wstring& filePath) {
     LogPrintf(L"[LaunchAndEmbed] exePath=[%ls] filePath=[%ls]", editorPath.c_str(), filePath.c_str());
     const EditorKind kind = DetectEditorKind(editorPath);
     if (RefuseRelativeEditorPath(editorPath)) return false;

@@ -57,9 +57,12 @@ HWND FindLargestWindowOf(DWORD processId) {
 
 HWND FindCandidateWindow(EditorKind kind, const ViewerState& state) {
     switch (kind) {
-        case EditorKind::EverEdit: return FindEverEditWindow(state.processId);
-        case EditorKind::EmEditor: return FindNewEmEditorFrame(state.preexistingWindows);
-        default: return FindLargestWindowOf(state.processId);
+        case EditorKind::EverEdit:
+            return FindEverEditWindow(state.processId);
+        case EditorKind::EmEditor:
+            return FindNewEmEditorFrame(state.preexistingWindows);
+        default:
+            return FindLargestWindowOf(state.processId);
     }
 }
 
@@ -72,7 +75,8 @@ void SizeToViewer(HWND viewer, HWND window, RECT& client) {
 void StripFrame(HWND window) {
     DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: orig style=0x%08X", style);
-    SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>((style & ~kGenericClearedStyle) | kGenericAddedStyle));
+    SetWindowLongPtrW(window, GWL_STYLE,
+                      static_cast<LONG_PTR>((style & ~kGenericClearedStyle) | kGenericAddedStyle));
     DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: orig exStyle=0x%08X", exStyle);
     SetWindowLongPtrW(window, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle & ~kGenericClearedExStyle));
@@ -86,8 +90,10 @@ bool RetryParent(HWND viewer, ViewerState& state, HWND window, DWORD processId) 
     RECT client = {};
     SizeToViewer(viewer, window, client);
     if (GetAncestor(window, GA_PARENT) == viewer) return true;
-    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: parent of 0x%p still wrong after retry, editor shut down",
-              window);
+    LogPrintf(
+        L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: parent of 0x%p still wrong after retry, editor shut "
+        L"down",
+        window);
     KillChild(state);
     return false;
 }
@@ -103,14 +109,16 @@ bool EmbedFoundWindow(HWND viewer, ViewerState& state, HWND window) {
     SetLastError(0);
     HWND oldParent = SetParent(window, viewer);
     DWORD error = GetLastError();
-    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: SetParent oldParent=0x%p (err=%lu)", oldParent, error);
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: SetParent oldParent=0x%p (err=%lu)", oldParent,
+              error);
     RECT client = {};
     SizeToViewer(viewer, window, client);
     MoveWindow(window, 0, 0, client.right - client.left, client.bottom - client.top, FALSE);
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     state.editorWindow = window;
-    if (GetAncestor(window, GA_PARENT) != viewer && !RetryParent(viewer, state, window, processId)) return false;
+    if (GetAncestor(window, GA_PARENT) != viewer && !RetryParent(viewer, state, window, processId))
+        return false;
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: success, child=0x%p", window);
     return true;
@@ -121,9 +129,10 @@ bool EmbedFoundWindow(HWND viewer, ViewerState& state, HWND window) {
 bool LaunchAndEmbedGeneric(HWND viewer, ViewerState& state) {
     const EditorKind kind = DetectEditorKind(state.editorPath);
     const DWORD processId = state.processId;
-    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: waiting for pid=%lu to become idle (ver=%d)", processId,
-              static_cast<int>(kind));
-    DWORD idle = WaitForInputIdleAnsweringSentMessages(state.process, kInputIdleTimeoutMs, &state.destroyRequested);
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: waiting for pid=%lu to become idle (ver=%d)",
+              processId, static_cast<int>(kind));
+    DWORD idle =
+        WaitForInputIdleAnsweringSentMessages(state.process, kInputIdleTimeoutMs, &state.destroyRequested);
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WaitForInputIdle returned %lu", idle);
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < kWindowSearchTimeoutMs) {
@@ -132,7 +141,8 @@ bool LaunchAndEmbedGeneric(HWND viewer, ViewerState& state) {
         if (candidate) return EmbedFoundWindow(viewer, state, candidate);
         DWORD exitCode = 0;
         if (kind != EditorKind::EmEditor && ProcessHasEnded(state.process, &exitCode)) {
-            LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: process exited with code %lu", exitCode);
+            LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: process exited with code %lu",
+                      exitCode);
             KillChild(state);
             return false;
         }

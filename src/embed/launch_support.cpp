@@ -15,9 +15,10 @@ bool LaunchAbandoned(const ViewerState& state, DWORD processId) {
 }
 
 bool EndAbandonedLaunch(ViewerState& state, DWORD processId) {
-    LogPrintf(L"[LaunchAndEmbed] launch of pid=%lu abandoned: the viewer was destroyed or its editor closed "
-              L"while waiting",
-              processId);
+    LogPrintf(
+        L"[LaunchAndEmbed] launch of pid=%lu abandoned: the viewer was destroyed or its editor closed "
+        L"while waiting",
+        processId);
     if (state.processId == processId) KillChild(state);
     return false;
 }

@@ -2,9 +2,9 @@
 
 namespace {
 
-constexpr uint32_t kPopupStyle = 0x80000000;     // WS_POPUP
-constexpr uint32_t kSysMenuStyle = 0x00080000;   // WS_SYSMENU
-constexpr uint32_t kToolWindowExStyle = 0x80;    // WS_EX_TOOLWINDOW
+constexpr uint32_t kPopupStyle = 0x80000000;    // WS_POPUP
+constexpr uint32_t kSysMenuStyle = 0x00080000;  // WS_SYSMENU
+constexpr uint32_t kToolWindowExStyle = 0x80;   // WS_EX_TOOLWINDOW
 constexpr int kMinimumMainWindowSide = 200;
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Launching, capturing and shutting down the stand-in editors (and Wine's own notepad) through
 // the product code linked into this program, with a plain window of this process as the viewer.
 
+#include "embed/launch.h"
+
 #include <gtest/gtest.h>
 
 #include <cwchar>
@@ -14,7 +16,6 @@
 #include "embed/capture_hook.h"
 #include "embed/child_window.h"
 #include "embed/editor_messages.h"
-#include "embed/launch.h"
 #include "log/log.h"
 #include "support/standin_journal.h"
 #include "support/test_support.h"
@@ -29,7 +30,7 @@ constexpr DWORD kCloseWaitMs = 200;
 constexpr UINT kRunCallbackMessage = WM_APP + 1;
 
 class LogFolderEnvironment : public ::testing::Environment {
-public:
+   public:
     void SetUp() override { UseTempFolder(MakeTempDir(L"embed-log")); }
 };
 const auto* const logEnvironment = ::testing::AddGlobalTestEnvironment(new LogFolderEnvironment);
@@ -53,8 +54,9 @@ HWND CreateTestViewer(DWORD visibility) {
         return RegisterClassExW(&wc);
     }();
     (void)registered;
-    return CreateWindowExW(0, L"VelloquinTestViewer", L"test viewer", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | visibility,
-                           40, 40, 700, 520, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    return CreateWindowExW(0, L"VelloquinTestViewer", L"test viewer",
+                           WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | visibility, 40, 40, 700, 520, nullptr,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 // One visible viewer for the whole program: destroying a shown window costs Wine about 2 s.
@@ -113,7 +115,7 @@ DWORD ExStyleOf(HWND window) {
 }
 
 class Launch : public ::testing::Test {
-protected:
+   protected:
     void SetUp() override {
         SetEditorParams(L"");
         logMark_ = ReadLogEntries(LogFilePath()).size();
@@ -129,7 +131,8 @@ protected:
     }
     std::vector<std::wstring> NewLog() const {
         std::vector<std::wstring> entries = ReadLogEntries(LogFilePath());
-        return std::vector<std::wstring>(entries.begin() + static_cast<std::ptrdiff_t>(logMark_), entries.end());
+        return std::vector<std::wstring>(entries.begin() + static_cast<std::ptrdiff_t>(logMark_),
+                                         entries.end());
     }
     void MarkLog() { logMark_ = ReadLogEntries(LogFilePath()).size(); }
     HWND MainWindowOf(DWORD pid) const {
@@ -169,7 +172,7 @@ protected:
     const HWND viewer = SharedViewer();
     ViewerState state;
 
-private:
+   private:
     size_t logMark_ = 0;
 };
 
@@ -179,7 +182,8 @@ TEST_F(Launch, HookCaptureEmbedsNotepad3Notepad4AndNotepadPlusPlusAsFramelessPop
     struct Case {
         const wchar_t* exe;
         const wchar_t* switches;
-    } cases[] = {{L"notepad3.exe", L""}, {L"notepad4.exe", L""}, {L"notepad++.exe", L" -multiInst -nosession"}};
+    } cases[] = {
+        {L"notepad3.exe", L""}, {L"notepad4.exe", L""}, {L"notepad++.exe", L" -multiInst -nosession"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(Wide2Utf8(c.exe));
         MarkLog();
@@ -200,14 +204,14 @@ TEST_F(Launch, HookCaptureEmbedsNotepad3Notepad4AndNotepadPlusPlusAsFramelessPop
         EXPECT_EQ(ExStyleOf(editor) & 0x000C0109u, 0u);
         auto log = NewLog();
         EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] exePath=[" + exe + L"] filePath=[" + TestFile() + L"]"));
-        EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] CreateProcessW OK, pid=" + std::to_wstring(state.processId) +
-                                    L" (suspended)"));
+        EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] CreateProcessW OK, pid=" +
+                                    std::to_wstring(state.processId) + L" (suspended)"));
         // Under Wine the in-context hook without a module is refused: the log says so.
         EXPECT_FALSE(HasEntryStartingWith(log, L"[LaunchAndEmbed] hook installed"));
         EXPECT_TRUE(HasEntryStartingWith(log, L"[LaunchAndEmbed] hook not installed (err="));
         EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] captured hwnd=0x" + Hex16(editor)));
-        EXPECT_TRUE(LogHas(log, L"[ReparentChild] ReparentChild: parent=0x" + Hex16(viewer) + L" child=0x" +
-                                    Hex16(editor)));
+        EXPECT_TRUE(LogHas(
+            log, L"[ReparentChild] ReparentChild: parent=0x" + Hex16(viewer) + L" child=0x" + Hex16(editor)));
         EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] ReparentChild done"));
         // Only Notepad++ is sent (and posted) an extra WM_SIZE with the viewer's client size.
         RECT client = {};
@@ -216,7 +220,8 @@ TEST_F(Launch, HookCaptureEmbedsNotepad3Notepad4AndNotepadPlusPlusAsFramelessPop
         const DWORD pid = state.processId;
         auto sizeMessages = [&] {
             size_t count = 0;
-            for (const JournalEntry& entry : Events(journal.Read(), "size", pid)) count += entry.detail == clientSize;
+            for (const JournalEntry& entry : Events(journal.Read(), "size", pid))
+                count += entry.detail == clientSize;
             return count;
         };
         const size_t expectedSizes = std::wstring(c.exe) == L"notepad++.exe" ? 3 : 1;
@@ -237,8 +242,8 @@ TEST_F(Launch, GenericCaptureEmbedsEverEditEmEditorAndOtherEditorsStartedHidden)
         MarkLog();
         ASSERT_TRUE(Start(c.exe, L""));
         const std::wstring exe = StandinPath(c.exe);
-        EXPECT_EQ(CommandLineOf(journal.Read(), state.processId), L"\"" + exe + L"\"" + c.switches + L" \"" +
-                                                                      TestFile() + L"\"");
+        EXPECT_EQ(CommandLineOf(journal.Read(), state.processId),
+                  L"\"" + exe + L"\"" + c.switches + L" \"" + TestFile() + L"\"");
         HWND editor = state.editorWindow;
         ASSERT_EQ(editor, MainWindowOf(state.processId));
         ExpectSizedToViewer(editor);
@@ -252,11 +257,13 @@ TEST_F(Launch, GenericCaptureEmbedsEverEditEmEditorAndOtherEditorsStartedHidden)
         EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: waiting for pid=" +
                                     std::to_wstring(state.processId) + L" to become idle (ver=" +
                                     std::to_wstring(c.kind) + L")"));
-        EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WaitForInputIdle returned 0"));
+        EXPECT_TRUE(
+            LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WaitForInputIdle returned 0"));
         EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: found main window 0x" +
                                     Hex16(editor) + L" (640x480)"));
         EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: orig style=0x04CF0000"));
-        EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: success, child=0x" + Hex16(editor)));
+        EXPECT_TRUE(
+            LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: success, child=0x" + Hex16(editor)));
         ExpectCooperativeShutdown();
     }
 }
@@ -275,12 +282,13 @@ TEST_F(Launch, WineNotepadStartedHiddenIsCapturedOnTheGenericPath) {
     EXPECT_TRUE(HasEnded(watched, kWindowWaitMs));
 }
 
-TEST_F(Launch, CapturesPassOverSplashToolAndCaptionWithoutSystemMenuWindows) {
+TEST_F(Launch, CapturesPassOverSplashToolSmallAndCaptionlessWindows) {
     struct Case {
         const wchar_t* exe;
         const wchar_t* decoy;
-    } cases[] = {{L"notepad3.exe", L"splash"}, {L"notepad3.exe", L"nosysmenu"}, {L"notepad4.exe", L"tool"},
-                 {L"notepad++.exe", L"splash"}, {L"otheredit.exe", L"tool"}};
+    } cases[] = {{L"notepad3.exe", L"splash"},  {L"notepad3.exe", L"nosysmenu"}, {L"notepad4.exe", L"tool"},
+                 {L"notepad++.exe", L"splash"}, {L"otheredit.exe", L"tool"},    {L"otheredit.exe", L"frame"},
+                 {L"everedit.exe", L"frame"},   {L"emeditor.exe", L"frame"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(Wide2Utf8(std::wstring(c.exe) + L" " + c.decoy));
         ASSERT_TRUE(Start(c.exe, std::wstring(L"--decoy=") + c.decoy + L" --late=300"));
@@ -306,7 +314,8 @@ TEST_F(Launch, EditorThatExitsAtOnceFailsTheLaunchAndLeavesTheStateEmpty) {
     ExpectEmptyEditorFields();
     MarkLog();
     EXPECT_FALSE(Start(L"otheredit.exe", L"--exit=5"));
-    EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: process exited with code 5"));
+    EXPECT_TRUE(
+        LogHas(NewLog(), L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: process exited with code 5"));
     ExpectEmptyEditorFields();
     EXPECT_EQ(Events(journal.Read(), "exit").size(), 2u);
 }
@@ -325,7 +334,8 @@ TEST_F(Launch, MissingOrRelativeEditorPathStartsNothingAndKeepsTheState) {
     bool started = LaunchAndEmbed(viewer, state, L"otheredit.exe", TestFile());
     SetCurrentDirectoryW(previousDirectory);
     EXPECT_FALSE(started);
-    EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbed] editor path is not absolute, not started: [otheredit.exe]"));
+    EXPECT_TRUE(
+        LogHas(NewLog(), L"[LaunchAndEmbed] editor path is not absolute, not started: [otheredit.exe]"));
     EXPECT_TRUE(journal.Read().empty());
     EXPECT_EQ(state.processId, 1234u);
     EXPECT_EQ(state.editorPath, L"C:\\previous.exe");
@@ -341,7 +351,8 @@ TEST_F(Launch, EditorWithoutWindowIsShutDownWhenTheCaptureTimesOut) {
     ExpectEmptyEditorFields();
     MarkLog();
     EXPECT_FALSE(Start(L"otheredit.exe", L"--no-window"));
-    EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: failed to find window within 8000 ms"));
+    EXPECT_TRUE(LogHas(
+        NewLog(), L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: failed to find window within 8000 ms"));
     ExpectEmptyEditorFields();
     for (const JournalEntry& start : Events(journal.Read(), "start")) EXPECT_FALSE(ProcessRunning(start.pid));
 }
@@ -380,11 +391,13 @@ TEST_F(Launch, EditorReportingUnsavedChangesIsReleasedToTheDesktopNotTerminated)
         auto log = NewLog();
         if (std::wstring(exe) == L"notepad3.exe") {
             EXPECT_EQ(Events(journal.Read(), "scintilla", pid).front().detail, "2159");
-            EXPECT_TRUE(LogHas(log, L"[ReleaseChild] ReleaseChild: editor hwnd=0x" + Hex16(editor) + L" pid=" +
-                                        std::to_wstring(pid) + L" released to the desktop with unsaved changes"));
+            EXPECT_TRUE(LogHas(log, L"[ReleaseChild] ReleaseChild: editor hwnd=0x" + Hex16(editor) +
+                                        L" pid=" + std::to_wstring(pid) +
+                                        L" released to the desktop with unsaved changes"));
         } else {
-            EXPECT_TRUE(LogHas(log, L"[KillChild]   pid=" + std::to_wstring(pid) +
-                                        L" shows a window after WM_CLOSE, editor released instead of terminated"));
+            EXPECT_TRUE(
+                LogHas(log, L"[KillChild]   pid=" + std::to_wstring(pid) +
+                                L" shows a window after WM_CLOSE, editor released instead of terminated"));
         }
         EXPECT_EQ(Events(journal.Read(), "close", pid).size(), 1u);
     }
@@ -407,7 +420,8 @@ TEST_F(Launch, HungEditorCostsOnlyTheReplyBoundForTheSizeMessageAndTheModifyQuer
 
 TEST_F(Launch, KillChildOnAnEmptyStateOnlyLogsAndLeavesAStaleWindowHandleInPlace) {
     KillChild(state);
-    EXPECT_EQ(NewLog(), (std::vector<std::wstring>{L"[KillChild] KillChild enter", L"[KillChild] KillChild leave"}));
+    EXPECT_EQ(NewLog(),
+              (std::vector<std::wstring>{L"[KillChild] KillChild enter", L"[KillChild] KillChild leave"}));
 
     StartedProcess editor = StartStandin(L"otheredit.exe", L"");
     ASSERT_TRUE(journal.WaitForEvent("window", kWindowWaitMs, editor.pid));
@@ -491,15 +505,16 @@ TEST_F(Launch, ViewerDestroyedDuringTheWaitStopsItPromptlyAndShutsTheEditorDown)
     std::thread sender([target, &destroy] {
         Sleep(300);
         DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(target, kRunCallbackMessage, 0, reinterpret_cast<LPARAM>(&destroy), SMTO_NORMAL, 5000,
-                            &ignored);
+        SendMessageTimeoutW(target, kRunCallbackMessage, 0, reinterpret_cast<LPARAM>(&destroy), SMTO_NORMAL,
+                            5000, &ignored);
     });
     start = GetTickCount();
     EXPECT_FALSE(Start(L"otheredit.exe", L"--no-window"));
     EXPECT_LT(GetTickCount() - start, 2000u);
     sender.join();
     ExpectEmptyEditorFields();
-    for (const JournalEntry& started : Events(journal.Read(), "start")) EXPECT_FALSE(ProcessRunning(started.pid));
+    for (const JournalEntry& started : Events(journal.Read(), "start"))
+        EXPECT_FALSE(ProcessRunning(started.pid));
     EXPECT_TRUE(HasEntryStartingWith(NewLog(), L"[LaunchAndEmbed] launch of pid="));
     state.destroyRequested = false;
 }
@@ -525,12 +540,14 @@ TEST_F(Launch, EditorWhoseParentCannotBeSetIsShutDownAndTheLaunchFails) {
     DestroyWindow(goneViewer);
     EXPECT_FALSE(LaunchAndEmbed(goneViewer, state, StandinPath(L"otheredit.exe"), TestFile()));
     auto log = NewLog();
-    EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WARNING parent mismatch, retry in 200ms"));
+    EXPECT_TRUE(LogHas(
+        log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WARNING parent mismatch, retry in 200ms"));
     EXPECT_TRUE(HasEntryStartingWith(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: parent of 0x"));
     ExpectEmptyEditorFields();
     MarkLog();
     EXPECT_FALSE(LaunchAndEmbed(goneViewer, state, StandinPath(L"notepad3.exe"), TestFile()));
     EXPECT_TRUE(HasEntryStartingWith(NewLog(), L"[LaunchAndEmbed] parent of hwnd=0x"));
     ExpectEmptyEditorFields();
-    for (const JournalEntry& started : Events(journal.Read(), "start")) EXPECT_FALSE(ProcessRunning(started.pid));
+    for (const JournalEntry& started : Events(journal.Read(), "start"))
+        EXPECT_FALSE(ProcessRunning(started.pid));
 }

@@ -10,7 +10,8 @@
 TEST(EditorCommandLine, EachKindGetsItsSwitchesThenTheParametersAsStoredThenTheQuotedFile) {
     const std::wstring e = L"C:\\Tools\\ed.exe";
     const std::wstring f = L"C:\\My Files\\a b.txt";
-    EXPECT_EQ(BuildEditorCommandLine(EditorKind::Other, e, L"", f), L"\"C:\\Tools\\ed.exe\" \"C:\\My Files\\a b.txt\"");
+    EXPECT_EQ(BuildEditorCommandLine(EditorKind::Other, e, L"", f),
+              L"\"C:\\Tools\\ed.exe\" \"C:\\My Files\\a b.txt\"");
     EXPECT_EQ(BuildEditorCommandLine(EditorKind::Notepad3, e, L"", f), L"\"" + e + L"\" \"" + f + L"\"");
     EXPECT_EQ(BuildEditorCommandLine(EditorKind::Notepad4, e, L"/x", f), L"\"" + e + L"\" /x \"" + f + L"\"");
     EXPECT_EQ(BuildEditorCommandLine(EditorKind::NotepadPlusPlus, e, L"-x -y", f),
@@ -20,15 +21,17 @@ TEST(EditorCommandLine, EachKindGetsItsSwitchesThenTheParametersAsStoredThenTheQ
     // Stored parameters are neither trimmed nor quoted; quotes in the paths are not escaped.
     EXPECT_EQ(BuildEditorCommandLine(EditorKind::Other, e, L"  -a \"b\" ", f),
               L"\"" + e + L"\"   -a \"b\"  \"" + f + L"\"");
-    EXPECT_EQ(BuildEditorCommandLine(EditorKind::Other, L"C:\\a\"b.exe", L"", L"x\"y"), L"\"C:\\a\"b.exe\" \"x\"y\"");
+    EXPECT_EQ(BuildEditorCommandLine(EditorKind::Other, L"C:\\a\"b.exe", L"", L"x\"y"),
+              L"\"C:\\a\"b.exe\" \"x\"y\"");
 }
 
 TEST(EditorPathCheck, OnlyDriveRootedAndUncPathsAreAbsolute) {
     for (const wchar_t* path : {L"C:\\Tools\\ed.exe", L"c:/tools/ed.exe", L"\\\\server\\share\\ed.exe",
                                 L"\\\\?\\C:\\ed.exe", L"Z:\\"})
         EXPECT_TRUE(IsAbsolutePath(path)) << testing::PrintToString(std::wstring(path));
-    for (const wchar_t* path : {L"", L"ed.exe", L"Tools\\ed.exe", L"C:ed.exe", L"\\Tools\\ed.exe", L"/home/ed.exe",
-                                L"%EDITOR%\\ed.exe", L"\"C:\\Tools\\ed.exe\"", L" C:\\ed.exe", L"\\\\\\x", L"1:\\x"})
+    for (const wchar_t* path :
+         {L"", L"ed.exe", L"Tools\\ed.exe", L"C:ed.exe", L"\\Tools\\ed.exe", L"/home/ed.exe",
+          L"%EDITOR%\\ed.exe", L"\"C:\\Tools\\ed.exe\"", L" C:\\ed.exe", L"\\\\\\x", L"1:\\x"})
         EXPECT_FALSE(IsAbsolutePath(path)) << testing::PrintToString(std::wstring(path));
 }
 
@@ -113,9 +116,10 @@ TEST(EditorKinds, OnlyTheFileNameCountsFoldedFromAToZ) {
     EXPECT_EQ(DetectEditorKind(L"D:/EverEdit/EverEdit.exe"), EditorKind::EverEdit);
     EXPECT_EQ(DetectEditorKind(L"C:\\EmEditor\\EmEditor.exe"), EditorKind::EmEditor);
     for (const wchar_t* path :
-         {L"C:\\Tools\\notepad3.exe.lnk", L"C:\\Tools\\notepad3", L"C:\\Tools\\notepad3.exe\\", L"C:\\Tools\\",
-          L"C:\\Tools\\notepadpp.exe", L"C:\\notepad3.exe\\editor.exe", L"\"C:\\Tools\\notepad3.exe\"",
-          L"C:\\Tools\\notepad3.exe ", L"", L"C:\\Tools\\notepad5.exe", L"C:\\EMED\u0130TOR.EXE"})
+         {L"C:\\Tools\\notepad3.exe.lnk", L"C:\\Tools\\notepad3", L"C:\\Tools\\notepad3.exe\\",
+          L"C:\\Tools\\", L"C:\\Tools\\notepadpp.exe", L"C:\\notepad3.exe\\editor.exe",
+          L"\"C:\\Tools\\notepad3.exe\"", L"C:\\Tools\\notepad3.exe ", L"", L"C:\\Tools\\notepad5.exe",
+          L"C:\\EMED\u0130TOR.EXE"})
         EXPECT_EQ(DetectEditorKind(path), EditorKind::Other) << testing::PrintToString(std::wstring(path));
     EXPECT_EQ(static_cast<int>(EditorKind::Other), 0);
     EXPECT_EQ(static_cast<int>(EditorKind::EmEditor), 5);

@@ -19,8 +19,8 @@ std::wstring ClassName(HWND window) {
     return name;
 }
 
-HWND StartAndWaitForWindow(const JournalScope& journal, const std::wstring& fileName, const std::wstring& arguments,
-                           StartedProcess& started) {
+HWND StartAndWaitForWindow(const JournalScope& journal, const std::wstring& fileName,
+                           const std::wstring& arguments, StartedProcess& started) {
     started = StartStandin(fileName, arguments);
     if (!started.process || !journal.WaitForEvent("window", kStandinStartMs, started.pid)) return nullptr;
     return WindowOf(Events(journal.Read(), "window", started.pid).front());
@@ -38,9 +38,12 @@ TEST(Standin, EachNameHasItsEditorsWindowClassesStaysHiddenAndClosesOnWmClose) {
         const wchar_t* mainClass;
         const wchar_t* childClass;
     } cases[] = {
-        {L"notepad3.exe", L"Notepad3", L"Scintilla"},       {L"notepad4.exe", L"Notepad4", L"Scintilla"},
-        {L"notepad++.exe", L"Notepad++", L"Scintilla"},     {L"everedit.exe", L"EverEdit", L"StandinEdit"},
-        {L"emeditor.exe", L"EmEditorMainFrame3", L"StandinEdit"}, {L"otheredit.exe", L"StandinEditor", L"StandinEdit"},
+        {L"notepad3.exe", L"Notepad3", L"Scintilla"},
+        {L"notepad4.exe", L"Notepad4", L"Scintilla"},
+        {L"notepad++.exe", L"Notepad++", L"Scintilla"},
+        {L"everedit.exe", L"EverEdit", L"StandinEdit"},
+        {L"emeditor.exe", L"EmEditorMainFrame3", L"StandinEdit"},
+        {L"otheredit.exe", L"StandinEditor", L"StandinEdit"},
     };
     JournalScope journal(L"standin-kinds");
     for (const Expected& expected : cases) {
@@ -103,8 +106,9 @@ TEST(Standin, UnsavedChangesAnswerTheModifyQueryAndWmCloseOpensAVisiblePrompt) {
     PostMessageW(main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(journal.WaitForEvent("prompt", kStandinStartMs));
     HWND prompt = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (prompt = FindWindowW(L"StandinPrompt", nullptr)) && IsWindowVisible(prompt); },
-                        kStandinStartMs));
+    EXPECT_TRUE(
+        WaitFor([&] { return (prompt = FindWindowW(L"StandinPrompt", nullptr)) && IsWindowVisible(prompt); },
+                kStandinStartMs));
     EXPECT_TRUE(IsWindow(main));
     EXPECT_EQ(WaitForSingleObject(started.process.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }

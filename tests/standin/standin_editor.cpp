@@ -13,7 +13,8 @@
 //   --no-window        never create the main window
 //   --exit=CODE        exit at once with CODE
 //   --decoy=KIND       first create a visible window the capture must pass over:
-//                      splash (untitled popup), tool (tool window), nosysmenu (caption, no system menu)
+//                      splash (untitled popup), tool (tool window), nosysmenu (caption, no system menu),
+//                      frame (of the main window's class, 150x150 popup without caption bits)
 //   --ignore-close     WM_CLOSE does nothing
 //   --copydata-zero    WM_COPYDATA answers 0
 //   --hang=MSG         once the main window exists, the handler of message MSG (decimal) never returns;
@@ -25,6 +26,7 @@
 //   --lifetime=MS      the process ends itself after MS ms (default 120000), so none is left behind
 
 #include <windows.h>
+// after windows.h, which it needs
 #include <shellapi.h>
 
 #include <cstdio>
@@ -75,7 +77,8 @@ App app;
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                nullptr);
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
     return out;
@@ -110,7 +113,8 @@ std::string Hex(const void* data, size_t size) {
 
 std::string WindowText(HWND window) {
     char text[64];
-    std::snprintf(text, sizeof text, "%016llX", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+    std::snprintf(text, sizeof text, "%016llX",
+                  static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
     return text;
 }
 
@@ -129,30 +133,42 @@ bool StartsWith(const std::wstring& text, const wchar_t* prefix, std::wstring* r
 
 void ParseSwitch(const std::wstring& arg, Options& options) {
     std::wstring value;
-    if (StartsWith(arg, L"--journal=", &value)) options.journalPath = value;
-    else if (StartsWith(arg, L"--late=", &value)) options.lateMs = wcstoul(value.c_str(), nullptr, 10);
-    else if (arg == L"--no-window") options.noWindow = true;
+    if (StartsWith(arg, L"--journal=", &value))
+        options.journalPath = value;
+    else if (StartsWith(arg, L"--late=", &value))
+        options.lateMs = wcstoul(value.c_str(), nullptr, 10);
+    else if (arg == L"--no-window")
+        options.noWindow = true;
     else if (StartsWith(arg, L"--exit=", &value)) {
         options.exitAtOnce = true;
         options.exitCode = static_cast<int>(wcstol(value.c_str(), nullptr, 10));
-    } else if (StartsWith(arg, L"--decoy=", &value)) options.decoy = value;
-    else if (arg == L"--ignore-close") options.ignoreClose = true;
-    else if (arg == L"--copydata-zero") options.copyDataZero = true;
-    else if (StartsWith(arg, L"--hang=", &value)) options.hangMessage = wcstoul(value.c_str(), nullptr, 10);
-    else if (StartsWith(arg, L"--hang-skip=", &value)) options.hangSkip = static_cast<int>(wcstol(value.c_str(), nullptr, 10));
-    else if (arg == L"--unsaved") options.unsaved = true;
+    } else if (StartsWith(arg, L"--decoy=", &value))
+        options.decoy = value;
+    else if (arg == L"--ignore-close")
+        options.ignoreClose = true;
+    else if (arg == L"--copydata-zero")
+        options.copyDataZero = true;
+    else if (StartsWith(arg, L"--hang=", &value))
+        options.hangMessage = wcstoul(value.c_str(), nullptr, 10);
+    else if (StartsWith(arg, L"--hang-skip=", &value))
+        options.hangSkip = static_cast<int>(wcstol(value.c_str(), nullptr, 10));
+    else if (arg == L"--unsaved")
+        options.unsaved = true;
     else if (StartsWith(arg, L"--size=", &value)) {
         wchar_t* end = nullptr;
         options.width = static_cast<int>(wcstol(value.c_str(), &end, 10));
         if (end && *end == L'x') options.height = static_cast<int>(wcstol(end + 1, nullptr, 10));
-    } else if (StartsWith(arg, L"--style=", &value)) options.style = wcstoul(value.c_str(), nullptr, 16);
-    else if (StartsWith(arg, L"--lifetime=", &value)) options.lifetimeMs = wcstoul(value.c_str(), nullptr, 10);
+    } else if (StartsWith(arg, L"--style=", &value))
+        options.style = wcstoul(value.c_str(), nullptr, 16);
+    else if (StartsWith(arg, L"--lifetime=", &value))
+        options.lifetimeMs = wcstoul(value.c_str(), nullptr, 10);
 }
 
 Options ParseOptions() {
     Options options;
     wchar_t journal[MAX_PATH * 2] = {};
-    if (GetEnvironmentVariableW(L"VELLOQUIN_STANDIN_JOURNAL", journal, MAX_PATH * 2) > 0) options.journalPath = journal;
+    if (GetEnvironmentVariableW(L"VELLOQUIN_STANDIN_JOURNAL", journal, MAX_PATH * 2) > 0)
+        options.journalPath = journal;
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
     for (int i = 1; args && i < count; ++i) ParseSwitch(args[i], options);
@@ -177,12 +193,18 @@ Flavour FlavourFromFileName() {
 
 const wchar_t* MainClassName() {
     switch (app.flavour) {
-        case Flavour::Notepad3: return L"Notepad3";
-        case Flavour::Notepad4: return L"Notepad4";
-        case Flavour::NotepadPlusPlus: return L"Notepad++";
-        case Flavour::EverEdit: return L"EverEdit";
-        case Flavour::EmEditor: return L"EmEditorMainFrame3";
-        case Flavour::Other: break;
+        case Flavour::Notepad3:
+            return L"Notepad3";
+        case Flavour::Notepad4:
+            return L"Notepad4";
+        case Flavour::NotepadPlusPlus:
+            return L"Notepad++";
+        case Flavour::EverEdit:
+            return L"EverEdit";
+        case Flavour::EmEditor:
+            return L"EmEditorMainFrame3";
+        case Flavour::Other:
+            break;
     }
     return L"StandinEditor";
 }
@@ -201,14 +223,15 @@ void HangIfAsked(UINT message) {
 
 void OpenPrompt() {
     Journal("prompt", "");
-    CreateWindowExW(0, L"StandinPrompt", L"Save changes?", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 200, 200, 320, 160,
-                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    CreateWindowExW(0, L"StandinPrompt", L"Save changes?", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 200, 200, 320,
+                    160, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 LRESULT OnCopyData(const COPYDATASTRUCT* data) {
     if (!data) return 0;
     char head[64];
-    std::snprintf(head, sizeof head, "%llX %lu ", static_cast<unsigned long long>(data->dwData), data->cbData);
+    std::snprintf(head, sizeof head, "%llX %lu ", static_cast<unsigned long long>(data->dwData),
+                  data->cbData);
     Journal("copydata", head + Hex(data->lpData, data->lpData ? data->cbData : 0));
     return app.options.copyDataZero ? 0 : 1;
 }
@@ -232,11 +255,19 @@ void OnSize(LPARAM lParam) {
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     HangIfAsked(message);
     switch (message) {
-        case WM_COPYDATA: return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-        case WM_DROPFILES: Journal("dropfiles", ClassOf(window)); return 0;
-        case WM_SIZE: OnSize(lParam); return 0;
-        case WM_CLOSE: return OnClose(window);
-        case WM_DESTROY: PostQuitMessage(0); return 0;
+        case WM_COPYDATA:
+            return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        case WM_DROPFILES:
+            Journal("dropfiles", ClassOf(window));
+            return 0;
+        case WM_SIZE:
+            OnSize(lParam);
+            return 0;
+        case WM_CLOSE:
+            return OnClose(window);
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -244,10 +275,19 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message >= kFirstScintillaMessage) HangIfAsked(message);
     switch (message) {
-        case kSciSetSavePoint: Journal("scintilla", "2014"); app.modified = false; return 0;
-        case kSciSetAnchor: Journal("scintilla", "2026"); return 0;
-        case kSciGetModify: Journal("scintilla", "2159"); return app.modified ? 1 : 0;
-        case WM_DROPFILES: Journal("dropfiles", ClassOf(window)); return 0;
+        case kSciSetSavePoint:
+            Journal("scintilla", "2014");
+            app.modified = false;
+            return 0;
+        case kSciSetAnchor:
+            Journal("scintilla", "2026");
+            return 0;
+        case kSciGetModify:
+            Journal("scintilla", "2159");
+            return app.modified ? 1 : 0;
+        case WM_DROPFILES:
+            Journal("dropfiles", ClassOf(window));
+            return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -287,7 +327,15 @@ void CreateDecoy() {
     DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
     DWORD exStyle = 0;
     const wchar_t* title = L"Stand-in decoy";
-    if (kind == L"splash") {
+    const wchar_t* className = L"StandinDecoy";
+    int width = 400;
+    int height = 300;
+    if (kind == L"frame") {
+        // Of the main window's class, but without caption bits and smaller than 200 by 200.
+        className = MainClassName();
+        style = WS_POPUP | WS_VISIBLE;
+        width = height = 150;
+    } else if (kind == L"splash") {
         style = WS_POPUP | WS_VISIBLE;
         title = L"";
     } else if (kind == L"tool") {
@@ -297,7 +345,7 @@ void CreateDecoy() {
     } else {
         return;
     }
-    HWND decoy = CreateWindowExW(exStyle, L"StandinDecoy", title, style, 150, 150, 400, 300, nullptr, nullptr,
+    HWND decoy = CreateWindowExW(exStyle, className, title, style, 150, 150, width, height, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
     Journal("decoy", WindowText(decoy) + " " + ToUtf8(kind));
 }
@@ -305,8 +353,9 @@ void CreateDecoy() {
 void CreateMainWindow() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     app.modified = app.options.unsaved;
-    app.mainWindow = CreateWindowExW(WS_EX_ACCEPTFILES, MainClassName(), L"Stand-in editor", app.options.style, 100,
-                                     100, app.options.width, app.options.height, nullptr, nullptr, instance, nullptr);
+    app.mainWindow =
+        CreateWindowExW(WS_EX_ACCEPTFILES, MainClassName(), L"Stand-in editor", app.options.style, 100, 100,
+                        app.options.width, app.options.height, nullptr, nullptr, instance, nullptr);
     if (!app.mainWindow) {
         Journal("window-failed", std::to_string(GetLastError()));
         PostQuitMessage(1);
@@ -356,8 +405,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (watchdog) CloseHandle(watchdog);
     RegisterClasses();
     CreateDecoy();
-    if (app.options.lateMs > 0 && !app.options.noWindow) SetTimer(nullptr, 0, app.options.lateMs, OnLateTimer);
-    else if (!app.options.noWindow) CreateMainWindow();
+    if (app.options.lateMs > 0 && !app.options.noWindow)
+        SetTimer(nullptr, 0, app.options.lateMs, OnLateTimer);
+    else if (!app.options.noWindow)
+        CreateMainWindow();
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);

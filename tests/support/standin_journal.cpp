@@ -20,7 +20,8 @@ bool ParseLine(const std::string& line, JournalEntry& entry) {
     size_t third = line.find(' ', second + 1);
     entry.pid = static_cast<DWORD>(std::strtoul(line.substr(0, first).c_str(), nullptr, 10));
     entry.tick = std::strtoull(line.substr(first + 1, second - first - 1).c_str(), nullptr, 10);
-    entry.event = line.substr(second + 1, third == std::string::npos ? std::string::npos : third - second - 1);
+    entry.event =
+        line.substr(second + 1, third == std::string::npos ? std::string::npos : third - second - 1);
     entry.detail = third == std::string::npos ? std::string() : line.substr(third + 1);
     return true;
 }
@@ -53,7 +54,8 @@ std::vector<JournalEntry> ReadJournal(const std::wstring& path) {
     return journal;
 }
 
-std::vector<JournalEntry> Events(const std::vector<JournalEntry>& journal, const std::string& event, DWORD pid) {
+std::vector<JournalEntry> Events(const std::vector<JournalEntry>& journal, const std::string& event,
+                                 DWORD pid) {
     std::vector<JournalEntry> out;
     for (const JournalEntry& entry : journal) {
         if (entry.event == event && (pid == 0 || entry.pid == pid)) out.push_back(entry);
@@ -98,7 +100,8 @@ StartedProcess StartStandin(const std::wstring& fileName, const std::wstring& ar
     startup.wShowWindow = showCommand;
     PROCESS_INFORMATION info = {};
     StartedProcess started;
-    if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
         return started;
     CloseHandle(info.hThread);
     started.process.reset(info.hProcess);
@@ -127,7 +130,9 @@ int TerminateChildProcesses() {
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        if (entry.th32ParentProcessID != GetCurrentProcessId() || entry.th32ProcessID == GetCurrentProcessId()) continue;
+        if (entry.th32ParentProcessID != GetCurrentProcessId() ||
+            entry.th32ProcessID == GetCurrentProcessId())
+            continue;
         HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
         if (!process) continue;
         if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT && TerminateProcess(process, 1)) {

@@ -30,7 +30,8 @@ struct CopyData {
 
 std::vector<JournalEntry> ReadJournal(const std::wstring& path);
 // The entries of one event, optionally only those of one process (pid 0: all).
-std::vector<JournalEntry> Events(const std::vector<JournalEntry>& journal, const std::string& event, DWORD pid = 0);
+std::vector<JournalEntry> Events(const std::vector<JournalEntry>& journal, const std::string& event,
+                                 DWORD pid = 0);
 // The command line the stand-in received ("start" entry), or empty.
 std::wstring CommandLineOf(const std::vector<JournalEntry>& journal, DWORD pid = 0);
 // Decodes a "copydata" entry.
@@ -40,7 +41,7 @@ bool ParseCopyData(const JournalEntry& entry, CopyData& out);
 // inherited environment variable VELLOQUIN_STANDIN_JOURNAL). At the end every process still
 // running that this process started is terminated.
 class JournalScope {
-public:
+   public:
     explicit JournalScope(const std::wstring& tag);
     ~JournalScope();
     JournalScope(const JournalScope&) = delete;
@@ -51,7 +52,7 @@ public:
     // Polls the journal until an entry of the event exists (pid 0: any process).
     bool WaitForEvent(const std::string& event, DWORD timeoutMs, DWORD pid = 0) const;
 
-private:
+   private:
     std::wstring path_;
 };
 
@@ -63,7 +64,8 @@ struct StartedProcess {
     UniqueHandle process;
     DWORD pid = 0;
 };
-StartedProcess StartStandin(const std::wstring& fileName, const std::wstring& arguments, WORD showCommand = SW_HIDE);
+StartedProcess StartStandin(const std::wstring& fileName, const std::wstring& arguments,
+                            WORD showCommand = SW_HIDE);
 
 // Terminates every running process whose parent is this process; returns how many it ended.
 int TerminateChildProcesses();
