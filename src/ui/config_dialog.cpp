@@ -1,4 +1,411 @@
-#include "plugin/exports.h"
+#include "ui/config_dialog.h"
 
-// Placeholder until the configuration dialog lands.
-HWND WINAPI DVP_Configure(HWND, HWND, DWORD) { return nullptr; }
+#include <commctrl.h>
+
+#include <algorithm>
+#include <iterator>
+#include <new>
+
+#include "common/window_data.h"
+#include "config/config_lock.h"
+#include "config/config_refresh.h"
+#include "log/log.h"
+#include "plugin/exports.h"
+#include "plugin/plugin_globals.h"
+#include "resources/resource.h"
+#include "ui/dialog_support.h"
+#include "ui/mapping_dialog.h"
+#include "ui/mapping_fields.h"
+
+namespace {
+
+constexpr UINT DVPLUGINMSG_REINITIALIZE = 0x8F1F;
+constexpr DWORD kListExtendedStyles =
+    LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;  // 0x10021
+
+enum class Anchor { GrowBoth, MoveDown, MoveDownGrowWidth, MoveDownRight };
+
+struct LayoutRule {
+    int controlId;
+    Anchor anchor;
+};
+
+// The order of ConfigDialogState::controlRects. Label 1008 stays where it is.
+constexpr LayoutRule kLayout[kLayoutControlCount] = {
+    {IDC_MAPPING_LIST, Anchor::GrowBoth},
+    {IDC_BTN_ADD, Anchor::MoveDown},
+    {IDC_BTN_EDIT, Anchor::MoveDown},
+    {IDC_BTN_DELETE, Anchor::MoveDown},
+    {IDC_PARAMS_LABEL, Anchor::MoveDown},
+    {IDC_EDITOR_PARAMS, Anchor::MoveDownGrowWidth},
+    {IDC_CONFIG_PATH_LABEL, Anchor::MoveDownGrowWidth},
+    {IDOK, Anchor::MoveDownRight},
+    {IDCANCEL, Anchor::MoveDownRight},
+    {IDC_CHECK_MAXIMIZE, Anchor::MoveDownGrowWidth},
+    {IDC_CHECK_FOCUS, Anchor::MoveDownGrowWidth},
+};
+
+struct ListColumn {
+    const wchar_t* header;
+    int width;
+};
+
+constexpr ListColumn kColumns[] = {{L"Group", 80}, {L"Extensions", 180}, {L"Editor Path", 320}};
+
+HWND MappingList(HWND dialog) {
+    return GetDlgItem(dialog, IDC_MAPPING_LIST);
+}
+
+void SetCaptions(HWND dialog) {
+    SetWindowTextW(dialog, L"velloquin Configuration");
+    SetDlgItemTextW(dialog, IDC_MAPPINGS_LABEL, L"Extension Mappings:");
+    SetDlgItemTextW(dialog, IDC_BTN_ADD, L"&Add");
+    SetDlgItemTextW(dialog, IDC_BTN_EDIT, L"&Edit");
+    SetDlgItemTextW(dialog, IDC_BTN_DELETE, L"&Delete");
+    SetDlgItemTextW(dialog, IDC_PARAMS_LABEL, L"Editor Extra Params:");
+    SetDlgItemTextW(dialog, IDC_CHECK_MAXIMIZE, L"Maximize window when opening standalone viewer");
+    SetDlgItemTextW(dialog, IDC_CHECK_FOCUS, L"Focus the editor on preview start");
+    SetDlgItemTextW(dialog, IDOK, L"OK");
+    SetDlgItemTextW(dialog, IDCANCEL, L"Cancel");
+}
+
+void SetUpColumns(HWND list) {
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, kListExtendedStyles);
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        LVCOLUMNW column = {};
+        column.mask = LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        column.fmt = LVCFMT_LEFT;
+        column.cx = kColumns[i].width;
+        column.pszText = const_cast<wchar_t*>(kColumns[i].header);
+        column.iSubItem = i;
+        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+void SetCellText(HWND list, int row, int column, const std::wstring& text) {
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = const_cast<wchar_t*>(text.c_str());
+    SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+}
+
+void FillList(HWND dialog, const std::vector<GroupMapping>& rows) {
+    HWND list = MappingList(dialog);
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = i;
+        item.pszText = const_cast<wchar_t*>(rows[i].group.c_str());
+        SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        SetCellText(list, i, 1, rows[i].exts);
+        SetCellText(list, i, 2, rows[i].editorPath);
+    }
+}
+
+RECT ClientRectOf(HWND dialog, HWND control) {
+    RECT rect = {};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void WidenCheckBoxes(HWND dialog) {
+    RECT field = ClientRectOf(dialog, GetDlgItem(dialog, IDC_EDITOR_PARAMS));
+    for (int id : {IDC_CHECK_MAXIMIZE, IDC_CHECK_FOCUS}) {
+        HWND box = GetDlgItem(dialog, id);
+        RECT own = ClientRectOf(dialog, box);
+        SetWindowPos(box, nullptr, 0, 0, field.right - field.left, own.bottom - own.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void RecordLayout(HWND dialog, ConfigDialogState& state) {
+    RECT client = {};
+    GetClientRect(dialog, &client);
+    state.minWidth = client.right;
+    state.minHeight = client.bottom;
+    for (int i = 0; i < kLayoutControlCount; ++i) {
+        state.controlRects[i] = ClientRectOf(dialog, GetDlgItem(dialog, kLayout[i].controlId));
+    }
+}
+
+void CopySettingsInto(ConfigDialogState& state, bool& maximize, bool& focus) {
+    ConfigLockGuard lock;
+    state.mappings = pluginConfig.mappings;
+    state.editorParams = pluginConfig.editorParams;
+    maximize = pluginConfig.maximizeStandaloneViewer;
+    focus = pluginConfig.focusEditorOnLoad;
+}
+
+INT_PTR OnInitDialog(HWND dialog, LPARAM param) {
+    ConfigDialogState* state = AsPointer<ConfigDialogState>(param);
+    StoreWindowData(dialog, state);
+    bool maximize = false;
+    bool focus = false;
+    CopySettingsInto(*state, maximize, focus);
+    SetCaptions(dialog);
+    SetUpColumns(MappingList(dialog));
+    FillList(dialog, state->mappings);
+    // The host returns at most 1023 units of editorParams when it loads them.
+    SendDlgItemMessageW(dialog, IDC_EDITOR_PARAMS, EM_LIMITTEXT, kMaxEditorParamsUnits, 0);
+    SetDlgItemTextW(dialog, IDC_EDITOR_PARAMS, state->editorParams.c_str());
+    SetDlgItemTextW(dialog, IDC_CONFIG_PATH_LABEL, CurrentConfigPath().c_str());
+    CheckDlgButton(dialog, IDC_CHECK_MAXIMIZE, maximize ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_CHECK_FOCUS, focus ? BST_CHECKED : BST_UNCHECKED);
+    WidenCheckBoxes(dialog);
+    RecordLayout(dialog, *state);
+    SetDialogIcons(dialog);
+    LogWrite(L"[ConfigDlgProc] ConfigDlgProc WM_INITDIALOG OK\r\n");
+    return TRUE;
+}
+
+// The host's load buffer would return a longer text cut, losing the rows at its end.
+bool MappingTextFits(HWND dialog, const std::vector<GroupMapping>& rows) {
+    size_t length = SerializeMappings(rows).size();
+    if (length <= kMaxMappingTextUnits) return true;
+    std::wstring text = L"The mappings are too long to be saved: " + std::to_wstring(length) +
+                        L" characters, at most " + std::to_wstring(kMaxMappingTextUnits) +
+                        L". Remove or shorten some mappings.";
+    ShowMessage(dialog, text.c_str(), MB_ICONERROR);
+    return false;
+}
+
+bool StoreSettings(const ConfigDialogState& state, bool maximize, bool focus) {
+    ConfigLockGuard lock;
+    pluginConfig.mappings = state.mappings;
+    pluginConfig.editorParams = state.editorParams;
+    pluginConfig.maximizeStandaloneViewer = maximize;
+    pluginConfig.focusEditorOnLoad = focus;
+    RebuildIndex(pluginConfig);
+    return PluginConfig::Save(pluginConfig);
+}
+
+void NotifyHost(const ConfigDialogState& state) {
+    if (!state.notifyWindow) return;
+    PostMessageW(state.notifyWindow, DVPLUGINMSG_REINITIALIZE, 0, static_cast<LPARAM>(state.notifyData));
+    LogPrintf(L"[ConfigDlgProc]   PostMessage DVPLUGINMSG_REINITIALIZE to 0x%p, data=%lu", state.notifyWindow,
+              state.notifyData);
+}
+
+void OnOk(HWND dialog, ConfigDialogState& state) {
+    if (!MappingTextFits(dialog, state.mappings)) return;
+    state.editorParams = ReadControlText(dialog, IDC_EDITOR_PARAMS);
+    bool maximize = IsDlgButtonChecked(dialog, IDC_CHECK_MAXIMIZE) == BST_CHECKED;
+    bool focus = IsDlgButtonChecked(dialog, IDC_CHECK_FOCUS) == BST_CHECKED;
+    if (!StoreSettings(state, maximize, focus)) {
+        std::wstring text = L"Failed to save config:\n  " + CurrentConfigPath();
+        ShowMessage(dialog, text.c_str(), MB_ICONERROR);
+    }
+    // The message box above ran a message loop; the dialog may be gone.
+    if (!IsWindow(dialog) || GetWindowData<ConfigDialogState>(dialog) != &state) return;
+    NotifyHost(state);
+    DestroyWindow(dialog);
+}
+
+int SelectedRow(HWND dialog) {
+    return static_cast<int>(
+        SendMessageW(MappingList(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+// The record is looked up again after every nested message loop (editor, message box): the
+// dialog may have been destroyed meanwhile, and Add may have moved the rows.
+ConfigDialogState* LiveState(HWND dialog) {
+    return IsWindow(dialog) ? GetWindowData<ConfigDialogState>(dialog) : nullptr;
+}
+
+void EditRow(HWND dialog, int row) {
+    ConfigDialogState* state = LiveState(dialog);
+    if (!state || row < 0 || row >= static_cast<int>(state->mappings.size())) return;
+    GroupMapping edited = state->mappings[row];
+    if (!EditMapping(dialog, edited)) return;
+    state = LiveState(dialog);
+    if (!state || row >= static_cast<int>(state->mappings.size())) return;
+    state->mappings[row] = edited;
+    FillList(dialog, state->mappings);
+}
+
+void OnAdd(HWND dialog) {
+    GroupMapping added{L"text", L"txt;log", L"/home\\viewers\\Notepad4\\Notepad4.exe"};
+    if (!EditMapping(dialog, added)) return;
+    ConfigDialogState* state = LiveState(dialog);
+    if (!state) return;
+    state->mappings.push_back(added);
+    FillList(dialog, state->mappings);
+}
+
+void OnEdit(HWND dialog) {
+    int row = SelectedRow(dialog);
+    if (row < 0) {
+        ShowMessage(dialog, L"Please select a mapping first.", MB_ICONINFORMATION);
+        return;
+    }
+    EditRow(dialog, row);
+}
+
+void OnDelete(HWND dialog) {
+    int row = SelectedRow(dialog);
+    if (row < 0) return;
+    if (ShowMessage(dialog, L"Delete the selected mapping?", MB_ICONQUESTION | MB_YESNO) != IDYES) return;
+    ConfigDialogState* state = LiveState(dialog);
+    if (!state || row >= static_cast<int>(state->mappings.size())) return;
+    state->mappings.erase(state->mappings.begin() + row);
+    FillList(dialog, state->mappings);
+}
+
+INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
+    ConfigDialogState* state = GetWindowData<ConfigDialogState>(dialog);
+    switch (LOWORD(wParam)) {
+        case IDOK:
+            if (state) OnOk(dialog, *state);
+            return TRUE;
+        case IDCANCEL:
+            DestroyWindow(dialog);
+            return TRUE;
+        case IDC_BTN_ADD:
+            OnAdd(dialog);
+            return TRUE;
+        case IDC_BTN_EDIT:
+            OnEdit(dialog);
+            return TRUE;
+        case IDC_BTN_DELETE:
+            OnDelete(dialog);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+INT_PTR OnNotify(HWND dialog, LPARAM lParam) {
+    const NMHDR* header = AsPointer<NMHDR>(lParam);
+    if (header && header->idFrom == IDC_MAPPING_LIST && header->code == NM_DBLCLK)
+        PostMessageW(dialog, WM_APP, 0, 0);
+    return FALSE;
+}
+
+INT_PTR OnDoubleClick(HWND dialog) {
+    int row = SelectedRow(dialog);
+    LogPrintf(L"[ConfigDlgProc] ConfigDlgProc WM_APP: sel=%d", row);
+    if (row >= 0) EditRow(dialog, row);
+    return FALSE;
+}
+
+RECT LaidOut(const RECT& initial, Anchor anchor, int dx, int dy) {
+    RECT rect = initial;
+    if (anchor == Anchor::GrowBoth) {
+        rect.right += dx;
+        rect.bottom += dy;
+        return rect;
+    }
+    OffsetRect(&rect, anchor == Anchor::MoveDownRight ? dx : 0, dy);
+    if (anchor == Anchor::MoveDownGrowWidth) rect.right += dx;
+    return rect;
+}
+
+UINT LayoutFlags(Anchor anchor) {
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (anchor == Anchor::MoveDown || anchor == Anchor::MoveDownRight) flags |= SWP_NOSIZE;
+    return flags;
+}
+
+INT_PTR OnSize(HWND dialog, WPARAM type, LPARAM lParam) {
+    const ConfigDialogState* state = GetWindowData<ConfigDialogState>(dialog);
+    if (!state || state->minWidth <= 0 || type == SIZE_MINIMIZED) return FALSE;
+    int dx = std::max<int>(LOWORD(lParam), state->minWidth) - state->minWidth;
+    int dy = std::max<int>(HIWORD(lParam), state->minHeight) - state->minHeight;
+    HDWP positions = BeginDeferWindowPos(kLayoutControlCount);
+    if (!positions) return FALSE;
+    for (int i = 0; i < kLayoutControlCount && positions; ++i) {
+        RECT rect = LaidOut(state->controlRects[i], kLayout[i].anchor, dx, dy);
+        positions =
+            DeferWindowPos(positions, GetDlgItem(dialog, kLayout[i].controlId), nullptr, rect.left, rect.top,
+                           rect.right - rect.left, rect.bottom - rect.top, LayoutFlags(kLayout[i].anchor));
+    }
+    if (!positions) return FALSE;
+    EndDeferWindowPos(positions);
+    InvalidateRect(MappingList(dialog), nullptr, TRUE);
+    return TRUE;
+}
+
+INT_PTR OnGetMinMaxInfo(HWND dialog, LPARAM lParam) {
+    const ConfigDialogState* state = GetWindowData<ConfigDialogState>(dialog);
+    MINMAXINFO* info = AsPointer<MINMAXINFO>(lParam);
+    if (!state || state->minWidth <= 0 || !info) return FALSE;
+    info->ptMinTrackSize.x = state->minWidth;
+    info->ptMinTrackSize.y = state->minHeight;
+    return FALSE;
+}
+
+// A dialog that never got its record (creation failed before WM_INITDIALOG) must not end the
+// caller's message loop: its creator frees the record and reports the failure.
+INT_PTR OnNcDestroy(HWND dialog) {
+    ConfigDialogState* state = GetWindowData<ConfigDialogState>(dialog);
+    if (state) {
+        StoreWindowData<ConfigDialogState>(dialog, nullptr);
+        delete state;
+    }
+    LogWrite(L"[ConfigDlgProc] ConfigDlgProc WM_NCDESTROY\r\n");
+    if (state) PostQuitMessage(0);
+    return FALSE;
+}
+
+INT_PTR CALLBACK ConfigDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    try {
+        switch (message) {
+            case WM_INITDIALOG:
+                return OnInitDialog(dialog, lParam);
+            case WM_COMMAND:
+                return OnCommand(dialog, wParam);
+            case WM_NOTIFY:
+                return OnNotify(dialog, lParam);
+            case WM_APP:
+                return OnDoubleClick(dialog);
+            case WM_SIZE:
+                return OnSize(dialog, wParam, lParam);
+            case WM_GETMINMAXINFO:
+                return OnGetMinMaxInfo(dialog, lParam);
+            case WM_NCDESTROY:
+                return OnNcDestroy(dialog);
+            default:
+                return FALSE;
+        }
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+HWND CreateConfigDialog(HWND parent, HWND notifyWindow, DWORD notifyData) {
+    LogWrite(L"[CreateConfigDialog] CreateConfigDialog enter\r\n");
+    ConfigDialogState* state = new (std::nothrow) ConfigDialogState();
+    if (!state) {
+        LogWrite(L"[CreateConfigDialog]   failed to alloc ConfigDialogState\r\n");
+        return nullptr;
+    }
+    state->notifyWindow = notifyWindow;
+    state->notifyData = notifyData;
+    HWND dialog = CreateDialogParamW(ModuleInstance(), MAKEINTRESOURCEW(IDD_CONFIG), parent, ConfigDlgProc,
+                                     reinterpret_cast<LPARAM>(state));
+    if (!dialog) {
+        LogPrintf(L"[CreateConfigDialog]   CreateDialogParamW FAILED, err=%lu", GetLastError());
+        delete state;
+        return nullptr;
+    }
+    ShowWindow(dialog, SW_SHOW);
+    LogPrintf(L"[CreateConfigDialog]   CreateDialogParamW OK, hwnd=0x%p", dialog);
+    return dialog;
+}
+
+// The host may call this from any of its threads; the dialog lives on the calling thread.
+HWND WINAPI DVP_Configure(HWND parent, HWND notifyWindow, DWORD notifyData) noexcept {
+    try {
+        LogWrite(L"[DVP_Configure] DVP_Configure ENTER\r\n");
+        RefreshConfiguration();
+        HWND dialog = CreateConfigDialog(parent, notifyWindow, notifyData);
+        LogPrintf(L"[DVP_Configure] DVP_Configure return hwnd=0x%p", dialog);
+        return dialog;
+    } catch (...) {
+        return nullptr;
+    }
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The modeless configuration dialog that DVP_Configure opens.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "config/plugin_config.h"
+
+constexpr int kLayoutControlCount = 11;
+
+// One per open configuration dialog, from CreateConfigDialog to WM_NCDESTROY.
+struct ConfigDialogState {
+    std::vector<GroupMapping> mappings;  // working copy; only OK writes it back
+    std::wstring editorParams;
+    HWND notifyWindow = nullptr;
+    DWORD notifyData = 0;
+    int minWidth = 0;  // client size right after initialisation
+    int minHeight = 0;
+    RECT controlRects[kLayoutControlCount] = {};  // in the order of kLayout, dialog client coordinates
+};
+
+HWND CreateConfigDialog(HWND parent, HWND notifyWindow, DWORD notifyData);
