@@ -175,7 +175,8 @@ StepOutcome ReadOutcome(size_t firstEntry) {
                 outcome.editor = entry.substr(viewer + 13, entry.size() - viewer - 14);
             }
         } else if (StartsWith(entry, L"[LaunchAndEmbed] CreateProcessW OK")) {
-            outcome.how = L"started the editor (" + entry.substr(entry.find(L"pid=")) + L")";
+            std::wstring pid = entry.substr(entry.find(L"pid="));
+            outcome.how = L"started the editor (" + pid.substr(0, pid.find(L' ')) + L")";
         } else if (StartsWith(entry, L"[LoadFile] LoadFile (")) {
             outcome.how = L"handed the file to the running editor: " + entry.substr(20, entry.find(L')') - 19);
         } else if (StartsWith(entry, L"[KillChild] KillChild enter") && outcome.how.empty()) {
