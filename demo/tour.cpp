@@ -404,6 +404,7 @@ int RunTour(const std::wstring& folder, const std::wstring& out, const std::wstr
         PumpFor(300);
         SaveScreenshot(settings, L"settings-dialog");
         SendMessageW(settings, WM_COMMAND, IDCANCEL, 0);
+        PumpUntil([&] { return IsWindow(settings) == FALSE; }, kSettleTimeoutMs);
     } else {
         Print(L"    no settings dialog appeared");
     }
