@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr DWORD kSettleTimeoutMs = 3000;
 constexpr DWORD kDialogTimeoutMs = 10000;
 
 std::wstring outFolder;
@@ -399,14 +398,20 @@ int RunTour(const std::wstring& folder, const std::wstring& out, const std::wstr
 
     Print(L"");
     Print(L"Step 8: the user opens the plug-in's settings (DVP_Configure)");
-    HWND settings = ThePlugin().configure(Host().main, Host().main, 7);
-    if (settings && PumpUntil([&] { return IsWindowVisible(settings) != FALSE; }, kSettleTimeoutMs)) {
-        PumpFor(300);
+    HANDLE settingsThread = OpenSettings(Host().main);
+    HWND settings = nullptr;
+    PumpUntil([&] { return (settings = FindWindowW(L"#32770", L"velloquin Configuration")) != nullptr; },
+              kDialogTimeoutMs);
+    if (settings) {
+        PumpFor(500);
         SaveScreenshot(settings, L"settings-dialog");
-        SendMessageW(settings, WM_COMMAND, IDCANCEL, 0);
-        PumpUntil([&] { return IsWindow(settings) == FALSE; }, kSettleTimeoutMs);
+        PostMessageW(settings, WM_COMMAND, IDCANCEL, 0);
     } else {
         Print(L"    no settings dialog appeared");
+    }
+    if (settingsThread) {
+        WaitForSingleObject(settingsThread, kDialogTimeoutMs);
+        CloseHandle(settingsThread);
     }
     Print(L"Step 9: the user opens the About box (DVP_About)");
     PictureOfModal(L"About velloquin", L"about-box", OpenAbout);
