@@ -318,7 +318,8 @@ void PictureOfModal(const wchar_t* caption, const std::wstring& name, void (*ope
             if (!box) Sleep(20);
         }
         if (!box) return;
-        Sleep(300);  // let the box finish drawing before the picture
+        while (!IsWindowVisible(box) && GetTickCount() - start < kDialogTimeoutMs) Sleep(20);
+        Sleep(1000);  // let the box finish drawing before the picture
         SaveScreenshot(box, name);
         PostMessageW(box, WM_COMMAND, IDOK, 0);
     });
