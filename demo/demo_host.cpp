@@ -80,8 +80,8 @@ void OnCommand(HWND window, UINT id, UINT code) {
     } else if (id == kCmdOpenStandalone) {
         std::wstring path = SelectedFile();
         if (!path.empty()) OpenStandaloneViewer(path);
-    } else if (id == kCmdSettings && plugin.configure) {
-        plugin.configure(window, window, kConfigureNotifyData);
+    } else if (id == kCmdSettings) {
+        OpenSettings(window);
     } else if (id == kCmdAbout && plugin.about) {
         plugin.about(window);
     } else if (id == kCmdExit) {
@@ -148,7 +148,20 @@ void RegisterClasses() {
     RegisterClassExW(&wc);
 }
 
+// The settings dialog posts a quit message to its thread when it closes, so it gets a thread with
+// a message loop of its own, as in the real host.
+DWORD WINAPI SettingsThread(void* owner) {
+    if (!plugin.configure(static_cast<HWND>(owner), hostWindows.main, kConfigureNotifyData)) return 1;
+    RunMessageLoop();
+    return 0;
+}
+
 }  // namespace
+
+HANDLE OpenSettings(HWND owner) {
+    if (!plugin.configure) return nullptr;
+    return CreateThread(nullptr, 0, SettingsThread, owner, 0, nullptr);
+}
 
 HostWindows& Host() {
     return hostWindows;

@@ -63,6 +63,8 @@ LRESULT PreviewFile(const std::wstring& path);
 // Opens a file in a stand-alone viewer window of its own; returns that window.
 HWND OpenStandaloneViewer(const std::wstring& path);
 int RunMessageLoop();
+// Opens the plug-in's settings dialog on a thread of its own; returns that thread.
+HANDLE OpenSettings(HWND owner);
 
 // tour.cpp: the scripted tour without a display of one's own.
 int RunTour(const std::wstring& folder, const std::wstring& outFolder, const std::wstring& standinFolder);

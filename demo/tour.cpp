@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr DWORD kSettleTimeoutMs = 3000;
 constexpr DWORD kDialogTimeoutMs = 10000;
 
 std::wstring outFolder;
@@ -175,7 +174,8 @@ StepOutcome ReadOutcome(size_t firstEntry) {
                 outcome.editor = entry.substr(viewer + 13, entry.size() - viewer - 14);
             }
         } else if (StartsWith(entry, L"[LaunchAndEmbed] CreateProcessW OK")) {
-            outcome.how = L"started the editor (" + entry.substr(entry.find(L"pid=")) + L")";
+            std::wstring pid = entry.substr(entry.find(L"pid="));
+            outcome.how = L"started the editor (" + pid.substr(0, pid.find(L' ')) + L")";
         } else if (StartsWith(entry, L"[LoadFile] LoadFile (")) {
             outcome.how = L"handed the file to the running editor: " + entry.substr(20, entry.find(L')') - 19);
         } else if (StartsWith(entry, L"[KillChild] KillChild enter") && outcome.how.empty()) {
@@ -318,7 +318,8 @@ void PictureOfModal(const wchar_t* caption, const std::wstring& name, void (*ope
             if (!box) Sleep(20);
         }
         if (!box) return;
-        Sleep(300);  // let the box finish drawing before the picture
+        while (!IsWindowVisible(box) && GetTickCount() - start < kDialogTimeoutMs) Sleep(20);
+        Sleep(1000);  // let the box finish drawing before the picture
         SaveScreenshot(box, name);
         PostMessageW(box, WM_COMMAND, IDOK, 0);
     });
@@ -398,13 +399,20 @@ int RunTour(const std::wstring& folder, const std::wstring& out, const std::wstr
 
     Print(L"");
     Print(L"Step 8: the user opens the plug-in's settings (DVP_Configure)");
-    HWND settings = ThePlugin().configure(Host().main, Host().main, 7);
-    if (settings && PumpUntil([&] { return IsWindowVisible(settings) != FALSE; }, kSettleTimeoutMs)) {
-        PumpFor(300);
+    HANDLE settingsThread = OpenSettings(Host().main);
+    HWND settings = nullptr;
+    PumpUntil([&] { return (settings = FindWindowW(L"#32770", L"velloquin Configuration")) != nullptr; },
+              kDialogTimeoutMs);
+    if (settings) {
+        PumpFor(500);
         SaveScreenshot(settings, L"settings-dialog");
-        SendMessageW(settings, WM_COMMAND, IDCANCEL, 0);
+        PostMessageW(settings, WM_COMMAND, IDCANCEL, 0);
     } else {
         Print(L"    no settings dialog appeared");
+    }
+    if (settingsThread) {
+        WaitForSingleObject(settingsThread, kDialogTimeoutMs);
+        CloseHandle(settingsThread);
     }
     Print(L"Step 9: the user opens the About box (DVP_About)");
     PictureOfModal(L"About velloquin", L"about-box", OpenAbout);

@@ -1,16 +1,388 @@
 #include "viewer/load_file.h"
 
-#include "embed/child_window.h"
+#include <algorithm>
+#include <mutex>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
 
-// Placeholders until file loading lands.
-bool LoadFile(HWND, ViewerState&, const wchar_t*) { return false; }
-void ApplyPostLoadBehavior(HWND, ViewerState&, bool) {}
-void ClearViewer(HWND, ViewerState& state) {
+#include "config/config_lock.h"
+#include "config/plugin_config.h"
+#include "embed/child_window.h"
+#include "embed/launch.h"
+#include "log/log.h"
+#include "viewer/editor_kind.h"
+#include "viewer/handoff.h"
+#include "viewer/loading_text.h"
+
+namespace {
+
+constexpr UINT_PTR kFocusTimerId = 3585;
+constexpr UINT kFocusTimerPeriodMs = 250;
+
+using PendingRequest = ViewerState::PendingRequest;
+
+// A load or clear at work on one viewer. Its waits answer messages, so requests can arrive
+// meanwhile; the registry tells them to wait their turn instead of running inside it.
+struct ActiveRequest {
+    ViewerState* state;
+    DWORD threadId;
+    bool hookCapture;  // its launch uses the process-wide capture state
+};
+
+struct DeferredViewer {
+    HWND viewer;
+    ViewerState* state;
+};
+
+// Host threads may each run viewers, so the registry has a lock of its own (never held across a wait).
+std::mutex registryLock;
+std::vector<ActiveRequest> activeRequests;
+std::vector<DeferredViewer> deferredViewers;
+
+bool IsHookCaptureKind(EditorKind kind) {
+    return kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4 ||
+           kind == EditorKind::NotepadPlusPlus;
+}
+
+void ForgetDeferredLocked(const ViewerState* state) {
+    deferredViewers.erase(std::remove_if(deferredViewers.begin(), deferredViewers.end(),
+                                         [state](const DeferredViewer& d) { return d.state == state; }),
+                          deferredViewers.end());
+}
+
+void ForgetDeferred(const ViewerState* state) {
+    std::lock_guard<std::mutex> lock(registryLock);
+    ForgetDeferredLocked(state);
+}
+
+bool IsActive(const ViewerState* state) {
+    std::lock_guard<std::mutex> lock(registryLock);
+    return std::any_of(activeRequests.begin(), activeRequests.end(),
+                       [state](const ActiveRequest& a) { return a.state == state; });
+}
+
+// A request waits while its own viewer is busy, while any request runs below it on this thread
+// (it would run inside that one's wait), and while a hook-based capture runs anywhere (one at a time).
+bool MustWaitLocked(const ViewerState& state) {
+    const DWORD thread = GetCurrentThreadId();
+    return std::any_of(activeRequests.begin(), activeRequests.end(), [&](const ActiveRequest& a) {
+        return a.state == &state || a.threadId == thread || a.hookCapture;
+    });
+}
+
+// A viewer whose own request runs gets its pending one when that returns; any other is woken
+// by a message once the requests it waits for have ended.
+void ListDeferredLocked(HWND viewer, ViewerState& state) {
+    const bool ownRequestRunning = std::any_of(activeRequests.begin(), activeRequests.end(),
+                                               [&](const ActiveRequest& a) { return a.state == &state; });
+    const bool listed = std::any_of(deferredViewers.begin(), deferredViewers.end(),
+                                    [&](const DeferredViewer& d) { return d.state == &state; });
+    if (!ownRequestRunning && !listed) deferredViewers.push_back({viewer, &state});
+}
+
+bool DeferIfBusy(HWND viewer, ViewerState& state, PendingRequest request, const wchar_t* path) {
+    std::lock_guard<std::mutex> lock(registryLock);
+    if (!state.launchRunning && !MustWaitLocked(state)) return false;
+    state.pending = request;
+    state.pendingPath = path ? path : L"";
+    ListDeferredLocked(viewer, state);
+    return true;
+}
+
+// Registers a request for its duration; when it ends, every deferred viewer is told to try again.
+class ActiveRequestScope {
+   public:
+    explicit ActiveRequestScope(ViewerState& state) : state_(&state) {
+        std::lock_guard<std::mutex> lock(registryLock);
+        activeRequests.push_back({state_, GetCurrentThreadId(), false});
+    }
+    ActiveRequestScope(const ActiveRequestScope&) = delete;
+    ActiveRequestScope& operator=(const ActiveRequestScope&) = delete;
+    ~ActiveRequestScope() {
+        std::vector<DeferredViewer> wakeUp;
+        {
+            std::lock_guard<std::mutex> lock(registryLock);
+            auto own = std::find_if(activeRequests.begin(), activeRequests.end(),
+                                    [this](const ActiveRequest& a) { return a.state == state_; });
+            if (own != activeRequests.end()) activeRequests.erase(own);
+            wakeUp.swap(deferredViewers);
+        }
+        for (const DeferredViewer& deferred : wakeUp) {
+            if (!PostMessageW(deferred.viewer, kRunPendingRequestMessage, 0, 0)) {
+                LogPrintf(L"[LoadFile] could not wake viewer 0x%p (err=%lu)", deferred.viewer,
+                          GetLastError());
+            }
+        }
+    }
+    void SetHookCapture(bool hookCapture) {
+        std::lock_guard<std::mutex> lock(registryLock);
+        for (ActiveRequest& a : activeRequests) {
+            if (a.state == state_) a.hookCapture = hookCapture;
+        }
+    }
+
+   private:
+    ViewerState* state_;
+};
+
+// launchRunning marks the state for the launch (which watches destroyRequested meanwhile).
+class LaunchScope {
+   public:
+    LaunchScope(ActiveRequestScope& request, ViewerState& state, EditorKind kind)
+        : request_(request), state_(state) {
+        state_.launchRunning = true;
+        request_.SetHookCapture(IsHookCaptureKind(kind));
+    }
+    LaunchScope(const LaunchScope&) = delete;
+    LaunchScope& operator=(const LaunchScope&) = delete;
+    ~LaunchScope() {
+        request_.SetHookCapture(false);
+        state_.launchRunning = false;
+    }
+
+   private:
+    ActiveRequestScope& request_;
+    ViewerState& state_;
+};
+
+std::wstring EditorForFile(const wchar_t* path) {
+    ConfigLockGuard lock;
+    return pluginConfig.FindViewerForFile(path);
+}
+
+enum class HandOffResult { Shown, Failed, Unsaved };
+
+HandOffResult FromBool(bool shown) {
+    return shown ? HandOffResult::Shown : HandOffResult::Failed;
+}
+
+HandOffResult FromNotepad(NotepadHandOff result) {
+    if (result == NotepadHandOff::Sent) return HandOffResult::Shown;
+    return result == NotepadHandOff::Unsaved ? HandOffResult::Unsaved : HandOffResult::Failed;
+}
+
+HandOffResult HandOff(ViewerState& state, EditorKind kind, const wchar_t* path, const wchar_t*& successLine) {
+    switch (kind) {
+        case EditorKind::Notepad3:
+            successLine = L"[LoadFile] LoadFile (Notepad3 WM_COPYDATA) return 1\r\n";
+            return FromNotepad(HandFileToNotepad(state.editorWindow, path, true));
+        case EditorKind::Notepad4:
+            successLine = L"[LoadFile] LoadFile (Notepad4 WM_COPYDATA) return 1\r\n";
+            return FromNotepad(HandFileToNotepad(state.editorWindow, path, false));
+        case EditorKind::NotepadPlusPlus:
+            successLine = L"[LoadFile] LoadFile (Notepad++ WM_COPYDATA) return 1\r\n";
+            return FromBool(SendFileToNotepadPP(state.editorWindow, path));
+        case EditorKind::EmEditor:
+            successLine = L"[LoadFile] LoadFile (EmEditor WM_COPYDATA) return 1\r\n";
+            if (SendFileToEmEditor(state.editorWindow, path)) return HandOffResult::Shown;
+            break;
+        default:
+            break;
+    }
+    successLine = L"[LoadFile] LoadFile (WM_DROPFILES) return 1\r\n";
+    return FromBool(SendFileByDrop(state.editorWindow, path));
+}
+
+// A Notepad3/Notepad4 document with unsaved edits stays as it is: the editor goes back to the
+// desktop to ask the user, and a fresh one opens the next file.
+void ReleaseUnsaved(ViewerState& state) {
+    LogWrite(L"[LoadFile] editor holds unsaved changes: released, a new editor opens the file\r\n");
+    ReleaseChild(state);
+}
+
+bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, const std::wstring& editor,
+              const wchar_t* path) {
+    KillChild(state);
+    if (state.destroyRequested) return false;
+    InvalidateRect(viewer, nullptr, TRUE);
+    DrawLoadingText(viewer);
+    bool launched = false;
+    {
+        LaunchScope launch(request, state, DetectEditorKind(editor));
+        launched = LaunchAndEmbed(viewer, state, editor, path);
+    }
+    if (state.destroyRequested) return false;
+    if (launched) {
+        ApplyPostLoadBehavior(viewer, state, false);
+    } else {
+        ClearLoadingText(viewer);
+    }
+    LogPrintf(L"[LoadFile] LoadFile return %d", launched ? 1 : 0);
+    return launched;
+}
+
+bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
+    ActiveRequestScope request(state);
+    if (!path || !*path) {
+        KillChild(state);
+        return false;
+    }
+    const std::wstring editor = EditorForFile(path);
+    if (editor.empty()) {
+        LogWrite(L"[LoadFile] no viewer configured for this extension\r\n");
+        KillChild(state);
+        return false;
+    }
+    LogPrintf(L"[LoadFile] viewer=[%ls]", editor.c_str());
+    const bool reusable = state.editorWindow && IsWindow(state.editorWindow) && state.editorPath == editor;
+    if (reusable) {
+        const EditorKind kind = DetectEditorKind(editor);
+        const wchar_t* successLine = nullptr;
+        const HandOffResult handOff = HandOff(state, kind, path, successLine);
+        if (handOff == HandOffResult::Shown) {
+            state.currentFile = path;
+            ApplyPostLoadBehavior(viewer, state, true);
+            LogWrite(successLine);
+            return true;
+        }
+        if (handOff == HandOffResult::Unsaved) ReleaseUnsaved(state);
+        if (state.destroyRequested) return false;
+    }
+    return Relaunch(viewer, state, request, editor, path);
+}
+
+bool LoadNowOrFail(HWND viewer, ViewerState& state, const wchar_t* path) {
+    try {
+        return LoadNow(viewer, state, path);
+    } catch (const std::bad_alloc&) {
+        LogWrite(L"[LoadFile] out of memory, return 0\r\n");
+        return false;
+    }
+}
+
+void ClearNow(ViewerState& state) {
+    ActiveRequestScope request(state);
     KillChild(state);
 }
-void RunPendingRequest(HWND, ViewerState&) {}
+
+void LogLoadRequest(const wchar_t* path) {
+    LogPrintf(L"[LoadFile] filePath=[%ls]", path ? path : L"(null)");
+}
+
+// The viewer window was destroyed while this state was busy; it is freed now that nothing uses it.
+bool FreeIfDestroyed(ViewerState& state) {
+    if (!state.destroyRequested) return false;
+    LogWrite(L"[DestroyViewerState] viewer destroyed during a load: editor closed, state freed\r\n");
+    ForgetDeferred(&state);
+    KillChild(state);
+    delete &state;
+    return true;
+}
+
+void TakePending(ViewerState& state, PendingRequest& request, std::wstring& path) {
+    request = std::exchange(state.pending, PendingRequest::None);
+    path = std::move(state.pendingPath);
+    state.pendingPath.clear();
+}
+
+// Runs the requests that arrived while this state was busy, newest only, until none is left, the
+// state must wait again, or it is gone.
+void RunPendingRequests(HWND viewer, ViewerState& state) {
+    while (state.pending != PendingRequest::None) {
+        PendingRequest request = PendingRequest::None;
+        std::wstring path;
+        {
+            std::lock_guard<std::mutex> lock(registryLock);
+            if (MustWaitLocked(state)) {
+                ListDeferredLocked(viewer, state);
+                return;
+            }
+            ForgetDeferredLocked(&state);
+            TakePending(state, request, path);
+        }
+        LogWrite(request == PendingRequest::Load ? L"[RunPendingRequest] running a deferred load\r\n"
+                                                 : L"[RunPendingRequest] running a deferred clear\r\n");
+        if (request == PendingRequest::Load) {
+            LogLoadRequest(path.c_str());
+            LoadNowOrFail(viewer, state, path.c_str());
+        } else {
+            ClearNow(state);
+        }
+        if (FreeIfDestroyed(state)) return;
+    }
+}
+
+void DropPending(ViewerState& state) {
+    state.pending = PendingRequest::None;
+    state.pendingPath.clear();
+    ForgetDeferred(&state);
+}
+
+}  // namespace
+
+bool LoadFile(HWND viewer, ViewerState& state, const wchar_t* path) {
+    LogLoadRequest(path);
+    try {
+        if (DeferIfBusy(viewer, state, PendingRequest::Load, path)) {
+            LogWrite(L"[LoadFile] another load is in progress: request deferred, return 1\r\n");
+            return true;
+        }
+        DropPending(state);
+        const bool shown = LoadNowOrFail(viewer, state, path);
+        if (FreeIfDestroyed(state)) return false;
+        RunPendingRequests(viewer, state);
+        return shown;
+    } catch (const std::bad_alloc&) {
+        LogWrite(L"[LoadFile] out of memory, return 0\r\n");
+        return false;
+    }
+}
+
+void ApplyPostLoadBehavior(HWND viewer, ViewerState& state, bool reused) {
+    bool maximize = false;
+    bool focus = false;
+    {
+        ConfigLockGuard lock;
+        maximize = pluginConfig.maximizeStandaloneViewer;
+        focus = pluginConfig.focusEditorOnLoad;
+    }
+    if (!state.inPreviewPane && maximize) {
+        HWND top = GetAncestor(viewer, GA_ROOT);
+        if (top && IsWindow(top) && !IsZoomed(top)) {
+            LogPrintf(L"[ApplyPostLoadBehavior] ApplyPostLoadBehavior: maximize standalone viewer top=0x%p",
+                      top);
+            ShowWindow(top, SW_SHOWMAXIMIZED);
+        }
+    }
+    if (focus && state.editorWindow && IsWindow(state.editorWindow) && (reused || !state.inPreviewPane)) {
+        state.focusRetries = 1;
+        SetTimer(viewer, kFocusTimerId, kFocusTimerPeriodMs, nullptr);
+    }
+}
+
+void ClearViewer(HWND viewer, ViewerState& state) {
+    try {
+        if (DeferIfBusy(viewer, state, PendingRequest::Clear, nullptr)) {
+            LogWrite(L"[ClearViewer] a load is in progress: clear deferred\r\n");
+            return;
+        }
+        DropPending(state);
+        ClearNow(state);
+        if (FreeIfDestroyed(state)) return;
+        RunPendingRequests(viewer, state);
+    } catch (const std::bad_alloc&) {
+        LogWrite(L"[ClearViewer] out of memory\r\n");
+    }
+}
+
+void RunPendingRequest(HWND viewer, ViewerState& state) {
+    try {
+        RunPendingRequests(viewer, state);
+    } catch (const std::bad_alloc&) {
+        LogWrite(L"[RunPendingRequest] out of memory\r\n");
+    }
+}
+
 void DestroyViewerState(ViewerState* state) {
     if (!state) return;
+    if (state->launchRunning || IsActive(state)) {
+        LogWrite(L"[DestroyViewerState] a load is in progress: it ends the editor and frees the state\r\n");
+        state->destroyRequested = true;
+        return;
+    }
+    ForgetDeferred(state);
     KillChild(*state);
     delete state;
 }

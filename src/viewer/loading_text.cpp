@@ -1,6 +1,63 @@
 #include "viewer/loading_text.h"
 
-// Filled in with file loading.
-void DrawLoadingText(HWND) {}
-void ClearLoadingText(HWND) {}
-void DeleteLoadingFont() {}
+#include <atomic>
+
+#include "common/handles.h"
+
+namespace {
+
+constexpr COLORREF kLoadingTextColor = RGB(128, 128, 128);
+constexpr UINT kLoadingTextFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+
+std::atomic<HFONT> loadingFont{nullptr};
+
+HFONT CreateLoadingFont() {
+    return CreateFontW(20, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY,
+                       0, L"Segoe UI");
+}
+
+// Viewers on several host threads may draw at once: the first font stored wins, others are freed.
+HFONT SharedLoadingFont() {
+    HFONT font = loadingFont.load();
+    if (font) return font;
+    HFONT created = CreateLoadingFont();
+    if (!created) return nullptr;
+    if (loadingFont.compare_exchange_strong(font, created)) return created;
+    DeleteObject(created);
+    return font;
+}
+
+HBRUSH BackgroundBrush(HWND viewer) {
+    auto brush = reinterpret_cast<HBRUSH>(GetClassLongPtrW(viewer, GCLP_HBRBACKGROUND));
+    return brush ? brush : GetSysColorBrush(COLOR_WINDOW);
+}
+
+}  // namespace
+
+void DrawLoadingText(HWND viewer) {
+    ScopedWindowDC dc(viewer);
+    if (!dc) return;
+    RECT client{};
+    GetClientRect(viewer, &client);
+    SetBkMode(dc.get(), TRANSPARENT);
+    SetTextColor(dc.get(), kLoadingTextColor);
+    ScopedSelectObject selected(dc.get(), SharedLoadingFont());
+    DrawTextW(dc.get(), L"Loading...", -1, &client, kLoadingTextFormat);
+}
+
+void ClearLoadingText(HWND viewer) {
+    ScopedWindowDC dc(viewer);
+    if (!dc) return;
+    RECT client{};
+    GetClientRect(viewer, &client);
+    FillRect(dc.get(), &client, BackgroundBrush(viewer));
+}
+
+HFONT LoadingFont() {
+    return loadingFont.load();
+}
+
+void DeleteLoadingFont() {
+    HFONT font = loadingFont.exchange(nullptr);
+    if (font) DeleteObject(font);
+}

@@ -8,5 +8,8 @@ void DrawLoadingText(HWND viewer);
 // Clears the viewer's client area to its background colour (after a failed launch).
 void ClearLoadingText(HWND viewer);
 
+// The cached font, null until the first DrawLoadingText; kept for the life of the process.
+HFONT LoadingFont();
+
 // Deletes the cached font; called at process detach.
 void DeleteLoadingFont();

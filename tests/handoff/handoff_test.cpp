@@ -1,0 +1,309 @@
+// The hand-off records and drop blocks byte for byte, and the hand-off functions sending them to
+// editor windows of this process (the receiver sees exactly what another process would get).
+
+#include "viewer/handoff.h"
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "log/log.h"
+#include "support/test_support.h"
+#include "viewer/handoff_records.h"
+
+using namespace testing_support;
+
+namespace {
+
+class TempLogEnvironment : public ::testing::Environment {
+   public:
+    void SetUp() override { UseTempFolder(MakeTempDir(L"handoff")); }
+};
+const auto* const tempLog = ::testing::AddGlobalTestEnvironment(new TempLogEnvironment);
+
+std::vector<uint8_t> Utf16Bytes(const std::wstring& text) {
+    std::vector<uint8_t> bytes;
+    for (wchar_t unit : text) {
+        bytes.push_back(static_cast<uint8_t>(unit & 0xFF));
+        bytes.push_back(static_cast<uint8_t>(unit >> 8));
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> Concat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+uint32_t U32At(const std::vector<uint8_t>& bytes, size_t offset) {
+    uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + offset, 4);
+    return value;
+}
+
+std::wstring Hex16(const void* pointer) {
+    wchar_t text[24];
+    swprintf(text, 24, L"%016llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(pointer)));
+    return text;
+}
+
+std::vector<std::wstring> Log() {
+    return ReadLogEntries(LogFilePath());
+}
+
+const std::wstring kPath = L"C:\\docs\\r\u00e9sum\u00e9 1.txt";
+
+// ---- records ----
+
+TEST(HandOffRecords, NotepadRecordsAre2nPlus50BytesAndDifferOnlyAtOffset12) {
+    const size_t n = kPath.size();
+    std::vector<uint8_t> np3 = BuildNotepadParamRecord(kPath, NotepadFamily::Notepad3);
+    std::vector<uint8_t> np4 = BuildNotepadParamRecord(kPath, NotepadFamily::Notepad4);
+    ASSERT_EQ(np3.size(), 2 * n + 50);
+    ASSERT_EQ(np4.size(), 2 * n + 50);
+    std::vector<uint8_t> header(48, 0);
+    header[0] = 1;
+    header[32] = header[33] = header[34] = header[35] = 0xFF;
+    std::vector<uint8_t> tail = Concat(Utf16Bytes(kPath), {0, 0});
+    EXPECT_EQ(np4, Concat(header, tail));
+    header[12] = header[13] = header[14] = header[15] = 0xFF;
+    EXPECT_EQ(np3, Concat(header, tail));
+    EXPECT_EQ(BuildNotepadParamRecord(L"", NotepadFamily::Notepad3).size(), 50u);
+}
+
+TEST(HandOffRecords, NotepadPPQuotesThePathAndEmEditorSendsItBare) {
+    EXPECT_EQ(BuildNotepadPPRecord(kPath), Concat(Utf16Bytes(L"\"" + kPath + L"\""), {0, 0}));
+    EXPECT_EQ(BuildNotepadPPRecord(kPath).size(), 2 * kPath.size() + 6);
+    EXPECT_EQ(BuildEmEditorRecord(kPath), Concat(Utf16Bytes(kPath), {0, 0}));
+    EXPECT_EQ(BuildEmEditorRecord(kPath).size(), 2 * kPath.size() + 2);
+}
+
+TEST(HandOffRecords, DropBlockHasHeaderPointWideFlagPathAndEmptyName) {
+    std::vector<uint8_t> block = BuildDropBlock(kPath, 50, -3);
+    ASSERT_EQ(block.size(), 2 * kPath.size() + 24);
+    EXPECT_EQ(U32At(block, 0), 20u);
+    EXPECT_EQ(U32At(block, 4), 50u);
+    EXPECT_EQ(U32At(block, 8), 0xFFFFFFFDu);
+    EXPECT_EQ(U32At(block, 12), 0u);
+    EXPECT_EQ(U32At(block, 16), 1u);
+    EXPECT_EQ(std::vector<uint8_t>(block.begin() + 20, block.end()), Concat(Utf16Bytes(kPath), {0, 0, 0, 0}));
+    EXPECT_EQ(DropPointCoordinate(101), 50);
+    EXPECT_EQ(DropPointCoordinate(0), 0);
+}
+
+TEST(HandOffRecords, DropTargetIsTheFirstThatAcceptsFiles) {
+    EXPECT_EQ(FirstDropTarget({}), kNoDropTarget);
+    EXPECT_EQ(FirstDropTarget({0x100, 0x200}), kNoDropTarget);
+    EXPECT_EQ(FirstDropTarget({0x100, 0x10 | 0x200, 0x10}), 1u);
+}
+
+// ---- windows of this process playing the editor ----
+
+struct Received {
+    UINT message;
+    HWND window;
+    WPARAM wParam;
+    ULONG_PTR dwData;
+    DWORD cbData;
+    std::vector<uint8_t> bytes;
+    std::wstring droppedFile;
+    POINT dropPoint;
+    bool dropInClient;
+};
+
+std::vector<Received> received;
+LRESULT scintillaModified = 0;
+LRESULT copyDataReply = 1;
+
+void RecordDrop(HWND window, WPARAM wParam) {
+    auto drop = reinterpret_cast<HDROP>(wParam);
+    Received r{WM_DROPFILES, window, wParam, 0, 0, {}, {}, {}, false};
+    wchar_t name[MAX_PATH] = {};
+    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) DragQueryFileW(drop, 0, name, MAX_PATH);
+    r.droppedFile = name;
+    r.dropInClient = DragQueryPoint(drop, &r.dropPoint) != FALSE;
+    {
+        auto* data = static_cast<uint8_t*>(GlobalLock(drop));
+        r.bytes.assign(data, data + GlobalSize(drop));
+        GlobalUnlock(drop);
+    }
+    received.push_back(r);
+    DragFinish(drop);
+}
+
+LRESULT CALLBACK EditorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == WM_COPYDATA) {
+        auto* data = reinterpret_cast<COPYDATASTRUCT*>(lParam);
+        auto* bytes = static_cast<uint8_t*>(data->lpData);
+        received.push_back({message,
+                            window,
+                            wParam,
+                            data->dwData,
+                            data->cbData,
+                            std::vector<uint8_t>(bytes, bytes + data->cbData),
+                            {},
+                            {},
+                            false});
+        return copyDataReply;
+    }
+    if (message == WM_DROPFILES) {
+        RecordDrop(window, wParam);
+        return 0;
+    }
+    if (message >= 2000 && message < 2200) {
+        received.push_back({message, window, wParam, 0, 0, {}, {}, {}, false});
+        return message == 2159 ? scintillaModified : 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void RegisterClasses() {
+    static bool done = false;
+    if (done) return;
+    for (const wchar_t* name : {L"TestEditorFrame", L"Scintilla", L"TestEditorPart"}) {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = EditorProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = name;
+        RegisterClassW(&wc);
+    }
+    done = true;
+}
+
+HWND MakeWindow(const wchar_t* cls, HWND parent, DWORD exStyle = 0, int width = 400, int height = 300) {
+    RegisterClasses();
+    DWORD style = parent ? WS_CHILD | WS_VISIBLE : WS_OVERLAPPEDWINDOW;
+    return CreateWindowExW(exStyle, cls, L"", style, 0, 0, width, height, parent, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+class HandOff : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        received.clear();
+        scintillaModified = 0;
+        copyDataReply = 1;
+        frame = MakeWindow(L"TestEditorFrame", nullptr);
+    }
+    void TearDown() override {
+        DestroyWindow(frame);
+        PumpMessages();
+    }
+    HWND frame = nullptr;
+};
+
+TEST_F(HandOff, Notepad3ClearsTheSavePointThenSendsTheRecordAndLogsIt) {
+    HWND scintilla = MakeWindow(L"Scintilla", frame);
+    ASSERT_TRUE(SendFileToNotepad3(frame, kPath.c_str()));
+    ASSERT_EQ(received.size(), 4u);
+    EXPECT_EQ(received[0].message, 2159u);
+    EXPECT_EQ(received[1].message, 2014u);
+    EXPECT_EQ(received[2].message, 2026u);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(received[i].window, scintilla);
+    const Received& copy = received[3];
+    EXPECT_EQ(copy.window, frame);
+    EXPECT_EQ(copy.wParam, 0u);
+    EXPECT_EQ(copy.dwData, 0xFB10u);
+    EXPECT_EQ(copy.cbData, 2 * kPath.size() + 50);
+    EXPECT_EQ(copy.bytes, BuildNotepadParamRecord(kPath, NotepadFamily::Notepad3));
+    EXPECT_EQ(U32At(copy.bytes, 12), 0xFFFFFFFFu);
+    EXPECT_TRUE(LogHas(Log(), L"[SendCopyDataHelper] SendCopyData: dwData=0xFB10 cbData=" +
+                                  std::to_wstring(2 * kPath.size() + 50) + L" hwnd=" + Hex16(frame) +
+                                  L" class=TestEditorFrame"));
+}
+
+TEST_F(HandOff, Notepad4WithoutScintillaChildGetsOnlyTheRecord) {
+    MakeWindow(L"TestEditorPart", frame);
+    ASSERT_TRUE(SendFileToNotepad4(frame, kPath.c_str()));
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].message, static_cast<UINT>(WM_COPYDATA));
+    EXPECT_EQ(U32At(received[0].bytes, 12), 0u);
+    EXPECT_EQ(received[0].bytes, BuildNotepadParamRecord(kPath, NotepadFamily::Notepad4));
+}
+
+TEST_F(HandOff, ModifiedNotepadDocumentIsNeitherMarkedSavedNorReplaced) {
+    MakeWindow(L"Scintilla", frame);
+    scintillaModified = 1;
+    EXPECT_FALSE(SendFileToNotepad3(frame, kPath.c_str()));
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].message, 2159u);
+    EXPECT_TRUE(LogHas(Log(), L"[SendFileToNotepad3] document has unsaved changes, not handed over"));
+}
+
+TEST_F(HandOff, NotepadPPGetsTheQuotedPathWithDwData2) {
+    MakeWindow(L"Scintilla", frame);
+    ASSERT_TRUE(SendFileToNotepadPP(frame, kPath.c_str()));
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].dwData, 2u);
+    EXPECT_EQ(received[0].cbData, 2 * kPath.size() + 6);
+    EXPECT_EQ(received[0].bytes, BuildNotepadPPRecord(kPath));
+    EXPECT_TRUE(LogHas(Log(), L"[SendFileToNotepadPP] SendFileToNotepadPP: file=" + kPath + L" cbData=" +
+                                  std::to_wstring(2 * kPath.size() + 6) + L" hwnd=" + Hex16(frame)));
+}
+
+TEST_F(HandOff, EmEditorReplyDecidesAndWParamIsItsWindow) {
+    ASSERT_TRUE(SendFileToEmEditor(frame, kPath.c_str()));
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].wParam, reinterpret_cast<WPARAM>(frame));
+    EXPECT_EQ(received[0].dwData, 0xE3D17022u);
+    EXPECT_EQ(received[0].bytes, BuildEmEditorRecord(kPath));
+    EXPECT_TRUE(LogHas(Log(), L"[SendFileToEmEditor] SendFileToEmEditor: WM_COPYDATA to 0x" + Hex16(frame) +
+                                  L" file=" + kPath + L" result=1"));
+    copyDataReply = 0;
+    EXPECT_FALSE(SendFileToEmEditor(frame, kPath.c_str()));
+    EXPECT_FALSE(SendFileToEmEditor(frame, L""));
+    EXPECT_EQ(received.size(), 2u);
+}
+
+TEST_F(HandOff, DeadWindowOrMissingPathIsRefusedWithoutSending) {
+    HWND dead = MakeWindow(L"TestEditorFrame", nullptr);
+    DestroyWindow(dead);
+    for (HWND window : {static_cast<HWND>(nullptr), dead}) {
+        EXPECT_FALSE(SendFileToNotepad3(window, kPath.c_str()));
+        EXPECT_FALSE(SendFileToNotepad4(window, kPath.c_str()));
+        EXPECT_FALSE(SendFileToNotepadPP(window, kPath.c_str()));
+        EXPECT_FALSE(SendFileToEmEditor(window, kPath.c_str()));
+        EXPECT_FALSE(SendFileByDrop(window, kPath.c_str()));
+        EXPECT_FALSE(SendCopyDataHelper(window, "x", 1));
+    }
+    EXPECT_FALSE(SendFileToNotepad3(frame, nullptr));
+    EXPECT_FALSE(SendFileToNotepadPP(frame, nullptr));
+    EXPECT_FALSE(SendFileByDrop(frame, L""));
+    EXPECT_TRUE(received.empty());
+}
+
+TEST_F(HandOff, DropGoesOnlyToTheFirstTargetThatAcceptsFilesWithItsClientCentre) {
+    HWND part = MakeWindow(L"TestEditorPart", frame, 0, 300, 200);
+    HWND text = MakeWindow(L"TestEditorPart", part, WS_EX_ACCEPTFILES, 101, 77);
+    MakeWindow(L"TestEditorPart", frame, WS_EX_ACCEPTFILES, 50, 50);
+    ASSERT_TRUE(SendFileByDrop(frame, kPath.c_str()));
+    ASSERT_TRUE(WaitFor([] { return !received.empty(); }, 2000));
+    PumpMessages();
+    ASSERT_EQ(received.size(), 1u);
+    const Received& drop = received[0];
+    EXPECT_EQ(drop.window, text);
+    EXPECT_EQ(drop.droppedFile, kPath);
+    EXPECT_TRUE(drop.dropInClient);
+    EXPECT_EQ(drop.dropPoint.x, 50);
+    EXPECT_EQ(drop.dropPoint.y, 38);
+    ASSERT_GE(drop.bytes.size(), 2 * kPath.size() + 24);
+    EXPECT_EQ(std::vector<uint8_t>(drop.bytes.begin(), drop.bytes.begin() + 2 * kPath.size() + 24),
+              BuildDropBlock(kPath, 50, 38));
+    EXPECT_TRUE(LogHas(Log(), L"[SendFileByDrop] SendFileByDrop: posted WM_DROPFILES to 4 targets (root=0x" +
+                                  Hex16(frame) + L") file=" + kPath + L" anyOk=1"));
+}
+
+TEST_F(HandOff, DropWithoutAnyTargetThatAcceptsFilesPostsNothingAndFails) {
+    MakeWindow(L"TestEditorPart", MakeWindow(L"TestEditorPart", frame));
+    EXPECT_FALSE(SendFileByDrop(frame, kPath.c_str()));
+    WaitFor([] { return false; }, 100);
+    EXPECT_TRUE(received.empty());
+    EXPECT_TRUE(LogHas(Log(), L"[SendFileByDrop] SendFileByDrop: posted WM_DROPFILES to 3 targets (root=0x" +
+                                  Hex16(frame) + L") file=" + kPath + L" anyOk=0"));
+}
+
+}  // namespace

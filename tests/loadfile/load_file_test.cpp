@@ -1,0 +1,255 @@
+// LoadFile with the stand-in editors: reuse or relaunch, the hand-off per kind as the editor
+// received it, the fallbacks, and the behaviour after a load.
+
+#include "viewer/load_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "loadfile_support.h"
+#include "support/standin_journal.h"
+#include "viewer/handoff_records.h"
+
+using namespace standin;
+using namespace loadfile_test;
+using testing_support::LogHas;
+using testing_support::WaitFor;
+
+namespace {
+
+constexpr DWORD kEndMs = 5000;
+const std::wstring kFileA = L"C:\\velloquin-tests\\a.txt";
+const std::wstring kFileB = L"C:\\velloquin-tests\\second file.txt";
+const std::wstring kFileLog = L"C:\\velloquin-tests\\b.log";
+
+std::vector<DWORD> StartedPids(const JournalScope& journal) {
+    std::vector<DWORD> pids;
+    for (const JournalEntry& entry : Events(journal.Read(), "start")) pids.push_back(entry.pid);
+    return pids;
+}
+
+std::vector<CopyData> CopiesOf(const JournalScope& journal, DWORD pid) {
+    std::vector<CopyData> copies;
+    for (const JournalEntry& entry : Events(journal.Read(), "copydata", pid)) {
+        CopyData copy;
+        EXPECT_TRUE(ParseCopyData(entry, copy));
+        copies.push_back(copy);
+    }
+    return copies;
+}
+
+bool Ended(DWORD pid) {
+    return WaitFor([pid] { return !ProcessRunning(pid); }, kEndMs);
+}
+
+size_t LogSize() {
+    return Log().size();
+}
+
+bool FocusTimerWasRunning(HWND viewer) {
+    return KillTimer(viewer, 3585) != FALSE;
+}
+
+class LoadFileWithStandins : public ::testing::Test {
+   protected:
+    void SetUp() override { SetBehaviour(false, false); }
+    void TearDown() override { SetBehaviour(false, false); }
+};
+
+TEST_F(LoadFileWithStandins, SameFileTwiceIsHandedToTheRunningNotepad3) {
+    JournalScope journal(L"load-reuse");
+    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}});
+    TestViewer viewer(true);
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    ASSERT_TRUE(IsWindow(viewer.state->editorWindow));
+    EXPECT_EQ(GetAncestor(viewer.state->editorWindow, GA_PARENT), viewer.window);
+    const size_t before = LogSize();
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    std::vector<DWORD> pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 1u);
+    std::vector<CopyData> copies = CopiesOf(journal, pids[0]);
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(copies[0].bytes, BuildNotepadParamRecord(kFileA, NotepadFamily::Notepad3));
+    EXPECT_EQ(viewer.state->currentFile, kFileA);
+    auto entries = LogSince(before);
+    EXPECT_TRUE(LogHas(entries, L"[LoadFile] filePath=[" + kFileA + L"]"));
+    EXPECT_TRUE(LogHas(entries, L"[LoadFile] viewer=[" + StandinPath(L"notepad3.exe") + L"]"));
+    EXPECT_TRUE(LogHas(entries, L"[LoadFile] LoadFile (Notepad3 WM_COPYDATA) return 1"));
+}
+
+TEST_F(LoadFileWithStandins, EachKindGetsItsHandOffAndItsLogLine) {
+    struct Case {
+        const wchar_t* fileName;
+        const wchar_t* line;
+        const char* event;
+        uint64_t dwData;
+        std::vector<uint8_t> record;
+    } cases[] = {
+        {L"notepad4.exe", L"[LoadFile] LoadFile (Notepad4 WM_COPYDATA) return 1", "copydata", 0xFB10,
+         BuildNotepadParamRecord(kFileB, NotepadFamily::Notepad4)},
+        {L"notepad++.exe", L"[LoadFile] LoadFile (Notepad++ WM_COPYDATA) return 1", "copydata", 2,
+         BuildNotepadPPRecord(kFileB)},
+        {L"emeditor.exe", L"[LoadFile] LoadFile (EmEditor WM_COPYDATA) return 1", "copydata", 0xE3D17022,
+         BuildEmEditorRecord(kFileB)},
+        {L"everedit.exe", L"[LoadFile] LoadFile (WM_DROPFILES) return 1", "dropfiles", 0, {}},
+        {L"otheredit.exe", L"[LoadFile] LoadFile (WM_DROPFILES) return 1", "dropfiles", 0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing_support::Wide2Utf8(c.fileName));
+        JournalScope journal(L"load-kinds");
+        MapEditors({{L"txt", StandinPath(c.fileName)}});
+        TestViewer viewer(true);
+        ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+        const size_t before = LogSize();
+        ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
+        EXPECT_TRUE(LogHas(LogSince(before), c.line));
+        std::vector<DWORD> pids = StartedPids(journal);
+        ASSERT_EQ(pids.size(), 1u);
+        ASSERT_TRUE(journal.WaitForEvent(c.event, kEndMs, pids[0]));
+        if (c.dwData != 0) {
+            std::vector<CopyData> copies = CopiesOf(journal, pids[0]);
+            ASSERT_EQ(copies.size(), 1u);
+            EXPECT_EQ(copies[0].dwData, c.dwData);
+            EXPECT_EQ(copies[0].bytes, c.record);
+        }
+    }
+}
+
+TEST_F(LoadFileWithStandins, EmEditorRefusingTheRecordGetsTheFileByDrop) {
+    JournalScope journal(L"load-emeditor-zero");
+    MapEditors({{L"txt", StandinPath(L"emeditor.exe")}}, L"--copydata-zero");
+    TestViewer viewer(true);
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    const size_t before = LogSize();
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
+    std::vector<DWORD> pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 1u);
+    ASSERT_TRUE(journal.WaitForEvent("dropfiles", kEndMs, pids[0]));
+    EXPECT_EQ(CopiesOf(journal, pids[0]).size(), 1u);
+    auto entries = LogSince(before);
+    EXPECT_TRUE(LogHas(entries, L"[LoadFile] LoadFile (WM_DROPFILES) return 1"));
+    EXPECT_FALSE(LogHas(entries, L"[LoadFile] LoadFile (EmEditor WM_COPYDATA) return 1"));
+}
+
+TEST_F(LoadFileWithStandins, AnotherEditorOrOneDifferingInCaseReplacesTheRunningOne) {
+    JournalScope journal(L"load-replace");
+    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}, {L"log", StandinPath(L"notepad4.exe")}});
+    TestViewer viewer(true);
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileLog.c_str()));
+    std::vector<DWORD> pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 2u);
+    EXPECT_TRUE(Ended(pids[0]));
+    EXPECT_TRUE(CopiesOf(journal, pids[0]).empty());
+    EXPECT_EQ(CommandLineOf(journal.Read(), pids[1]),
+              L"\"" + StandinPath(L"notepad4.exe") + L"\" \"" + kFileLog + L"\"");
+
+    std::wstring upper = StandinPath(L"NOTEPAD4.EXE");
+    MapEditors({{L"log", upper}});
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileLog.c_str()));
+    pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 3u);
+    EXPECT_TRUE(Ended(pids[1]));
+    EXPECT_EQ(viewer.state->editorPath, upper);
+}
+
+TEST_F(LoadFileWithStandins, EditorClosedByTheUserIsStartedAgain) {
+    JournalScope journal(L"load-closed");
+    MapEditors({{L"txt", StandinPath(L"notepad++.exe")}});
+    TestViewer viewer(true);
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    DWORD first = StartedPids(journal).at(0);
+    PostMessageW(viewer.state->editorWindow, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Ended(first));
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    EXPECT_EQ(StartedPids(journal).size(), 2u);
+    EXPECT_TRUE(IsWindow(viewer.state->editorWindow));
+}
+
+TEST_F(LoadFileWithStandins, HungEditorIsReplacedAfterTheFailedHandOff) {
+    JournalScope journal(L"load-hung");
+    MapEditors({{L"txt", StandinPath(L"notepad++.exe")}}, L"--hang=74");
+    TestViewer viewer(true);
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    const size_t before = LogSize();
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
+    std::vector<DWORD> pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 2u);
+    EXPECT_TRUE(Ended(pids[0]));
+    EXPECT_EQ(
+        CommandLineOf(journal.Read(), pids[1]),
+        L"\"" + StandinPath(L"notepad++.exe") + L"\" -multiInst -nosession --hang=74 \"" + kFileB + L"\"");
+    auto entries = LogSince(before);
+    EXPECT_TRUE(LogHas(
+        entries, L"[SendFileToNotepadPP] SendFileToNotepadPP: no reply in time (err=1460), hand-off failed"));
+    EXPECT_TRUE(LogHas(entries, L"[LoadFile] LoadFile return 1"));
+}
+
+TEST_F(LoadFileWithStandins, UnsavedNotepad3DocumentIsReleasedAndAFreshEditorOpensTheFile) {
+    JournalScope journal(L"load-unsaved");
+    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}}, L"--unsaved");
+    TestViewer viewer(true);
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    HWND first = viewer.state->editorWindow;
+    const size_t before = LogSize();
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
+    std::vector<DWORD> pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 2u);
+    auto scintilla = Events(journal.Read(), "scintilla", pids[0]);
+    for (const JournalEntry& entry : scintilla) EXPECT_NE(entry.detail, "2014");
+    EXPECT_TRUE(CopiesOf(journal, pids[0]).empty());
+    EXPECT_TRUE(ProcessRunning(pids[0]));
+    EXPECT_TRUE(IsWindow(first));
+    EXPECT_NE(GetAncestor(first, GA_PARENT), viewer.window);
+    EXPECT_NE(viewer.state->editorWindow, first);
+    EXPECT_TRUE(LogHas(LogSince(before),
+                       L"[LoadFile] editor holds unsaved changes: released, a new editor opens the file"));
+}
+
+TEST_F(LoadFileWithStandins, NoEditorForTheExtensionClosesTheRunningOne) {
+    JournalScope journal(L"load-none");
+    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}});
+    TestViewer viewer(true);
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    const size_t before = LogSize();
+    EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, L"C:\\velloquin-tests\\picture.png"));
+    EXPECT_TRUE(LogHas(LogSince(before), L"[LoadFile] no viewer configured for this extension"));
+    EXPECT_TRUE(Ended(StartedPids(journal).at(0)));
+    EXPECT_TRUE(viewer.state->editorPath.empty());
+}
+
+TEST_F(LoadFileWithStandins, FocusTimerAfterAHandOffInThePaneAndAfterEveryLoadStandalone) {
+    JournalScope journal(L"load-timer");
+    MapEditors({{L"txt", StandinPath(L"notepad4.exe")}});
+    SetBehaviour(false, true);
+    TestViewer pane(true);
+    ASSERT_TRUE(LoadFile(pane.window, *pane.state, kFileA.c_str()));
+    EXPECT_FALSE(FocusTimerWasRunning(pane.window));
+    ASSERT_TRUE(LoadFile(pane.window, *pane.state, kFileB.c_str()));
+    EXPECT_TRUE(FocusTimerWasRunning(pane.window));
+
+    TestViewer standalone(false);
+    ASSERT_TRUE(LoadFile(standalone.window, *standalone.state, kFileA.c_str()));
+    EXPECT_TRUE(FocusTimerWasRunning(standalone.window));
+    SetBehaviour(false, false);
+    ASSERT_TRUE(LoadFile(standalone.window, *standalone.state, kFileB.c_str()));
+    EXPECT_FALSE(FocusTimerWasRunning(standalone.window));
+}
+
+TEST_F(LoadFileWithStandins, FailedLaunchAnswersZeroAndClearsTheLoadingText) {
+    JournalScope journal(L"load-failed");
+    MapEditors({{L"txt", StandinPath(L"missing-editor.exe")}});
+    TestViewer viewer(true);
+    ShowWindow(viewer.top, SW_SHOWNORMAL);
+    UpdateWindow(viewer.top);
+    const size_t before = LogSize();
+    EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    EXPECT_TRUE(LogHas(LogSince(before), L"[LoadFile] LoadFile return 0"));
+    EXPECT_EQ(CountPixelsOtherThan(viewer.window, GetSysColor(COLOR_WINDOW)), 0);
+    EXPECT_TRUE(StartedPids(journal).empty());
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+#include "loadfile_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "common/window_data.h"
+#include "config/config_lock.h"
+#include "config/plugin_config.h"
+#include "log/log.h"
+#include "viewer/load_file.h"
+
+namespace loadfile_test {
+
+namespace {
+
+class TempLogEnvironment : public ::testing::Environment {
+   public:
+    void SetUp() override { testing_support::UseTempFolder(testing_support::MakeTempDir(L"loadfile")); }
+};
+const auto* const tempLog = ::testing::AddGlobalTestEnvironment(new TempLogEnvironment);
+
+constexpr wchar_t kViewerClass[] = L"TestViewerWindow";
+constexpr wchar_t kTopClass[] = L"TestViewerTop";
+
+LRESULT OnDestroy(HWND window) {
+    ViewerState* state = GetWindowData<ViewerState>(window);
+    StoreWindowData<ViewerState>(window, nullptr);
+    DestroyViewerState(state);
+    return 0;
+}
+
+LRESULT OnRunPending(HWND window) {
+    if (ViewerState* state = GetWindowData<ViewerState>(window)) RunPendingRequest(window, *state);
+    return 0;
+}
+
+std::vector<int> testLoadAnswers;
+
+LRESULT OnTestLoad(HWND window, LPARAM lParam) {
+    if (ViewerState* state = GetWindowData<ViewerState>(window))
+        testLoadAnswers.push_back(LoadFile(window, *state, reinterpret_cast<const wchar_t*>(lParam)) ? 1 : 0);
+    return 0;
+}
+
+LRESULT OnTestClear(HWND window) {
+    if (ViewerState* state = GetWindowData<ViewerState>(window)) ClearViewer(window, *state);
+    return 0;
+}
+
+LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    switch (message) {
+        case WM_DESTROY:
+            return OnDestroy(window);
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT:
+            ValidateRect(window, nullptr);
+            return 0;
+        case kRunPendingRequestMessage:
+            return OnRunPending(window);
+        case kTestLoadMessage:
+            return OnTestLoad(window, lParam);
+        case kTestClearMessage:
+            return OnTestClear(window);
+        case kTestDestroyMessage:
+            DestroyWindow(window);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+void RegisterClasses() {
+    static bool done = false;
+    if (done) return;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = ViewerProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kViewerClass;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    RegisterClassW(&wc);
+    WNDCLASSW top{};
+    top.lpfnWndProc = DefWindowProcW;
+    top.hInstance = GetModuleHandleW(nullptr);
+    top.lpszClassName = kTopClass;
+    RegisterClassW(&top);
+    done = true;
+}
+
+}  // namespace
+
+TestViewer::TestViewer(bool inPreviewPane) {
+    RegisterClasses();
+    top = CreateWindowExW(0, kTopClass, L"viewer host", WS_OVERLAPPEDWINDOW, 20, 20, 640, 480, nullptr,
+                          nullptr, GetModuleHandleW(nullptr), nullptr);
+    RECT client{};
+    GetClientRect(top, &client);
+    window =
+        CreateWindowExW(0, kViewerClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+                        client.right, client.bottom, top, nullptr, GetModuleHandleW(nullptr), nullptr);
+    state = new ViewerState;
+    state->inPreviewPane = inPreviewPane;
+    StoreWindowData(window, state);
+    testing_support::PumpMessages();
+}
+
+TestViewer::~TestViewer() {
+    if (IsWindow(top)) DestroyWindow(top);
+    testing_support::PumpMessages();
+}
+
+HWND TestViewer::MakeEditorChild() {
+    return CreateWindowExW(0, L"STATIC", L"editor", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100, window, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
+void TestViewer::DestroyViewer() {
+    DestroyWindow(window);
+    state = nullptr;
+}
+
+// Copies the window's client area into a bitmap of our own (one read instead of one per pixel).
+int CountPixelsOtherThan(HWND window, COLORREF background) {
+    RECT client;
+    GetClientRect(window, &client);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC windowDc = GetDC(window);
+    HDC memoryDc = CreateCompatibleDC(windowDc);
+    HBITMAP bitmap = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memoryDc, bitmap);
+    BitBlt(memoryDc, 0, 0, client.right, client.bottom, windowDc, 0, 0, SRCCOPY);
+    GdiFlush();
+    const uint32_t expected =
+        (GetRValue(background) << 16) | (GetGValue(background) << 8) | GetBValue(background);
+    int count = 0;
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    for (int i = 0; i < client.right * client.bottom; ++i) {
+        if ((pixels[i] & 0xFFFFFF) != expected) ++count;
+    }
+    SelectObject(memoryDc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memoryDc);
+    ReleaseDC(window, windowDc);
+    return count;
+}
+
+std::vector<int>& TestLoadAnswers() {
+    return testLoadAnswers;
+}
+
+void MapEditors(const std::vector<std::pair<std::wstring, std::wstring>>& extToEditor,
+                const std::wstring& editorParams) {
+    ConfigLockGuard lock;
+    pluginConfig.extToGroup.clear();
+    pluginConfig.groupToViewer.clear();
+    for (const auto& mapping : extToEditor) {
+        pluginConfig.extToGroup[mapping.first] = L"group-" + mapping.first;
+        pluginConfig.groupToViewer[L"group-" + mapping.first] = mapping.second;
+    }
+    pluginConfig.editorParams = editorParams;
+}
+
+void SetBehaviour(bool maximizeStandalone, bool focusOnLoad) {
+    ConfigLockGuard lock;
+    pluginConfig.maximizeStandaloneViewer = maximizeStandalone;
+    pluginConfig.focusEditorOnLoad = focusOnLoad;
+}
+
+std::vector<std::wstring> Log() {
+    return testing_support::ReadLogEntries(LogFilePath());
+}
+
+std::vector<std::wstring> LogSince(size_t skip) {
+    std::vector<std::wstring> entries = Log();
+    if (skip >= entries.size()) return {};
+    return std::vector<std::wstring>(entries.begin() + static_cast<std::ptrdiff_t>(skip), entries.end());
+}
+
+std::wstring Hex16(const void* pointer) {
+    wchar_t text[24];
+    swprintf(text, 24, L"%016llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(pointer)));
+    return text;
+}
+
+}  // namespace loadfile_test

@@ -1,0 +1,222 @@
+// Requests that arrive while a launch waits for a late editor window (the hook-based wait
+// dispatches this thread's messages): they wait their turn, the latest wins, a destroyed viewer
+// is freed when the launch unwinds, and never do two captures run at once.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "loadfile_support.h"
+#include "support/standin_journal.h"
+#include "viewer/handoff_records.h"
+#include "viewer/load_file.h"
+
+using namespace standin;
+using namespace loadfile_test;
+using testing_support::LogHas;
+using testing_support::WaitFor;
+
+namespace {
+
+constexpr DWORD kEndMs = 5000;
+const std::wstring kLate = L"--late=600";
+const std::wstring kFileA = L"C:\\velloquin-tests\\first.txt";
+const std::wstring kFileB = L"C:\\velloquin-tests\\second.txt";
+const std::wstring kFileC = L"C:\\velloquin-tests\\third.txt";
+const std::wstring kFileLog = L"C:\\velloquin-tests\\other.log";
+const std::wstring kDeferredLine = L"[LoadFile] another load is in progress: request deferred, return 1";
+
+std::vector<JournalEntry> Starts(const JournalScope& journal) {
+    return Events(journal.Read(), "start");
+}
+
+std::vector<std::vector<uint8_t>> RecordsReceived(const JournalScope& journal, DWORD pid) {
+    std::vector<std::vector<uint8_t>> records;
+    for (const JournalEntry& entry : Events(journal.Read(), "copydata", pid)) {
+        CopyData copy;
+        if (ParseCopyData(entry, copy)) records.push_back(copy.bytes);
+    }
+    return records;
+}
+
+bool Ended(DWORD pid) {
+    return WaitFor([pid] { return !ProcessRunning(pid); }, kEndMs);
+}
+
+void PostLoad(HWND viewer, const std::wstring& path) {
+    PostMessageW(viewer, kTestLoadMessage, 0, reinterpret_cast<LPARAM>(path.c_str()));
+}
+
+class Reentrancy : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        SetBehaviour(false, false);
+        TestLoadAnswers().clear();
+    }
+};
+
+TEST_F(Reentrancy, LoadsDuringALaunchWaitAndOnlyTheLatestIsHandedOverAfterIt) {
+    JournalScope journal(L"reenter-load");
+    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}}, kLate);
+    TestViewer viewer(true);
+    PostLoad(viewer.window, kFileB);
+    PostLoad(viewer.window, kFileC);
+    const size_t before = Log().size();
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    EXPECT_EQ(TestLoadAnswers(), (std::vector<int>{1, 1}));
+    std::vector<JournalEntry> starts = Starts(journal);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(RecordsReceived(journal, starts[0].pid),
+              std::vector<std::vector<uint8_t>>{BuildNotepadParamRecord(kFileC, NotepadFamily::Notepad3)});
+    EXPECT_EQ(viewer.state->currentFile, kFileC);
+    EXPECT_EQ(viewer.state->pending, ViewerState::PendingRequest::None);
+    EXPECT_TRUE(LogHas(LogSince(before), kDeferredLine));
+}
+
+TEST_F(Reentrancy, ClearDuringALaunchClosesTheEditorOnceItIsEmbedded) {
+    JournalScope journal(L"reenter-clear");
+    MapEditors({{L"txt", StandinPath(L"notepad4.exe")}}, kLate);
+    TestViewer viewer(true);
+    PostLoad(viewer.window, kFileB);
+    PostMessageW(viewer.window, kTestClearMessage, 0, 0);
+    const size_t before = Log().size();
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    std::vector<JournalEntry> starts = Starts(journal);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_TRUE(Ended(starts[0].pid));
+    EXPECT_TRUE(RecordsReceived(journal, starts[0].pid).empty());
+    EXPECT_TRUE(viewer.state->editorPath.empty());
+    EXPECT_EQ(viewer.state->process, nullptr);
+    EXPECT_TRUE(LogHas(LogSince(before), L"[ClearViewer] a load is in progress: clear deferred"));
+}
+
+TEST_F(Reentrancy, ViewerDestroyedDuringALaunchEndsTheEditorAndFreesTheState) {
+    JournalScope journal(L"reenter-destroy");
+    MapEditors({{L"txt", StandinPath(L"notepad++.exe")}}, kLate);
+    TestViewer viewer(true);
+    PostLoad(viewer.window, kFileB);
+    PostMessageW(viewer.window, kTestDestroyMessage, 0, 0);
+    const size_t before = Log().size();
+    EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    viewer.state = nullptr;  // freed by LoadFile
+    EXPECT_FALSE(IsWindow(viewer.window));
+    std::vector<JournalEntry> starts = Starts(journal);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_TRUE(Ended(starts[0].pid));
+    EXPECT_TRUE(RecordsReceived(journal, starts[0].pid).empty());
+    auto entries = LogSince(before);
+    EXPECT_TRUE(LogHas(
+        entries, L"[DestroyViewerState] a load is in progress: it ends the editor and frees the state"));
+    EXPECT_TRUE(
+        LogHas(entries, L"[DestroyViewerState] viewer destroyed during a load: editor closed, state freed"));
+}
+
+TEST_F(Reentrancy, AnotherViewerWaitsForTheRunningCaptureThenLaunchesItsOwn) {
+    JournalScope journal(L"reenter-other");
+    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}, {L"log", StandinPath(L"notepad4.exe")}}, kLate);
+    TestViewer first(true);
+    TestViewer second(true);
+    PostLoad(second.window, kFileLog);
+    ASSERT_TRUE(LoadFile(first.window, *first.state, kFileA.c_str()));
+    EXPECT_EQ(TestLoadAnswers(), std::vector<int>{1});
+    EXPECT_EQ(Starts(journal).size(), 1u);
+    ASSERT_TRUE(
+        WaitFor([&] { return second.state->editorWindow && IsWindow(second.state->editorWindow); }, 10000));
+    std::vector<JournalEntry> starts = Starts(journal);
+    ASSERT_EQ(starts.size(), 2u);
+    std::vector<JournalEntry> firstWindow = Events(journal.Read(), "window", starts[0].pid);
+    ASSERT_EQ(firstWindow.size(), 1u);
+    EXPECT_GE(starts[1].tick, firstWindow[0].tick);
+    EXPECT_EQ(CommandLineOf(journal.Read(), starts[1].pid),
+              L"\"" + StandinPath(L"notepad4.exe") + L"\" " + kLate + L" \"" + kFileLog + L"\"");
+    EXPECT_EQ(GetAncestor(second.state->editorWindow, GA_PARENT), second.window);
+    EXPECT_EQ(GetAncestor(first.state->editorWindow, GA_PARENT), first.window);
+}
+
+TEST_F(Reentrancy, DeferredViewerDestroyedBeforeItsTurnStartsNothing) {
+    JournalScope journal(L"reenter-other-destroy");
+    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}, {L"log", StandinPath(L"notepad4.exe")}}, kLate);
+    TestViewer first(true);
+    TestViewer second(true);
+    PostLoad(second.window, kFileLog);
+    PostMessageW(second.window, kTestDestroyMessage, 0, 0);
+    ASSERT_TRUE(LoadFile(first.window, *first.state, kFileA.c_str()));
+    second.state = nullptr;
+    WaitFor([] { return false; }, 300);
+    EXPECT_EQ(Starts(journal).size(), 1u);
+    EXPECT_FALSE(IsWindow(second.window));
+    EXPECT_TRUE(IsWindow(first.state->editorWindow));
+}
+
+TEST_F(Reentrancy, ViewerOnAnotherThreadWaitsForTheCaptureRunningOnThisOne) {
+    JournalScope journal(L"reenter-thread");
+    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}, {L"log", StandinPath(L"notepad++.exe")}},
+               L"--late=1500");
+    TestViewer first(true);
+    const size_t before = Log().size();
+    bool answered = false;
+    bool embedded = false;
+    std::thread other([&] {
+        TestViewer second(true);
+        if (!journal.WaitForEvent("start", kEndMs)) return;
+        answered = LoadFile(second.window, *second.state, kFileLog.c_str());
+        embedded = WaitFor([&] { return second.state->editorWindow && IsWindow(second.state->editorWindow); },
+                           10000);
+    });
+    const bool shown = LoadFile(first.window, *first.state, kFileA.c_str());
+    other.join();
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(embedded);
+    std::vector<JournalEntry> starts = Starts(journal);
+    ASSERT_EQ(starts.size(), 2u);
+    std::vector<JournalEntry> firstWindow = Events(journal.Read(), "window", starts[0].pid);
+    ASSERT_EQ(firstWindow.size(), 1u);
+    EXPECT_GE(starts[1].tick, firstWindow[0].tick);
+    EXPECT_TRUE(LogHas(LogSince(before), kDeferredLine));
+}
+
+// The generic capture answers only sent messages while it waits: requests sent from another
+// thread arrive inside it.
+TEST_F(Reentrancy, RequestsSentDuringAGenericLaunchWaitTheirTurn) {
+    JournalScope journal(L"reenter-generic");
+    MapEditors({{L"txt", StandinPath(L"otheredit.exe")}}, kLate);
+    TestViewer viewer(true);
+    HWND window = viewer.window;
+    std::thread sender([&] {
+        if (!journal.WaitForEvent("start", kEndMs)) return;
+        SendMessageW(window, kTestLoadMessage, 0, reinterpret_cast<LPARAM>(kFileB.c_str()));
+    });
+    const size_t before = Log().size();
+    const bool shown = LoadFile(viewer.window, *viewer.state, kFileA.c_str());
+    sender.join();
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(TestLoadAnswers(), std::vector<int>{1});
+    std::vector<JournalEntry> starts = Starts(journal);
+    ASSERT_EQ(starts.size(), 1u);
+    ASSERT_TRUE(journal.WaitForEvent("dropfiles", kEndMs, starts[0].pid));
+    EXPECT_EQ(viewer.state->currentFile, kFileB);
+    EXPECT_TRUE(LogHas(LogSince(before), kDeferredLine));
+}
+
+TEST_F(Reentrancy, ViewerDestroyedDuringAGenericLaunchEndsTheEditorAndFreesTheState) {
+    JournalScope journal(L"reenter-generic-destroy");
+    MapEditors({{L"txt", StandinPath(L"everedit.exe")}}, kLate);
+    TestViewer viewer(true);
+    HWND window = viewer.window;
+    std::thread sender([&] {
+        if (!journal.WaitForEvent("start", kEndMs)) return;
+        SendMessageW(window, kTestDestroyMessage, 0, 0);
+    });
+    EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    sender.join();
+    viewer.state = nullptr;
+    EXPECT_FALSE(IsWindow(window));
+    std::vector<JournalEntry> starts = Starts(journal);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_TRUE(Ended(starts[0].pid));
+}
+
+}  // namespace
