@@ -183,6 +183,19 @@ TEST_F(ViewerWindow, LoadAndClearAreLoggedAndAnswered) {
     EXPECT_TRUE(LogHas(log, L"[ViewerWndProc] DVPLUGINMSG_CLEAR received"));
 }
 
+// The ANSI path goes through the system's ANSI code page, whatever that is here.
+TEST_F(ViewerWindow, AnsiLoadConvertsThroughTheAnsiCodePage) {
+    HWND viewer = createViewer_(host_, nullptr, 4);
+    ASSERT_NE(viewer, nullptr);
+    const char ansiPath[] = "C:\\caf\xE9\\n\xF6tes.zzz";
+    wchar_t expected[64] = {};
+    ASSERT_GT(MultiByteToWideChar(CP_ACP, 0, ansiPath, -1, expected, 64), 0);
+    EXPECT_EQ(SendMessageW(viewer, 0x8F01, 0, reinterpret_cast<LPARAM>(ansiPath)), 0);
+    EXPECT_TRUE(LogHas(Log(), std::wstring(L"[LoadFile] filePath=[") + expected + L"]"));
+    EXPECT_EQ(SendMessageW(viewer, 0x8F01, 0, 0), 0);
+    EXPECT_TRUE(LogHas(Log(), L"[LoadFile] filePath=[(null)]"));
+}
+
 // A viewer whose WM_DESTROY has run has no state: every message is answered without it.
 TEST_F(ViewerWindow, MessagesWithoutStateAreAnsweredWithoutTouchingIt) {
     HWND viewer = createViewer_(host_, nullptr, 0);

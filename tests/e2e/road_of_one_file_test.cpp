@@ -1,0 +1,423 @@
+// The road of one file as the host walks it: settings in the host's store, the DLL's exports,
+// the host's messages to the viewer window, and stand-in editors started and embedded by the
+// plug-in.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+#include "../container/container_test_input.h"
+#include "../viewer/viewer_test_windows.h"
+#include "host/test_host.h"
+#include "support/standin_journal.h"
+#include "support/test_support.h"
+
+using namespace testing_support;
+using namespace standin;
+
+namespace {
+
+using IdentifyFn = BOOL(WINAPI*)(void*);
+using IdentifyFileFn = BOOL(WINAPI*)(HWND, LPWSTR, void*, HANDLE);
+using CreateViewerFn = HWND(WINAPI*)(HWND, LPRECT, DWORD);
+
+constexpr DWORD kEditorMs = 8000;
+constexpr UINT kLoadW = 0x8F02;
+constexpr UINT kClear = 0x8F1B;
+constexpr DWORD kInPane = 4;
+constexpr DWORD kStandalone = 0;
+const std::wstring kFileA = L"C:\\velloquin-e2e\\a.txt";
+const std::wstring kFileB = L"C:\\velloquin-e2e\\b.txt";
+const std::wstring kFileLog = L"C:\\velloquin-e2e\\c.log";
+
+void StoreSettings(const std::wstring& mappings, const std::wstring& editorParams = L"",
+                   bool focusOnLoad = false) {
+    testhost::Store store;
+    store[L"mappings"] = {4, mappings, 0};
+    store[L"editorParams"] = {4, editorParams, 0};
+    store[L"maximizeStandaloneViewer"] = {0, L"", 0};
+    store[L"focusEditorOnLoad"] = {0, L"", focusOnLoad ? 1 : 0};
+    testhost::WriteStore(store);
+}
+
+std::wstring TwoEditors() {
+    return L"notes\ttxt\t" + StandinPath(L"notepad3.exe") + L"\nlogs\tlog\t" + StandinPath(L"notepad4.exe");
+}
+
+LRESULT Load(HWND viewer, const std::wstring& path) {
+    return SendMessageW(viewer, kLoadW, 0, reinterpret_cast<LPARAM>(path.c_str()));
+}
+
+std::vector<DWORD> StartedPids(const JournalScope& journal) {
+    std::vector<DWORD> pids;
+    for (const JournalEntry& entry : Events(journal.Read(), "start")) pids.push_back(entry.pid);
+    return pids;
+}
+
+HWND MainWindowOf(const JournalScope& journal, DWORD pid) {
+    auto windows = Events(journal.Read(), "window", pid);
+    return windows.empty() ? nullptr : WindowOf(windows.front());
+}
+
+RECT ClientOf(HWND window) {
+    RECT client = {};
+    GetClientRect(window, &client);
+    return client;
+}
+
+// Embedded: inside the viewer, without frame or caption, filling the viewer's client area.
+::testing::AssertionResult IsEmbeddedIn(HWND editor, HWND viewer) {
+    if (!editor || !IsWindow(editor)) return ::testing::AssertionFailure() << "no editor window";
+    if (GetAncestor(editor, GA_PARENT) != viewer)
+        return ::testing::AssertionFailure() << "parent is not the viewer";
+    LONG style = GetWindowLongW(editor, GWL_STYLE);
+    if (style & (WS_CAPTION | WS_THICKFRAME))
+        return ::testing::AssertionFailure() << "style " << std::hex << style;
+    RECT expected = ClientOf(viewer);
+    if (!WaitFor([&] { return testwin::RectInParent(editor) == expected; }, 3000))
+        return ::testing::AssertionFailure() << "not sized to the client area";
+    return ::testing::AssertionSuccess();
+}
+
+bool Ends(DWORD pid) {
+    return WaitFor([pid] { return !ProcessRunning(pid); }, kEditorMs);
+}
+
+class RoadOfOneFile : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        folder_ = testwin::FreshLogFolder();
+        plugin_ = std::make_unique<LoadedPlugin>();
+        identify_ = plugin_->Get<IdentifyFn>("DVP_IdentifyW");
+        identifyFile_ = plugin_->Get<IdentifyFileFn>("DVP_IdentifyFileW");
+        createViewer_ = plugin_->Get<CreateViewerFn>("DVP_CreateViewer");
+        ASSERT_TRUE(identify_ && identifyFile_ && createViewer_);
+        host_ = testwin::SharedHost(520, 400);
+        pane_ = testwin::CreateChild(host_, L"HostViewerPane", 10, 10, 500, 380);
+    }
+    void TearDown() override {
+        testwin::SharedHost(520, 400);
+        testwin::SharedHost(300, 300, 1);
+        PumpMessages();
+        plugin_.reset();
+    }
+    std::vector<std::wstring> Log() const { return ReadLogEntries(folder_ + L"\\velloquin.log"); }
+
+    std::wstring folder_;
+    std::unique_ptr<LoadedPlugin> plugin_;
+    IdentifyFn identify_ = nullptr;
+    IdentifyFileFn identifyFile_ = nullptr;
+    CreateViewerFn createViewer_ = nullptr;
+    HWND host_ = nullptr;
+    HWND pane_ = nullptr;
+};
+
+TEST_F(RoadOfOneFile, IdentifyCreateLoadHandOffReplaceResizeAndClearInThePane) {
+    StoreSettings(TwoEditors());
+    JournalScope journal(L"e2e-pane");
+
+    uint8_t info[160] = {};
+    wchar_t exts[256] = {};
+    void* extsPointer = exts;
+    uint32_t extsCapacity = 256;
+    std::memcpy(info + 16, &extsPointer, 8);
+    std::memcpy(info + 56, &extsCapacity, 4);
+    ASSERT_TRUE(identify_(info));
+    std::wstring handled(exts);
+    EXPECT_NE(handled.find(L"txt"), std::wstring::npos) << Wide2Utf8(handled);
+    EXPECT_NE(handled.find(L"log"), std::wstring::npos) << Wide2Utf8(handled);
+    uint8_t fileInfo[104] = {};
+    std::wstring fileA = kFileA;
+    std::wstring unknown = L"C:\\velloquin-e2e\\d.zzz";
+    EXPECT_TRUE(identifyFile_(host_, &fileA[0], fileInfo, nullptr));
+    EXPECT_FALSE(identifyFile_(host_, &unknown[0], fileInfo, nullptr));
+
+    HWND viewer = createViewer_(pane_, nullptr, kInPane);
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(ClientOf(viewer), ClientOf(pane_));
+
+    // A file of one group: its editor starts and is embedded.
+    ASSERT_EQ(Load(viewer, kFileA), 1);
+    auto pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 1u);
+    HWND first = MainWindowOf(journal, pids[0]);
+    EXPECT_TRUE(IsEmbeddedIn(first, viewer));
+
+    // A second file of that group goes to the running editor.
+    ASSERT_EQ(Load(viewer, kFileB), 1);
+    EXPECT_TRUE(journal.WaitForEvent("copydata", kEditorMs, pids[0]));
+    EXPECT_EQ(StartedPids(journal).size(), 1u);
+    EXPECT_TRUE(LogHas(Log(), L"[LoadFile] LoadFile (Notepad3 WM_COPYDATA) return 1"));
+
+    // A file of the other group: the first editor ends, the other one is embedded.
+    ASSERT_EQ(Load(viewer, kFileLog), 1);
+    pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 2u);
+    EXPECT_TRUE(Ends(pids[0]));
+    HWND second = MainWindowOf(journal, pids[1]);
+    EXPECT_TRUE(IsEmbeddedIn(second, viewer));
+
+    // The host resizes the pane and the viewer with it: the editor follows.
+    MoveWindow(pane_, 10, 10, 300, 200, TRUE);
+    MoveWindow(viewer, 0, 0, 300, 200, TRUE);
+    EXPECT_TRUE(IsEmbeddedIn(second, viewer));
+    EXPECT_EQ(SendMessageW(viewer, 0x8F08, 0, MAKELPARAM(300, 200)), 0);
+
+    // Clear: no editor process is left, the viewer stays and can load again.
+    EXPECT_EQ(SendMessageW(viewer, kClear, 0, 0), 0);
+    EXPECT_TRUE(Ends(pids[1]));
+    EXPECT_FALSE(IsWindow(second) && GetAncestor(second, GA_PARENT) == viewer);
+
+    // An editor that closes itself: the viewer goes on without calls on its window, the next
+    // load starts it again.
+    ASSERT_EQ(Load(viewer, kFileA), 1);
+    pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 3u);
+    PostMessageW(MainWindowOf(journal, pids[2]), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Ends(pids[2]));
+    MoveWindow(viewer, 0, 0, 320, 220, TRUE);
+    SendMessageW(viewer, 0x8F08, 0, MAKELPARAM(320, 220));
+    SendMessageW(viewer, WM_SETFOCUS, 0, 0);
+    ASSERT_EQ(Load(viewer, kFileB), 1);
+    pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 4u);
+    EXPECT_TRUE(IsEmbeddedIn(MainWindowOf(journal, pids[3]), viewer));
+
+    // A file without an editor: the host gets 0 and the running editor is closed.
+    EXPECT_EQ(Load(viewer, L"C:\\velloquin-e2e\\d.zzz"), 0);
+    EXPECT_TRUE(Ends(pids[3]));
+    EXPECT_TRUE(IsWindow(viewer));
+    DestroyWindow(viewer);
+}
+
+DWORD MillisecondsFor(const std::function<void()>& action) {
+    DWORD start = GetTickCount();
+    action();
+    return GetTickCount() - start;
+}
+
+// An editor whose thread stops answering: the viewer's own calls on it never wait for it, and
+// loading and clearing wait only their bounded times.
+TEST_F(RoadOfOneFile, HungEditorKeepsResizeFocusLoadAndClearShort) {
+    constexpr UINT kHangMessage = WM_APP + 7;
+    StoreSettings(TwoEditors(), L"--hang=" + std::to_wstring(kHangMessage));
+    JournalScope journal(L"e2e-hung");
+    HWND viewer = createViewer_(pane_, nullptr, kInPane);
+    ASSERT_EQ(Load(viewer, kFileA), 1);
+    DWORD first = StartedPids(journal).at(0);
+    HWND editor = MainWindowOf(journal, first);
+    ASSERT_TRUE(IsEmbeddedIn(editor, viewer));
+    PostMessageW(editor, kHangMessage, 0, 0);
+    ASSERT_TRUE(journal.WaitForEvent("hang", kEditorMs, first));
+
+    EXPECT_LT(MillisecondsFor([&] { MoveWindow(viewer, 0, 0, 300, 200, TRUE); }), 500u);
+    EXPECT_LT(MillisecondsFor([&] { SendMessageW(viewer, 0x8F08, 0, MAKELPARAM(300, 200)); }), 500u);
+    EXPECT_LT(MillisecondsFor([&] { SendMessageW(viewer, WM_SETFOCUS, 0, 0); }), 1500u);
+    EXPECT_LT(MillisecondsFor([&] { SendMessageW(viewer, WM_MOUSEACTIVATE, 0, 0); }), 1500u);
+
+    // The hand-off to the hung editor fails within its bound; a fresh editor shows the file.
+    LRESULT loaded = 0;
+    EXPECT_LT(MillisecondsFor([&] { loaded = Load(viewer, kFileB); }), 8000u);
+    EXPECT_EQ(loaded, 1);
+    EXPECT_TRUE(Ends(first));
+    auto pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 2u);
+    HWND second = MainWindowOf(journal, pids[1]);
+    PostMessageW(second, kHangMessage, 0, 0);
+    ASSERT_TRUE(journal.WaitForEvent("hang", kEditorMs, pids[1]));
+    EXPECT_LT(MillisecondsFor([&] { SendMessageW(viewer, kClear, 0, 0); }), 5000u);
+    EXPECT_TRUE(Ends(pids[1]));
+    DestroyWindow(viewer);
+}
+
+HWND viewerToDestroy = nullptr;
+
+void CALLBACK DestroyViewerTimer(HWND window, UINT, UINT_PTR id, DWORD) {
+    KillTimer(window, id);
+    DestroyWindow(viewerToDestroy);
+}
+
+// The launch answers messages while it waits for the editor's window: the host may destroy the
+// viewer window meanwhile.
+TEST_F(RoadOfOneFile, ViewerDestroyedDuringALaunchLeavesNoProcessAndNoCrash) {
+    StoreSettings(TwoEditors(), L"--late=1500");
+    JournalScope journal(L"e2e-destroy");
+    for (DWORD flags : {kInPane, kStandalone}) {
+        size_t startedBefore = StartedPids(journal).size();
+        viewerToDestroy = createViewer_(pane_, nullptr, flags);
+        ASSERT_NE(viewerToDestroy, nullptr);
+        SetTimer(host_, 1, 300, DestroyViewerTimer);
+        EXPECT_EQ(Load(viewerToDestroy, kFileA), 0);
+        EXPECT_FALSE(IsWindow(viewerToDestroy));
+        auto pids = StartedPids(journal);
+        ASSERT_EQ(pids.size(), startedBefore + 1);
+        EXPECT_TRUE(Ends(pids.back()));
+    }
+    EXPECT_TRUE(
+        LogHas(Log(), L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed"));
+}
+
+// Top-level windows (below the host window, clear of it) that record the caption state their own procedure is
+// asked to draw.
+std::atomic<int> lastNcActivate{-1};
+
+LRESULT CALLBACK RecordingTopProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCACTIVATE) lastNcActivate = static_cast<int>(wParam);
+    if (message == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND StandaloneTop(int index) {
+    static HWND tops[2] = {};
+    if (!tops[index]) {
+        WNDCLASSEXW windowClass = {};
+        windowClass.cbSize = sizeof(windowClass);
+        windowClass.lpfnWndProc = RecordingTopProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        windowClass.lpszClassName = L"StandaloneViewerTop";
+        RegisterClassExW(&windowClass);
+        tops[index] = CreateWindowExW(0, L"StandaloneViewerTop", L"", WS_POPUP | WS_BORDER | WS_VISIBLE,
+                                      60 + 420 * index, 520, 400, 300, nullptr, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
+    }
+    while (HWND child = GetWindow(tops[index], GW_CHILD)) DestroyWindow(child);
+    return tops[index];
+}
+
+int clicksSeen = 0;
+
+LRESULT CALLBACK CountingTargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
+    if (message == WM_LBUTTONDOWN) ++clicksSeen;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A stand-alone viewer on the right of the top window, a click target of the host on the left.
+HWND StandaloneViewerIn(HWND top, CreateViewerFn createViewer) {
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = CountingTargetProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"HostToolbar";
+    RegisterClassExW(&windowClass);
+    CreateWindowExW(0, L"HostToolbar", L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 300, top, nullptr,
+                    GetModuleHandleW(nullptr), nullptr);
+    RECT right = {100, 0, 398, 298};
+    return createViewer(top, &right, kStandalone);
+}
+
+TEST_F(RoadOfOneFile, TwoStandaloneViewersWithTheirHookRaiseAndCaption) {
+    StoreSettings(TwoEditors(), L"--decoy=tool");
+    JournalScope journal(L"e2e-standalone");
+    HWND topA = StandaloneTop(0);
+    HWND topB = StandaloneTop(1);
+    HWND viewerA = StandaloneViewerIn(topA, createViewer_);
+    HWND viewerB = StandaloneViewerIn(topB, createViewer_);
+    ASSERT_TRUE(viewerA && viewerB);
+    auto countInstalled = [&] {
+        int count = 0;
+        for (const auto& entry : Log())
+            count +=
+                entry.rfind(
+                    L"[RegisterStandaloneContainer] RegisterStandaloneContainer: mouse hook installed=0x",
+                    0) == 0;
+        return count;
+    };
+    EXPECT_EQ(countInstalled(), 1);
+
+    ASSERT_EQ(Load(viewerA, kFileA), 1);
+    auto pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 1u);
+    HWND editor = MainWindowOf(journal, pids[0]);
+    EXPECT_TRUE(IsEmbeddedIn(editor, viewerA));
+
+    // A press into A while B is in front: A comes forward, the press still reaches its target.
+    SetForegroundWindow(topB);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == topB; }, 2000));
+    clicksSeen = 0;
+    EXPECT_TRUE(testinput::InjectAndWait(testinput::ClickAt(testinput::ScreenPoint(topA, 50, 50)),
+                                         [&] { return GetForegroundWindow() == topA && clicksSeen == 1; }));
+
+    // The editor's process holds the foreground (its decoy window stands in for the editor's
+    // activation): A's caption stays active; with another process's window it would not.
+    auto decoys = Events(journal.Read(), "decoy", pids[0]);
+    ASSERT_FALSE(decoys.empty());
+    HWND decoy = WindowOf(decoys.front());
+    SetForegroundWindow(decoy);
+    if (WaitFor([&] { return GetForegroundWindow() == decoy; }, 2000)) {
+        SendMessageW(topA, WM_NCACTIVATE, FALSE, 0);
+        EXPECT_EQ(lastNcActivate, 1);
+    } else {
+        ADD_FAILURE() << "the editor's window could not take the foreground";
+    }
+    SetForegroundWindow(topB);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == topB; }, 2000));
+    SendMessageW(topA, WM_NCACTIVATE, FALSE, 0);
+    EXPECT_EQ(lastNcActivate, 0);
+
+    DestroyWindow(viewerA);
+    EXPECT_TRUE(Ends(pids[0]));
+    EXPECT_FALSE(
+        LogHas(Log(), L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed"));
+    DestroyWindow(viewerB);
+    EXPECT_TRUE(
+        LogHas(Log(), L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed"));
+    EXPECT_EQ(GetWindowLongPtrW(topA, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(RecordingTopProc));
+}
+
+std::atomic<DWORD> injectionMs{0};
+std::atomic<bool> injected{false};
+std::atomic<HWND> foregroundAfterInjection{nullptr};
+std::thread injector;
+
+void CALLBACK InjectDuringLaunch(HWND window, UINT, UINT_PTR id, DWORD) {
+    KillTimer(window, id);
+    HWND target = reinterpret_cast<HWND>(GetPropW(window, L"clickInto"));
+    auto inputs = testinput::ClickAt(testinput::ScreenPoint(target, 50, 50));
+    injector = std::thread([inputs]() mutable {
+        DWORD start = GetTickCount();
+        SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+        injectionMs = GetTickCount() - start;
+        foregroundAfterInjection = GetForegroundWindow();
+        injected = true;
+    });
+}
+
+// The hook runs on the host thread, which the launch keeps answering messages.
+TEST_F(RoadOfOneFile, MouseInputDuringALaunchIsAnsweredByTheHookAtOnce) {
+    StoreSettings(TwoEditors(), L"--late=1500");
+    JournalScope journal(L"e2e-hook");
+    HWND topA = StandaloneTop(0);
+    HWND topB = StandaloneTop(1);
+    HWND viewerA = StandaloneViewerIn(topA, createViewer_);
+    HWND viewerB = StandaloneViewerIn(topB, createViewer_);
+    ASSERT_TRUE(viewerA && viewerB);
+    SetForegroundWindow(topA);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == topA; }, 2000));
+    clicksSeen = 0;
+    injected = false;
+    SetPropW(host_, L"clickInto", topB);
+    SetTimer(host_, 2, 200, InjectDuringLaunch);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(Load(viewerA, kFileA), 1);
+    EXPECT_GE(GetTickCount() - start, 1000u);  // the click came while the launch waited
+    ASSERT_TRUE(injector.joinable());
+    WaitFor([] { return injected.load(); }, 5000);
+    injector.join();
+    RemovePropW(host_, L"clickInto");
+    EXPECT_LT(injectionMs, 500u);
+    // Raised by the hook before SendInput returned (the embedding that follows may activate the
+    // editor); the press itself was dispatched during the launch.
+    EXPECT_EQ(foregroundAfterInjection.load(), topB);
+    EXPECT_EQ(clicksSeen, 1);
+    DestroyWindow(viewerA);
+    DestroyWindow(viewerB);
+    for (DWORD pid : StartedPids(journal)) EXPECT_TRUE(Ends(pid));
+}
+
+}  // namespace
