@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
 
 constexpr DWORD kDialogTimeoutMs = 10000;
+constexpr DWORD kPictureTimeoutMs = 10000;
 
 std::wstring outFolder;
 
@@ -108,49 +108,34 @@ void PrintWindowTree(HWND window, int depth) {
     }
 }
 
-// A picture of a window as the screen shows it, written as a BMP (the script turns it into PNG).
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A picture of a window as the X server shows it: the tour writes the window's place into
+// NAME.ready, the demo script takes the picture and answers with NAME.done. The wait keeps the
+// window painting.
 bool SaveScreenshot(HWND window, const std::wstring& name) {
     RECT rect;
     if (!GetWindowRect(window, &rect)) return false;
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    GdiFlush();
-    int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
-    SelectObject(memory, previous);
-    DWORD stride = ((width * 3 + 3) / 4) * 4;
-    DWORD imageSize = stride * height;
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
-    file.bfSize = file.bfOffBits + imageSize;
-    std::wstring path = outFolder + L"\\" + name + L".bmp";
-    HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    bool ok = out != INVALID_HANDLE_VALUE;
-    if (ok) {
-        DWORD written = 0;
-        info.bmiHeader.biSizeImage = imageSize;
-        WriteFile(out, &file, sizeof(file), &written, nullptr);
-        WriteFile(out, &info.bmiHeader, sizeof(info.bmiHeader), &written, nullptr);
-        WriteFile(out, bits, imageSize, &written, nullptr);
-        CloseHandle(out);
-    }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    if (ok) Print(L"    picture: " + name + L".png");
-    return ok;
+    char geometry[96];
+    int length = snprintf(geometry, sizeof(geometry), "%ldx%ld+%ld+%ld", rect.right - rect.left,
+                          rect.bottom - rect.top, rect.left, rect.top);
+    std::wstring ready = outFolder + L"\\" + name + L".ready";
+    std::wstring done = outFolder + L"\\" + name + L".done";
+    std::wstring writing = ready + L".part";
+    HANDLE file = CreateFileW(writing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    WriteFile(file, geometry, static_cast<DWORD>(length), &written, nullptr);
+    CloseHandle(file);
+    MoveFileW(writing.c_str(), ready.c_str());
+    bool taken = PumpUntil([&] { return FileExists(done); }, kPictureTimeoutMs);
+    DeleteFileW(done.c_str());
+    DeleteFileW(ready.c_str());
+    if (taken) Print(L"    picture: " + name + L".png");
+    return taken;
 }
 
 struct StepOutcome {
@@ -307,30 +292,6 @@ void WriteTourSettings(const std::wstring& standinFolder) {
     Print(L"Folder alias file " + path + L": /standins -> " + standinFolder);
 }
 
-// Runs work on this thread while a helper thread waits for the window it opens, takes its picture
-// and closes it.
-void PictureOfModal(const wchar_t* caption, const std::wstring& name, void (*open)()) {
-    std::thread closer([caption, name] {
-        HWND box = nullptr;
-        const DWORD start = GetTickCount();
-        while (!box && GetTickCount() - start < kDialogTimeoutMs) {
-            box = FindWindowW(L"#32770", caption);
-            if (!box) Sleep(20);
-        }
-        if (!box) return;
-        while (!IsWindowVisible(box) && GetTickCount() - start < kDialogTimeoutMs) Sleep(20);
-        Sleep(1000);  // let the box finish drawing before the picture
-        SaveScreenshot(box, name);
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-    });
-    open();
-    closer.join();
-}
-
-void OpenAbout() {
-    ThePlugin().about(Host().main);
-}
-
 void ClearEverything(const std::vector<HWND>& frames) {
     SendMessageW(Host().viewer, kMsgClear, 0, 0);
     for (HWND frame : frames) {
@@ -377,6 +338,23 @@ int RunTour(const std::wstring& folder, const std::wstring& out, const std::wstr
     Print(L"DVP_CreateViewer made the preview pane's viewer window: " + Describe(viewer));
     PumpFor(200);
 
+    Print(L"");
+    Print(L"First the user looks at the plug-in's settings (DVP_Configure)");
+    HANDLE settingsThread = OpenSettings(Host().main);
+    HWND settings = nullptr;
+    PumpUntil([&] { return (settings = FindWindowW(L"#32770", L"velloquin Configuration")) != nullptr; },
+              kDialogTimeoutMs);
+    if (settings) {
+        PumpFor(500);
+        SaveScreenshot(settings, L"settings-dialog");
+        PostMessageW(settings, WM_COMMAND, IDCANCEL, 0);
+    } else {
+        Print(L"    no settings dialog appeared");
+    }
+    if (settingsThread) {
+        WaitForSingleObject(settingsThread, kDialogTimeoutMs);
+        CloseHandle(settingsThread);
+    }
     ShowStep(1, viewer, L"README.md", folder);
     ShowStep(2, viewer, L"src\\log\\log.cpp", folder);
     ShowStep(3, viewer, L"src\\log\\log.h", folder);
@@ -396,26 +374,6 @@ int RunTour(const std::wstring& folder, const std::wstring& out, const std::wstr
     StepOutcome outcome = ReadOutcome(firstEntry);
     Print(L"    the plug-in " + outcome.how + L"; window tree of the stand-alone viewer:");
     if (frame) PrintWindowTree(frame, 0);
-
-    Print(L"");
-    Print(L"Step 8: the user opens the plug-in's settings (DVP_Configure)");
-    HANDLE settingsThread = OpenSettings(Host().main);
-    HWND settings = nullptr;
-    PumpUntil([&] { return (settings = FindWindowW(L"#32770", L"velloquin Configuration")) != nullptr; },
-              kDialogTimeoutMs);
-    if (settings) {
-        PumpFor(500);
-        SaveScreenshot(settings, L"settings-dialog");
-        PostMessageW(settings, WM_COMMAND, IDCANCEL, 0);
-    } else {
-        Print(L"    no settings dialog appeared");
-    }
-    if (settingsThread) {
-        WaitForSingleObject(settingsThread, kDialogTimeoutMs);
-        CloseHandle(settingsThread);
-    }
-    Print(L"Step 9: the user opens the About box (DVP_About)");
-    PictureOfModal(L"About velloquin", L"about-box", OpenAbout);
 
     ClearEverything({frame});
     PrintLogTail();
