@@ -342,6 +342,10 @@ int wmain(int argc, wchar_t** argv) {
     if (HasArgument(argc, argv, L"--tour")) {
         return RunTour(folder, ArgumentAfter(argc, argv, L"--out"), ArgumentAfter(argc, argv, L"--standins"));
     }
+    std::wstring standins = ArgumentAfter(argc, argv, L"--standins");
+    if (!standins.empty() && GetFileAttributesW(SettingsFilePath().c_str()) == INVALID_FILE_ATTRIBUTES) {
+        StoreStarterSettings(standins);
+    }
     if (!CreateHostWindow(folder, SW_SHOWDEFAULT)) {
         MessageBoxW(nullptr, L"velloquin.dll could not be loaded from the program's folder.", L"velloquin try-it host",
                     MB_ICONERROR);

@@ -35,6 +35,7 @@ struct PluginIdentity {
 std::wstring ConfigFolder();
 std::wstring SettingsFilePath();
 void StoreSettings(const std::wstring& mappings, const std::wstring& editorParams, bool maximize, bool focus);
+void StoreStarterSettings(const std::wstring& standinFolder);
 
 // demo_host.cpp
 std::wstring ExeFolder();

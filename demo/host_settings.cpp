@@ -127,3 +127,25 @@ extern "C" __declspec(dllexport) int WINAPI GetConfigPathW(int kind, wchar_t* bu
     std::memcpy(buffer, folder.c_str(), (folder.size() + 1) * 2);
     return 1;
 }
+
+// Settings to start with: Wine's Notepad for Markdown, the stand-in editors (reached through the
+// folder alias /standins) for code and build files.
+void StoreStarterSettings(const std::wstring& standinFolder) {
+    CreateDirectoryW(ConfigFolder().c_str(), nullptr);
+    std::wstring mappings = L"notes\tmd\t%SystemRoot%\\notepad.exe\n"
+                            L"code\tcpp;h\t/standins\\notepad4.exe\n"
+                            L"build\ttxt;cmake\t/standins\\everedit.exe";
+    StoreSettings(mappings, L"", false, true);
+    std::wstring aliases = L"<?xml version=\"1.0\"?>\r\n<folderaliases>\r\n  <path label=\"standins\"><pathstring>" +
+                           standinFolder + L"</pathstring></path>\r\n</folderaliases>\r\n";
+    int n = WideCharToMultiByte(CP_UTF8, 0, aliases.c_str(), static_cast<int>(aliases.size()), nullptr, 0, nullptr,
+                                nullptr);
+    std::string utf8(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, aliases.c_str(), static_cast<int>(aliases.size()), &utf8[0], n, nullptr, nullptr);
+    std::wstring path = ConfigFolder() + L"\\folderaliases.oxc";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+    CloseHandle(file);
+}

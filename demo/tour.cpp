@@ -266,24 +266,8 @@ void ShowStep(int number, HWND viewer, const std::wstring& relativePath, const s
 }
 
 void WriteTourSettings(const std::wstring& standinFolder) {
-    CreateDirectoryW(ConfigFolder().c_str(), nullptr);
-    std::wstring mappings = L"notes\tmd\t%SystemRoot%\\notepad.exe\n"
-                            L"code\tcpp;h\t/standins\\notepad4.exe\n"
-                            L"build\ttxt;cmake\t/standins\\everedit.exe";
-    StoreSettings(mappings, L"", false, true);
-    std::string aliases = "<?xml version=\"1.0\"?>\r\n<folderaliases>\r\n  <path label=\"standins\"><pathstring>";
-    int n = WideCharToMultiByte(CP_UTF8, 0, standinFolder.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string folder(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, standinFolder.c_str(), -1, &folder[0], n, nullptr, nullptr);
-    folder.resize(strlen(folder.c_str()));
-    aliases += folder + "</pathstring></path>\r\n</folderaliases>\r\n";
+    StoreStarterSettings(standinFolder);
     std::wstring path = ConfigFolder() + L"\\folderaliases.oxc";
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(file, aliases.data(), static_cast<DWORD>(aliases.size()), &written, nullptr);
-        CloseHandle(file);
-    }
     Print(L"Settings stored through the host's LoadOrSaveConfigW in " + SettingsFilePath() + L":");
     Print(L"    notes  md        -> %SystemRoot%\\notepad.exe   (Wine's own Notepad, a real editor)");
     Print(L"    code   cpp;h     -> /standins\\notepad4.exe     (stand-in Notepad4; /standins is a folder alias)");
