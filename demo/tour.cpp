@@ -185,6 +185,8 @@ void PrintEditorReceived(size_t journalStart, HWND editor) {
         while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
         CloseHandle(file);
     }
+    DWORD editorProcess = 0;
+    if (editor) GetWindowThreadProcessId(editor, &editorProcess);
     bool any = false;
     if (bytes.size() > journalStart) {
         std::string fresh = bytes.substr(journalStart);
@@ -198,7 +200,9 @@ void PrintEditorReceived(size_t journalStart, HWND editor) {
                 std::wstring wide(static_cast<size_t>(n), L'\0');
                 MultiByteToWideChar(CP_UTF8, 0, line.c_str(), -1, &wide[0], n);
                 wide.resize(wcslen(wide.c_str()));
-                Print(L"      " + wide);
+                // Journal lines begin with the writer's process id.
+                bool previous = editorProcess != 0 && wcstoul(wide.c_str(), nullptr, 10) != editorProcess;
+                Print((previous ? L"      (the previous editor) " : L"      ") + wide);
                 any = true;
             }
             if (end == std::string::npos) break;
