@@ -95,6 +95,12 @@ bool LogHas(const std::vector<std::wstring>& entries, const std::wstring& line) 
     return FindLogEntry(entries, line) >= 0;
 }
 
+int CountLogEntriesStartingWith(const std::vector<std::wstring>& entries, const std::wstring& prefix) {
+    int count = 0;
+    for (const auto& entry : entries) count += entry.compare(0, prefix.size(), prefix) == 0 ? 1 : 0;
+    return count;
+}
+
 int FindLogEntry(const std::vector<std::wstring>& entries, const std::wstring& line, int start) {
     for (size_t i = static_cast<size_t>(start < 0 ? 0 : start); i < entries.size(); ++i) {
         if (entries[i] == line) return static_cast<int>(i);

@@ -29,6 +29,8 @@ bool FileExists(const std::wstring& path);
 std::vector<std::wstring> ReadLogEntries(const std::wstring& logPath);
 // True when some entry equals line.
 bool LogHas(const std::vector<std::wstring>& entries, const std::wstring& line);
+// Number of entries that begin with prefix.
+int CountLogEntriesStartingWith(const std::vector<std::wstring>& entries, const std::wstring& prefix);
 // Index of the first entry equal to line at or after start, or -1.
 int FindLogEntry(const std::vector<std::wstring>& entries, const std::wstring& line, int start = 0);
 

@@ -40,11 +40,7 @@ class ViewerWindow : public ::testing::Test {
         plugin_.reset();
     }
     std::vector<std::wstring> Log() const { return ReadLogEntries(folder_ + L"\\velloquin.log"); }
-    int CountLogPrefix(const std::wstring& prefix) const {
-        int count = 0;
-        for (const auto& entry : Log()) count += entry.compare(0, prefix.size(), prefix) == 0 ? 1 : 0;
-        return count;
-    }
+    int CountLogPrefix(const std::wstring& prefix) const { return CountLogEntriesStartingWith(Log(), prefix); }
 
     std::wstring folder_;
     std::unique_ptr<LoadedPlugin> plugin_;
