@@ -3,8 +3,8 @@
 #include "config/config_lock.h"
 #include "config/config_path.h"
 #include "config/plugin_config.h"
+#include "host/host_services.h"
 #include "log/log.h"
-#include "plugin/host_services.h"
 
 std::wstring configPath;
 

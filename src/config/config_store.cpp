@@ -4,8 +4,8 @@
 #include "config/mapping_text.h"
 #include "config/plugin_config.h"
 #include "config/settings_record.h"
+#include "host/host_services.h"
 #include "log/log.h"
-#include "plugin/host_services.h"
 
 namespace {
 

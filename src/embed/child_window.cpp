@@ -3,11 +3,11 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "editor/editor_kind.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
 #include "embed/window_filters.h"
 #include "log/log.h"
-#include "viewer/editor_kind.h"
 
 namespace {
 

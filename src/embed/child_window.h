@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "viewer/viewer_state.h"
+#include "editor/viewer_state.h"
 
 void ReparentChild(HWND parent, HWND child, int kind);
 // Hides and closes the editor, waits briefly, terminates it if it is still running. An editor with

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "viewer/editor_kind.h"
+#include "editor/editor_kind.h"
 
 // "E"S P "F": the quoted editor path, the kind's switches, a space and editorParams as stored
 // (nothing when they are empty), a space and the quoted file path.

@@ -4,11 +4,11 @@
 
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
+#include "editor/editor_kind.h"
 #include "embed/capture_hook.h"
 #include "embed/command_line.h"
 #include "embed/window_filters.h"
 #include "log/log.h"
-#include "viewer/editor_kind.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 
 #include <string>
 
-#include "viewer/viewer_state.h"
+#include "editor/viewer_state.h"
 
-bool LaunchAndEmbed(HWND viewer, ViewerState& state, const std::wstring& editorPath, const std::wstring& filePath);
+bool LaunchAndEmbed(HWND viewer, ViewerState& state, const std::wstring& editorPath,
+                    const std::wstring& filePath);
 bool LaunchAndEmbedGeneric(HWND viewer, ViewerState& state);

@@ -1,12 +1,12 @@
 #include <algorithm>
 
+#include "editor/editor_kind.h"
 #include "embed/bounded_wait.h"
 #include "embed/child_window.h"
 #include "embed/launch.h"
 #include "embed/launch_support.h"
 #include "embed/window_filters.h"
 #include "log/log.h"
-#include "viewer/editor_kind.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "viewer/viewer_state.h"
+#include "editor/viewer_state.h"
 
 // True when the exit code of process could be read and it is no longer STILL_ACTIVE.
 bool ProcessHasEnded(HANDLE process, DWORD* exitCode = nullptr);

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "host/host_services.h"
 #include "log/log.h"
 #include "paths/alias_scan.h"
-#include "plugin/host_services.h"
 
 namespace {
 
@@ -59,7 +59,8 @@ bool ReadAliasFile(const std::wstring& path, std::wstring& text) {
 bool ReadHostAliasText(std::wstring& text) {
     HMODULE host = FindHostModule();
     if (!host) {
-        LogWrite(L"[AliasResolver::Load] AliasResolver: dopus.exe module not found (not in DOpus process?)\r\n");
+        LogWrite(
+            L"[AliasResolver::Load] AliasResolver: dopus.exe module not found (not in DOpus process?)\r\n");
         return false;
     }
     GetConfigPathFn getConfigPath = FindGetConfigPath(host);

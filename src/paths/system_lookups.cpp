@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
+#include "host/host_services.h"
 #include "paths/alias_resolver.h"
 #include "paths/path_resolution.h"
-#include "plugin/host_services.h"
 
 std::wstring ExpandEnvVars(const std::wstring& text) {
     return ExpandEnvVarsWith(text, [](const wchar_t* source, wchar_t* destination, unsigned long capacity) {

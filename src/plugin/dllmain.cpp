@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "plugin/plugin_globals.h"
+#include "common/module_instance.h"
 #include "viewer/loading_text.h"
 #include "viewer/standalone_container.h"
 #include "viewer/viewer_window.h"

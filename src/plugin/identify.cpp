@@ -1,12 +1,12 @@
 // DVP_IdentifyW and DVP_IdentifyFileW: who the plug-in is, and whether it shows a given file.
 
+#include "common/module_instance.h"
 #include "config/config_lock.h"
 #include "config/config_refresh.h"
 #include "config/plugin_config.h"
 #include "log/log.h"
 #include "plugin/exports.h"
 #include "plugin/identify_records.h"
-#include "plugin/plugin_globals.h"
 #include "resources/resource.h"
 
 namespace {

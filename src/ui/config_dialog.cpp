@@ -6,12 +6,11 @@
 #include <iterator>
 #include <new>
 
+#include "common/module_instance.h"
 #include "common/window_data.h"
 #include "config/config_lock.h"
 #include "config/config_refresh.h"
 #include "log/log.h"
-#include "plugin/exports.h"
-#include "plugin/plugin_globals.h"
 #include "resources/resource.h"
 #include "ui/dialog_support.h"
 #include "ui/mapping_dialog.h"
@@ -395,17 +394,4 @@ HWND CreateConfigDialog(HWND parent, HWND notifyWindow, DWORD notifyData) {
     ShowWindow(dialog, SW_SHOW);
     LogPrintf(L"[CreateConfigDialog]   CreateDialogParamW OK, hwnd=0x%p", dialog);
     return dialog;
-}
-
-// The host may call this from any of its threads; the dialog lives on the calling thread.
-HWND WINAPI DVP_Configure(HWND parent, HWND notifyWindow, DWORD notifyData) noexcept {
-    try {
-        LogWrite(L"[DVP_Configure] DVP_Configure ENTER\r\n");
-        RefreshConfiguration();
-        HWND dialog = CreateConfigDialog(parent, notifyWindow, notifyData);
-        LogPrintf(L"[DVP_Configure] DVP_Configure return hwnd=0x%p", dialog);
-        return dialog;
-    } catch (...) {
-        return nullptr;
-    }
 }

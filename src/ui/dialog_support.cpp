@@ -1,6 +1,6 @@
 #include "ui/dialog_support.h"
 
-#include "plugin/plugin_globals.h"
+#include "common/module_instance.h"
 #include "resources/resource.h"
 
 std::wstring ReadControlText(HWND dialog, int controlId) {

@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "common/module_instance.h"
 #include "common/window_data.h"
 #include "log/log.h"
-#include "plugin/plugin_globals.h"
 #include "resources/resource.h"
 #include "ui/dialog_support.h"
 #include "ui/mapping_fields.h"

@@ -9,10 +9,10 @@
 
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
+#include "editor/editor_kind.h"
 #include "embed/child_window.h"
 #include "embed/launch.h"
 #include "log/log.h"
-#include "viewer/editor_kind.h"
 #include "viewer/handoff.h"
 #include "viewer/loading_text.h"
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "viewer/viewer_state.h"
+#include "editor/viewer_state.h"
 
 bool LoadFile(HWND viewer, ViewerState& state, const wchar_t* path);
 void ApplyPostLoadBehavior(HWND viewer, ViewerState& state, bool reused);

@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "common/module_instance.h"
 #include "common/window_data.h"
+#include "editor/viewer_state.h"
 #include "log/log.h"
-#include "plugin/plugin_globals.h"
-#include "viewer/viewer_state.h"
 
 namespace {
 

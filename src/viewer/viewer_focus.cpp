@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cwctype>
 
-#include "viewer/editor_kind.h"
+#include "editor/editor_kind.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "viewer/editor_kind.h"
-#include "viewer/viewer_state.h"
+#include "editor/editor_kind.h"
+#include "editor/viewer_state.h"
 
 void ResizeEmbeddedEditor(HWND viewer, const ViewerState& state);
 void FocusEditorWindow(const ViewerState& state);

@@ -5,11 +5,10 @@
 #include <new>
 #include <vector>
 
+#include "common/module_instance.h"
 #include "common/window_data.h"
 #include "config/config_refresh.h"
 #include "log/log.h"
-#include "plugin/exports.h"
-#include "plugin/plugin_globals.h"
 #include "viewer/load_file.h"
 #include "viewer/standalone_container.h"
 #include "viewer/viewer_focus.h"
@@ -55,24 +54,6 @@ RECT ViewerRectangle(HWND parent, const RECT* given) {
         GetClientRect(parent, &rect);
     }
     return rect;
-}
-
-HWND CreateViewer(HWND parent, const RECT* given, DWORD flags) {
-    LogPrintf(L"[DVP_CreateViewer] DVP_CreateViewer ENTER, parent=0x%p, flags=0x%08X",
-              static_cast<void*>(parent), static_cast<unsigned>(flags));
-    RefreshConfiguration();
-    EnsureViewerClassRegistered();
-    RECT rect = ViewerRectangle(parent, given);
-    HWND window =
-        CreateWindowExW(0, kViewerClassName, L"", kViewerStyle, rect.left, rect.top, rect.right - rect.left,
-                        rect.bottom - rect.top, parent, nullptr, ModuleInstance(), nullptr);
-    LogPrintf(L"[DVP_CreateViewer] DVP_CreateViewer created hwnd=0x%p", static_cast<void*>(window));
-    if (!window) return nullptr;
-    ViewerState* state = GetWindowData<ViewerState>(window);
-    if (!state) return window;
-    state->inPreviewPane = (flags & kInPreviewPaneFlag) != 0;
-    if (!state->inPreviewPane) RegisterStandaloneContainer(window);
-    return window;
 }
 
 LRESULT OnCreate(HWND window) {
@@ -224,10 +205,20 @@ void UnregisterViewerClass() {
     UnregisterClassW(kViewerClassName, ModuleInstance());
 }
 
-HWND WINAPI DVP_CreateViewer(HWND parent, LPRECT rect, DWORD flags) noexcept {
-    try {
-        return CreateViewer(parent, rect, flags);
-    } catch (...) {
-        return nullptr;
-    }
+HWND CreateViewer(HWND parent, const RECT* given, DWORD flags) {
+    LogPrintf(L"[DVP_CreateViewer] DVP_CreateViewer ENTER, parent=0x%p, flags=0x%08X",
+              static_cast<void*>(parent), static_cast<unsigned>(flags));
+    RefreshConfiguration();
+    EnsureViewerClassRegistered();
+    RECT rect = ViewerRectangle(parent, given);
+    HWND window =
+        CreateWindowExW(0, kViewerClassName, L"", kViewerStyle, rect.left, rect.top, rect.right - rect.left,
+                        rect.bottom - rect.top, parent, nullptr, ModuleInstance(), nullptr);
+    LogPrintf(L"[DVP_CreateViewer] DVP_CreateViewer created hwnd=0x%p", static_cast<void*>(window));
+    if (!window) return nullptr;
+    ViewerState* state = GetWindowData<ViewerState>(window);
+    if (!state) return window;
+    state->inPreviewPane = (flags & kInPreviewPaneFlag) != 0;
+    if (!state->inPreviewPane) RegisterStandaloneContainer(window);
+    return window;
 }

@@ -8,10 +8,10 @@
 #include "../viewer/viewer_test_windows.h"
 #include "common/window_data.h"
 #include "container_test_input.h"
+#include "editor/viewer_state.h"
 #include "plugin/exports.h"
 #include "support/test_support.h"
 #include "viewer/standalone_container.h"
-#include "viewer/viewer_state.h"
 
 using namespace testing_support;
 

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "editor/editor_kind.h"
 #include "embed/command_line.h"
 #include "embed/window_rules.h"
-#include "viewer/editor_kind.h"
 
 TEST(EditorCommandLine, EachKindGetsItsSwitchesThenTheParametersAsStoredThenTheQuotedFile) {
     const std::wstring e = L"C:\\Tools\\ed.exe";

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "editor/viewer_state.h"
 #include "support/test_support.h"
-#include "viewer/viewer_state.h"
 
 namespace loadfile_test {
 

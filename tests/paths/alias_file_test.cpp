@@ -1,13 +1,14 @@
 // Reading the host's alias file from real files, the once-per-process table, and the system's
 // answers (environment, the host's folder). Checks the log file the product really writes.
 
+#include "paths/alias_file.h"
+
 #include <gtest/gtest.h>
 
+#include "host/host_services.h"
 #include "host/test_host.h"
-#include "paths/alias_file.h"
 #include "paths/alias_resolver.h"
 #include "paths/alias_scan.h"
-#include "plugin/host_services.h"
 #include "support/test_support.h"
 
 using namespace testing_support;
@@ -17,7 +18,7 @@ namespace {
 std::wstring logFolder;
 
 class TempFolderEnvironment : public ::testing::Environment {
-public:
+   public:
     void SetUp() override {
         logFolder = MakeTempDir(L"paths");
         UseTempFolder(logFolder);
@@ -42,11 +43,13 @@ std::wstring LoadingLine(const std::wstring& path) {
 }
 
 std::wstring SizeLine(const wchar_t* size) {
-    return std::wstring(L"[AliasResolver::Load] AliasResolver: folderaliases.oxc size invalid (") + size + L")";
+    return std::wstring(L"[AliasResolver::Load] AliasResolver: folderaliases.oxc size invalid (") + size +
+           L")";
 }
 
 std::wstring NotFoundLine(int error) {
-    return L"[AliasResolver::Load] AliasResolver: folderaliases.oxc not found (err=" + std::to_wstring(error) + L")";
+    return L"[AliasResolver::Load] AliasResolver: folderaliases.oxc not found (err=" +
+           std::to_wstring(error) + L")";
 }
 
 std::string Utf8Entry(const std::string& label, const std::string& folder) {
@@ -93,7 +96,8 @@ TEST(ReadAliasFile, MissingOrLockedFileIsReportedWithTheSystemCode) {
     ReadResult locked = Read(path);
     CloseHandle(lock);
     EXPECT_FALSE(locked.ok);
-    EXPECT_EQ(locked.log, (std::vector<std::wstring>{LoadingLine(path), NotFoundLine(ERROR_SHARING_VIOLATION)}));
+    EXPECT_EQ(locked.log,
+              (std::vector<std::wstring>{LoadingLine(path), NotFoundLine(ERROR_SHARING_VIOLATION)}));
 }
 
 TEST(ReadAliasFile, EmptyAndOversizedFilesAreRefusedOneMebibyteIsReadWhole) {
@@ -174,10 +178,10 @@ TEST(AliasResolverLoad, FirstCallReadsTheFileOnceLaterCallsOnlyAnswerTheCount) {
     unsigned long count = 0;
     std::vector<std::wstring> log = LoggedBy([&] { count = AliasResolver::Load(); });
     EXPECT_EQ(count, 2u);
-    EXPECT_EQ(log, (std::vector<std::wstring>{LoadingLine(file),
-                                              L"[AliasResolver::ParseXml]   alias: /tools -> C:\\Tools & Utils",
-                                              L"[AliasResolver::ParseXml]   alias: /bin ->  D:/bin",
-                                              L"[AliasResolver::Load] AliasResolver: loaded 2 aliases"}));
+    EXPECT_EQ(log, (std::vector<std::wstring>{
+                       LoadingLine(file), L"[AliasResolver::ParseXml]   alias: /tools -> C:\\Tools & Utils",
+                       L"[AliasResolver::ParseXml]   alias: /bin ->  D:/bin",
+                       L"[AliasResolver::Load] AliasResolver: loaded 2 aliases"}));
     EXPECT_EQ(testhost::GetConfigPathCalls(), 1);
 
     ASSERT_TRUE(DeleteFileW(file.c_str()));
@@ -205,7 +209,8 @@ TEST(ExpandEnvVars, VariablesAreExpandedBeforeAliasesUnlessUndefinedOrTooLong) {
     EXPECT_EQ(ExpandEnvVars(L"%VELLOQUIN_PATHS_TOOLS%\\a"), L"/HOME\\a");
     EXPECT_EQ(ExpandEnvVars(L"%VELLOQUIN_PATHS_UNDEFINED%\\a"), L"%VELLOQUIN_PATHS_UNDEFINED%\\a");
     EXPECT_EQ(ExpandEnvVars(L"%VELLOQUIN_PATHS_BIG%"), std::wstring(20000, L'b'));
-    EXPECT_EQ(ExpandEnvVars(L"%VELLOQUIN_PATHS_BIG%%VELLOQUIN_PATHS_BIG%"), L"%VELLOQUIN_PATHS_BIG%%VELLOQUIN_PATHS_BIG%");
+    EXPECT_EQ(ExpandEnvVars(L"%VELLOQUIN_PATHS_BIG%%VELLOQUIN_PATHS_BIG%"),
+              L"%VELLOQUIN_PATHS_BIG%%VELLOQUIN_PATHS_BIG%");
     EXPECT_EQ(ResolveEditorPath(L"%VELLOQUIN_PATHS_TOOLS%/a.exe"), ExeDir() + L"\\a.exe");
     SetEnvironmentVariableW(L"VELLOQUIN_PATHS_TOOLS", nullptr);
     SetEnvironmentVariableW(L"VELLOQUIN_PATHS_BIG", nullptr);

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "common/window_data.h"
+#include "editor/viewer_state.h"
 #include "plugin/exports.h"
 #include "support/test_support.h"
-#include "viewer/viewer_state.h"
 #include "viewer_test_windows.h"
 
 using namespace testing_support;

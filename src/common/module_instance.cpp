@@ -1,4 +1,4 @@
-#include "plugin/plugin_globals.h"
+#include "common/module_instance.h"
 
 HINSTANCE moduleInstance = nullptr;
 

@@ -1,4 +1,4 @@
-#include "plugin/host_services.h"
+#include "host/host_services.h"
 
 HMODULE FindHostModule() {
     return GetModuleHandleW(kHostModuleName);
@@ -12,6 +12,5 @@ LoadOrSaveConfigFn FindLoadOrSaveConfig(HMODULE host) {
 
 GetConfigPathFn FindGetConfigPath(HMODULE host) {
     if (!host) return nullptr;
-    return reinterpret_cast<GetConfigPathFn>(
-        reinterpret_cast<void*>(GetProcAddress(host, "GetConfigPathW")));
+    return reinterpret_cast<GetConfigPathFn>(reinterpret_cast<void*>(GetProcAddress(host, "GetConfigPathW")));
 }

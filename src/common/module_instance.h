@@ -1,5 +1,5 @@
 #pragma once
-// Process-wide objects of the plug-in that belong to no single subsystem.
+// The module handle of the plug-in, which every window class, dialog and hook needs.
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "viewer/editor_kind.h"
+#include "editor/editor_kind.h"
 
 #include <cwctype>
 
@@ -10,7 +10,7 @@ EditorKind DetectEditorKind(const std::wstring& editorPath) {
         const wchar_t* fileName;
         EditorKind kind;
     } kKnownEditors[] = {
-        {L"notepad3.exe", EditorKind::Notepad3},   {L"notepad4.exe", EditorKind::Notepad4},
+        {L"notepad3.exe", EditorKind::Notepad3},         {L"notepad4.exe", EditorKind::Notepad4},
         {L"notepad++.exe", EditorKind::NotepadPlusPlus}, {L"everedit.exe", EditorKind::EverEdit},
         {L"emeditor.exe", EditorKind::EmEditor},
     };
