@@ -118,9 +118,10 @@ void IgnoredNotepadPPHandOff(HWND viewer, ViewerState& state) {
         times.push_back(Now() - start);
         testing_support::PumpMessages();
     }
-    std::printf("  notepad++ ignoring hand-offs: first file %7.1f ms (title wait + fresh editor), later files "
-                "median %7.1f ms (fresh editor, n=%zu)\n",
-                first, Percentile(times, 0.5), times.size());
+    std::printf(
+        "  notepad++ ignoring hand-offs: first file %7.1f ms (title wait + fresh editor), later files "
+        "median %7.1f ms (fresh editor, n=%zu)\n",
+        first, Percentile(times, 0.5), times.size());
     ClearViewer(viewer, state);
 }
 

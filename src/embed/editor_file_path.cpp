@@ -27,7 +27,8 @@ std::wstring ExtendedForm(const std::wstring& path) {
 // Back to the form the caller gave: the prefix goes again unless the caller had it.
 std::wstring CallerForm(const std::wstring& original, const std::wstring& result) {
     if (StartsWith(original, kLongPrefix, kLongPrefixLength)) return result;
-    if (StartsWith(result, kLongUncPrefix, kLongUncPrefixLength)) return L"\\\\" + result.substr(kLongUncPrefixLength);
+    if (StartsWith(result, kLongUncPrefix, kLongUncPrefixLength))
+        return L"\\\\" + result.substr(kLongUncPrefixLength);
     if (StartsWith(result, kLongPrefix, kLongPrefixLength)) return result.substr(kLongPrefixLength);
     return result;
 }
@@ -46,7 +47,8 @@ std::wstring ShortForm(const std::wstring& path) {
 }  // namespace
 
 bool NeedsShortPath(EditorKind kind, const std::wstring& path) {
-    return (kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4) && path.size() >= kNotepadPathCapacity;
+    return (kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4) &&
+           path.size() >= kNotepadPathCapacity;
 }
 
 std::wstring EditorFilePath(EditorKind kind, const std::wstring& path) {
@@ -58,10 +60,11 @@ std::wstring EditorFilePath(EditorKind kind, const std::wstring& path) {
         return path;
     }
     if (shortPath.size() >= kNotepadPathCapacity) {
-        LogPrintf(L"[EditorFilePath] short form still %zu units long, passed as it is: [%ls]", shortPath.size(),
-                  path.c_str());
+        LogPrintf(L"[EditorFilePath] short form still %zu units long, passed as it is: [%ls]",
+                  shortPath.size(), path.c_str());
         return path;
     }
-    LogPrintf(L"[EditorFilePath] path of %zu units passed in its short form [%ls]", path.size(), shortPath.c_str());
+    LogPrintf(L"[EditorFilePath] path of %zu units passed in its short form [%ls]", path.size(),
+              shortPath.c_str());
     return shortPath;
 }

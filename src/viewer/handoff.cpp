@@ -8,10 +8,10 @@
 #include "common/handles.h"
 #include "common/window_data.h"
 #include "editor/editor_kind.h"
+#include "embed/bounded_wait.h"
 #include "embed/editor_file_path.h"
 #include "embed/editor_messages.h"
 #include "log/log.h"
-#include "embed/bounded_wait.h"
 #include "viewer/handoff_records.h"
 #include "viewer/handoff_title.h"
 
@@ -118,7 +118,8 @@ void CloseShownDocumentIfUnmodified(HWND editor) {
         return;
     }
     if (!SendToEditor(editor, kNppMenuCommand, 0, kNppFileClose))
-        LogPrintf(L"[HandFileToNotepadPP] close of the shown document not answered (err=%lu)", GetLastError());
+        LogPrintf(L"[HandFileToNotepadPP] close of the shown document not answered (err=%lu)",
+                  GetLastError());
 }
 
 bool TitleNamesFileWithin(HWND editor, const wchar_t* path, DWORD timeoutMs) {

@@ -12,9 +12,9 @@ constexpr uint16_t kMachineX64 = 0x8664;  // IMAGE_FILE_MACHINE_AMD64
 constexpr uint16_t kMachineX86 = 0x014C;  // IMAGE_FILE_MACHINE_I386
 
 struct EditorImage {
-    bool isPe = false;        // a PE image whose headers could be read
-    uint16_t machine = 0;     // IMAGE_FILE_HEADER.Machine
-    bool hasVersion = false;  // a version resource with a fixed file version was found
+    bool isPe = false;                   // a PE image whose headers could be read
+    uint16_t machine = 0;                // IMAGE_FILE_HEADER.Machine
+    bool hasVersion = false;             // a version resource with a fixed file version was found
     uint16_t version[4] = {0, 0, 0, 0};  // FILEVERSION a,b,c,d
 };
 

@@ -203,9 +203,10 @@ void ReleaseUnsaved(ViewerState& state) {
 bool Notepad4ReadsRecord(const std::wstring& editor) {
     const EditorImage image = ReadEditorImage(editor);
     if (Notepad4ReadsCurrentRecord(image)) return true;
-    LogPrintf(L"[LoadFile] Notepad4 is not an x64 build of 24.9 or later (machine 0x%04X, file version "
-              L"%u.%u.%u.%u): no hand-offs, each file opens in a fresh editor",
-              image.machine, image.version[0], image.version[1], image.version[2], image.version[3]);
+    LogPrintf(
+        L"[LoadFile] Notepad4 is not an x64 build of 24.9 or later (machine 0x%04X, file version "
+        L"%u.%u.%u.%u): no hand-offs, each file opens in a fresh editor",
+        image.machine, image.version[0], image.version[1], image.version[2], image.version[3]);
     return false;
 }
 
@@ -220,7 +221,9 @@ bool HandOffAllowed(ViewerState& state, EditorKind kind, const std::wstring& edi
 // An editor that answers a hand-off without showing the file would do so again: its later files
 // go straight to a fresh editor instead of waiting for the title each time.
 void RefuseHandOffs(ViewerState& state, const std::wstring& editor) {
-    LogWrite(L"[LoadFile] the editor ignored the hand-off: no more hand-offs, each file opens in a fresh editor\r\n");
+    LogWrite(
+        L"[LoadFile] the editor ignored the hand-off: no more hand-offs, each file opens in a fresh "
+        L"editor\r\n");
     state.handOffCheckedPath = editor;
     state.handOffRefused = true;
 }

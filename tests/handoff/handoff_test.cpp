@@ -120,13 +120,15 @@ TEST(EditorImage, MachineAndFileVersionDecideWhetherNotepad4ReadsTheRecord) {
     ASSERT_TRUE(image.isPe);
     EXPECT_EQ(image.machine, 0x8664);
     ASSERT_TRUE(image.hasVersion);
-    EXPECT_EQ(std::vector<uint16_t>(image.version, image.version + 4), (std::vector<uint16_t>{26, 8, 0, 6282}));
+    EXPECT_EQ(std::vector<uint16_t>(image.version, image.version + 4),
+              (std::vector<uint16_t>{26, 8, 0, 6282}));
     EXPECT_TRUE(Notepad4ReadsCurrentRecord(image));
     const EditorImage read = ReadEditorImage(standin::StandinPath(L"notepad4.exe"));
     EXPECT_EQ(std::vector<uint16_t>(read.version, read.version + 4), (std::vector<uint16_t>{26, 8, 0, 6282}));
 
     image = ReadEditorImage(standin::StandinPath(L"old\\notepad4.exe"));
-    EXPECT_EQ(std::vector<uint16_t>(image.version, image.version + 4), (std::vector<uint16_t>{24, 7, 0, 5400}));
+    EXPECT_EQ(std::vector<uint16_t>(image.version, image.version + 4),
+              (std::vector<uint16_t>{24, 7, 0, 5400}));
     EXPECT_FALSE(Notepad4ReadsCurrentRecord(image));
 
     // The same image marked as a 32-bit build: Machine is the first field after "PE\0\0".

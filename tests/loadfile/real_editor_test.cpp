@@ -32,7 +32,8 @@ std::vector<DWORD> StartedPids(const JournalScope& journal) {
 
 std::vector<std::wstring> Details(const JournalScope& journal, const char* event, DWORD pid) {
     std::vector<std::wstring> details;
-    for (const JournalEntry& entry : Events(journal.Read(), event, pid)) details.push_back(Narrow2Wide(entry.detail));
+    for (const JournalEntry& entry : Events(journal.Read(), event, pid))
+        details.push_back(Narrow2Wide(entry.detail));
     return details;
 }
 
@@ -40,7 +41,8 @@ std::vector<std::wstring> Details(const JournalScope& journal, const char* event
 std::wstring FileArgument(const JournalScope& journal, DWORD pid) {
     const std::wstring line = CommandLineOf(journal.Read(), pid);
     const size_t close = line.rfind(L'"');
-    const size_t open = close == std::wstring::npos || close == 0 ? std::wstring::npos : line.rfind(L'"', close - 1);
+    const size_t open =
+        close == std::wstring::npos || close == 0 ? std::wstring::npos : line.rfind(L'"', close - 1);
     return open == std::wstring::npos ? std::wstring() : line.substr(open + 1, close - open - 1);
 }
 
@@ -91,8 +93,9 @@ TEST_F(RealEditors, OldNotepad4BuildGetsAFreshEditorForEachFileAndOneLogLine) {
     ASSERT_EQ(pids.size(), 3u);
     EXPECT_TRUE(Events(journal.Read(), "copydata").empty());
     EXPECT_EQ(FileArgument(journal, pids[2]), kFileC);
-    EXPECT_EQ(CountLogEntriesStartingWith(LogSince(before), L"[LoadFile] Notepad4 is not an x64 build of 24.9 or "
-                                                            L"later (machine 0x8664, file version 24.7.0.5400)"),
+    EXPECT_EQ(CountLogEntriesStartingWith(LogSince(before),
+                                          L"[LoadFile] Notepad4 is not an x64 build of 24.9 or "
+                                          L"later (machine 0x8664, file version 24.7.0.5400)"),
               1);
 }
 
@@ -109,13 +112,15 @@ TEST_F(RealEditors, NotepadPPHandOffThatIsIgnoredStartsAFreshEditorAndLaterFiles
     EXPECT_EQ(FileArgument(journal, pids[1]), kFileB);
     auto entries = LogSince(before);
     EXPECT_FALSE(LogHas(entries, L"[LoadFile] LoadFile (Notepad++ WM_COPYDATA) return 1"));
-    EXPECT_EQ(CountLogEntriesStartingWith(entries, L"[HandFileToNotepadPP] the title does not name the file"), 1);
+    EXPECT_EQ(CountLogEntriesStartingWith(entries, L"[HandFileToNotepadPP] the title does not name the file"),
+              1);
 
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileC.c_str()));
     pids = StartedPids(journal);
     ASSERT_EQ(pids.size(), 3u);
     EXPECT_TRUE(Events(journal.Read(), "copydata", pids[1]).empty());
-    EXPECT_EQ(CountLogEntriesStartingWith(LogSince(before), L"[LoadFile] the editor ignored the hand-off"), 1);
+    EXPECT_EQ(CountLogEntriesStartingWith(LogSince(before), L"[LoadFile] the editor ignored the hand-off"),
+              1);
 }
 
 TEST_F(RealEditors, NotepadPPClosesTheShownDocumentBeforeTheNextUnlessItIsModified) {

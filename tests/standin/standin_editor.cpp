@@ -281,7 +281,8 @@ std::wstring PathAt(const uint8_t* bytes, size_t size, size_t offset) {
 
 void JournalNotepad4Record(const COPYDATASTRUCT* data) {
     constexpr size_t kPathOffset = 48;
-    if (app.flavour != Flavour::Notepad4 || data->dwData != 0xFB10 || !data->lpData || data->cbData < kPathOffset)
+    if (app.flavour != Flavour::Notepad4 || data->dwData != 0xFB10 || !data->lpData ||
+        data->cbData < kPathOffset)
         return;
     const uint8_t* bytes = static_cast<const uint8_t*>(data->lpData);
     char fields[96];
@@ -357,7 +358,8 @@ std::wstring ExecutableOf(DWORD pid) {
 bool SentByAnotherInstance(WPARAM wParam) {
     HWND sender = reinterpret_cast<HWND>(wParam);
     DWORD pid = 0;
-    if (!sender || !IsWindow(sender) || !GetWindowThreadProcessId(sender, &pid) || pid == GetCurrentProcessId())
+    if (!sender || !IsWindow(sender) || !GetWindowThreadProcessId(sender, &pid) ||
+        pid == GetCurrentProcessId())
         return false;
     const std::wstring theirs = ExecutableOf(pid);
     return !theirs.empty() && lstrcmpiW(theirs.c_str(), ExecutableOf(GetCurrentProcessId()).c_str()) == 0;
