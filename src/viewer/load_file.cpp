@@ -1,6 +1,7 @@
 #include "viewer/load_file.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <mutex>
 #include <new>
 #include <string>
@@ -21,6 +22,9 @@ namespace {
 
 constexpr UINT_PTR kFocusTimerId = 3585;
 constexpr UINT kFocusTimerPeriodMs = 250;
+// Notepad++ drops a path of this many units or more whoever sends it: that file says nothing
+// about whether the editor takes the next one.
+constexpr size_t kNotepadPPPathCapacity = 260;
 
 using PendingRequest = ViewerState::PendingRequest;
 
@@ -275,7 +279,8 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
             return true;
         }
         if (handOff == HandOffResult::Unsaved) ReleaseUnsaved(state);
-        if (handOff == HandOffResult::Ignored) RefuseHandOffs(state, editor);
+        if (handOff == HandOffResult::Ignored && wcslen(path) < kNotepadPPPathCapacity)
+            RefuseHandOffs(state, editor);
         if (state.destroyRequested) return false;
     }
     return Relaunch(viewer, state, request, editor, path);

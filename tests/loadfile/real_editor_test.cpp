@@ -123,6 +123,20 @@ TEST_F(RealEditors, NotepadPPHandOffThatIsIgnoredStartsAFreshEditorAndLaterFiles
               1);
 }
 
+TEST_F(RealEditors, NotepadPPDroppingOneLongPathStillGetsTheNextFileHandedOver) {
+    JournalScope journal(L"real-npp-long");
+    MapEditors({{L"txt", StandinPath(L"notepad++.exe")}});
+    TestViewer viewer(true);
+    const std::wstring longPath = L"C:\\velloquin-tests\\" + std::wstring(250, L'x') + L".txt";
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, longPath.c_str()));
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
+    const std::vector<DWORD> pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 2u);
+    EXPECT_EQ(Events(journal.Read(), "tab-dropped", pids[0]).size(), 1u);
+    EXPECT_EQ(Details(journal, "tab-open", pids[1]), (std::vector<std::wstring>{longPath, kFileB}));
+}
+
 TEST_F(RealEditors, NotepadPPClosesTheShownDocumentBeforeTheNextUnlessItIsModified) {
     {
         JournalScope journal(L"real-npp-tabs");

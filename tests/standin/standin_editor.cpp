@@ -32,7 +32,8 @@
 // Notepad4 journals each 0xFB10 record as it reads it (x64 24.09+ layout): "np4params <byte 0>
 // <int 8> <int 12> <int 32> <path at 48>". Notepad++ shows one tab per file, titles its window
 // "[*]<path> - Notepad++", and closes the shown tab on NPPM_MENUCOMMAND File > Close unless it is
-// modified: "tab-open <path>", "tab-close <path>", "tab-close-asked <path>", "copydata-ignored".
+// modified: "tab-open <path>", "tab-close <path>", "tab-close-asked <path>", "copydata-ignored";
+// a handed path of 260 units or more is dropped: "tab-dropped <path>".
 
 #include <windows.h>
 // after windows.h, which it needs
@@ -384,7 +385,13 @@ void OpenNppFiles(WPARAM wParam, const COPYDATASTRUCT* data) {
         Journal("copydata-ignored", "");
         return;
     }
-    for (const std::wstring& path : QuotedPaths(data)) OpenNppTab(path);
+    constexpr size_t kNppPathCapacity = 260;
+    for (const std::wstring& path : QuotedPaths(data)) {
+        if (path.size() < kNppPathCapacity)
+            OpenNppTab(path);
+        else
+            Journal("tab-dropped", ToUtf8(path));
+    }
 }
 
 // ---- Notepad3/Notepad4 "reuse window": the file goes to another window of the kind ----
