@@ -136,7 +136,8 @@ bool TitleNamesFileWithin(HWND editor, const wchar_t* path, DWORD timeoutMs) {
 
 NotepadPPHandOff HandFileToNotepadPP(HWND editor, const wchar_t* path) {
     if (!IsLiveWindow(editor) || IsEmpty(path)) return NotepadPPHandOff::Failed;
-    CloseShownDocumentIfUnmodified(editor);
+    // The file already shown is only brought to the front again: its tab stays, with its caret.
+    if (!TitleNamesFile(TitleOf(editor), path)) CloseShownDocumentIfUnmodified(editor);
     if (!SendFileToNotepadPP(editor, path)) return NotepadPPHandOff::Failed;
     if (TitleNamesFileWithin(editor, path, kNotepadPPTitleWaitMs)) return NotepadPPHandOff::Shown;
     LogPrintf(L"[HandFileToNotepadPP] the title does not name the file within %lu ms: hand-off ignored [%ls]",

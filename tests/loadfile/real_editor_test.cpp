@@ -142,12 +142,14 @@ TEST_F(RealEditors, NotepadPPClosesTheShownDocumentBeforeTheNextUnlessItIsModifi
         JournalScope journal(L"real-npp-tabs");
         MapEditors({{L"txt", StandinPath(L"notepad++.exe")}});
         TestViewer viewer(true);
-        for (const std::wstring& file : {kFileA, kFileB, kFileC})
+        // The shown file loaded again keeps its tab.
+        for (const std::wstring& file : {kFileA, kFileB, kFileC, kFileC})
             ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, file.c_str()));
         const std::vector<DWORD> pids = StartedPids(journal);
         ASSERT_EQ(pids.size(), 1u);
         EXPECT_EQ(Details(journal, "tab-open", pids[0]), (std::vector<std::wstring>{kFileA, kFileB, kFileC}));
         EXPECT_EQ(Details(journal, "tab-close", pids[0]), (std::vector<std::wstring>{kFileA, kFileB}));
+        EXPECT_EQ(Details(journal, "tab-show", pids[0]), std::vector<std::wstring>{kFileC});
     }
     {
         JournalScope journal(L"real-npp-modified");

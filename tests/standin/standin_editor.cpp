@@ -32,13 +32,15 @@
 // Notepad4 journals each 0xFB10 record as it reads it (x64 24.09+ layout): "np4params <byte 0>
 // <int 8> <int 12> <int 32> <path at 48>". Notepad++ shows one tab per file, titles its window
 // "[*]<path> - Notepad++", and closes the shown tab on NPPM_MENUCOMMAND File > Close unless it is
-// modified: "tab-open <path>", "tab-close <path>", "tab-close-asked <path>", "copydata-ignored";
+// modified: "tab-open <path>", "tab-show <path>" (open already), "tab-close <path>",
+// "tab-close-asked <path>", "copydata-ignored";
 // a handed path of 260 units or more is dropped: "tab-dropped <path>".
 
 #include <windows.h>
 // after windows.h, which it needs
 #include <shellapi.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -310,11 +312,21 @@ void ShowNppTitle() {
     SetWindowTextW(app.mainWindow, (title + L" - Notepad++").c_str());
 }
 
+// A file that is open already gets its tab shown again, as Notepad++ does.
 void OpenNppTab(const std::wstring& path) {
     if (!nppTabs.empty()) nppTabs.back().modified = app.modified;
-    nppTabs.push_back({path, false});
-    app.modified = false;
-    Journal("tab-open", ToUtf8(path));
+    Tab tab{path, false};
+    const char* event = "tab-open";
+    for (size_t i = 0; i < nppTabs.size(); ++i) {
+        if (lstrcmpiW(nppTabs[i].path.c_str(), path.c_str()) != 0) continue;
+        tab = nppTabs[i];
+        nppTabs.erase(nppTabs.begin() + static_cast<std::ptrdiff_t>(i));
+        event = "tab-show";
+        break;
+    }
+    nppTabs.push_back(tab);
+    app.modified = tab.modified;
+    Journal(event, ToUtf8(path));
     ShowNppTitle();
 }
 
