@@ -47,11 +47,11 @@ HWND CreateViewer() {
                            top, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
-void MapTextFilesTo(const std::wstring& editor) {
+void MapTextFilesTo(const std::wstring& editor, const std::wstring& params = L"") {
     ConfigLockGuard lock;
     pluginConfig.extToGroup = {{L"txt", L"text"}};
     pluginConfig.groupToViewer = {{L"text", editor}};
-    pluginConfig.editorParams.clear();
+    pluginConfig.editorParams = params;
     pluginConfig.focusEditorOnLoad = false;
     pluginConfig.maximizeStandaloneViewer = false;
 }
@@ -96,6 +96,32 @@ void HandOffLatency(HWND viewer, ViewerState& state, const wchar_t* editorName) 
     }
     std::printf("  %-14ls median %7.3f ms   p99 %7.3f ms   (n=%zu)\n", editorName, Percentile(times, 0.5),
                 Percentile(times, 0.99), times.size());
+    ClearViewer(viewer, state);
+}
+
+// A Notepad++ that ignores hand-offs from other programs (its sender check): the first file costs
+// the wait for the title plus a fresh editor; the later ones go straight to a fresh editor.
+void IgnoredNotepadPPHandOff(HWND viewer, ViewerState& state) {
+    constexpr int kIgnoredRuns = 10;
+    MapTextFilesTo(standin::StandinPath(L"notepad++.exe"), L"--sender-check");
+    if (!LoadFile(viewer, state, BenchFile(0).c_str())) {
+        std::printf("  notepad++ (ignoring) launch failed, no figures\n");
+        return;
+    }
+    double start = Now();
+    LoadFile(viewer, state, BenchFile(1).c_str());
+    const double first = Now() - start;
+    std::vector<double> times;
+    for (int i = 2; i < 2 + kIgnoredRuns; ++i) {
+        start = Now();
+        LoadFile(viewer, state, BenchFile(i).c_str());
+        times.push_back(Now() - start);
+        testing_support::PumpMessages();
+    }
+    std::printf(
+        "  notepad++ ignoring hand-offs: first file %7.1f ms (title wait + fresh editor), later files "
+        "median %7.1f ms (fresh editor, n=%zu)\n",
+        first, Percentile(times, 0.5), times.size());
     ClearViewer(viewer, state);
 }
 
@@ -164,6 +190,7 @@ int main() {
                                 L"everedit.exe", L"otheredit.exe"}) {
         HandOffLatency(viewer, *state, name);
     }
+    IgnoredNotepadPPHandOff(viewer, *state);
     std::printf("Launch overhead (LaunchAndEmbed beyond the stand-in's own start-to-window time)\n");
     LaunchOverhead(viewer, *state, L"hook path", L"notepad3.exe");
     LaunchOverhead(viewer, *state, L"generic", L"otheredit.exe");

@@ -18,6 +18,12 @@ struct ViewerState {
     bool inPreviewPane = true;
     int focusRetries = 0;
 
+    // Files are not handed to the editor at handOffCheckedPath when handOffRefused is set (a build
+    // that reads the record elsewhere, or one that ignored a hand-off): each file starts a fresh
+    // editor. Decided, and logged, once per editor path.
+    std::wstring handOffCheckedPath;
+    bool handOffRefused = false;
+
     // A launch answers messages while it waits, so requests for this viewer can arrive during it.
     enum class PendingRequest { None, Load, Clear };
     bool launchRunning = false;     // a LaunchAndEmbed on this state has not returned yet

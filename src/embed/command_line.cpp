@@ -10,9 +10,12 @@ const wchar_t* SwitchText(EditorKind kind) {
             return L" -i";
         case EditorKind::EmEditor:
             return L" /sp";
-        case EditorKind::Other:
         case EditorKind::Notepad3:
         case EditorKind::Notepad4:
+            // A window of this process only: without it, the user's "reuse window" or "single file
+            // instance" setting makes the new process hand the file to the user's own window and exit.
+            return L" /n";
+        case EditorKind::Other:
             break;
     }
     return L"";

@@ -7,6 +7,7 @@
 #include "editor/editor_kind.h"
 #include "embed/capture_hook.h"
 #include "embed/command_line.h"
+#include "embed/editor_file_path.h"
 #include "embed/window_filters.h"
 #include "log/log.h"
 
@@ -59,7 +60,8 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const std::wstring& editorP
         LogWrite(L"[LaunchAndEmbed] another window capture is in progress, launch refused\r\n");
         return false;
     }
-    std::wstring text = BuildEditorCommandLine(kind, editorPath, EditorParams(), filePath);
+    std::wstring text =
+        BuildEditorCommandLine(kind, editorPath, EditorParams(), EditorFilePath(kind, filePath));
     std::vector<wchar_t> commandLine(text.begin(), text.end());
     commandLine.push_back(L'\0');
     if (kind == EditorKind::EmEditor) CollectPreexistingEmEditorFrames(state);

@@ -7,9 +7,13 @@
 
 #include "common/handles.h"
 #include "common/window_data.h"
+#include "editor/editor_kind.h"
+#include "embed/bounded_wait.h"
+#include "embed/editor_file_path.h"
 #include "embed/editor_messages.h"
 #include "log/log.h"
 #include "viewer/handoff_records.h"
+#include "viewer/handoff_title.h"
 
 namespace {
 
@@ -18,6 +22,10 @@ constexpr UINT kSciSetAnchor = 2026;
 constexpr UINT kSciGetModify = 2159;
 constexpr UINT kDropBlockFlags = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE;
 constexpr int kClassNameCapacity = 64;
+constexpr UINT kNppMenuCommand = WM_USER + 1000 + 48;  // NPPM_MENUCOMMAND: lParam is a menu command id
+constexpr LPARAM kNppFileClose = 41003;                // IDM_FILE_CLOSE
+constexpr DWORD kTitlePollMs = 10;
+constexpr int kTitleCapacity = 1024;
 
 bool IsLiveWindow(HWND window) {
     return window && IsWindow(window);
@@ -88,7 +96,54 @@ bool PostDropBlock(HWND target, const wchar_t* path) {
     return true;
 }
 
+// Read from the window structure, not by a message: an editor that does not answer cannot hold us.
+std::wstring TitleOf(HWND window) {
+    wchar_t title[kTitleCapacity] = {};
+    InternalGetWindowText(window, title, kTitleCapacity);
+    return title;
+}
+
+// A document counts as modified when the title or the editor's text control says so, or when
+// the text control does not answer: closing it would make Notepad++ ask inside our send.
+bool ShownDocumentModified(HWND editor) {
+    if (TitleMarksModified(TitleOf(editor))) return true;
+    HWND scintilla = FindWindowExW(editor, nullptr, L"Scintilla", nullptr);
+    LRESULT modified = 0;
+    return scintilla && (!SendToEditor(scintilla, kSciGetModify, 0, 0, &modified) || modified != 0);
+}
+
+void CloseShownDocumentIfUnmodified(HWND editor) {
+    if (ShownDocumentModified(editor)) {
+        LogWrite(L"[HandFileToNotepadPP] shown document has unsaved changes: left open\r\n");
+        return;
+    }
+    if (!SendToEditor(editor, kNppMenuCommand, 0, kNppFileClose))
+        LogPrintf(L"[HandFileToNotepadPP] close of the shown document not answered (err=%lu)",
+                  GetLastError());
+}
+
+bool TitleNamesFileWithin(HWND editor, const wchar_t* path, DWORD timeoutMs) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        if (!IsLiveWindow(editor)) return false;
+        if (TitleNamesFile(TitleOf(editor), path)) return true;
+        if (GetTickCount64() - start >= timeoutMs) return false;
+        WaitAnsweringSentMessages(nullptr, kTitlePollMs);
+    }
+}
+
 }  // namespace
+
+NotepadPPHandOff HandFileToNotepadPP(HWND editor, const wchar_t* path) {
+    if (!IsLiveWindow(editor) || IsEmpty(path)) return NotepadPPHandOff::Failed;
+    // The file already shown is only brought to the front again: its tab stays, with its caret.
+    if (!TitleNamesFile(TitleOf(editor), path)) CloseShownDocumentIfUnmodified(editor);
+    if (!SendFileToNotepadPP(editor, path)) return NotepadPPHandOff::Failed;
+    if (TitleNamesFileWithin(editor, path, kNotepadPPTitleWaitMs)) return NotepadPPHandOff::Shown;
+    LogPrintf(L"[HandFileToNotepadPP] the title does not name the file within %lu ms: hand-off ignored [%ls]",
+              static_cast<unsigned long>(kNotepadPPTitleWaitMs), TitleOf(editor).c_str());
+    return NotepadPPHandOff::Ignored;
+}
 
 bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize) {
     if (!IsLiveWindow(target)) return false;
@@ -116,7 +171,9 @@ NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3
     }
     std::vector<uint8_t> record;
     try {
-        record = BuildNotepadParamRecord(path, notepad3 ? NotepadFamily::Notepad3 : NotepadFamily::Notepad4);
+        const EditorKind kind = notepad3 ? EditorKind::Notepad3 : EditorKind::Notepad4;
+        record = BuildNotepadParamRecord(EditorFilePath(kind, path),
+                                         notepad3 ? NotepadFamily::Notepad3 : NotepadFamily::Notepad4);
     } catch (const std::bad_alloc&) {
         return NotepadHandOff::Failed;
     }

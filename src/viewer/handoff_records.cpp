@@ -5,6 +5,7 @@ namespace {
 constexpr uint32_t kAcceptFilesStyle = 0x00000010;  // WS_EX_ACCEPTFILES
 constexpr size_t kNotepadRecordHeaderSize = 48;
 constexpr size_t kDropHeaderSize = 20;
+constexpr uint32_t kNotepad4ChangeNotifyNotSet = 2;
 
 void PutU32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
     for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
@@ -24,6 +25,10 @@ void PutPath(std::vector<uint8_t>& bytes, size_t offset, const std::wstring& pat
 std::vector<uint8_t> BuildNotepadParamRecord(const std::wstring& path, NotepadFamily family) {
     std::vector<uint8_t> record(kNotepadRecordHeaderSize + 2 * path.size() + 2, 0);
     PutU32(record, 0, 1);
+    // Notepad4 reads offset 8 as its three-state change notify: 2 ("not set") leaves the user's
+    // file-watching mode alone, any other value overrides it and is saved at exit. For Notepad3 the
+    // same integer is "lexer specified" and stays 0.
+    if (family == NotepadFamily::Notepad4) PutU32(record, 8, kNotepad4ChangeNotifyNotSet);
     PutU32(record, 12, family == NotepadFamily::Notepad3 ? 0xFFFFFFFFu : 0u);
     PutU32(record, 32, 0xFFFFFFFFu);
     PutPath(record, kNotepadRecordHeaderSize, path);

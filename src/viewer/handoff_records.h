@@ -14,7 +14,8 @@ constexpr size_t kNoDropTarget = static_cast<size_t>(-1);
 
 enum class NotepadFamily { Notepad3, Notepad4 };
 
-// 2n + 50 bytes; the two families differ only in the integer at offset 12.
+// 2n + 50 bytes laid out as x64 Notepad4 24.09+ and Notepad3 read them; the two families differ
+// in the integers at offsets 8 and 12.
 std::vector<uint8_t> BuildNotepadParamRecord(const std::wstring& path, NotepadFamily family);
 // 2n + 6 bytes: the path in double quotes with its terminating NUL.
 std::vector<uint8_t> BuildNotepadPPRecord(const std::wstring& path);

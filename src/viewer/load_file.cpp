@@ -1,6 +1,7 @@
 #include "viewer/load_file.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <mutex>
 #include <new>
 #include <string>
@@ -14,12 +15,16 @@
 #include "embed/launch.h"
 #include "log/log.h"
 #include "viewer/handoff.h"
+#include "viewer/handoff_image.h"
 #include "viewer/loading_text.h"
 
 namespace {
 
 constexpr UINT_PTR kFocusTimerId = 3585;
 constexpr UINT kFocusTimerPeriodMs = 250;
+// Notepad++ drops a path of this many units or more whoever sends it: that file says nothing
+// about whether the editor takes the next one.
+constexpr size_t kNotepadPPPathCapacity = 260;
 
 using PendingRequest = ViewerState::PendingRequest;
 
@@ -152,7 +157,7 @@ std::wstring EditorForFile(const wchar_t* path) {
     return pluginConfig.FindViewerForFile(path);
 }
 
-enum class HandOffResult { Shown, Failed, Unsaved };
+enum class HandOffResult { Shown, Failed, Unsaved, Ignored };
 
 HandOffResult FromBool(bool shown) {
     return shown ? HandOffResult::Shown : HandOffResult::Failed;
@@ -161,6 +166,11 @@ HandOffResult FromBool(bool shown) {
 HandOffResult FromNotepad(NotepadHandOff result) {
     if (result == NotepadHandOff::Sent) return HandOffResult::Shown;
     return result == NotepadHandOff::Unsaved ? HandOffResult::Unsaved : HandOffResult::Failed;
+}
+
+HandOffResult FromNotepadPP(NotepadPPHandOff result) {
+    if (result == NotepadPPHandOff::Shown) return HandOffResult::Shown;
+    return result == NotepadPPHandOff::Ignored ? HandOffResult::Ignored : HandOffResult::Failed;
 }
 
 HandOffResult HandOff(ViewerState& state, EditorKind kind, const wchar_t* path, const wchar_t*& successLine) {
@@ -173,7 +183,7 @@ HandOffResult HandOff(ViewerState& state, EditorKind kind, const wchar_t* path, 
             return FromNotepad(HandFileToNotepad(state.editorWindow, path, false));
         case EditorKind::NotepadPlusPlus:
             successLine = L"[LoadFile] LoadFile (Notepad++ WM_COPYDATA) return 1\r\n";
-            return FromBool(SendFileToNotepadPP(state.editorWindow, path));
+            return FromNotepadPP(HandFileToNotepadPP(state.editorWindow, path));
         case EditorKind::EmEditor:
             successLine = L"[LoadFile] LoadFile (EmEditor WM_COPYDATA) return 1\r\n";
             if (SendFileToEmEditor(state.editorWindow, path)) return HandOffResult::Shown;
@@ -190,6 +200,36 @@ HandOffResult HandOff(ViewerState& state, EditorKind kind, const wchar_t* path, 
 void ReleaseUnsaved(ViewerState& state) {
     LogWrite(L"[LoadFile] editor holds unsaved changes: released, a new editor opens the file\r\n");
     ReleaseChild(state);
+}
+
+// Other Notepad4 builds read the path elsewhere in the record, find it empty and open a modal Open
+// dialog inside our send.
+bool Notepad4ReadsRecord(const std::wstring& editor) {
+    const EditorImage image = ReadEditorImage(editor);
+    if (Notepad4ReadsCurrentRecord(image)) return true;
+    LogPrintf(
+        L"[LoadFile] Notepad4 is not an x64 build of 24.9 or later (machine 0x%04X, file version "
+        L"%u.%u.%u.%u): no hand-offs, each file opens in a fresh editor",
+        image.machine, image.version[0], image.version[1], image.version[2], image.version[3]);
+    return false;
+}
+
+bool HandOffAllowed(ViewerState& state, EditorKind kind, const std::wstring& editor) {
+    if (state.handOffCheckedPath != editor) {
+        state.handOffCheckedPath = editor;
+        state.handOffRefused = kind == EditorKind::Notepad4 && !Notepad4ReadsRecord(editor);
+    }
+    return !state.handOffRefused;
+}
+
+// An editor that answers a hand-off without showing the file would do so again: its later files
+// go straight to a fresh editor instead of waiting for the title each time.
+void RefuseHandOffs(ViewerState& state, const std::wstring& editor) {
+    LogWrite(
+        L"[LoadFile] the editor ignored the hand-off: no more hand-offs, each file opens in a fresh "
+        L"editor\r\n");
+    state.handOffCheckedPath = editor;
+    state.handOffRefused = true;
 }
 
 bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, const std::wstring& editor,
@@ -226,9 +266,10 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
         return false;
     }
     LogPrintf(L"[LoadFile] viewer=[%ls]", editor.c_str());
-    const bool reusable = state.editorWindow && IsWindow(state.editorWindow) && state.editorPath == editor;
+    const EditorKind kind = DetectEditorKind(editor);
+    const bool reusable = state.editorWindow && IsWindow(state.editorWindow) && state.editorPath == editor &&
+                          HandOffAllowed(state, kind, editor);
     if (reusable) {
-        const EditorKind kind = DetectEditorKind(editor);
         const wchar_t* successLine = nullptr;
         const HandOffResult handOff = HandOff(state, kind, path, successLine);
         if (handOff == HandOffResult::Shown) {
@@ -238,6 +279,8 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
             return true;
         }
         if (handOff == HandOffResult::Unsaved) ReleaseUnsaved(state);
+        if (handOff == HandOffResult::Ignored && wcslen(path) < kNotepadPPPathCapacity)
+            RefuseHandOffs(state, editor);
         if (state.destroyRequested) return false;
     }
     return Relaunch(viewer, state, request, editor, path);

@@ -183,7 +183,7 @@ TEST_F(Launch, HookCaptureEmbedsNotepad3Notepad4AndNotepadPlusPlusAsFramelessPop
         const wchar_t* exe;
         const wchar_t* switches;
     } cases[] = {
-        {L"notepad3.exe", L""}, {L"notepad4.exe", L""}, {L"notepad++.exe", L" -multiInst -nosession"}};
+        {L"notepad3.exe", L" /n"}, {L"notepad4.exe", L" /n"}, {L"notepad++.exe", L" -multiInst -nosession"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(Wide2Utf8(c.exe));
         MarkLog();
@@ -306,6 +306,21 @@ TEST_F(Launch, EmEditorNeverTakesAFrameThatExistedBeforeTheLaunch) {
     EXPECT_NE(state.editorWindow, earlierFrame);
     EXPECT_EQ(state.editorWindow, MainWindowOf(state.processId));
     EXPECT_EQ(GetAncestor(earlierFrame, GA_PARENT), GetDesktopWindow());
+}
+
+TEST_F(Launch, Notepad3AndNotepad4OpenTheirOwnWindowWhenTheUserHasReuseWindowOn) {
+    for (const wchar_t* exe : {L"notepad3.exe", L"notepad4.exe"}) {
+        SCOPED_TRACE(Wide2Utf8(exe));
+        StartedProcess users = StartStandin(exe, L"/n C:\\user.txt");
+        ASSERT_TRUE(journal.WaitForEvent("window", kWindowWaitMs, users.pid));
+        ASSERT_TRUE(Start(exe, L"--reuse-window"));
+        EXPECT_EQ(state.editorWindow, MainWindowOf(state.processId));
+        EXPECT_TRUE(Events(journal.Read(), "reused", state.processId).empty());
+        EXPECT_TRUE(Events(journal.Read(), "copydata", users.pid).empty());
+        KillChild(state);
+        TerminateProcess(users.process.get(), 0);
+        WaitForSingleObject(users.process.get(), kWindowWaitMs);
+    }
 }
 
 TEST_F(Launch, EditorThatExitsAtOnceFailsTheLaunchAndLeavesTheStateEmpty) {

@@ -12,8 +12,8 @@ TEST(EditorCommandLine, EachKindGetsItsSwitchesThenTheParametersAsStoredThenTheQ
     const std::wstring f = L"C:\\My Files\\a b.txt";
     EXPECT_EQ(BuildEditorCommandLine(EditorKind::Other, e, L"", f),
               L"\"C:\\Tools\\ed.exe\" \"C:\\My Files\\a b.txt\"");
-    EXPECT_EQ(BuildEditorCommandLine(EditorKind::Notepad3, e, L"", f), L"\"" + e + L"\" \"" + f + L"\"");
-    EXPECT_EQ(BuildEditorCommandLine(EditorKind::Notepad4, e, L"/x", f), L"\"" + e + L"\" /x \"" + f + L"\"");
+    EXPECT_EQ(BuildEditorCommandLine(EditorKind::Notepad3, e, L"", f), L"\"" + e + L"\" /n \"" + f + L"\"");
+    EXPECT_EQ(BuildEditorCommandLine(EditorKind::Notepad4, e, L"/x", f), L"\"" + e + L"\" /n /x \"" + f + L"\"");
     EXPECT_EQ(BuildEditorCommandLine(EditorKind::NotepadPlusPlus, e, L"-x -y", f),
               L"\"" + e + L"\" -multiInst -nosession -x -y \"" + f + L"\"");
     EXPECT_EQ(BuildEditorCommandLine(EditorKind::EverEdit, e, L"", f), L"\"" + e + L"\" -i \"" + f + L"\"");

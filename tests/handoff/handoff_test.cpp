@@ -11,9 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "editor/editor_kind.h"
+#include "embed/editor_file_path.h"
 #include "log/log.h"
+#include "support/standin_journal.h"
 #include "support/test_support.h"
+#include "viewer/handoff_image.h"
 #include "viewer/handoff_records.h"
+#include "viewer/handoff_title.h"
 
 using namespace testing_support;
 
@@ -59,17 +64,23 @@ const std::wstring kPath = L"C:\\docs\\r\u00e9sum\u00e9 1.txt";
 
 // ---- records ----
 
-TEST(HandOffRecords, NotepadRecordsAre2nPlus50BytesAndDifferOnlyAtOffset12) {
+TEST(HandOffRecords, NotepadRecordsAre2nPlus50BytesAndDifferAtOffsets8And12) {
     const size_t n = kPath.size();
     std::vector<uint8_t> np3 = BuildNotepadParamRecord(kPath, NotepadFamily::Notepad3);
     std::vector<uint8_t> np4 = BuildNotepadParamRecord(kPath, NotepadFamily::Notepad4);
     ASSERT_EQ(np3.size(), 2 * n + 50);
     ASSERT_EQ(np4.size(), 2 * n + 50);
+    // x64 Notepad4 24.09+: 0 load the file; 1-5 flags off; 8 change notify 2 ("not set", the user's
+    // file watching stays); 12 lexer (unused); 16/24 line and column; 32 encoding -1 (detect);
+    // 36/40/44 no encoding, EOL or match command; 48 the path.
     std::vector<uint8_t> header(48, 0);
     header[0] = 1;
+    header[8] = 2;
     header[32] = header[33] = header[34] = header[35] = 0xFF;
     std::vector<uint8_t> tail = Concat(Utf16Bytes(kPath), {0, 0});
     EXPECT_EQ(np4, Concat(header, tail));
+    // Notepad3: offset 8 is "lexer specified" (0), 12 the initial lexer (-1).
+    header[8] = 0;
     header[12] = header[13] = header[14] = header[15] = 0xFF;
     EXPECT_EQ(np3, Concat(header, tail));
     EXPECT_EQ(BuildNotepadParamRecord(L"", NotepadFamily::Notepad3).size(), 50u);
@@ -101,6 +112,79 @@ TEST(HandOffRecords, DropTargetIsTheFirstThatAcceptsFiles) {
     EXPECT_EQ(FirstDropTarget({0x100, 0x10 | 0x200, 0x10}), 1u);
 }
 
+// ---- what the editor's executable, its title and the path length allow ----
+
+TEST(EditorImage, MachineAndFileVersionDecideWhetherNotepad4ReadsTheRecord) {
+    const std::vector<uint8_t> current = ReadFileBytes(standin::StandinPath(L"notepad4.exe"));
+    EditorImage image = ParseEditorImage(current);
+    ASSERT_TRUE(image.isPe);
+    EXPECT_EQ(image.machine, 0x8664);
+    ASSERT_TRUE(image.hasVersion);
+    EXPECT_EQ(std::vector<uint16_t>(image.version, image.version + 4),
+              (std::vector<uint16_t>{26, 8, 0, 6282}));
+    EXPECT_TRUE(Notepad4ReadsCurrentRecord(image));
+    const EditorImage read = ReadEditorImage(standin::StandinPath(L"notepad4.exe"));
+    EXPECT_EQ(std::vector<uint16_t>(read.version, read.version + 4), (std::vector<uint16_t>{26, 8, 0, 6282}));
+
+    image = ReadEditorImage(standin::StandinPath(L"old\\notepad4.exe"));
+    EXPECT_EQ(std::vector<uint16_t>(image.version, image.version + 4),
+              (std::vector<uint16_t>{24, 7, 0, 5400}));
+    EXPECT_FALSE(Notepad4ReadsCurrentRecord(image));
+
+    // The same image marked as a 32-bit build: Machine is the first field after "PE\0\0".
+    std::vector<uint8_t> x86 = current;
+    const size_t peOffset = U32At(x86, 0x3C);
+    x86[peOffset + 4] = 0x4C;
+    x86[peOffset + 5] = 0x01;
+    EXPECT_EQ(ParseEditorImage(x86).machine, 0x014C);
+    EXPECT_FALSE(Notepad4ReadsCurrentRecord(ParseEditorImage(x86)));
+
+    EXPECT_FALSE(ParseEditorImage(std::vector<uint8_t>(current.begin(), current.begin() + 0x40)).isPe);
+    EXPECT_FALSE(ParseEditorImage({'M', 'Z'}).isPe);
+    EXPECT_FALSE(ReadEditorImage(L"C:\\no such folder\\notepad4.exe").isPe);
+
+    auto version = [](uint16_t year, uint16_t month) {
+        EditorImage v;
+        v.isPe = v.hasVersion = true;
+        v.machine = 0x8664;
+        v.version[0] = year;
+        v.version[1] = month;
+        return v;
+    };
+    EXPECT_TRUE(Notepad4ReadsCurrentRecord(version(24, 9)));
+    EXPECT_TRUE(Notepad4ReadsCurrentRecord(version(25, 1)));
+    EXPECT_FALSE(Notepad4ReadsCurrentRecord(version(24, 8)));
+    EXPECT_FALSE(Notepad4ReadsCurrentRecord(version(23, 12)));
+    EditorImage noVersion = version(26, 8);
+    noVersion.hasVersion = false;
+    EXPECT_FALSE(Notepad4ReadsCurrentRecord(noVersion));
+}
+
+TEST(EditorTitle, NotepadPPTitleNamesTheShownFileAndMarksItModified) {
+    const std::wstring path = L"C:\\Docs\\Notes.txt";
+    EXPECT_TRUE(TitleNamesFile(L"C:\\Docs\\Notes.txt - Notepad++", path));
+    EXPECT_TRUE(TitleNamesFile(L"*c:\\docs\\notes.TXT - Notepad++ [Administrator]", path));
+    EXPECT_TRUE(TitleNamesFile(L"Notes.txt - Notepad++", path));
+    EXPECT_FALSE(TitleNamesFile(L"C:\\Other\\Notes.txt - Notepad++", path));
+    EXPECT_FALSE(TitleNamesFile(L"C:\\Docs\\Notes.txt.bak - Notepad++", path));
+    EXPECT_FALSE(TitleNamesFile(L"new 1 - Notepad++", path));
+    EXPECT_FALSE(TitleNamesFile(L"", path));
+    EXPECT_TRUE(TitleMarksModified(L"*new 1 - Notepad++"));
+    EXPECT_FALSE(TitleMarksModified(L"C:\\Docs\\Notes.txt - Notepad++"));
+}
+
+TEST(EditorFilePath, OnlyNotepad3AndNotepad4NeedPathsShorterThan260Units) {
+    const std::wstring at259 = L"C:\\" + std::wstring(254, L'x') + L".t";
+    const std::wstring at260 = at259 + L"x";
+    ASSERT_EQ(at259.size(), 259u);
+    EXPECT_FALSE(NeedsShortPath(EditorKind::Notepad4, at259));
+    EXPECT_TRUE(NeedsShortPath(EditorKind::Notepad4, at260));
+    EXPECT_TRUE(NeedsShortPath(EditorKind::Notepad3, at260));
+    EXPECT_FALSE(NeedsShortPath(EditorKind::NotepadPlusPlus, at260));
+    EXPECT_FALSE(NeedsShortPath(EditorKind::Other, at260));
+    EXPECT_EQ(EditorFilePath(EditorKind::Notepad4, at259), at259);
+}
+
 // ---- windows of this process playing the editor ----
 
 struct Received {
@@ -118,6 +202,8 @@ struct Received {
 std::vector<Received> received;
 LRESULT scintillaModified = 0;
 LRESULT copyDataReply = 1;
+bool titleNamesHandedFile = false;  // as Notepad++ does when it opens a file
+std::vector<LPARAM> menuCommands;   // lParam of each NPPM_MENUCOMMAND (WM_USER + 1048)
 
 void RecordDrop(HWND window, WPARAM wParam) {
     auto drop = reinterpret_cast<HDROP>(wParam);
@@ -148,12 +234,17 @@ LRESULT CALLBACK EditorProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
                             {},
                             {},
                             false});
+        if (titleNamesHandedFile && data->dwData == 2) {
+            const std::wstring quoted(reinterpret_cast<const wchar_t*>(bytes));
+            SetWindowTextW(window, (quoted.substr(1, quoted.size() - 2) + L" - Notepad++").c_str());
+        }
         return copyDataReply;
     }
     if (message == WM_DROPFILES) {
         RecordDrop(window, wParam);
         return 0;
     }
+    if (message == WM_USER + 1048) menuCommands.push_back(lParam);
     if (message >= 2000 && message < 2200) {
         received.push_back({message, window, wParam, 0, 0, {}, {}, {}, false});
         return message == 2159 ? scintillaModified : 0;
@@ -187,6 +278,8 @@ class HandOff : public ::testing::Test {
         received.clear();
         scintillaModified = 0;
         copyDataReply = 1;
+        titleNamesHandedFile = false;
+        menuCommands.clear();
         frame = MakeWindow(L"TestEditorFrame", nullptr);
     }
     void TearDown() override {
@@ -221,6 +314,7 @@ TEST_F(HandOff, Notepad4WithoutScintillaChildGetsOnlyTheRecord) {
     ASSERT_TRUE(SendFileToNotepad4(frame, kPath.c_str()));
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].message, static_cast<UINT>(WM_COPYDATA));
+    EXPECT_EQ(U32At(received[0].bytes, 8), 2u);
     EXPECT_EQ(U32At(received[0].bytes, 12), 0u);
     EXPECT_EQ(received[0].bytes, BuildNotepadParamRecord(kPath, NotepadFamily::Notepad4));
 }
@@ -243,6 +337,27 @@ TEST_F(HandOff, NotepadPPGetsTheQuotedPathWithDwData2) {
     EXPECT_EQ(received[0].bytes, BuildNotepadPPRecord(kPath));
     EXPECT_TRUE(LogHas(Log(), L"[SendFileToNotepadPP] SendFileToNotepadPP: file=" + kPath + L" cbData=" +
                                   std::to_wstring(2 * kPath.size() + 6) + L" hwnd=" + Hex16(frame)));
+}
+
+TEST_F(HandOff, NotepadPPClosesAnUnmodifiedShownDocumentAndCountsOnlyAFileItsTitleNames) {
+    MakeWindow(L"Scintilla", frame);
+    titleNamesHandedFile = true;
+    EXPECT_EQ(HandFileToNotepadPP(frame, kPath.c_str()), NotepadPPHandOff::Shown);
+    EXPECT_EQ(menuCommands, std::vector<LPARAM>{41003});  // File > Close
+    ASSERT_EQ(received.size(), 3u);
+    EXPECT_EQ(received[0].message, 2159u);
+    EXPECT_EQ(received[1].message, static_cast<UINT>(WM_USER + 1048));
+    EXPECT_EQ(received[2].bytes, BuildNotepadPPRecord(kPath));
+
+    // Modified (the title says so): left open. Not shown: ignored once the bound has passed.
+    menuCommands.clear();
+    titleNamesHandedFile = false;
+    SetWindowTextW(frame, (L"*" + kPath + L" - Notepad++").c_str());
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(HandFileToNotepadPP(frame, L"C:\\docs\\other.txt"), NotepadPPHandOff::Ignored);
+    EXPECT_GE(GetTickCount() - start, kNotepadPPTitleWaitMs);
+    EXPECT_TRUE(menuCommands.empty());
+    EXPECT_TRUE(LogHas(Log(), L"[HandFileToNotepadPP] shown document has unsaved changes: left open"));
 }
 
 TEST_F(HandOff, EmEditorReplyDecidesAndWParamIsItsWindow) {

@@ -145,7 +145,7 @@ TEST_F(LoadFileWithStandins, AnotherEditorOrOneDifferingInCaseReplacesTheRunning
     EXPECT_TRUE(Ended(pids[0]));
     EXPECT_TRUE(CopiesOf(journal, pids[0]).empty());
     EXPECT_EQ(CommandLineOf(journal.Read(), pids[1]),
-              L"\"" + StandinPath(L"notepad4.exe") + L"\" \"" + kFileLog + L"\"");
+              L"\"" + StandinPath(L"notepad4.exe") + L"\" /n \"" + kFileLog + L"\"");
 
     std::wstring upper = StandinPath(L"NOTEPAD4.EXE");
     MapEditors({{L"log", upper}});

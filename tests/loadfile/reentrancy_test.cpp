@@ -130,7 +130,7 @@ TEST_F(Reentrancy, AnotherViewerWaitsForTheRunningCaptureThenLaunchesItsOwn) {
     ASSERT_EQ(firstWindow.size(), 1u);
     EXPECT_GE(starts[1].tick, firstWindow[0].tick);
     EXPECT_EQ(CommandLineOf(journal.Read(), starts[1].pid),
-              L"\"" + StandinPath(L"notepad4.exe") + L"\" " + kLate + L" \"" + kFileLog + L"\"");
+              L"\"" + StandinPath(L"notepad4.exe") + L"\" /n " + kLate + L" \"" + kFileLog + L"\"");
     EXPECT_EQ(GetAncestor(second.state->editorWindow, GA_PARENT), second.window);
     EXPECT_EQ(GetAncestor(first.state->editorWindow, GA_PARENT), first.window);
 }

@@ -24,15 +24,30 @@
 //   --size=WxH         main window size (default 640x480)
 //   --style=0xHEX      main window style (default WS_OVERLAPPEDWINDOW)
 //   --lifetime=MS      the process ends itself after MS ms (default 120000), so none is left behind
+//   --reuse-window     Notepad3/Notepad4: started without /n, hand the file to another window of the
+//                      same class (a 0xFB10 record) and exit, as the real ones do with "reuse window" on
+//   --sender-check     Notepad++: a WM_COPYDATA whose wParam is not a window of another process of the
+//                      same executable is ignored (still answered TRUE), as Notepad++ since August 2026
+//
+// Notepad4 journals each 0xFB10 record as it reads it (x64 24.09+ layout): "np4params <byte 0>
+// <int 8> <int 12> <int 32> <path at 48>". Notepad++ shows one tab per file, titles its window
+// "[*]<path> - Notepad++", and closes the shown tab on NPPM_MENUCOMMAND File > Close unless it is
+// modified: "tab-open <path>", "tab-show <path>" (open already), "tab-close <path>",
+// "tab-close-asked <path>", "copydata-ignored";
+// a handed path of 260 units or more is dropped: "tab-dropped <path>".
 
 #include <windows.h>
 // after windows.h, which it needs
 #include <shellapi.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -61,6 +76,10 @@ struct Options {
     int height = 480;
     DWORD style = WS_OVERLAPPEDWINDOW;
     DWORD lifetimeMs = kDefaultLifetimeMs;
+    bool reuseWindow = false;
+    bool senderCheck = false;
+    bool newWindow = false;  // "/n"
+    std::wstring file;       // the last argument that is not a switch
 };
 
 struct App {
@@ -162,6 +181,14 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
         options.style = wcstoul(value.c_str(), nullptr, 16);
     else if (StartsWith(arg, L"--lifetime=", &value))
         options.lifetimeMs = wcstoul(value.c_str(), nullptr, 10);
+    else if (arg == L"--reuse-window")
+        options.reuseWindow = true;
+    else if (arg == L"--sender-check")
+        options.senderCheck = true;
+    else if (arg == L"/n")
+        options.newWindow = true;
+    else if (!arg.empty() && arg[0] != L'-' && arg[0] != L'/')
+        options.file = arg;
 }
 
 Options ParseOptions() {
@@ -236,10 +263,199 @@ LRESULT OnCopyData(const COPYDATASTRUCT* data) {
     return app.options.copyDataZero ? 0 : 1;
 }
 
+// ---- Notepad4: the 0xFB10 record read as x64 Notepad4 24.09+ reads it ----
+
+int32_t IntAt(const uint8_t* bytes, size_t offset) {
+    int32_t value = 0;
+    std::memcpy(&value, bytes + offset, sizeof value);
+    return value;
+}
+
+// The NUL-terminated path at offset, cut at the end of the record.
+std::wstring PathAt(const uint8_t* bytes, size_t size, size_t offset) {
+    std::wstring path;
+    for (size_t at = offset; at + 1 < size; at += 2) {
+        const wchar_t unit = static_cast<wchar_t>(bytes[at] | (bytes[at + 1] << 8));
+        if (unit == L'\0') break;
+        path += unit;
+    }
+    return path;
+}
+
+void JournalNotepad4Record(const COPYDATASTRUCT* data) {
+    constexpr size_t kPathOffset = 48;
+    if (app.flavour != Flavour::Notepad4 || data->dwData != 0xFB10 || !data->lpData ||
+        data->cbData < kPathOffset)
+        return;
+    const uint8_t* bytes = static_cast<const uint8_t*>(data->lpData);
+    char fields[96];
+    std::snprintf(fields, sizeof fields, "%u %d %d %d ", static_cast<unsigned>(bytes[0]), IntAt(bytes, 8),
+                  IntAt(bytes, 12), IntAt(bytes, 32));
+    Journal("np4params", fields + ToUtf8(PathAt(bytes, data->cbData, kPathOffset)));
+}
+
+// ---- Notepad++: one tab per file, its title, File > Close, the sender check ----
+
+constexpr UINT kNppMenuCommand = WM_USER + 1000 + 48;  // NPPM_MENUCOMMAND
+constexpr LPARAM kNppFileClose = 41003;                // IDM_FILE_CLOSE
+
+struct Tab {
+    std::wstring path;
+    bool modified;
+};
+std::vector<Tab> nppTabs;  // the shown tab is the last one; while shown, its state is app.modified
+
+void ShowNppTitle() {
+    if (!app.mainWindow) return;
+    std::wstring title = nppTabs.empty() ? L"new 1" : nppTabs.back().path;
+    if (app.modified) title = L"*" + title;
+    SetWindowTextW(app.mainWindow, (title + L" - Notepad++").c_str());
+}
+
+// A file that is open already gets its tab shown again, as Notepad++ does.
+void OpenNppTab(const std::wstring& path) {
+    if (!nppTabs.empty()) nppTabs.back().modified = app.modified;
+    Tab tab{path, false};
+    const char* event = "tab-open";
+    for (size_t i = 0; i < nppTabs.size(); ++i) {
+        if (lstrcmpiW(nppTabs[i].path.c_str(), path.c_str()) != 0) continue;
+        tab = nppTabs[i];
+        nppTabs.erase(nppTabs.begin() + static_cast<std::ptrdiff_t>(i));
+        event = "tab-show";
+        break;
+    }
+    nppTabs.push_back(tab);
+    app.modified = tab.modified;
+    Journal(event, ToUtf8(path));
+    ShowNppTitle();
+}
+
+void OpenFirstNppTab() {
+    if (app.flavour != Flavour::NotepadPlusPlus || app.options.file.empty()) return;
+    nppTabs.push_back({app.options.file, false});
+    Journal("tab-open", ToUtf8(app.options.file));
+    ShowNppTitle();
+}
+
+bool HiddenNppTabModified() {
+    for (size_t i = 0; i + 1 < nppTabs.size(); ++i) {
+        if (nppTabs[i].modified) return true;
+    }
+    return false;
+}
+
+// A modified document is not closed: Notepad++ would ask; the stand-in keeps it and says so.
+LRESULT OnNppMenuCommand(LPARAM command) {
+    if (command != kNppFileClose || nppTabs.empty()) return TRUE;
+    if (app.modified) {
+        Journal("tab-close-asked", ToUtf8(nppTabs.back().path));
+        return TRUE;
+    }
+    Journal("tab-close", ToUtf8(nppTabs.back().path));
+    nppTabs.pop_back();
+    app.modified = !nppTabs.empty() && nppTabs.back().modified;
+    ShowNppTitle();
+    return TRUE;
+}
+
+std::wstring ExecutableOf(DWORD pid) {
+    wchar_t path[MAX_PATH * 2] = {};
+    DWORD size = MAX_PATH * 2;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return std::wstring();
+    const BOOL ok = QueryFullProcessImageNameW(process, 0, path, &size);
+    CloseHandle(process);
+    return ok ? std::wstring(path, size) : std::wstring();
+}
+
+bool SentByAnotherInstance(WPARAM wParam) {
+    HWND sender = reinterpret_cast<HWND>(wParam);
+    DWORD pid = 0;
+    if (!sender || !IsWindow(sender) || !GetWindowThreadProcessId(sender, &pid) ||
+        pid == GetCurrentProcessId())
+        return false;
+    const std::wstring theirs = ExecutableOf(pid);
+    return !theirs.empty() && lstrcmpiW(theirs.c_str(), ExecutableOf(GetCurrentProcessId()).c_str()) == 0;
+}
+
+std::vector<std::wstring> QuotedPaths(const COPYDATASTRUCT* data) {
+    std::vector<std::wstring> paths;
+    const std::wstring text = PathAt(static_cast<const uint8_t*>(data->lpData), data->cbData, 0);
+    size_t open = text.find(L'"');
+    while (open != std::wstring::npos) {
+        const size_t close = text.find(L'"', open + 1);
+        if (close == std::wstring::npos) break;
+        paths.push_back(text.substr(open + 1, close - open - 1));
+        open = text.find(L'"', close + 1);
+    }
+    return paths;
+}
+
+void OpenNppFiles(WPARAM wParam, const COPYDATASTRUCT* data) {
+    if (app.flavour != Flavour::NotepadPlusPlus || data->dwData != 2 || !data->lpData) return;
+    if (app.options.senderCheck && !SentByAnotherInstance(wParam)) {
+        Journal("copydata-ignored", "");
+        return;
+    }
+    constexpr size_t kNppPathCapacity = 260;
+    for (const std::wstring& path : QuotedPaths(data)) {
+        if (path.size() < kNppPathCapacity)
+            OpenNppTab(path);
+        else
+            Journal("tab-dropped", ToUtf8(path));
+    }
+}
+
+// ---- Notepad3/Notepad4 "reuse window": the file goes to another window of the kind ----
+
+struct OtherWindowSearch {
+    const wchar_t* className;
+    HWND found;
+};
+
+BOOL CALLBACK FindOtherWindowOfClass(HWND window, LPARAM lParam) {
+    auto* search = reinterpret_cast<OtherWindowSearch*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (pid == GetCurrentProcessId() || wcscmp(name, search->className) != 0) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+bool HandFileToOtherWindow() {
+    constexpr DWORD kHandOverWaitMs = 2000;
+    if (!app.options.reuseWindow || app.options.newWindow) return false;
+    if (app.flavour != Flavour::Notepad3 && app.flavour != Flavour::Notepad4) return false;
+    OtherWindowSearch search{MainClassName(), nullptr};
+    EnumWindows(FindOtherWindowOfClass, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) return false;
+    std::vector<uint8_t> record(48 + 2 * app.options.file.size() + 2, 0);
+    record[0] = 1;
+    record[8] = app.flavour == Flavour::Notepad4 ? 2 : 0;
+    std::memset(record.data() + 32, 0xFF, 4);
+    std::memcpy(record.data() + 48, app.options.file.data(), 2 * app.options.file.size());
+    COPYDATASTRUCT data{0xFB10, static_cast<DWORD>(record.size()), record.data()};
+    SendMessageTimeoutW(search.found, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                        kHandOverWaitMs, nullptr);
+    Journal("reused", WindowText(search.found));
+    return true;
+}
+
+LRESULT OnCopyDataMessage(WPARAM wParam, LPARAM lParam) {
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    const LRESULT reply = OnCopyData(data);
+    if (!data) return reply;
+    JournalNotepad4Record(data);
+    OpenNppFiles(wParam, data);
+    return reply;
+}
+
 LRESULT OnClose(HWND window) {
     Journal("close", "");
     if (app.options.ignoreClose) return 0;
-    if (app.modified) {
+    if (app.modified || HiddenNppTabModified()) {
         OpenPrompt();
         return 0;
     }
@@ -256,7 +472,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     HangIfAsked(message);
     switch (message) {
         case WM_COPYDATA:
-            return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+            return OnCopyDataMessage(wParam, lParam);
+        case kNppMenuCommand:
+            if (app.flavour == Flavour::NotepadPlusPlus) return OnNppMenuCommand(lParam);
+            break;
         case WM_DROPFILES:
             Journal("dropfiles", ClassOf(window));
             return 0;
@@ -368,6 +587,7 @@ void CreateMainWindow() {
                                      nullptr, instance, nullptr);
     Journal("window", WindowText(app.mainWindow) + " " + ToUtf8(MainClassName()));
     app.mainCreated = true;
+    OpenFirstNppTab();
     ShowWindow(app.mainWindow, app.showCommand);
     UpdateWindow(app.mainWindow);
 }
@@ -404,6 +624,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
     if (watchdog) CloseHandle(watchdog);
     RegisterClasses();
+    if (HandFileToOtherWindow()) {
+        Journal("exit", "0");
+        return 0;
+    }
     CreateDecoy();
     if (app.options.lateMs > 0 && !app.options.noWindow)
         SetTimer(nullptr, 0, app.options.lateMs, OnLateTimer);
