@@ -1,5 +1,5 @@
 // Shows one of the plug-in's dialogs for a picture: dopus.exe --show config|editor|about --ready FILE
-// --done FILE. Writes the window's screen rectangle ("WxH+X+Y") to the ready file once the window
+// --done FILE [--config-folder FOLDER]. Writes the window's screen rectangle ("WxH+X+Y") to the ready file once the window
 // is up, and ends when the done file appears.
 
 #include <windows.h>
@@ -97,8 +97,16 @@ int main() {
     request.show = Argument(argc, argv, L"--show");
     request.readyFile = Argument(argc, argv, L"--ready");
     request.doneFile = Argument(argc, argv, L"--done");
-    testhost::Host().configFolder = MakeTempDir(L"screenshots");
-    SeedSettings();
+    // --config-folder: show the settings of another host (the try-it host's), as they are.
+    std::wstring configFolder = Argument(argc, argv, L"--config-folder");
+    if (configFolder.empty()) {
+        testhost::Host().configFolder = MakeTempDir(L"screenshots");
+        SeedSettings();
+    } else {
+        // With the separator at its end, the settings file is named as that host names it.
+        if (configFolder.back() != L'\\') configFolder += L'\\';
+        testhost::Host().configFolder = configFolder;
+    }
 
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);
