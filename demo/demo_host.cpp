@@ -19,6 +19,8 @@ constexpr UINT kCmdSettings = 201;
 constexpr UINT kCmdAbout = 202;
 constexpr UINT kCmdExit = 203;
 constexpr DWORD kConfigureNotifyData = 7;
+constexpr UINT_PTR kRepaintEditorsTimer = 1;
+constexpr UINT kRepaintEditorsDelayMs = 300;
 
 const wchar_t kMainClass[] = L"VelloquinDemoHost";
 const wchar_t kPaneClass[] = L"VelloquinDemoPane";
@@ -122,6 +124,22 @@ void OnCommand(HWND window, UINT id, UINT code) {
     }
 }
 
+BOOL CALLBACK RepaintEditorsOf(HWND top, LPARAM) noexcept {
+    RepaintEmbeddedEditors(top);
+    return TRUE;
+}
+
+// A while after a file was shown, when this program has painted, the editors paint once more.
+void OnRepaintTimer(HWND window, WPARAM id) {
+    if (id != kRepaintEditorsTimer) return;
+    KillTimer(window, kRepaintEditorsTimer);
+    EnumThreadWindows(GetCurrentThreadId(), RepaintEditorsOf, 0);
+}
+
+void RepaintEditorsSoon() {
+    if (hostWindows.main) SetTimer(hostWindows.main, kRepaintEditorsTimer, kRepaintEditorsDelayMs, nullptr);
+}
+
 // After the settings were saved: the host shows the selected file again with the new settings.
 void OnReinitialize() {
     SetStatus(L"Settings saved by the plug-in; showing the selection again.");
@@ -134,6 +152,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         case WM_SIZE: LayoutMain(LOWORD(lParam), HIWORD(lParam)); return 0;
         case WM_COMMAND: OnCommand(window, LOWORD(wParam), HIWORD(wParam)); return 0;
         case kMsgReinitialize: OnReinitialize(); return 0;
+        case WM_TIMER: OnRepaintTimer(window, wParam); return 0;
         case WM_DESTROY: PostQuitMessage(0); return 0;
         default: return DefWindowProcW(window, message, wParam, lParam);
     }
@@ -335,6 +354,7 @@ LRESULT PreviewFile(const std::wstring& path) {
     }
     LRESULT shown = SendMessageW(hostWindows.viewer, kMsgLoadW, 0, reinterpret_cast<LPARAM>(path.c_str()));
     SetStatus((shown ? L"Shown: " : L"Could not show: ") + path + L"   [" + description + L"]");
+    RepaintEditorsSoon();
     return shown;
 }
 
@@ -349,6 +369,7 @@ HWND OpenStandaloneViewer(const std::wstring& path) {
     ShareWholeWindow(viewer);
     ShowWindow(frame, SW_SHOW);
     if (viewer) SendMessageW(viewer, kMsgLoadW, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    RepaintEditorsSoon();
     return frame;
 }
 
