@@ -37,7 +37,8 @@ const wchar_t kWholeWindowProperty[] = L"__wine_x11_whole_window";
 void ShareWholeWindow(HWND window) {
     if (!window || !IsWindow(window)) return;
     HANDLE whole = GetPropW(GetAncestor(window, GA_ROOT), kWholeWindowProperty);
-    if (whole && whole != GetPropW(window, kWholeWindowProperty)) SetPropW(window, kWholeWindowProperty, whole);
+    if (whole && whole != GetPropW(window, kWholeWindowProperty))
+        SetPropW(window, kWholeWindowProperty, whole);
 }
 
 void ForgetWholeWindow(HWND window) {
@@ -58,7 +59,8 @@ BOOL CALLBACK RepaintIfEmbedded(HWND window, LPARAM) noexcept {
     // A frame change lets an editor that painted before the property was there find it.
     SetWindowPos(window, nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     return TRUE;
 }
 

@@ -253,8 +253,8 @@ void ShowStep(int number, HWND viewer, const std::wstring& relativePath, const s
     QueryPerformanceCounter(&after);
     double milliseconds = 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) / static_cast<double>(frequency.QuadPart);
     ShowSelection(relativePath, description.empty() ? L"No editor configured for " + path
-                                                    : (shown ? L"Shown: " : L"Could not show: ") + path + L"   [" +
-                                                          description + L"]");
+                                                    : (shown ? L"Shown: " : L"Could not show: ") + path +
+                                                          L"   [" + description + L"]");
     PumpFor(100);
     StepOutcome outcome = ReadOutcome(firstEntry);
     if (description.empty()) {

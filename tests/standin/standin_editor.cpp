@@ -313,10 +313,12 @@ void ShowCopyData(const COPYDATASTRUCT* data) {
     size_t offset = data->dwData == 0xFB10 ? 48 : 0;
     std::wstring path;
     if (data->lpData && data->cbData > offset + 2) {
-        const wchar_t* units = reinterpret_cast<const wchar_t*>(static_cast<const char*>(data->lpData) + offset);
+        const wchar_t* units =
+            reinterpret_cast<const wchar_t*>(static_cast<const char*>(data->lpData) + offset);
         path.assign(units, wcsnlen(units, (data->cbData - offset) / 2));
     }
-    if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
+    if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"')
+        path = path.substr(1, path.size() - 2);
     ShowFile(path, head);
 }
 
@@ -343,11 +345,13 @@ LRESULT PaintShown(HWND window) {
     DeleteObject(bandBrush);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
-    const std::wstring header[] = {FlavourTitle() + L" (window class " + MainClassName() + L")",
-                                   L"File: " + (shown.file.empty() ? std::wstring(L"(none given)") : shown.file),
-                                   L"Last received: " + shown.received};
+    const std::wstring header[] = {
+        FlavourTitle() + L" (window class " + MainClassName() + L")",
+        L"File: " + (shown.file.empty() ? std::wstring(L"(none given)") : shown.file),
+        L"Last received: " + shown.received};
     for (int i = 0; i < 3; ++i) {
-        RECT row = {kShownMargin, kShownMargin + i * line, client.right - kShownMargin, kShownMargin + (i + 1) * line};
+        RECT row = {kShownMargin, kShownMargin + i * line, client.right - kShownMargin,
+                    kShownMargin + (i + 1) * line};
         DrawTextW(dc, header[i].c_str(), -1, &row, DT_NOPREFIX | DT_SINGLELINE | DT_PATH_ELLIPSIS);
     }
     RECT body = {kShownMargin, band.bottom + kShownMargin, client.right - kShownMargin, client.bottom};
