@@ -325,6 +325,10 @@ void ShowCopyData(const COPYDATASTRUCT* data) {
 void ShowDrop() {
     ShowFile(std::wstring(), L"WM_DROPFILES, a file was dropped");
     shown.file = L"(dropped: under Wine its name does not cross processes)";
+    shown.text =
+        L"The plug-in handed the next file over by dropping it on this window (WM_DROPFILES).\n"
+        L"Under Wine the drop's file list stays in the sender's memory, so this stand-in can\n"
+        L"tell that a file arrived, not which one. A real editor opens the dropped file here.";
 }
 
 LRESULT PaintShown(HWND window) {
