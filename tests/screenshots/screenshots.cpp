@@ -1,6 +1,6 @@
 // Shows one of the plug-in's dialogs for a picture: dopus.exe --show config|editor|about --ready FILE
-// --done FILE [--config-folder FOLDER [--seed]]. Writes the window's screen rectangle ("WxH+X+Y") to the ready file
-// once the window is up, and ends when the done file appears.
+// --done FILE [--config-folder FOLDER [--seed]]. Writes the window's screen rectangle ("WxH+X+Y") to the
+// ready file once the window is up, and ends when the done file appears.
 
 #include <windows.h>
 
