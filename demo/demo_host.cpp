@@ -19,6 +19,8 @@ constexpr UINT kCmdSettings = 201;
 constexpr UINT kCmdAbout = 202;
 constexpr UINT kCmdExit = 203;
 constexpr DWORD kConfigureNotifyData = 7;
+constexpr UINT_PTR kRepaintEditorsTimer = 1;
+constexpr UINT kRepaintEditorsDelayMs = 300;
 
 const wchar_t kMainClass[] = L"VelloquinDemoHost";
 const wchar_t kPaneClass[] = L"VelloquinDemoPane";
@@ -26,6 +28,41 @@ const wchar_t kStandaloneClass[] = L"VelloquinDemoStandalone";
 
 HostWindows hostWindows;
 Plugin plugin;
+
+const wchar_t kWholeWindowProperty[] = L"__wine_x11_whole_window";
+
+// Wine's X11 driver (Debian's build) draws another process's window inside ours only when a
+// window of this process above it carries the X window of the top-level window; on Windows the
+// property does not exist and nothing is set.
+void ShareWholeWindow(HWND window) {
+    if (!window || !IsWindow(window)) return;
+    HANDLE whole = GetPropW(GetAncestor(window, GA_ROOT), kWholeWindowProperty);
+    if (whole && whole != GetPropW(window, kWholeWindowProperty))
+        SetPropW(window, kWholeWindowProperty, whole);
+}
+
+void ForgetWholeWindow(HWND window) {
+    if (window && IsWindow(window)) RemovePropW(window, kWholeWindowProperty);
+}
+
+DWORD ProcessOf(HWND window) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    return processId;
+}
+
+// An embedded editor: a window of another process whose parent is one of ours. The plug-in keeps
+// its WS_POPUP style, so GetParent does not name that parent; GetAncestor does.
+BOOL CALLBACK RepaintIfEmbedded(HWND window, LPARAM) noexcept {
+    const DWORD self = GetCurrentProcessId();
+    if (ProcessOf(window) == self || ProcessOf(GetAncestor(window, GA_PARENT)) != self) return TRUE;
+    // A frame change lets an editor that painted before the property was there find it.
+    SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return TRUE;
+}
 
 template <typename T>
 void WriteAt(void* base, size_t offset, T value) {
@@ -89,6 +126,22 @@ void OnCommand(HWND window, UINT id, UINT code) {
     }
 }
 
+BOOL CALLBACK RepaintEditorsOf(HWND top, LPARAM) noexcept {
+    RepaintEmbeddedEditors(top);
+    return TRUE;
+}
+
+// A while after a file was shown, when this program has painted, the editors paint once more.
+void OnRepaintTimer(HWND window, WPARAM id) {
+    if (id != kRepaintEditorsTimer) return;
+    KillTimer(window, kRepaintEditorsTimer);
+    EnumThreadWindows(GetCurrentThreadId(), RepaintEditorsOf, 0);
+}
+
+void RepaintEditorsSoon() {
+    if (hostWindows.main) SetTimer(hostWindows.main, kRepaintEditorsTimer, kRepaintEditorsDelayMs, nullptr);
+}
+
 // After the settings were saved: the host shows the selected file again with the new settings.
 void OnReinitialize() {
     SetStatus(L"Settings saved by the plug-in; showing the selection again.");
@@ -101,6 +154,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         case WM_SIZE: LayoutMain(LOWORD(lParam), HIWORD(lParam)); return 0;
         case WM_COMMAND: OnCommand(window, LOWORD(wParam), HIWORD(wParam)); return 0;
         case kMsgReinitialize: OnReinitialize(); return 0;
+        case WM_TIMER: OnRepaintTimer(window, wParam); return 0;
         case WM_DESTROY: PostQuitMessage(0); return 0;
         default: return DefWindowProcW(window, message, wParam, lParam);
     }
@@ -108,11 +162,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 LRESULT CALLBACK PaneWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (message == WM_SIZE) ResizeViewerToParent(hostWindows.viewer, window);
+    if (message == WM_DESTROY) ForgetWholeWindow(window);
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK StandaloneWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (message == WM_SIZE) ResizeViewerToParent(GetWindow(window, GW_CHILD), window);
+    if (message == WM_DESTROY) ForgetWholeWindow(GetWindow(window, GW_CHILD));
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -158,9 +214,20 @@ DWORD WINAPI SettingsThread(void* owner) {
 
 }  // namespace
 
+void RepaintEmbeddedEditors(HWND top) {
+    if (top && IsWindow(top)) EnumChildWindows(top, RepaintIfEmbedded, 0);
+}
+
 HANDLE OpenSettings(HWND owner) {
     if (!plugin.configure) return nullptr;
     return CreateThread(nullptr, 0, SettingsThread, owner, 0, nullptr);
+}
+
+void ShowSelection(const std::wstring& name, const std::wstring& status) {
+    LRESULT index = SendMessageW(hostWindows.fileList, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                 reinterpret_cast<LPARAM>(name.c_str()));
+    SendMessageW(hostWindows.fileList, LB_SETCURSEL, index == LB_ERR ? static_cast<WPARAM>(-1) : index, 0);
+    SetStatus(status);
 }
 
 HostWindows& Host() {
@@ -263,6 +330,7 @@ bool CreateHostWindow(const std::wstring& folder, int showCommand) {
                                            nullptr);
     hostWindows.pane = CreateWindowExW(WS_EX_CLIENTEDGE, kPaneClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
                                        0, 10, 10, hostWindows.main, nullptr, instance, nullptr);
+    ShareWholeWindow(hostWindows.pane);
     hostWindows.status = CreateWindowExW(0, L"STATIC", L"Select a file.", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP,
                                          0, 0, 10, 10, hostWindows.main, nullptr, instance, nullptr);
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -288,6 +356,7 @@ LRESULT PreviewFile(const std::wstring& path) {
     }
     LRESULT shown = SendMessageW(hostWindows.viewer, kMsgLoadW, 0, reinterpret_cast<LPARAM>(path.c_str()));
     SetStatus((shown ? L"Shown: " : L"Could not show: ") + path + L"   [" + description + L"]");
+    RepaintEditorsSoon();
     return shown;
 }
 
@@ -298,8 +367,11 @@ HWND OpenStandaloneViewer(const std::wstring& path) {
                                  120, 120, 900, 600, nullptr, nullptr, instance, nullptr);
     if (!frame) return nullptr;
     HWND viewer = plugin.createViewer(frame, nullptr, 0);
+    // The frame is the top-level window itself: its child, the viewer, carries the X window.
+    ShareWholeWindow(viewer);
     ShowWindow(frame, SW_SHOW);
     if (viewer) SendMessageW(viewer, kMsgLoadW, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    RepaintEditorsSoon();
     return frame;
 }
 

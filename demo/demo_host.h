@@ -61,9 +61,16 @@ const Plugin& ThePlugin();
 bool CreateHostWindow(const std::wstring& folder, int showCommand);
 // Shows a file the way the host does on selection: identify, then load or clear.
 LRESULT PreviewFile(const std::wstring& path);
+// Marks a file as selected in the list (when it is listed) and shows a status line, as a user's
+// selection would.
+void ShowSelection(const std::wstring& name, const std::wstring& status);
 // Opens a file in a stand-alone viewer window of its own; returns that window.
 HWND OpenStandaloneViewer(const std::wstring& path);
 int RunMessageLoop();
+// Under Wine an embedded editor's pixels live only on the X server, and each repaint of ours
+// covers them with our own stale ones: once our windows have finished painting, the editors
+// inside top paint again, last.
+void RepaintEmbeddedEditors(HWND top);
 // Opens the plug-in's settings dialog on a thread of its own; returns that thread.
 HANDLE OpenSettings(HWND owner);
 

@@ -12,6 +12,7 @@ namespace {
 
 constexpr DWORD kDialogTimeoutMs = 10000;
 constexpr DWORD kPictureTimeoutMs = 10000;
+constexpr DWORD kHostPaintSettleMs = 150;
 
 std::wstring outFolder;
 
@@ -113,27 +114,38 @@ bool FileExists(const std::wstring& path) {
 }
 
 // A picture of a window as the X server shows it: the tour writes the window's place into
-// NAME.ready, the demo script takes the picture and answers with NAME.done. The wait keeps the
-// window painting.
-bool SaveScreenshot(HWND window, const std::wstring& name) {
-    RECT rect;
-    if (!GetWindowRect(window, &rect)) return false;
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+// NAME.ready, the demo script takes the picture and answers with NAME.done.
+bool RequestPicture(const RECT& rect, const std::wstring& name) {
     char geometry[96];
     int length = snprintf(geometry, sizeof(geometry), "%ldx%ld+%ld+%ld", rect.right - rect.left,
                           rect.bottom - rect.top, rect.left, rect.top);
     std::wstring ready = outFolder + L"\\" + name + L".ready";
-    std::wstring done = outFolder + L"\\" + name + L".done";
     std::wstring writing = ready + L".part";
     HANDLE file = CreateFileW(writing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     WriteFile(file, geometry, static_cast<DWORD>(length), &written, nullptr);
     CloseHandle(file);
-    MoveFileW(writing.c_str(), ready.c_str());
-    bool taken = PumpUntil([&] { return FileExists(done); }, kPictureTimeoutMs);
+    return MoveFileW(writing.c_str(), ready.c_str()) != FALSE;
+}
+
+bool PictureTaken(const std::wstring& name) {
+    std::wstring done = outFolder + L"\\" + name + L".done";
+    if (!FileExists(done)) return false;
     DeleteFileW(done.c_str());
-    DeleteFileW(ready.c_str());
+    DeleteFileW((outFolder + L"\\" + name + L".ready").c_str());
+    return true;
+}
+
+// The wait for the picture keeps the window answering messages; the editors inside it paint last.
+bool SaveScreenshot(HWND window, const std::wstring& name) {
+    RECT rect;
+    if (!GetWindowRect(window, &rect)) return false;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpFor(kHostPaintSettleMs);
+    RepaintEmbeddedEditors(window);
+    if (!RequestPicture(rect, name)) return false;
+    bool taken = PumpUntil([&] { return PictureTaken(name); }, kPictureTimeoutMs);
     if (taken) Print(L"    picture: " + name + L".png");
     return taken;
 }
@@ -240,6 +252,9 @@ void ShowStep(int number, HWND viewer, const std::wstring& relativePath, const s
     }
     QueryPerformanceCounter(&after);
     double milliseconds = 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) / static_cast<double>(frequency.QuadPart);
+    ShowSelection(relativePath, description.empty() ? L"No editor configured for " + path
+                                                    : (shown ? L"Shown: " : L"Could not show: ") + path +
+                                                          L"   [" + description + L"]");
     PumpFor(100);
     StepOutcome outcome = ReadOutcome(firstEntry);
     if (description.empty()) {
@@ -267,6 +282,7 @@ void ShowStep(int number, HWND viewer, const std::wstring& relativePath, const s
     }
     Print(L"    what the editor received:");
     PrintEditorReceived(journalStart, editor);
+    if (editor) SaveScreenshot(Host().main, L"step" + std::to_wstring(number));
 }
 
 void WriteTourSettings(const std::wstring& standinFolder) {
@@ -346,22 +362,23 @@ int RunTour(const std::wstring& folder, const std::wstring& out, const std::wstr
     ShowStep(1, viewer, L"README.md", folder);
     ShowStep(2, viewer, L"src\\log\\log.cpp", folder);
     ShowStep(3, viewer, L"src\\log\\log.h", folder);
-    SaveScreenshot(Host().main, L"host-window");
-    Print(L"    (Wine does not draw another process's window inside ours, so the picture shows the pane empty;"
-          L" the window tree shows the editor there:)");
+    Print(L"    the host's window tree: the editor's window inside the plug-in's viewer window");
     PrintWindowTree(Host().main, 0);
     ShowStep(4, viewer, L"CMakeLists.txt", folder);
     ShowStep(5, viewer, L"cmake\\mingw-w64-posix.cmake", folder);
     ShowStep(6, viewer, L".gitignore", folder);
 
     Print(L"");
-    Print(L"Step 7: the user opens src\\viewer\\editor_kind.cpp in a stand-alone viewer window");
+    Print(L"Step 7: the user opens src\\editor\\editor_kind.cpp in a stand-alone viewer window");
     size_t firstEntry = LogEntries().size();
-    HWND frame = OpenStandaloneViewer(folder + L"\\src\\viewer\\editor_kind.cpp");
+    HWND frame = OpenStandaloneViewer(folder + L"\\src\\editor\\editor_kind.cpp");
     PumpFor(500);
     StepOutcome outcome = ReadOutcome(firstEntry);
     Print(L"    the plug-in " + outcome.how + L"; window tree of the stand-alone viewer:");
-    if (frame) PrintWindowTree(frame, 0);
+    if (frame) {
+        PrintWindowTree(frame, 0);
+        SaveScreenshot(frame, L"step7");
+    }
 
     ClearEverything({frame});
     PrintLogTail();

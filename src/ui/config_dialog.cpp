@@ -124,6 +124,10 @@ void RecordLayout(HWND dialog, ConfigDialogState& state) {
     GetClientRect(dialog, &client);
     state.minWidth = client.right;
     state.minHeight = client.bottom;
+    RECT frame = {};
+    GetWindowRect(dialog, &frame);
+    state.minTrackWidth = frame.right - frame.left;
+    state.minTrackHeight = frame.bottom - frame.top;
     for (int i = 0; i < kLayoutControlCount; ++i) {
         state.controlRects[i] = ClientRectOf(dialog, GetDlgItem(dialog, kLayout[i].controlId));
     }
@@ -329,9 +333,9 @@ INT_PTR OnSize(HWND dialog, WPARAM type, LPARAM lParam) {
 INT_PTR OnGetMinMaxInfo(HWND dialog, LPARAM lParam) {
     const ConfigDialogState* state = GetWindowData<ConfigDialogState>(dialog);
     MINMAXINFO* info = AsPointer<MINMAXINFO>(lParam);
-    if (!state || state->minWidth <= 0 || !info) return FALSE;
-    info->ptMinTrackSize.x = state->minWidth;
-    info->ptMinTrackSize.y = state->minHeight;
+    if (!state || state->minTrackWidth <= 0 || !info) return FALSE;
+    info->ptMinTrackSize.x = state->minTrackWidth;
+    info->ptMinTrackSize.y = state->minTrackHeight;
     return FALSE;
 }
 

@@ -18,6 +18,8 @@ struct ConfigDialogState {
     DWORD notifyData = 0;
     int minWidth = 0;  // client size right after initialisation
     int minHeight = 0;
+    int minTrackWidth = 0;  // window size right after initialisation: the smallest the user may make it
+    int minTrackHeight = 0;
     RECT controlRects[kLayoutControlCount] = {};  // in the order of kLayout, dialog client coordinates
 };
 

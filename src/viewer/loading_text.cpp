@@ -34,23 +34,31 @@ HBRUSH BackgroundBrush(HWND viewer) {
 
 }  // namespace
 
+void DrawLoadingTextOn(HDC dc, const RECT& client) {
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kLoadingTextColor);
+    ScopedSelectObject selected(dc, SharedLoadingFont());
+    RECT area = client;
+    DrawTextW(dc, L"Loading...", -1, &area, kLoadingTextFormat);
+}
+
 void DrawLoadingText(HWND viewer) {
     ScopedWindowDC dc(viewer);
     if (!dc) return;
     RECT client{};
     GetClientRect(viewer, &client);
-    SetBkMode(dc.get(), TRANSPARENT);
-    SetTextColor(dc.get(), kLoadingTextColor);
-    ScopedSelectObject selected(dc.get(), SharedLoadingFont());
-    DrawTextW(dc.get(), L"Loading...", -1, &client, kLoadingTextFormat);
+    DrawLoadingTextOn(dc.get(), client);
+}
+
+void PaintViewerBackground(HWND viewer, HDC dc) {
+    RECT client{};
+    GetClientRect(viewer, &client);
+    FillRect(dc, &client, BackgroundBrush(viewer));
 }
 
 void ClearLoadingText(HWND viewer) {
     ScopedWindowDC dc(viewer);
-    if (!dc) return;
-    RECT client{};
-    GetClientRect(viewer, &client);
-    FillRect(dc.get(), &client, BackgroundBrush(viewer));
+    if (dc) PaintViewerBackground(viewer, dc.get());
 }
 
 HFONT LoadingFont() {

@@ -10,6 +10,7 @@
 #include "config/config_refresh.h"
 #include "log/log.h"
 #include "viewer/load_file.h"
+#include "viewer/loading_text.h"
 #include "viewer/standalone_container.h"
 #include "viewer/viewer_focus.h"
 
@@ -85,10 +86,31 @@ LRESULT OnMouseActivate(const ViewerState* state) {
     return MA_ACTIVATE;
 }
 
-LRESULT OnPaint(HWND window) {
+// The area an editor leaves behind (closed, released, none configured) shows the background, not
+// the editor's last picture. While a launch runs, "Loading..." is drawn again over it.
+LRESULT OnPaint(HWND window, const ViewerState* state) {
     PAINTSTRUCT paint;
-    if (BeginPaint(window, &paint)) EndPaint(window, &paint);
+    HDC dc = BeginPaint(window, &paint);
+    if (!dc) return 0;
+    if (state && state->launchRunning) {
+        RECT client{};
+        GetClientRect(window, &client);
+        DrawLoadingTextOn(dc, client);
+    }
+    EndPaint(window, &paint);
     return 0;
+}
+
+LRESULT OnEraseBackground(HWND window, WPARAM wParam) {
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    if (dc) PaintViewerBackground(window, dc);
+    return 1;
+}
+
+// Once no editor covers the window, its whole area is painted again.
+void RepaintIfEmpty(HWND window, const ViewerState* state) {
+    if (state && state->editorWindow && IsWindow(state->editorWindow)) return;
+    InvalidateRect(window, nullptr, TRUE);
 }
 
 LRESULT OnTimer(HWND window, ViewerState* state, WPARAM timerId) {
@@ -106,6 +128,7 @@ LRESULT OnTimer(HWND window, ViewerState* state, WPARAM timerId) {
 LRESULT OnLoadW(HWND window, ViewerState* state, LPARAM lParam) {
     LogWrite(L"[ViewerWndProc] DVPLUGINMSG_LOADW received\r\n");
     bool result = state && LoadFile(window, *state, AsPointer<const wchar_t>(lParam));
+    if (!result) RepaintIfEmpty(window, GetWindowData<ViewerState>(window));
     LogPrintf(L"[ViewerWndProc] DVPLUGINMSG_LOADW return %d", result ? 1 : 0);
     return result ? 1 : 0;
 }
@@ -121,6 +144,7 @@ bool LoadAnsiPath(HWND window, ViewerState& state, const char* ansiPath) {
 LRESULT OnLoadA(HWND window, ViewerState* state, LPARAM lParam) {
     LogWrite(L"[ViewerWndProc] DVPLUGINMSG_LOADA received\r\n");
     bool result = state && LoadAnsiPath(window, *state, AsPointer<const char>(lParam));
+    if (!result) RepaintIfEmpty(window, GetWindowData<ViewerState>(window));
     LogPrintf(L"[ViewerWndProc] DVPLUGINMSG_LOADA return %d", result ? 1 : 0);
     return result ? 1 : 0;
 }
@@ -128,6 +152,7 @@ LRESULT OnLoadA(HWND window, ViewerState* state, LPARAM lParam) {
 LRESULT OnClear(HWND window, ViewerState* state) {
     LogWrite(L"[ViewerWndProc] DVPLUGINMSG_CLEAR received\r\n");
     if (state) ClearViewer(window, *state);
+    RepaintIfEmpty(window, GetWindowData<ViewerState>(window));
     return 0;
 }
 
@@ -173,8 +198,8 @@ LRESULT HandleViewerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         case WM_DESTROY: return OnDestroy(window, state);
         case WM_SIZE: return OnSize(window, state);
         case WM_SETFOCUS: return OnFocus(state);
-        case WM_PAINT: return OnPaint(window);
-        case WM_ERASEBKGND: return 1;
+        case WM_PAINT: return OnPaint(window, state);
+        case WM_ERASEBKGND: return OnEraseBackground(window, wParam);
         case WM_MOUSEACTIVATE: return OnMouseActivate(state);
         case WM_TIMER: return OnTimer(window, state, wParam);
         case WM_PARENTNOTIFY: return 0;

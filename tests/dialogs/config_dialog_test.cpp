@@ -340,10 +340,31 @@ TEST_F(ConfigDialog, GrowingMovesControlsAndShrinkingNeverMovesThemUpOrLeft) {
         RECT now = RectIn(dialog, ids[i]);
         EXPECT_TRUE(EqualRect(&now, &initial[i])) << ids[i];
     }
+}
+
+// The smallest the dialog can be made is its first size as a window, frame included: OK and Cancel
+// stay whole inside the client area.
+TEST_F(ConfigDialog, AtItsMinimumSizeOkAndCancelStayInside) {
+    ConfigSession session(fixture.plugin());
+    HWND dialog = session.dialog();
+    RECT initial = {};
+    GetWindowRect(dialog, &initial);
     MINMAXINFO limits = {};
     SendMessageW(dialog, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-    EXPECT_EQ(limits.ptMinTrackSize.x, client.right);
-    EXPECT_EQ(limits.ptMinTrackSize.y, client.bottom);
+    EXPECT_EQ(limits.ptMinTrackSize.x, initial.right - initial.left);
+    EXPECT_EQ(limits.ptMinTrackSize.y, initial.bottom - initial.top);
+
+    SetWindowPos(dialog, nullptr, 0, 0, limits.ptMinTrackSize.x, limits.ptMinTrackSize.y,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client = {};
+    GetClientRect(dialog, &client);
+    for (int id : {1, 2}) {
+        RECT button = RectIn(dialog, id);
+        EXPECT_GE(button.left, 0) << id;
+        EXPECT_GE(button.top, 0) << id;
+        EXPECT_LE(button.right, client.right) << id;
+        EXPECT_LE(button.bottom, client.bottom) << id;
+    }
 }
 
 TEST_F(ConfigDialog, IconsAreSharedAcrossOpenings) {

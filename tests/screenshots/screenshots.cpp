@@ -1,6 +1,6 @@
 // Shows one of the plug-in's dialogs for a picture: dopus.exe --show config|editor|about --ready FILE
-// --done FILE. Writes the window's screen rectangle ("WxH+X+Y") to the ready file once the window
-// is up, and ends when the done file appears.
+// --done FILE [--config-folder FOLDER [--seed]]. Writes the window's screen rectangle ("WxH+X+Y") to the
+// ready file once the window is up, and ends when the done file appears.
 
 #include <windows.h>
 
@@ -88,6 +88,13 @@ std::wstring Argument(int argc, wchar_t** argv, const wchar_t* name) {
     return L"";
 }
 
+bool HasSwitch(int argc, wchar_t** argv, const wchar_t* name) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::wstring(argv[i]) == name) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main() {
@@ -97,8 +104,16 @@ int main() {
     request.show = Argument(argc, argv, L"--show");
     request.readyFile = Argument(argc, argv, L"--ready");
     request.doneFile = Argument(argc, argv, L"--done");
-    testhost::Host().configFolder = MakeTempDir(L"screenshots");
-    SeedSettings();
+    // --config-folder: the settings of that folder (another host's, as they are, or with --seed the
+    // example settings); else example settings in a temporary folder.
+    std::wstring configFolder = Argument(argc, argv, L"--config-folder");
+    bool seed = configFolder.empty() || HasSwitch(argc, argv, L"--seed");
+    if (configFolder.empty()) configFolder = MakeTempDir(L"screenshots");
+    // With the separator at its end, the settings file is named as the try-it host names it.
+    if (configFolder.back() != L'\\') configFolder += L'\\';
+    CreateDirectoryW(configFolder.c_str(), nullptr);
+    testhost::Host().configFolder = configFolder;
+    if (seed) SeedSettings();
 
     INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof(controls);

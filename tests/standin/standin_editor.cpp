@@ -241,6 +241,158 @@ bool HasScintilla() {
            app.flavour == Flavour::NotepadPlusPlus;
 }
 
+// What the stand-in shows in its window, so that a picture of it tells which stand-in it is, which
+// file it was given and what it received last: the file name comes from the command line or a
+// WM_COPYDATA record (a dropped file's name does not cross processes under Wine).
+constexpr size_t kShownFileBytes = 8192;
+constexpr int kShownTabWidth = 4;
+constexpr int kShownMargin = 8;
+
+struct Shown {
+    std::wstring file;
+    std::wstring received = L"the command line";
+    std::wstring text;
+};
+
+Shown shown;
+
+std::wstring FlavourTitle() {
+    switch (app.flavour) {
+        case Flavour::Notepad3:
+            return L"Stand-in Notepad3";
+        case Flavour::Notepad4:
+            return L"Stand-in Notepad4";
+        case Flavour::NotepadPlusPlus:
+            return L"Stand-in Notepad++";
+        case Flavour::EverEdit:
+            return L"Stand-in EverEdit";
+        case Flavour::EmEditor:
+            return L"Stand-in EmEditor";
+        case Flavour::Other:
+            break;
+    }
+    return L"Stand-in editor";
+}
+
+COLORREF FlavourColour() {
+    switch (app.flavour) {
+        case Flavour::Notepad3:
+        case Flavour::Notepad4:
+            return RGB(198, 222, 255);
+        case Flavour::NotepadPlusPlus:
+            return RGB(206, 240, 198);
+        case Flavour::EverEdit:
+            return RGB(255, 226, 184);
+        case Flavour::EmEditor:
+            return RGB(236, 214, 255);
+        case Flavour::Other:
+            break;
+    }
+    return RGB(224, 224, 224);
+}
+
+std::wstring FirstLinesOf(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return L"(the file cannot be read)";
+    std::string bytes(kShownFileBytes, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr)) read = 0;
+    CloseHandle(file);
+    bytes.resize(read);
+    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &wide[0], n);
+    std::wstring text;
+    for (wchar_t c : wide) {
+        if (c == L'\t')
+            text.append(static_cast<size_t>(kShownTabWidth), L' ');
+        else if (c != L'\r' && c != 0xFEFF)
+            text += c;
+    }
+    return text;
+}
+
+void ShowFile(const std::wstring& path, const std::wstring& received) {
+    shown.file = path;
+    shown.received = received;
+    shown.text = path.empty() ? std::wstring() : FirstLinesOf(path);
+    if (app.editWindow) InvalidateRect(app.editWindow, nullptr, TRUE);
+}
+
+// The file is the last argument that is not a switch.
+void ShowFileFromCommandLine() {
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::wstring file;
+    for (int i = 1; args && i < count; ++i) {
+        if (args[i][0] != L'-' && args[i][0] != L'/') file = args[i];
+    }
+    if (args) LocalFree(args);
+    ShowFile(file, L"the command line");
+}
+
+// Notepad3/Notepad4 records hold the path at byte 48, Notepad++ in double quotes at 0, EmEditor at 0.
+void ShowCopyData(const COPYDATASTRUCT* data) {
+    wchar_t head[64];
+    std::swprintf(head, 64, L"WM_COPYDATA %llX, %lu bytes", static_cast<unsigned long long>(data->dwData),
+                  data->cbData);
+    size_t offset = data->dwData == 0xFB10 ? 48 : 0;
+    std::wstring path;
+    if (data->lpData && data->cbData > offset + 2) {
+        const wchar_t* units =
+            reinterpret_cast<const wchar_t*>(static_cast<const char*>(data->lpData) + offset);
+        path.assign(units, wcsnlen(units, (data->cbData - offset) / 2));
+    }
+    if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"')
+        path = path.substr(1, path.size() - 2);
+    ShowFile(path, head);
+}
+
+void ShowDrop() {
+    ShowFile(std::wstring(), L"WM_DROPFILES, a file was dropped");
+    shown.file = L"(dropped: under Wine its name does not cross processes)";
+    shown.text =
+        L"The plug-in handed the next file over by dropping it on this window (WM_DROPFILES).\n"
+        L"Under Wine the drop's file list stays in the sender's memory, so this stand-in can\n"
+        L"tell that a file arrived, not which one. A real editor opens the dropped file here.";
+}
+
+LRESULT PaintShown(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (!dc) return 0;
+    RECT client = {};
+    GetClientRect(window, &client);
+    HFONT font = CreateFontW(-15, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0,
+                             FIXED_PITCH | FF_MODERN, L"Courier New");
+    HGDIOBJ previous = SelectObject(dc, font ? font : GetStockObject(ANSI_FIXED_FONT));
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(dc, &metrics);
+    const int line = metrics.tmHeight + metrics.tmExternalLeading;
+    RECT band = {0, 0, client.right, kShownMargin * 2 + line * 3};
+    HBRUSH bandBrush = CreateSolidBrush(FlavourColour());
+    FillRect(dc, &band, bandBrush);
+    DeleteObject(bandBrush);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    const std::wstring header[] = {
+        FlavourTitle() + L" (window class " + MainClassName() + L")",
+        L"File: " + (shown.file.empty() ? std::wstring(L"(none given)") : shown.file),
+        L"Last received: " + shown.received};
+    for (int i = 0; i < 3; ++i) {
+        RECT row = {kShownMargin, kShownMargin + i * line, client.right - kShownMargin,
+                    kShownMargin + (i + 1) * line};
+        DrawTextW(dc, header[i].c_str(), -1, &row, DT_NOPREFIX | DT_SINGLELINE | DT_PATH_ELLIPSIS);
+    }
+    RECT body = {kShownMargin, band.bottom + kShownMargin, client.right - kShownMargin, client.bottom};
+    DrawTextW(dc, shown.text.c_str(), -1, &body, DT_NOPREFIX | DT_EXPANDTABS);
+    SelectObject(dc, previous);
+    if (font) DeleteObject(font);
+    EndPaint(window, &paint);
+    return 0;
+}
+
 void HangIfAsked(UINT message) {
     if (!app.mainCreated || app.options.hangMessage == 0 || message != app.options.hangMessage) return;
     if (app.options.hangSkip-- > 0) return;
@@ -260,6 +412,7 @@ LRESULT OnCopyData(const COPYDATASTRUCT* data) {
     std::snprintf(head, sizeof head, "%llX %lu ", static_cast<unsigned long long>(data->dwData),
                   data->cbData);
     Journal("copydata", head + Hex(data->lpData, data->lpData ? data->cbData : 0));
+    ShowCopyData(data);
     return app.options.copyDataZero ? 0 : 1;
 }
 
@@ -478,6 +631,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             break;
         case WM_DROPFILES:
             Journal("dropfiles", ClassOf(window));
+            ShowDrop();
             return 0;
         case WM_SIZE:
             OnSize(lParam);
@@ -494,6 +648,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message >= kFirstScintillaMessage) HangIfAsked(message);
     switch (message) {
+        case WM_PAINT:
+            return PaintShown(window);
         case kSciSetSavePoint:
             Journal("scintilla", "2014");
             app.modified = false;
@@ -506,6 +662,7 @@ LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return app.modified ? 1 : 0;
         case WM_DROPFILES:
             Journal("dropfiles", ClassOf(window));
+            ShowDrop();
             return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -617,6 +774,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     app.flavour = FlavourFromFileName();
     app.showCommand = StartupShowCommand();
     Journal("start", ToUtf8(GetCommandLineW()));
+    ShowFileFromCommandLine();
     if (app.options.exitAtOnce) {
         Journal("exit", std::to_string(app.options.exitCode));
         return app.options.exitCode;

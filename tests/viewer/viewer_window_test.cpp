@@ -179,6 +179,51 @@ TEST_F(ViewerWindow, LoadAndClearAreLoggedAndAnswered) {
     EXPECT_TRUE(LogHas(log, L"[ViewerWndProc] DVPLUGINMSG_CLEAR received"));
 }
 
+void FillClient(HWND window, COLORREF colour) {
+    HDC dc = GetDC(window);
+    RECT client = {};
+    GetClientRect(window, &client);
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+    ReleaseDC(window, dc);
+}
+
+COLORREF PixelAt(HWND window, int x, int y) {
+    HDC dc = GetDC(window);
+    COLORREF colour = GetPixel(dc, x, y);
+    ReleaseDC(window, dc);
+    return colour;
+}
+
+// Where no editor is left (a clear, an extension no group claims, no path), the window shows its
+// background instead of the last picture of the editor that was there.
+TEST_F(ViewerWindow, PaintsItsBackgroundOnceNoEditorCoversIt) {
+    HWND viewer = createViewer_(host_, nullptr, 4);
+    ASSERT_NE(viewer, nullptr);
+    UpdateWindow(host_);
+    const COLORREF background = GetSysColor(COLOR_WINDOW);
+    const COLORREF stale = RGB(255, 0, 0);  // stands for the ended editor's picture
+    struct Case {
+        const char* name;
+        UINT message;
+        const wchar_t* path;
+    };
+    const Case cases[] = {{"clear", 0x8F1B, nullptr},
+                          {"no editor for the extension", 0x8F02, L"C:\\nothing\\here.zzz"},
+                          {"null path", 0x8F02, nullptr}};
+    for (const Case& c : cases) {
+        FillClient(viewer, stale);
+        ASSERT_EQ(PixelAt(viewer, 320, 240), stale) << c.name;
+        SendMessageW(viewer, c.message, 0, reinterpret_cast<LPARAM>(c.path));
+        UpdateWindow(viewer);
+        PumpMessages();
+        EXPECT_EQ(PixelAt(viewer, 320, 240), background) << c.name;
+        EXPECT_EQ(PixelAt(viewer, 2, 2), background) << c.name;
+        EXPECT_EQ(PixelAt(viewer, 637, 477), background) << c.name;
+    }
+}
+
 // The ANSI path goes through the system's ANSI code page, whatever that is here.
 TEST_F(ViewerWindow, AnsiLoadConvertsThroughTheAnsiCodePage) {
     HWND viewer = createViewer_(host_, nullptr, 4);
