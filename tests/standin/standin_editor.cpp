@@ -24,6 +24,13 @@
 //   --size=WxH         main window size (default 640x480)
 //   --style=0xHEX      main window style (default WS_OVERLAPPEDWINDOW)
 //   --lifetime=MS      the process ends itself after MS ms (default 120000), so none is left behind
+//   --slow-exit=MS     after its main window is destroyed, spends MS ms writing the settings file
+//                      <journal>.<pid>.settings ("begin", one line per 50 ms, "end"): a kill leaves it cut
+//   --late-question=MS on WM_CLOSE, opens its save question only MS ms later (a modified background tab)
+//   --hang-after=MSG   once message MSG (decimal) was handled, the next message of its windows never returns
+//   --single-process   an EmEditor that runs once: a second process hands its command line to the
+//                      first one's window (WM_COPYDATA 0x53504831) and exits with 0; the first opens a
+//                      new frame window for it ("window" entry)
 
 #include <windows.h>
 // after windows.h, which it needs
@@ -33,6 +40,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -42,6 +50,10 @@ constexpr UINT kSciGetModify = 2159;
 constexpr UINT kFirstScintillaMessage = 2000;
 constexpr DWORD kDefaultLifetimeMs = 120000;
 constexpr int kLifetimeExitCode = 99;
+constexpr DWORD kSettingsLinePeriodMs = 50;
+constexpr UINT_PTR kLateQuestionTimer = 7;
+constexpr ULONG_PTR kHandOverData = 0x53504831;
+constexpr UINT kHandOverTimeoutMs = 5000;
 
 enum class Flavour { Notepad3, Notepad4, NotepadPlusPlus, EverEdit, EmEditor, Other };
 
@@ -61,6 +73,10 @@ struct Options {
     int height = 480;
     DWORD style = WS_OVERLAPPEDWINDOW;
     DWORD lifetimeMs = kDefaultLifetimeMs;
+    DWORD slowExitMs = 0;
+    DWORD lateQuestionMs = 0;
+    UINT hangAfterMessage = 0;
+    bool singleProcess = false;
 };
 
 struct App {
@@ -71,6 +87,8 @@ struct App {
     HWND editWindow = nullptr;
     bool mainCreated = false;
     bool modified = false;
+    bool hangAtNextMessage = false;
+    std::vector<HWND> handedOverFrames;
 };
 
 App app;
@@ -162,6 +180,14 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
         options.style = wcstoul(value.c_str(), nullptr, 16);
     else if (StartsWith(arg, L"--lifetime=", &value))
         options.lifetimeMs = wcstoul(value.c_str(), nullptr, 10);
+    else if (StartsWith(arg, L"--slow-exit=", &value))
+        options.slowExitMs = wcstoul(value.c_str(), nullptr, 10);
+    else if (StartsWith(arg, L"--late-question=", &value))
+        options.lateQuestionMs = wcstoul(value.c_str(), nullptr, 10);
+    else if (StartsWith(arg, L"--hang-after=", &value))
+        options.hangAfterMessage = wcstoul(value.c_str(), nullptr, 10);
+    else if (arg == L"--single-process")
+        options.singleProcess = true;
 }
 
 Options ParseOptions() {
@@ -221,10 +247,40 @@ void HangIfAsked(UINT message) {
     for (;;) Sleep(1000);  // the lifetime watchdog ends the process
 }
 
+// --hang-after: the message itself is answered, the thread hangs at the next one.
+void HangAfterAsked(UINT message) {
+    if (app.hangAtNextMessage) {
+        Journal("hang", std::to_string(message));
+        for (;;) Sleep(1000);  // the lifetime watchdog ends the process
+    }
+    if (app.options.hangAfterMessage != 0 && message == app.options.hangAfterMessage) app.hangAtNextMessage = true;
+}
+
 void OpenPrompt() {
     Journal("prompt", "");
     CreateWindowExW(0, L"StandinPrompt", L"Save changes?", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 200, 200, 320,
                     160, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+// --single-process: the first process opens a frame of its own for each command line handed to it.
+bool IsHandedOverFrame(HWND window) {
+    for (HWND frame : app.handedOverFrames)
+        if (frame == window) return true;
+    return false;
+}
+
+void OpenHandedOverFrame() {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    HWND frame = CreateWindowExW(WS_EX_ACCEPTFILES, MainClassName(), L"Stand-in editor (handed over)",
+                                 WS_OVERLAPPEDWINDOW | WS_VISIBLE, 120, 120, 640, 480, nullptr, nullptr, instance,
+                                 nullptr);
+    if (!frame) return;
+    app.handedOverFrames.push_back(frame);
+    RECT client = {};
+    GetClientRect(frame, &client);
+    CreateWindowExW(0, L"StandinEdit", L"", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom, frame,
+                    nullptr, instance, nullptr);
+    Journal("window", WindowText(frame) + " " + ToUtf8(MainClassName()));
 }
 
 LRESULT OnCopyData(const COPYDATASTRUCT* data) {
@@ -233,7 +289,18 @@ LRESULT OnCopyData(const COPYDATASTRUCT* data) {
     std::snprintf(head, sizeof head, "%llX %lu ", static_cast<unsigned long long>(data->dwData),
                   data->cbData);
     Journal("copydata", head + Hex(data->lpData, data->lpData ? data->cbData : 0));
+    if (app.options.singleProcess && data->dwData == kHandOverData) {
+        OpenHandedOverFrame();
+        return 1;
+    }
     return app.options.copyDataZero ? 0 : 1;
+}
+
+LRESULT OnLateQuestionTimer(HWND window, WPARAM timer) {
+    if (timer != kLateQuestionTimer) return 0;
+    KillTimer(window, timer);
+    OpenPrompt();
+    return 0;
 }
 
 LRESULT OnClose(HWND window) {
@@ -241,6 +308,10 @@ LRESULT OnClose(HWND window) {
     if (app.options.ignoreClose) return 0;
     if (app.modified) {
         OpenPrompt();
+        return 0;
+    }
+    if (app.options.lateQuestionMs > 0) {
+        SetTimer(window, kLateQuestionTimer, app.options.lateQuestionMs, nullptr);
         return 0;
     }
     DestroyWindow(window);
@@ -254,6 +325,7 @@ void OnSize(LPARAM lParam) {
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     HangIfAsked(message);
+    HangAfterAsked(message);
     switch (message) {
         case WM_COPYDATA:
             return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
@@ -265,8 +337,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case WM_CLOSE:
             return OnClose(window);
+        case WM_TIMER:
+            return OnLateQuestionTimer(window, wParam);
         case WM_DESTROY:
-            PostQuitMessage(0);
+            if (!IsHandedOverFrame(window)) PostQuitMessage(0);
             return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -274,6 +348,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message >= kFirstScintillaMessage) HangIfAsked(message);
+    HangAfterAsked(message);
     switch (message) {
         case kSciSetSavePoint:
             Journal("scintilla", "2014");
@@ -383,6 +458,50 @@ DWORD WINAPI Watchdog(LPVOID) {
     ExitProcess(kLifetimeExitCode);
 }
 
+// --slow-exit: like an editor that writes its settings once its window is gone.
+void WriteSettingsSlowly() {
+    const std::wstring path = app.options.journalPath + L"." + std::to_wstring(GetCurrentProcessId()) + L".settings";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    auto writeLine = [file](const std::string& line) {
+        DWORD written = 0;
+        WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        FlushFileBuffers(file);
+    };
+    writeLine("begin\n");
+    for (DWORD spent = 0; spent < app.options.slowExitMs; spent += kSettingsLinePeriodMs) {
+        Sleep(kSettingsLinePeriodMs);
+        writeLine("setting " + std::to_string(spent) + "\n");
+    }
+    writeLine("end\n");
+    CloseHandle(file);
+    Journal("settings-written", "");
+}
+
+// --single-process: hands the command line to another process's window of this kind, if there is one.
+bool HandOverToRunningInstance() {
+    const std::wstring commandLine = GetCommandLineW();
+    for (HWND other = FindWindowExW(nullptr, nullptr, MainClassName(), nullptr); other;
+         other = FindWindowExW(nullptr, other, MainClassName(), nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(other, &owner);
+        if (owner == GetCurrentProcessId()) continue;
+        COPYDATASTRUCT data = {};
+        data.dwData = kHandOverData;
+        data.cbData = static_cast<DWORD>((commandLine.size() + 1) * sizeof(wchar_t));
+        data.lpData = const_cast<wchar_t*>(commandLine.c_str());
+        DWORD_PTR reply = 0;
+        if (!SendMessageTimeoutW(other, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
+                                 kHandOverTimeoutMs, &reply) ||
+            !reply)
+            continue;
+        Journal("handover", WindowText(other));
+        return true;
+    }
+    return false;
+}
+
 int StartupShowCommand() {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -401,6 +520,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         Journal("exit", std::to_string(app.options.exitCode));
         return app.options.exitCode;
     }
+    if (app.options.singleProcess && HandOverToRunningInstance()) {
+        Journal("exit", "0");
+        return 0;
+    }
     HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
     if (watchdog) CloseHandle(watchdog);
     RegisterClasses();
@@ -415,6 +538,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         DispatchMessageW(&msg);
     }
     int code = static_cast<int>(msg.wParam);
+    if (app.options.slowExitMs > 0) WriteSettingsSlowly();
     Journal("exit", std::to_string(code));
     return code;
 }
