@@ -100,12 +100,13 @@ void EndEditorAfterClose(EditorProcess& editor, const ClosedEditor& closed) {
         TerminateEditor(editor.process.get(), editor.processId, L"did not end");
         return;
     }
-    const bool answers =
-        IsWindow(closed.window) && closed.answerBudgetMs > 0 && AnswersMessages(closed.window, closed.answerBudgetMs);
+    const bool answers = IsWindow(closed.window) && closed.answerBudgetMs > 0 &&
+                         AnswersMessages(closed.window, closed.answerBudgetMs);
     if (WaitForSingleObject(editor.process.get(), 0) == WAIT_OBJECT_0) return;
     if (!IsWindow(closed.window)) {
-        LogPrintf(L"[KillChild]   pid=%lu closed its window and is still running: left up to %lu ms to finish",
-                  editor.processId, kShutdownWatchMs);
+        LogPrintf(
+            L"[KillChild]   pid=%lu closed its window and is still running: left up to %lu ms to finish",
+            editor.processId, kShutdownWatchMs);
         WatchClosedEditor(editor, closed, nullptr);
         return;
     }
@@ -114,17 +115,19 @@ void EndEditorAfterClose(EditorProcess& editor, const ClosedEditor& closed) {
         return;
     }
     if (HasNewVisibleTopWindow(editor.processId, closed.windowsBeforeClose)) {
-        LogPrintf(L"[KillChild]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
-                  editor.processId);
+        LogPrintf(
+            L"[KillChild]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
+            editor.processId);
         ReturnToDesktop(closed.window, closed.shownAt, false, kWindowCallWaitMs);
         return;
     }
     if (!DetachFromViewer(closed.window, kWindowCallWaitMs)) {
-        TerminateEditor(editor.process.get(), editor.processId, L"stopped answering while leaving the viewer");
+        TerminateEditor(editor.process.get(), editor.processId,
+                        L"stopped answering while leaving the viewer");
         return;
     }
-    LogPrintf(L"[KillChild]   pid=%lu still answers after WM_CLOSE: watched for up to %lu ms", editor.processId,
-              kShutdownWatchMs);
+    LogPrintf(L"[KillChild]   pid=%lu still answers after WM_CLOSE: watched for up to %lu ms",
+              editor.processId, kShutdownWatchMs);
     WatchClosedEditor(editor, closed, closed.window);
 }
 
@@ -199,8 +202,8 @@ void ReleaseChild(ViewerState& state) {
         return;
     }
     if (!ReturnToDesktop(window, shownAt, true, kWindowCallWaitMs))
-        LogPrintf(L"[ReleaseChild]   pid=%lu not back on the desktop within %lu ms: left to finish", editor.processId,
-                  kWindowCallWaitMs);
+        LogPrintf(L"[ReleaseChild]   pid=%lu not back on the desktop within %lu ms: left to finish",
+                  editor.processId, kWindowCallWaitMs);
 }
 
 void KillChild(ViewerState& state) {
@@ -219,8 +222,9 @@ void KillChild(ViewerState& state) {
         }
         const DWORD askedMs = GetTickCount() - asked;
         if (unsaved == UnsavedAnswer::Unmodified)
-            closed.answerBudgetMs = askedMs < kEditorReplyTimeoutMs - kMinimumProbeMs ? kEditorReplyTimeoutMs - askedMs
-                                                                                     : kMinimumProbeMs;
+            closed.answerBudgetMs = askedMs < kEditorReplyTimeoutMs - kMinimumProbeMs
+                                        ? kEditorReplyTimeoutMs - askedMs
+                                        : kMinimumProbeMs;
         closed.window = window;
         closed.shownAt = ScreenRectOf(window);
         closed.windowsBeforeClose = TopWindowsOf(state.processId);

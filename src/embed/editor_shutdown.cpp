@@ -120,7 +120,8 @@ void ReturnWindowToDesktopNow(HWND window, const RECT& shownAt) {
     style = (style & ~(WS_POPUP | WS_CHILD | WS_MINIMIZE)) | WS_OVERLAPPEDWINDOW;
     SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>(style));
     SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
-    SetWindowPos(window, HWND_TOP, shownAt.left, shownAt.top, AtLeastReleasedSide(shownAt.right - shownAt.left),
+    SetWindowPos(window, HWND_TOP, shownAt.left, shownAt.top,
+                 AtLeastReleasedSide(shownAt.right - shownAt.left),
                  AtLeastReleasedSide(shownAt.bottom - shownAt.top), SWP_FRAMECHANGED | SWP_SHOWWINDOW);
     ShowWindow(window, SW_SHOWNORMAL);
     SetForegroundWindow(window);
@@ -151,9 +152,10 @@ void EndWatch(const ShutdownWatch& watch) {
         TerminateEditor(watch.process.get(), watch.processId, L"does not answer messages");
         return;
     }
-    ReleaseWatchedEditor(watch,
-                         L"[KillChild]   pid=%lu neither ended nor asked within %lu ms after WM_CLOSE, editor "
-                         L"released instead of terminated");
+    ReleaseWatchedEditor(
+        watch,
+        L"[KillChild]   pid=%lu neither ended nor asked within %lu ms after WM_CLOSE, editor "
+        L"released instead of terminated");
 }
 
 void WatchEditor(const ShutdownWatch& watch) {
@@ -167,8 +169,9 @@ void WatchEditor(const ShutdownWatch& watch) {
             return;
         }
         if (IsLiveWindow(watch.window) && HasNewVisibleTopWindow(watch.processId, watch.windowsBeforeClose)) {
-            LogPrintf(L"[KillChild]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
-                      watch.processId);
+            LogPrintf(
+                L"[KillChild]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
+                watch.processId);
             ReturnWindowToDesktopNow(watch.window, watch.shownAt);
             return;
         }
@@ -209,7 +212,8 @@ bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before) {
 
 bool AnswersMessages(HWND window, DWORD timeoutMs) {
     DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, timeoutMs, &ignored) != 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, timeoutMs, &ignored) !=
+           0;
 }
 
 RECT ScreenRectOf(HWND window) {
@@ -251,8 +255,9 @@ bool StartShutdownWatch(ShutdownWatch& watch) {
 
 void ReturnForeignWindow(HWND window) {
     if (!IsLiveWindow(window) || IsVisibleOnDesktop(window)) return;
-    LogPrintf(L"[ReturnForeignWindow] hwnd=0x%p of pid=%lu, a process not started here: given back to the desktop",
-              window, ProcessIdOf(window));
+    LogPrintf(
+        L"[ReturnForeignWindow] hwnd=0x%p of pid=%lu, a process not started here: given back to the desktop",
+        window, ProcessIdOf(window));
     if (!ReturnToDesktop(window, ScreenRectOf(window), false, kWindowCallWaitMs))
         LogPrintf(L"[ReturnForeignWindow]   hwnd=0x%p not back within %lu ms", window, kWindowCallWaitMs);
 }

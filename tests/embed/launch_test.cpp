@@ -387,10 +387,11 @@ TEST_F(Launch, EditorIgnoringWmCloseIsWatchedThenReleasedAndItsHandlesClosed) {
     EXPECT_EQ(Events(entries, "close", pid).size(), 1u);
     EXPECT_TRUE(Events(entries, "exit", pid).empty());
     auto log = NewLog();
-    EXPECT_TRUE(LogHas(log, L"[KillChild]   pid=" + std::to_wstring(pid) + L" still answers after WM_CLOSE: watched for up to " +
+    EXPECT_TRUE(LogHas(log, L"[KillChild]   pid=" + std::to_wstring(pid) +
+                                L" still answers after WM_CLOSE: watched for up to " +
                                 std::to_wstring(kShutdownWatchMs) + L" ms"));
-    EXPECT_TRUE(LogHas(log, L"[KillChild]   pid=" + std::to_wstring(pid) + L" neither ended nor asked within " +
-                                std::to_wstring(kShutdownWatchMs) +
+    EXPECT_TRUE(LogHas(log, L"[KillChild]   pid=" + std::to_wstring(pid) +
+                                L" neither ended nor asked within " + std::to_wstring(kShutdownWatchMs) +
                                 L" ms after WM_CLOSE, editor released instead of terminated"));
 }
 
@@ -405,7 +406,8 @@ TEST_F(Launch, EditorThatMayStillBeSavingOrAskingIsNeverTerminated) {
     auto exits = Events(journal.Read(), "exit", pid);
     ASSERT_EQ(exits.size(), 1u) << "terminated while writing its settings";
     EXPECT_EQ(exits[0].detail, "0");
-    std::vector<uint8_t> settings = ReadFileBytes(journal.path() + L"." + std::to_wstring(pid) + L".settings");
+    std::vector<uint8_t> settings =
+        ReadFileBytes(journal.path() + L"." + std::to_wstring(pid) + L".settings");
     std::string text(settings.begin(), settings.end());
     EXPECT_EQ(text.substr(0, 6), "begin\n");
     EXPECT_GE(text.size(), 4u);
@@ -414,7 +416,9 @@ TEST_F(Launch, EditorThatMayStillBeSavingOrAskingIsNeverTerminated) {
     EXPECT_TRUE(LogHas(log, L"[KillChild]   pid=" + std::to_wstring(pid) +
                                 L" closed its window and is still running: left up to " +
                                 std::to_wstring(kShutdownWatchMs) + L" ms to finish"));
-    EXPECT_EQ(CountLogEntriesStartingWith(log, L"[KillChild]   pid=" + std::to_wstring(pid) + L" ended by itself"), 1);
+    EXPECT_EQ(
+        CountLogEntriesStartingWith(log, L"[KillChild]   pid=" + std::to_wstring(pid) + L" ended by itself"),
+        1);
 
     MarkLog();
     ASSERT_TRUE(Start(L"notepad++.exe", L"--late-question=1000"));
@@ -426,8 +430,9 @@ TEST_F(Launch, EditorThatMayStillBeSavingOrAskingIsNeverTerminated) {
     EXPECT_TRUE(ProcessRunning(pid));
     EXPECT_EQ(GetAncestor(editor, GA_PARENT), GetDesktopWindow());
     EXPECT_TRUE(IsWindowVisible(editor));
-    EXPECT_TRUE(LogHas(NewLog(), L"[KillChild]   pid=" + std::to_wstring(pid) +
-                                     L" shows a window after WM_CLOSE, editor released instead of terminated"));
+    EXPECT_TRUE(
+        LogHas(NewLog(), L"[KillChild]   pid=" + std::to_wstring(pid) +
+                             L" shows a window after WM_CLOSE, editor released instead of terminated"));
 }
 
 // A tool window it had before WM_CLOSE is no question; a hung editor is ended, unless it said its
@@ -439,8 +444,11 @@ TEST_F(Launch, HungEditorIsTerminatedUnlessItSaidItsDocumentIsModified) {
     EXPECT_LT(KillChildMs(), kEditorReplyTimeoutMs + kCloseWaitMs + 1000u);
     EXPECT_TRUE(HasEnded(watched));
     auto log = NewLog();
-    EXPECT_TRUE(LogHas(log, L"[KillChild]   pid=" + std::to_wstring(pid) + L" does not answer messages: terminated"));
-    EXPECT_EQ(CountLogEntriesStartingWith(log, L"[KillChild]   pid=" + std::to_wstring(pid) + L" shows a window"), 0);
+    EXPECT_TRUE(
+        LogHas(log, L"[KillChild]   pid=" + std::to_wstring(pid) + L" does not answer messages: terminated"));
+    EXPECT_EQ(
+        CountLogEntriesStartingWith(log, L"[KillChild]   pid=" + std::to_wstring(pid) + L" shows a window"),
+        0);
 
     MarkLog();
     ASSERT_TRUE(Start(L"notepad3.exe", L"--unsaved --hang-after=2159 --lifetime=30000"));
@@ -528,7 +536,8 @@ TEST_F(Launch, HungEditorCostsOnlyTheReplyBoundForTheSizeMessageAndTheModifyQuer
     // The unanswered modify query counts as "no unsaved changes".
     EXPECT_LT(GetTickCount() - start, kEditorReplyTimeoutMs + kCloseWaitMs + 500u + 1000u);
     EXPECT_TRUE(HasEnded(watched));
-    EXPECT_TRUE(LogHas(NewLog(), L"[KillChild]   pid=" + std::to_wstring(pid) + L" does not answer messages: terminated"));
+    EXPECT_TRUE(LogHas(
+        NewLog(), L"[KillChild]   pid=" + std::to_wstring(pid) + L" does not answer messages: terminated"));
     ExpectEmptyEditorFields();
 }
 

@@ -253,7 +253,8 @@ void HangAfterAsked(UINT message) {
         Journal("hang", std::to_string(message));
         for (;;) Sleep(1000);  // the lifetime watchdog ends the process
     }
-    if (app.options.hangAfterMessage != 0 && message == app.options.hangAfterMessage) app.hangAtNextMessage = true;
+    if (app.options.hangAfterMessage != 0 && message == app.options.hangAfterMessage)
+        app.hangAtNextMessage = true;
 }
 
 void OpenPrompt() {
@@ -272,8 +273,8 @@ bool IsHandedOverFrame(HWND window) {
 void OpenHandedOverFrame() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     HWND frame = CreateWindowExW(WS_EX_ACCEPTFILES, MainClassName(), L"Stand-in editor (handed over)",
-                                 WS_OVERLAPPEDWINDOW | WS_VISIBLE, 120, 120, 640, 480, nullptr, nullptr, instance,
-                                 nullptr);
+                                 WS_OVERLAPPEDWINDOW | WS_VISIBLE, 120, 120, 640, 480, nullptr, nullptr,
+                                 instance, nullptr);
     if (!frame) return;
     app.handedOverFrames.push_back(frame);
     RECT client = {};
@@ -460,7 +461,8 @@ DWORD WINAPI Watchdog(LPVOID) {
 
 // --slow-exit: like an editor that writes its settings once its window is gone.
 void WriteSettingsSlowly() {
-    const std::wstring path = app.options.journalPath + L"." + std::to_wstring(GetCurrentProcessId()) + L".settings";
+    const std::wstring path =
+        app.options.journalPath + L"." + std::to_wstring(GetCurrentProcessId()) + L".settings";
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
