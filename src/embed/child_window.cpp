@@ -135,7 +135,9 @@ void EndEditorAfterClose(EditorProcess& editor, const ClosedEditor& closed) {
 // program, never hidden, closed or left inside the viewer.
 bool ReturnForeignEditorWindow(ViewerState& state) {
     HWND window = state.editorWindow;
-    if (!window || !IsWindow(window) || ProcessIdOf(window) == state.processId) return false;
+    if (!window || !IsWindow(window)) return false;
+    const DWORD owner = ProcessIdOf(window);
+    if (owner == state.processId || owner == GetCurrentProcessId()) return false;
     ReturnForeignWindow(window);
     state.editorWindow = nullptr;
     return true;
