@@ -195,9 +195,15 @@ void ReleaseChild(ViewerState& state) {
     EditorProcess editor = TakeEditorProcess(state);
     if (!windowAlive) return;
     const RECT shownAt = ScreenRectOf(window);
-    // It said its document is modified, so it is never terminated; a hung one is released without
-    // waiting for it.
+    // It said its document is modified, so it is not terminated; a hung one is released without
+    // waiting for it. Only when its viewer is going: a hung window still inside it would hold the
+    // viewer's destruction, and the host with it, until the editor answers again.
     if (!AnswersMessages(window, kEditorReplyTimeoutMs)) {
+        if (state.destroyRequested) {
+            TerminateEditor(editor.process.get(), editor.processId,
+                            L"does not answer messages and its viewer is closing");
+            return;
+        }
         LogPrintf(L"[ReleaseChild]   pid=%lu does not answer messages: released without waiting for it",
                   editor.processId);
         ReturnToDesktop(window, shownAt, true, 0);
