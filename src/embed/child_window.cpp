@@ -118,7 +118,9 @@ void EndEditorAfterClose(EditorProcess& editor, const ClosedEditor& closed) {
         LogPrintf(
             L"[KillChild]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
             editor.processId);
-        ReturnToDesktop(closed.window, closed.shownAt, false, kWindowCallWaitMs);
+        if (!ReturnToDesktop(closed.window, closed.shownAt, false, kWindowCallWaitMs))
+            LogPrintf(L"[KillChild]   pid=%lu not back on the desktop within %lu ms: left to finish",
+                      editor.processId, kWindowCallWaitMs);
         return;
     }
     if (!DetachFromViewer(closed.window, kWindowCallWaitMs)) {

@@ -243,7 +243,7 @@ void TerminateEditor(HANDLE process, DWORD processId, const wchar_t* reason) {
         return;
     }
     LogPrintf(L"[KillChild]   pid=%lu %ls: terminated", processId, reason);
-    WaitForSingleObject(process, kTerminateWaitMs);
+    WaitAnsweringSentMessages(process, kTerminateWaitMs);
 }
 
 bool StartShutdownWatch(ShutdownWatch& watch) {
