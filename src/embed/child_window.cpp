@@ -6,13 +6,15 @@
 #include "editor/editor_kind.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
+#include "embed/editor_shutdown.h"
 #include "embed/window_filters.h"
 #include "log/log.h"
 
 namespace {
 
 constexpr DWORD kCloseWaitMs = 200;
-constexpr DWORD kTerminateWaitMs = 500;
+// The WM_NULL probe never waits less than this, whatever the unsaved-changes question took.
+constexpr DWORD kMinimumProbeMs = 100;
 constexpr DWORD kParentRetryDelayMs = 100;
 constexpr UINT kEmbedPositionFlags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED;
 constexpr DWORD kReparentClearedStyle = WS_MINIMIZE | WS_OVERLAPPEDWINDOW;
@@ -22,7 +24,6 @@ constexpr DWORD kReparentClearedExStyle =
 constexpr UINT kRedrawWholeWindow = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW;
 constexpr UINT kSciGetModify = 2159;
 constexpr wchar_t kScintillaClass[] = L"Scintilla";
-constexpr int kMinimumReleasedSide = 300;
 
 static_assert(kReparentClearedStyle == 0x20CF0000, "frame and desktop-window styles");
 static_assert(kReparentAddedStyle == 0x94000000, "popup, visible, clip siblings");
@@ -46,23 +47,6 @@ EditorProcess TakeEditorProcess(ViewerState& state) {
     return editor;
 }
 
-// Makes the window a normal framed top-level window on the desktop again, where it was shown.
-void ReturnWindowToDesktop(HWND window) {
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    SetParent(window, nullptr);
-    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
-    style = (style & ~(WS_POPUP | WS_CHILD | WS_MINIMIZE)) | WS_OVERLAPPEDWINDOW;
-    SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>(style));
-    SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
-    int width = rect.right - rect.left < kMinimumReleasedSide ? kMinimumReleasedSide : rect.right - rect.left;
-    int height =
-        rect.bottom - rect.top < kMinimumReleasedSide ? kMinimumReleasedSide : rect.bottom - rect.top;
-    SetWindowPos(window, HWND_TOP, rect.left, rect.top, width, height, SWP_FRAMECHANGED | SWP_SHOWWINDOW);
-    ShowWindow(window, SW_SHOWNORMAL);
-    SetForegroundWindow(window);
-}
-
 void SendSizeToNotepadPlusPlus(HWND child, int width, int height) {
     LPARAM size = MAKELPARAM(width, height);
     if (SendToEditor(child, WM_SIZE, 0, size)) {
@@ -73,18 +57,92 @@ void SendSizeToNotepadPlusPlus(HWND child, int width, int height) {
     PostMessageW(child, WM_SIZE, 0, size);
 }
 
-// The editor did not end after WM_CLOSE. When it shows a window of its own meanwhile, it is
-// asking the user (about unsaved changes): it is released, never terminated.
-void EndUnresponsiveEditor(EditorProcess& editor, HWND closedWindow) {
-    if (closedWindow && IsWindow(closedWindow) && ProcessHasVisibleTopWindow(editor.processId)) {
+enum class UnsavedAnswer { Unmodified, Modified, NoAnswer };
+
+UnsavedAnswer AskUnsavedChanges(HWND editorWindow) {
+    std::vector<HWND> scintillaWindows;
+    WindowClassCollection collection;
+    collection.className = kScintillaClass;
+    collection.windows = &scintillaWindows;
+    EnumChildWindows(editorWindow, CollectWindowsOfClass, reinterpret_cast<LPARAM>(&collection));
+    for (HWND scintilla : scintillaWindows) {
+        LRESULT modified = 0;
+        if (!SendToEditor(scintilla, kSciGetModify, 0, 0, &modified)) return UnsavedAnswer::NoAnswer;
+        if (modified) return UnsavedAnswer::Modified;
+    }
+    return UnsavedAnswer::Unmodified;
+}
+
+// What KillChild knows of the editor when it has not ended kCloseWaitMs after WM_CLOSE.
+struct ClosedEditor {
+    HWND window = nullptr;  // null when no WM_CLOSE was posted
+    RECT shownAt = {};
+    std::vector<HWND> windowsBeforeClose;
+    DWORD answerBudgetMs = 0;  // left of the unsaved-changes question's bound; 0: it was not answered
+};
+
+void WatchClosedEditor(EditorProcess& editor, const ClosedEditor& closed, HWND window) {
+    ShutdownWatch watch;
+    watch.process = std::move(editor.process);
+    watch.processId = editor.processId;
+    watch.window = window;
+    watch.shownAt = closed.shownAt;
+    watch.windowsBeforeClose = closed.windowsBeforeClose;
+    if (StartShutdownWatch(watch)) return;
+    editor.process = std::move(watch.process);
+    TerminateEditor(editor.process.get(), editor.processId, L"could not be watched");
+}
+
+// The editor did not end within kCloseWaitMs of WM_CLOSE. It is terminated only when it does not
+// answer messages: one that answers may be saving or about to ask about unsaved documents.
+void EndEditorAfterClose(EditorProcess& editor, const ClosedEditor& closed) {
+    if (!closed.window) {
+        TerminateEditor(editor.process.get(), editor.processId, L"did not end");
+        return;
+    }
+    const bool answers = IsWindow(closed.window) && closed.answerBudgetMs > 0 &&
+                         AnswersMessages(closed.window, closed.answerBudgetMs);
+    if (WaitForSingleObject(editor.process.get(), 0) == WAIT_OBJECT_0) return;
+    if (!IsWindow(closed.window)) {
+        LogPrintf(
+            L"[KillChild]   pid=%lu closed its window and is still running: left up to %lu ms to finish",
+            editor.processId, kShutdownWatchMs);
+        WatchClosedEditor(editor, closed, nullptr);
+        return;
+    }
+    if (!answers) {
+        TerminateEditor(editor.process.get(), editor.processId, L"does not answer messages");
+        return;
+    }
+    if (HasNewVisibleTopWindow(editor.processId, closed.windowsBeforeClose)) {
         LogPrintf(
             L"[KillChild]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
             editor.processId);
-        ReturnWindowToDesktop(closedWindow);
+        if (!ReturnToDesktop(closed.window, closed.shownAt, false, kWindowCallWaitMs))
+            LogPrintf(L"[KillChild]   pid=%lu not back on the desktop within %lu ms: left to finish",
+                      editor.processId, kWindowCallWaitMs);
         return;
     }
-    TerminateProcess(editor.process.get(), 0);
-    WaitAnsweringSentMessages(editor.process.get(), kTerminateWaitMs);
+    if (!DetachFromViewer(closed.window, kWindowCallWaitMs)) {
+        TerminateEditor(editor.process.get(), editor.processId,
+                        L"stopped answering while leaving the viewer");
+        return;
+    }
+    LogPrintf(L"[KillChild]   pid=%lu still answers after WM_CLOSE: watched for up to %lu ms",
+              editor.processId, kShutdownWatchMs);
+    WatchClosedEditor(editor, closed, closed.window);
+}
+
+// A window of another process (a single-process EmEditor took the file over): the user's own
+// program, never hidden, closed or left inside the viewer.
+bool ReturnForeignEditorWindow(ViewerState& state) {
+    HWND window = state.editorWindow;
+    if (!window || !IsWindow(window)) return false;
+    const DWORD owner = ProcessIdOf(window);
+    if (owner == state.processId || owner == GetCurrentProcessId()) return false;
+    ReturnForeignWindow(window);
+    state.editorWindow = nullptr;
+    return true;
 }
 
 }  // namespace
@@ -125,18 +183,8 @@ void ReparentChild(HWND parent, HWND child, int kind) {
 
 bool EditorHasUnsavedChanges(HWND editorWindow) {
     if (!editorWindow || !IsWindow(editorWindow)) return false;
-    std::vector<HWND> scintillaWindows;
-    WindowClassCollection collection;
-    collection.className = kScintillaClass;
-    collection.windows = &scintillaWindows;
-    EnumChildWindows(editorWindow, CollectWindowsOfClass, reinterpret_cast<LPARAM>(&collection));
-    for (HWND scintilla : scintillaWindows) {
-        LRESULT modified = 0;
-        // An editor that does not answer in time is treated as one without unsaved changes.
-        if (!SendToEditor(scintilla, kSciGetModify, 0, 0, &modified)) return false;
-        if (modified) return true;
-    }
-    return false;
+    // An editor that does not answer in time is treated as one without unsaved changes.
+    return AskUnsavedChanges(editorWindow) == UnsavedAnswer::Modified;
 }
 
 void ReleaseChild(ViewerState& state) {
@@ -148,21 +196,48 @@ void ReleaseChild(ViewerState& state) {
     if (windowAlive) state.editorWindow = nullptr;
     EditorProcess editor = TakeEditorProcess(state);
     if (!windowAlive) return;
-    ReturnWindowToDesktop(window);
-    // Closing it now lets the editor ask the user whether to save.
-    PostMessageW(window, WM_CLOSE, 0, 0);
+    const RECT shownAt = ScreenRectOf(window);
+    // It said its document is modified, so it is not terminated; a hung one is released without
+    // waiting for it. Only when its viewer is going: a hung window still inside it would hold the
+    // viewer's destruction, and the host with it, until the editor answers again.
+    if (!AnswersMessages(window, kEditorReplyTimeoutMs)) {
+        if (state.destroyRequested) {
+            TerminateEditor(editor.process.get(), editor.processId,
+                            L"does not answer messages and its viewer is closing");
+            return;
+        }
+        LogPrintf(L"[ReleaseChild]   pid=%lu does not answer messages: released without waiting for it",
+                  editor.processId);
+        ReturnToDesktop(window, shownAt, true, 0);
+        return;
+    }
+    if (!ReturnToDesktop(window, shownAt, true, kWindowCallWaitMs))
+        LogPrintf(L"[ReleaseChild]   pid=%lu not back on the desktop within %lu ms: left to finish",
+                  editor.processId, kWindowCallWaitMs);
 }
 
 void KillChild(ViewerState& state) {
     LogWrite(L"[KillChild] KillChild enter\r\n");
+    ReturnForeignEditorWindow(state);
     HWND window = state.editorWindow;
     bool windowAlive = window && IsWindow(window);
-    if (windowAlive && EditorHasUnsavedChanges(window)) {
-        ReleaseChild(state);
-        LogWrite(L"[KillChild] KillChild leave\r\n");
-        return;
-    }
+    ClosedEditor closed;
     if (windowAlive) {
+        const DWORD asked = GetTickCount();
+        const UnsavedAnswer unsaved = AskUnsavedChanges(window);
+        if (unsaved == UnsavedAnswer::Modified) {
+            ReleaseChild(state);
+            LogWrite(L"[KillChild] KillChild leave\r\n");
+            return;
+        }
+        const DWORD askedMs = GetTickCount() - asked;
+        if (unsaved == UnsavedAnswer::Unmodified)
+            closed.answerBudgetMs = askedMs < kEditorReplyTimeoutMs - kMinimumProbeMs
+                                        ? kEditorReplyTimeoutMs - askedMs
+                                        : kMinimumProbeMs;
+        closed.window = window;
+        closed.shownAt = ScreenRectOf(window);
+        closed.windowsBeforeClose = TopWindowsOf(state.processId);
         ShowWindowAsync(window, SW_HIDE);
         PostMessageW(window, WM_CLOSE, 0, 0);
         state.editorWindow = nullptr;
@@ -170,7 +245,7 @@ void KillChild(ViewerState& state) {
     EditorProcess editor = TakeEditorProcess(state);
     if (editor.process &&
         WaitAnsweringSentMessages(editor.process.get(), kCloseWaitMs) != WaitResult::Signaled) {
-        EndUnresponsiveEditor(editor, windowAlive ? window : nullptr);
+        EndEditorAfterClose(editor, closed);
     }
     editor.process.reset();
     editor.thread.reset();

@@ -6,8 +6,10 @@
 #include "editor/viewer_state.h"
 
 void ReparentChild(HWND parent, HWND child, int kind);
-// Hides and closes the editor, waits briefly, terminates it if it is still running. An editor with
-// unsaved changes (it says so, or it shows a window after WM_CLOSE) is released instead.
+// Hides and closes the editor and waits briefly. An editor still running then is terminated only
+// when it does not answer messages; one that answers is watched (editor_shutdown.h). An editor with
+// unsaved changes (it says so, or it shows a window after WM_CLOSE) is released instead, and a window
+// of a process not started here is given back to the desktop, never closed.
 void KillChild(ViewerState& state);
 
 // True when the editor reports unsaved changes in one of its Scintilla windows.

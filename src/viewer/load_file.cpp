@@ -426,6 +426,7 @@ void DestroyViewerState(ViewerState* state) {
         return;
     }
     ForgetDeferred(state);
+    state->destroyRequested = true;  // the editor's shutdown knows its viewer is going
     KillChild(*state);
     delete state;
 }

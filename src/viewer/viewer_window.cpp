@@ -8,6 +8,7 @@
 #include "common/module_instance.h"
 #include "common/window_data.h"
 #include "config/config_refresh.h"
+#include "embed/editor_shutdown.h"
 #include "log/log.h"
 #include "viewer/load_file.h"
 #include "viewer/loading_text.h"
@@ -67,6 +68,8 @@ LRESULT OnDestroy(HWND window, ViewerState* state) {
     if (!state->inPreviewPane) UnregisterStandaloneContainer(window);
     // Cleared first: messages dispatched while the editor shuts down must find no state.
     StoreWindowData<ViewerState>(window, nullptr);
+    // The viewer's end would destroy them with it, also while a launch still runs.
+    ReturnForeignWindows(window, state->processId);
     DestroyViewerState(state);
     return 0;
 }

@@ -234,6 +234,27 @@ TEST_F(RoadOfOneFile, HungEditorKeepsResizeFocusLoadAndClearShort) {
     DestroyWindow(viewer);
 }
 
+// A single-process EmEditor: the process the plug-in starts hands the file to the user's EmEditor
+// and exits, and the frame in the viewer is the user's own. The viewer's end gives it back.
+TEST_F(RoadOfOneFile, UsersOwnEditorWindowOutlivesTheViewer) {
+    StoreSettings(L"em\ttxt\t" + StandinPath(L"emeditor.exe"), L"--single-process");
+    JournalScope journal(L"e2e-foreign");
+    StartedProcess users = StartStandin(L"emeditor.exe", L"--single-process", SW_SHOWNORMAL);
+    ASSERT_TRUE(journal.WaitForEvent("window", kEditorMs, users.pid));
+    HWND viewer = createViewer_(pane_, nullptr, kInPane);
+    ASSERT_EQ(Load(viewer, kFileA), 1);
+    auto frames = Events(journal.Read(), "window", users.pid);
+    ASSERT_EQ(frames.size(), 2u);
+    HWND frame = WindowOf(frames.back());
+    EXPECT_TRUE(IsEmbeddedIn(frame, viewer));
+    DestroyWindow(viewer);
+    EXPECT_TRUE(IsWindow(frame));
+    EXPECT_EQ(GetAncestor(frame, GA_PARENT), GetDesktopWindow());
+    EXPECT_TRUE(IsWindowVisible(frame));
+    EXPECT_TRUE(ProcessRunning(users.pid));
+    EXPECT_TRUE(Events(journal.Read(), "close", users.pid).empty());
+}
+
 HWND viewerToDestroy = nullptr;
 
 void CALLBACK DestroyViewerTimer(HWND window, UINT, UINT_PTR id, DWORD) {

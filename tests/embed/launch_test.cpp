@@ -16,6 +16,7 @@
 #include "embed/capture_hook.h"
 #include "embed/child_window.h"
 #include "embed/editor_messages.h"
+#include "embed/editor_shutdown.h"
 #include "log/log.h"
 #include "support/standin_journal.h"
 #include "support/test_support.h"
@@ -27,6 +28,8 @@ namespace {
 
 constexpr DWORD kWindowWaitMs = 10000;
 constexpr DWORD kCloseWaitMs = 200;
+// Watcher and worker threads end this long after their editor did, or after their own bound.
+constexpr DWORD kShutdownThreadsEndMs = kShutdownWatchMs + kEditorReplyTimeoutMs + 2000;
 constexpr UINT kRunCallbackMessage = WM_APP + 1;
 
 class LogFolderEnvironment : public ::testing::Environment {
@@ -123,6 +126,8 @@ class Launch : public ::testing::Test {
     void TearDown() override {
         KillChild(state);
         SetEditorParams(L"");
+        TerminateChildProcesses();
+        EXPECT_TRUE(WaitForShutdownThreads(kShutdownThreadsEndMs));
     }
 
     bool Start(const std::wstring& exe, const std::wstring& params) {
@@ -135,6 +140,12 @@ class Launch : public ::testing::Test {
                                          entries.end());
     }
     void MarkLog() { logMark_ = ReadLogEntries(LogFilePath()).size(); }
+    // KillChild, timed.
+    DWORD KillChildMs() {
+        const DWORD start = GetTickCount();
+        KillChild(state);
+        return GetTickCount() - start;
+    }
     HWND MainWindowOf(DWORD pid) const {
         auto windows = Events(journal.Read(), "window", pid);
         return windows.empty() ? nullptr : WindowOf(windows.front());
@@ -372,18 +383,126 @@ TEST_F(Launch, EditorWithoutWindowIsShutDownWhenTheCaptureTimesOut) {
     for (const JournalEntry& start : Events(journal.Read(), "start")) EXPECT_FALSE(ProcessRunning(start.pid));
 }
 
-TEST_F(Launch, EditorIgnoringWmCloseIsTerminatedAndItsHandlesClosed) {
+TEST_F(Launch, EditorIgnoringWmCloseIsWatchedThenReleasedAndItsHandlesClosed) {
     ASSERT_TRUE(Start(L"otheredit.exe", L"--ignore-close"));
     DWORD pid = state.processId;
-    UniqueHandle watched = WatchProcess(pid);
-    const DWORD start = GetTickCount();
-    KillChild(state);
-    EXPECT_GE(GetTickCount() - start, kCloseWaitMs);
-    EXPECT_TRUE(HasEnded(watched));
+    HWND editor = state.editorWindow;
+    const DWORD elapsed = KillChildMs();
+    EXPECT_GE(elapsed, kCloseWaitMs);
+    EXPECT_LT(elapsed, kCloseWaitMs + 1500u);
+    ExpectEmptyEditorFields();
+    // It still answers: out of the viewer but hidden while it is watched, then given to the user.
+    EXPECT_NE(GetAncestor(editor, GA_PARENT), viewer);
+    EXPECT_TRUE(WaitForShutdownThreads(kShutdownThreadsEndMs));
+    EXPECT_TRUE(ProcessRunning(pid));
+    EXPECT_EQ(GetAncestor(editor, GA_PARENT), GetDesktopWindow());
+    EXPECT_TRUE(IsWindowVisible(editor));
+    EXPECT_EQ(StyleOf(editor) & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
     auto entries = journal.Read();
     EXPECT_EQ(Events(entries, "close", pid).size(), 1u);
     EXPECT_TRUE(Events(entries, "exit", pid).empty());
+    auto log = NewLog();
+    EXPECT_TRUE(LogHas(log, L"[KillChild]   pid=" + std::to_wstring(pid) +
+                                L" still answers after WM_CLOSE: watched for up to " +
+                                std::to_wstring(kShutdownWatchMs) + L" ms"));
+    EXPECT_TRUE(LogHas(log, L"[KillChild]   pid=" + std::to_wstring(pid) +
+                                L" neither ended nor asked within " + std::to_wstring(kShutdownWatchMs) +
+                                L" ms after WM_CLOSE, editor released instead of terminated"));
+}
+
+// Real editors: Notepad4 and Notepad++ write their settings after their window is gone (often for
+// longer than 200 ms); Notepad++ asks about a modified background tab some time after WM_CLOSE.
+TEST_F(Launch, EditorThatMayStillBeSavingOrAskingIsNeverTerminated) {
+    ASSERT_TRUE(Start(L"otheredit.exe", L"--slow-exit=1500"));
+    DWORD pid = state.processId;
+    EXPECT_LT(KillChildMs(), kCloseWaitMs + 1000u);
+    EXPECT_TRUE(WaitForShutdownThreads(kShutdownThreadsEndMs));
+    EXPECT_FALSE(ProcessRunning(pid));
+    auto exits = Events(journal.Read(), "exit", pid);
+    ASSERT_EQ(exits.size(), 1u) << "terminated while writing its settings";
+    EXPECT_EQ(exits[0].detail, "0");
+    std::vector<uint8_t> settings =
+        ReadFileBytes(journal.path() + L"." + std::to_wstring(pid) + L".settings");
+    std::string text(settings.begin(), settings.end());
+    EXPECT_EQ(text.substr(0, 6), "begin\n");
+    EXPECT_GE(text.size(), 4u);
+    EXPECT_EQ(text.substr(text.size() < 4 ? 0 : text.size() - 4), "end\n");
+    auto log = NewLog();
+    EXPECT_TRUE(LogHas(log, L"[KillChild]   pid=" + std::to_wstring(pid) +
+                                L" closed its window and is still running: left up to " +
+                                std::to_wstring(kShutdownWatchMs) + L" ms to finish"));
+    EXPECT_EQ(
+        CountLogEntriesStartingWith(log, L"[KillChild]   pid=" + std::to_wstring(pid) + L" ended by itself"),
+        1);
+
+    MarkLog();
+    ASSERT_TRUE(Start(L"notepad++.exe", L"--late-question=1000"));
+    pid = state.processId;
+    HWND editor = state.editorWindow;
+    EXPECT_LT(KillChildMs(), kCloseWaitMs + 1000u);
+    EXPECT_TRUE(journal.WaitForEvent("prompt", kWindowWaitMs, pid));
+    EXPECT_TRUE(WaitForShutdownThreads(kShutdownThreadsEndMs));
+    EXPECT_TRUE(ProcessRunning(pid));
+    EXPECT_EQ(GetAncestor(editor, GA_PARENT), GetDesktopWindow());
+    EXPECT_TRUE(IsWindowVisible(editor));
+    EXPECT_TRUE(
+        LogHas(NewLog(), L"[KillChild]   pid=" + std::to_wstring(pid) +
+                             L" shows a window after WM_CLOSE, editor released instead of terminated"));
+}
+
+// A tool window it had before WM_CLOSE is no question; a hung editor is ended, unless it said its
+// document is modified: then it is given back without waiting for it.
+TEST_F(Launch, HungEditorIsTerminatedUnlessItSaidItsDocumentIsModified) {
+    ASSERT_TRUE(Start(L"notepad4.exe", L"--decoy=tool --hang=16 --lifetime=30000"));
+    DWORD pid = state.processId;
+    UniqueHandle watched = WatchProcess(pid);
+    EXPECT_LT(KillChildMs(), kEditorReplyTimeoutMs + kCloseWaitMs + 1000u);
+    EXPECT_TRUE(HasEnded(watched));
+    auto log = NewLog();
+    EXPECT_TRUE(
+        LogHas(log, L"[KillChild]   pid=" + std::to_wstring(pid) + L" does not answer messages: terminated"));
+    EXPECT_EQ(
+        CountLogEntriesStartingWith(log, L"[KillChild]   pid=" + std::to_wstring(pid) + L" shows a window"),
+        0);
+
+    MarkLog();
+    ASSERT_TRUE(Start(L"notepad3.exe", L"--unsaved --hang-after=2159 --lifetime=30000"));
+    pid = state.processId;
+    HWND editor = state.editorWindow;
+    EXPECT_LT(KillChildMs(), kEditorReplyTimeoutMs + 1000u);
     ExpectEmptyEditorFields();
+    EXPECT_TRUE(ProcessRunning(pid));
+    EXPECT_TRUE(journal.WaitForEvent("hang", kWindowWaitMs, pid));
+    EXPECT_TRUE(LogHas(NewLog(), L"[ReleaseChild]   pid=" + std::to_wstring(pid) +
+                                     L" does not answer messages: released without waiting for it"));
+    // The release finishes once the editor answers again; here it never does.
+    EXPECT_TRUE(IsWindow(editor));
+}
+
+// A single-process EmEditor: the started process hands the file to the user's EmEditor and exits;
+// the frame shown in the viewer is the user's.
+TEST_F(Launch, WindowOfASingleProcessEmEditorIsGivenBackNeverHiddenOrClosed) {
+    StartedProcess users = StartStandin(L"emeditor.exe", L"--single-process", SW_SHOWNORMAL);
+    ASSERT_TRUE(journal.WaitForEvent("window", kWindowWaitMs, users.pid));
+    ASSERT_TRUE(Start(L"emeditor.exe", L"--single-process"));
+    const DWORD started = state.processId;
+    HWND frame = state.editorWindow;
+    ASSERT_EQ(Events(journal.Read(), "window", users.pid).size(), 2u);
+    EXPECT_EQ(frame, WindowOf(Events(journal.Read(), "window", users.pid).back()));
+    EXPECT_FALSE(Events(journal.Read(), "handover", started).empty());
+    ExpectSizedToViewer(frame);
+    KillChild(state);
+    ExpectEmptyEditorFields();
+    EXPECT_EQ(state.editorWindow, nullptr);
+    EXPECT_TRUE(IsWindow(frame));
+    EXPECT_EQ(GetAncestor(frame, GA_PARENT), GetDesktopWindow());
+    EXPECT_TRUE(IsWindowVisible(frame));
+    EXPECT_EQ(StyleOf(frame) & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
+    EXPECT_TRUE(ProcessRunning(users.pid));
+    EXPECT_TRUE(Events(journal.Read(), "close", users.pid).empty());
+    EXPECT_TRUE(LogHas(NewLog(), L"[ReturnForeignWindow] hwnd=0x" + Hex16(frame) + L" of pid=" +
+                                     std::to_wstring(users.pid) +
+                                     L", a process not started here: given back to the desktop"));
 }
 
 TEST_F(Launch, EditorReportingUnsavedChangesIsReleasedToTheDesktopNotTerminated) {
@@ -397,6 +516,7 @@ TEST_F(Launch, EditorReportingUnsavedChangesIsReleasedToTheDesktopNotTerminated)
         KillChild(state);
         ExpectEmptyEditorFields();
         EXPECT_EQ(state.editorWindow, nullptr);
+        EXPECT_TRUE(WaitForShutdownThreads(kShutdownThreadsEndMs));
         EXPECT_TRUE(ProcessRunning(pid));
         EXPECT_EQ(GetAncestor(editor, GA_PARENT), GetDesktopWindow());
         EXPECT_TRUE(IsWindowVisible(editor));
@@ -424,12 +544,15 @@ TEST_F(Launch, HungEditorCostsOnlyTheReplyBoundForTheSizeMessageAndTheModifyQuer
     ASSERT_TRUE(Start(L"notepad++.exe", L"--unsaved --hang=5 --hang-skip=1"));
     EXPECT_LT(GetTickCount() - launchStart, kEditorReplyTimeoutMs + 1500u);
     EXPECT_TRUE(LogHas(NewLog(), L"[ReparentChild]   WM_SIZE not answered in time"));
-    UniqueHandle watched = WatchProcess(state.processId);
+    const DWORD pid = state.processId;
+    UniqueHandle watched = WatchProcess(pid);
     const DWORD start = GetTickCount();
     KillChild(state);
     // The unanswered modify query counts as "no unsaved changes".
     EXPECT_LT(GetTickCount() - start, kEditorReplyTimeoutMs + kCloseWaitMs + 500u + 1000u);
     EXPECT_TRUE(HasEnded(watched));
+    EXPECT_TRUE(LogHas(
+        NewLog(), L"[KillChild]   pid=" + std::to_wstring(pid) + L" does not answer messages: terminated"));
     ExpectEmptyEditorFields();
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "embed/editor_messages.h"
 #include "loadfile_support.h"
 #include "support/standin_journal.h"
 #include "viewer/handoff_records.h"
@@ -207,6 +208,24 @@ TEST_F(LoadFileWithStandins, UnsavedNotepad3DocumentIsReleasedAndAFreshEditorOpe
     EXPECT_NE(viewer.state->editorWindow, first);
     EXPECT_TRUE(LogHas(LogSince(before),
                        L"[LoadFile] editor holds unsaved changes: released, a new editor opens the file"));
+}
+
+// A hung editor is released without waiting for it, but one still inside a viewer that is being
+// destroyed would hold the destruction (and the host) until it answers: it is ended.
+TEST_F(LoadFileWithStandins, HungEditorWithUnsavedChangesNeverHoldsTheViewersDestruction) {
+    JournalScope journal(L"load-unsaved-hung");
+    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}}, L"--unsaved --hang-after=2159 --lifetime=30000");
+    TestViewer viewer(true);
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    const DWORD pid = StartedPids(journal).at(0);
+    const size_t before = LogSize();
+    const DWORD start = GetTickCount();
+    viewer.DestroyViewer();
+    EXPECT_LT(GetTickCount() - start, kEditorReplyTimeoutMs + 1500u);
+    EXPECT_TRUE(Ended(pid));
+    EXPECT_TRUE(
+        LogHas(LogSince(before), L"[KillChild]   pid=" + std::to_wstring(pid) +
+                                     L" does not answer messages and its viewer is closing: terminated"));
 }
 
 TEST_F(LoadFileWithStandins, NoEditorForTheExtensionClosesTheRunningOne) {

@@ -28,6 +28,13 @@
 //                      same class (a 0xFB10 record) and exit, as the real ones do with "reuse window" on
 //   --sender-check     Notepad++: a WM_COPYDATA whose wParam is not a window of another process of the
 //                      same executable is ignored (still answered TRUE), as Notepad++ since August 2026
+//   --slow-exit=MS     after its main window is destroyed, spends MS ms writing the settings file
+//                      <journal>.<pid>.settings ("begin", one line per 50 ms, "end"): a kill leaves it cut
+//   --late-question=MS on WM_CLOSE, opens its save question only MS ms later (a modified background tab)
+//   --hang-after=MSG   once message MSG (decimal) was handled, the next message of its windows never returns
+//   --single-process   an EmEditor that runs once: a second process hands its command line to the
+//                      first one's window (WM_COPYDATA 0x53504831) and exits with 0; the first opens a
+//                      new frame window for it ("window" entry)
 //
 // Notepad4 journals each 0xFB10 record as it reads it (x64 24.09+ layout): "np4params <byte 0>
 // <int 8> <int 12> <int 32> <path at 48>". Notepad++ shows one tab per file, titles its window
@@ -57,6 +64,10 @@ constexpr UINT kSciGetModify = 2159;
 constexpr UINT kFirstScintillaMessage = 2000;
 constexpr DWORD kDefaultLifetimeMs = 120000;
 constexpr int kLifetimeExitCode = 99;
+constexpr DWORD kSettingsLinePeriodMs = 50;
+constexpr UINT_PTR kLateQuestionTimer = 7;
+constexpr ULONG_PTR kHandOverData = 0x53504831;
+constexpr UINT kHandOverTimeoutMs = 5000;
 
 enum class Flavour { Notepad3, Notepad4, NotepadPlusPlus, EverEdit, EmEditor, Other };
 
@@ -80,6 +91,10 @@ struct Options {
     bool senderCheck = false;
     bool newWindow = false;  // "/n"
     std::wstring file;       // the last argument that is not a switch
+    DWORD slowExitMs = 0;
+    DWORD lateQuestionMs = 0;
+    UINT hangAfterMessage = 0;
+    bool singleProcess = false;
 };
 
 struct App {
@@ -90,6 +105,8 @@ struct App {
     HWND editWindow = nullptr;
     bool mainCreated = false;
     bool modified = false;
+    bool hangAtNextMessage = false;
+    std::vector<HWND> handedOverFrames;
 };
 
 App app;
@@ -189,6 +206,14 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
         options.newWindow = true;
     else if (!arg.empty() && arg[0] != L'-' && arg[0] != L'/')
         options.file = arg;
+    else if (StartsWith(arg, L"--slow-exit=", &value))
+        options.slowExitMs = wcstoul(value.c_str(), nullptr, 10);
+    else if (StartsWith(arg, L"--late-question=", &value))
+        options.lateQuestionMs = wcstoul(value.c_str(), nullptr, 10);
+    else if (StartsWith(arg, L"--hang-after=", &value))
+        options.hangAfterMessage = wcstoul(value.c_str(), nullptr, 10);
+    else if (arg == L"--single-process")
+        options.singleProcess = true;
 }
 
 Options ParseOptions() {
@@ -400,10 +425,41 @@ void HangIfAsked(UINT message) {
     for (;;) Sleep(1000);  // the lifetime watchdog ends the process
 }
 
+// --hang-after: the message itself is answered, the thread hangs at the next one.
+void HangAfterAsked(UINT message) {
+    if (app.hangAtNextMessage) {
+        Journal("hang", std::to_string(message));
+        for (;;) Sleep(1000);  // the lifetime watchdog ends the process
+    }
+    if (app.options.hangAfterMessage != 0 && message == app.options.hangAfterMessage)
+        app.hangAtNextMessage = true;
+}
+
 void OpenPrompt() {
     Journal("prompt", "");
     CreateWindowExW(0, L"StandinPrompt", L"Save changes?", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 200, 200, 320,
                     160, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+// --single-process: the first process opens a frame of its own for each command line handed to it.
+bool IsHandedOverFrame(HWND window) {
+    for (HWND frame : app.handedOverFrames)
+        if (frame == window) return true;
+    return false;
+}
+
+void OpenHandedOverFrame() {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    HWND frame = CreateWindowExW(WS_EX_ACCEPTFILES, MainClassName(), L"Stand-in editor (handed over)",
+                                 WS_OVERLAPPEDWINDOW | WS_VISIBLE, 120, 120, 640, 480, nullptr, nullptr,
+                                 instance, nullptr);
+    if (!frame) return;
+    app.handedOverFrames.push_back(frame);
+    RECT client = {};
+    GetClientRect(frame, &client);
+    CreateWindowExW(0, L"StandinEdit", L"", WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom, frame,
+                    nullptr, instance, nullptr);
+    Journal("window", WindowText(frame) + " " + ToUtf8(MainClassName()));
 }
 
 LRESULT OnCopyData(const COPYDATASTRUCT* data) {
@@ -413,6 +469,10 @@ LRESULT OnCopyData(const COPYDATASTRUCT* data) {
                   data->cbData);
     Journal("copydata", head + Hex(data->lpData, data->lpData ? data->cbData : 0));
     ShowCopyData(data);
+    if (app.options.singleProcess && data->dwData == kHandOverData) {
+        OpenHandedOverFrame();
+        return 1;
+    }
     return app.options.copyDataZero ? 0 : 1;
 }
 
@@ -605,11 +665,22 @@ LRESULT OnCopyDataMessage(WPARAM wParam, LPARAM lParam) {
     return reply;
 }
 
+LRESULT OnLateQuestionTimer(HWND window, WPARAM timer) {
+    if (timer != kLateQuestionTimer) return 0;
+    KillTimer(window, timer);
+    OpenPrompt();
+    return 0;
+}
+
 LRESULT OnClose(HWND window) {
     Journal("close", "");
     if (app.options.ignoreClose) return 0;
     if (app.modified || HiddenNppTabModified()) {
         OpenPrompt();
+        return 0;
+    }
+    if (app.options.lateQuestionMs > 0) {
+        SetTimer(window, kLateQuestionTimer, app.options.lateQuestionMs, nullptr);
         return 0;
     }
     DestroyWindow(window);
@@ -623,6 +694,7 @@ void OnSize(LPARAM lParam) {
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     HangIfAsked(message);
+    HangAfterAsked(message);
     switch (message) {
         case WM_COPYDATA:
             return OnCopyDataMessage(wParam, lParam);
@@ -638,8 +710,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case WM_CLOSE:
             return OnClose(window);
+        case WM_TIMER:
+            return OnLateQuestionTimer(window, wParam);
         case WM_DESTROY:
-            PostQuitMessage(0);
+            if (!IsHandedOverFrame(window)) PostQuitMessage(0);
             return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -647,6 +721,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message >= kFirstScintillaMessage) HangIfAsked(message);
+    HangAfterAsked(message);
     switch (message) {
         case WM_PAINT:
             return PaintShown(window);
@@ -760,6 +835,51 @@ DWORD WINAPI Watchdog(LPVOID) {
     ExitProcess(kLifetimeExitCode);
 }
 
+// --slow-exit: like an editor that writes its settings once its window is gone.
+void WriteSettingsSlowly() {
+    const std::wstring path =
+        app.options.journalPath + L"." + std::to_wstring(GetCurrentProcessId()) + L".settings";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    auto writeLine = [file](const std::string& line) {
+        DWORD written = 0;
+        WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        FlushFileBuffers(file);
+    };
+    writeLine("begin\n");
+    for (DWORD spent = 0; spent < app.options.slowExitMs; spent += kSettingsLinePeriodMs) {
+        Sleep(kSettingsLinePeriodMs);
+        writeLine("setting " + std::to_string(spent) + "\n");
+    }
+    writeLine("end\n");
+    CloseHandle(file);
+    Journal("settings-written", "");
+}
+
+// --single-process: hands the command line to another process's window of this kind, if there is one.
+bool HandOverToRunningInstance() {
+    const std::wstring commandLine = GetCommandLineW();
+    for (HWND other = FindWindowExW(nullptr, nullptr, MainClassName(), nullptr); other;
+         other = FindWindowExW(nullptr, other, MainClassName(), nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(other, &owner);
+        if (owner == GetCurrentProcessId()) continue;
+        COPYDATASTRUCT data = {};
+        data.dwData = kHandOverData;
+        data.cbData = static_cast<DWORD>((commandLine.size() + 1) * sizeof(wchar_t));
+        data.lpData = const_cast<wchar_t*>(commandLine.c_str());
+        DWORD_PTR reply = 0;
+        if (!SendMessageTimeoutW(other, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
+                                 kHandOverTimeoutMs, &reply) ||
+            !reply)
+            continue;
+        Journal("handover", WindowText(other));
+        return true;
+    }
+    return false;
+}
+
 int StartupShowCommand() {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -779,6 +899,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         Journal("exit", std::to_string(app.options.exitCode));
         return app.options.exitCode;
     }
+    if (app.options.singleProcess && HandOverToRunningInstance()) {
+        Journal("exit", "0");
+        return 0;
+    }
     HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
     if (watchdog) CloseHandle(watchdog);
     RegisterClasses();
@@ -797,6 +921,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         DispatchMessageW(&msg);
     }
     int code = static_cast<int>(msg.wParam);
+    if (app.options.slowExitMs > 0) WriteSettingsSlowly();
     Journal("exit", std::to_string(code));
     return code;
 }
