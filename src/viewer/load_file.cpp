@@ -15,6 +15,7 @@
 #include "log/log.h"
 #include "viewer/handoff.h"
 #include "viewer/loading_text.h"
+#include "viewer/viewer_focus.h"
 
 namespace {
 
@@ -192,6 +193,12 @@ void ReleaseUnsaved(ViewerState& state) {
     ReleaseChild(state);
 }
 
+// A freshly started editor is focused only in the stand-alone viewer, and only when the user asked.
+bool FocusesFreshEditor(const ViewerState& state) {
+    ConfigLockGuard lock;
+    return pluginConfig.focusEditorOnLoad && !state.inPreviewPane;
+}
+
 bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, const std::wstring& editor,
               const wchar_t* path) {
     KillChild(state);
@@ -199,11 +206,13 @@ bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, cons
     InvalidateRect(viewer, nullptr, TRUE);
     DrawLoadingText(viewer);
     bool launched = false;
+    const HostFocus hostFocus = SaveHostFocus();
     {
         LaunchScope launch(request, state, DetectEditorKind(editor));
         launched = LaunchAndEmbed(viewer, state, editor, path);
     }
     if (state.destroyRequested) return false;
+    if (!FocusesFreshEditor(state)) RestoreHostFocus(hostFocus, state.processId);
     if (launched) {
         ApplyPostLoadBehavior(viewer, state, false);
     } else {

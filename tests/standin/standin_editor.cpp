@@ -24,6 +24,8 @@
 //   --size=WxH         main window size (default 640x480)
 //   --style=0xHEX      main window style (default WS_OVERLAPPEDWINDOW)
 //   --lifetime=MS      the process ends itself after MS ms (default 120000), so none is left behind
+//   --first-paint=MS   the main window's first WM_PAINT takes MS ms; journals "painted" when done
+//   --busy=MS          works MS ms before its first window and message loop (not idle meanwhile)
 
 #include <windows.h>
 // after windows.h, which it needs
@@ -61,6 +63,8 @@ struct Options {
     int height = 480;
     DWORD style = WS_OVERLAPPEDWINDOW;
     DWORD lifetimeMs = kDefaultLifetimeMs;
+    DWORD firstPaintMs = 0;
+    DWORD busyMs = 0;
 };
 
 struct App {
@@ -162,6 +166,10 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
         options.style = wcstoul(value.c_str(), nullptr, 16);
     else if (StartsWith(arg, L"--lifetime=", &value))
         options.lifetimeMs = wcstoul(value.c_str(), nullptr, 10);
+    else if (StartsWith(arg, L"--first-paint=", &value))
+        options.firstPaintMs = wcstoul(value.c_str(), nullptr, 10);
+    else if (StartsWith(arg, L"--busy=", &value))
+        options.busyMs = wcstoul(value.c_str(), nullptr, 10);
 }
 
 Options ParseOptions() {
@@ -252,8 +260,25 @@ void OnSize(LPARAM lParam) {
     if (app.editWindow) MoveWindow(app.editWindow, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
 }
 
+// --first-paint: an editor that takes its time to draw its first frame.
+bool firstPaintDone = false;
+
+void PaintSlowlyOnce(HWND window) {
+    if (firstPaintDone || app.options.firstPaintMs == 0) return;
+    firstPaintDone = true;
+    PAINTSTRUCT paint;
+    BeginPaint(window, &paint);
+    Sleep(app.options.firstPaintMs);
+    EndPaint(window, &paint);
+    Journal("painted", std::to_string(app.options.firstPaintMs));
+}
+
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     HangIfAsked(message);
+    if (message == WM_PAINT && !firstPaintDone && app.options.firstPaintMs != 0) {
+        PaintSlowlyOnce(window);
+        return 0;
+    }
     switch (message) {
         case WM_COPYDATA:
             return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
@@ -403,6 +428,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
     if (watchdog) CloseHandle(watchdog);
+    if (app.options.busyMs > 0) Sleep(app.options.busyMs);  // --busy: not idle yet
     RegisterClasses();
     CreateDecoy();
     if (app.options.lateMs > 0 && !app.options.noWindow)
