@@ -79,7 +79,9 @@ void PlaceAndShow(HWND parent, HWND child, SIZE& size) {
     size.cx = client.right - client.left;
     size.cy = client.bottom - client.top;
     SetWindowPos(child, nullptr, 0, 0, size.cx, size.cy, kPlaceFlags);
-    ShowWindowAsync(child, SW_SHOWNA);
+    // A window the new style made visible already is left as it is: showing it again would
+    // send it one more WM_SIZE.
+    if (!IsWindowVisible(child)) ShowWindowAsync(child, SW_SHOWNA);
     RedrawWindow(child, nullptr, nullptr, kRedrawFlags);
 }
 

@@ -235,8 +235,9 @@ TEST_F(Launch, HookCaptureEmbedsNotepad3Notepad4AndNotepadPlusPlusAsFramelessPop
         // A successful SetParent reports no error, whatever the last error was before it.
         EXPECT_TRUE(HasEntryStartingWith(log, L"[ReparentChild]   SetParent returned oldParent=0x"));
         for (const std::wstring& entry : log) {
-            if (entry.compare(0, 37, L"[ReparentChild]   SetParent returned") == 0)
+            if (entry.compare(0, 37, L"[ReparentChild]   SetParent returned") == 0) {
                 EXPECT_EQ(entry.substr(entry.size() - 7), L"(err=0)") << Wide2Utf8(entry);
+            }
         }
         EXPECT_TRUE(LogHas(
             log, L"[ReparentChild] ReparentChild: parent=0x" + Hex16(viewer) + L" child=0x" + Hex16(editor)));
@@ -667,7 +668,9 @@ TEST_F(Launch, TwoThreadsLaunchingHookCaptureEditorsAtOnceBothGetTheirEditor) {
         outcome.launched = LaunchAndEmbed(ownViewer, ownState, StandinPath(exe), TestFile());
         outcome.editor = ownState.editorWindow;
         outcome.pid = ownState.processId;
-        if (outcome.launched) EXPECT_EQ(GetAncestor(ownState.editorWindow, GA_PARENT), ownViewer);
+        if (outcome.launched) {
+            EXPECT_EQ(GetAncestor(ownState.editorWindow, GA_PARENT), ownViewer);
+        }
         KillChild(ownState);
         DestroyWindow(ownViewer);
     };
