@@ -76,9 +76,8 @@ DWORD WaitForInputIdleAnsweringSentMessages(HANDLE process, DWORD timeoutMs, con
     // Shared with the worker, which may outlive this call when the wait is stopped early.
     auto watched = std::make_shared<UniqueHandle>(copy);
     auto result = std::make_shared<std::atomic<DWORD>>(WAIT_FAILED);
-    UniqueHandle worker = StartWorker([watched, result, timeoutMs] {
-        result->store(WaitForInputIdle(watched->get(), timeoutMs));
-    });
+    UniqueHandle worker = StartWorker(
+        [watched, result, timeoutMs] { result->store(WaitForInputIdle(watched->get(), timeoutMs)); });
     if (!worker) return WAIT_FAILED;
     switch (WaitAnsweringSentMessages(worker.get(), timeoutMs + kWorkerReportMs, stop)) {
         case WaitResult::Signaled:

@@ -154,7 +154,8 @@ bool ClaimCapture() {
 
 }  // namespace
 
-HookCaptureClaim::HookCaptureClaim(bool needed) : owned_(needed && ClaimCapture()), granted_(!needed || owned_) {}
+HookCaptureClaim::HookCaptureClaim(bool needed)
+    : owned_(needed && ClaimCapture()), granted_(!needed || owned_) {}
 
 HookCaptureClaim::~HookCaptureClaim() {
     if (owned_) hookCaptureOwner.store(0);

@@ -637,7 +637,8 @@ TEST_F(Launch, EditorThatStopsAnsweringWhileItsWindowIsEmbeddedFailsTheLaunchWit
         auto hangs = Events(entries, "hang");
         ASSERT_FALSE(hangs.empty());
         EXPECT_EQ(hangs.back().detail, "124");
-        EXPECT_TRUE(HasEntryStartingWith(NewLog(), L"[LaunchAndEmbed] pid=" + std::to_wstring(hangs.back().pid) +
+        EXPECT_TRUE(HasEntryStartingWith(NewLog(), L"[LaunchAndEmbed] pid=" +
+                                                       std::to_wstring(hangs.back().pid) +
                                                        L" did not answer while its window was embedded"));
         EXPECT_TRUE(WaitFor([&] { return !ProcessRunning(hangs.back().pid); }, kWindowWaitMs));
     }
