@@ -25,8 +25,9 @@ constexpr DWORD kJournalWaitMs = 5000;
 constexpr wchar_t kSlowPaint[] = L"--first-paint=300";
 
 HWND CreateViewer() {
-    HWND top = CreateWindowExW(0, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr, nullptr,
-                               GetModuleHandleW(nullptr), nullptr);
+    // Shown: an editor inside a hidden window never paints.
+    HWND top = CreateWindowExW(0, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600,
+                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     return CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 780, 560, top,
                            nullptr, GetModuleHandleW(nullptr), nullptr);
 }
@@ -52,6 +53,7 @@ void MeasureOne(HWND viewer, const standin::JournalScope& journal, const std::ws
     const ULONGLONG returned = GetTickCount64();
     const DWORD pid = state.processId;
     if (!embedded || !journal.WaitForEvent("painted", kJournalWaitMs, pid)) {
+        std::printf("  %s\n", embedded ? "no first frame seen" : "launch failed");
         ++figures.failures;
         KillChild(state);
         return;
