@@ -106,6 +106,7 @@ class RoadOfOneFile : public ::testing::Test {
         plugin_.reset();
     }
     std::vector<std::wstring> Log() const { return ReadLogEntries(folder_ + L"\\velloquin.log"); }
+    void ExpectLaunchesLeaveFocusAlone(const JournalScope& journal, HWND viewer, HWND field);
 
     std::wstring folder_;
     std::unique_ptr<LoadedPlugin> plugin_;
@@ -268,15 +269,23 @@ TEST_F(RoadOfOneFile, ViewerDestroyedDuringALaunchLeavesNoProcessAndNoCrash) {
         LogHas(Log(), L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed"));
 }
 
-// With "focus the editor" off, a launch in the pane leaves the host's foreground window and
-// keyboard focus where they were, on both capture paths.
-TEST_F(RoadOfOneFile, LaunchInThePaneLeavesTheHostsForegroundAndFocusAlone) {
+// With "focus the editor" off, a launch leaves the host's foreground window and keyboard focus
+// where they were, on both capture paths, in the pane and in the stand-alone viewer.
+TEST_F(RoadOfOneFile, LaunchLeavesTheHostsForegroundAndFocusAloneWhenTheEditorIsNotToBeFocused) {
     StoreSettings(L"notes\ttxt\t" + StandinPath(L"notepad3.exe") + L"\nlogs\tlog\t" +
                   StandinPath(L"otheredit.exe"));
     JournalScope journal(L"e2e-focus");
     HWND field = testwin::CreateChild(host_, L"HostSearchField", 0, 0, 8, 8);
-    HWND viewer = createViewer_(pane_, nullptr, kInPane);
-    ASSERT_NE(viewer, nullptr);
+    for (DWORD flags : {kInPane, kStandalone}) {
+        HWND viewer = createViewer_(pane_, nullptr, flags);
+        ASSERT_NE(viewer, nullptr);
+        ExpectLaunchesLeaveFocusAlone(journal, viewer, field);
+        DestroyWindow(viewer);
+    }
+    for (DWORD pid : StartedPids(journal)) EXPECT_TRUE(Ends(pid));
+}
+
+void RoadOfOneFile::ExpectLaunchesLeaveFocusAlone(const JournalScope& journal, HWND viewer, HWND field) {
     for (const std::wstring& file : {kFileA, kFileLog}) {
         SCOPED_TRACE(Wide2Utf8(file));
         SetForegroundWindow(host_);
@@ -295,8 +304,6 @@ TEST_F(RoadOfOneFile, LaunchInThePaneLeavesTheHostsForegroundAndFocusAlone) {
         EXPECT_EQ(GetForegroundWindow(), host_);
         EXPECT_EQ(GetFocus(), field);
     }
-    DestroyWindow(viewer);
-    for (DWORD pid : StartedPids(journal)) EXPECT_TRUE(Ends(pid));
 }
 
 // Top-level windows (below the host window, clear of it) that record the caption state their own procedure is
