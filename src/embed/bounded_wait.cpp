@@ -1,9 +1,35 @@
 #include "embed/bounded_wait.h"
 
+#include <atomic>
+#include <memory>
+#include <utility>
+
 namespace {
 
-// WaitForInputIdle cannot wait for sent messages too, so it is asked this often.
-constexpr DWORD kInputIdlePollMs = 10;
+// The worker that calls WaitForInputIdle with the whole bound is given this much longer to
+// report before its starter stops waiting for it.
+constexpr DWORD kWorkerReportMs = 200;
+
+// Any address inside this module names it to GetModuleHandleExW.
+const char moduleAnchor = 0;
+
+struct WorkerStart {
+    std::function<void()> task;
+    HMODULE module = nullptr;
+};
+
+DWORD WINAPI WorkerMain(LPVOID parameter) noexcept {
+    auto* start = static_cast<WorkerStart*>(parameter);
+    HMODULE module = start->module;
+    try {
+        start->task();
+    } catch (...) {
+    }
+    // The task's captures are destroyed with code of this module, so before the module is let go.
+    delete start;
+    if (module) FreeLibraryAndExitThread(module, 0);
+    return 0;
+}
 
 void AnswerSentMessages() {
     MSG msg;
@@ -43,14 +69,44 @@ WaitResult WaitAnsweringSentMessages(HANDLE handle, DWORD timeoutMs, const bool*
 }
 
 DWORD WaitForInputIdleAnsweringSentMessages(HANDLE process, DWORD timeoutMs, const bool* stop) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        DWORD result = WaitForInputIdle(process, 0);
-        if (result != WAIT_TIMEOUT) return result;
-        DWORD remaining = Remaining(start, timeoutMs);
-        if (remaining == 0 || Stopped(stop)) return WAIT_TIMEOUT;
-        WaitResult waited = WaitAnsweringSentMessages(
-            nullptr, remaining < kInputIdlePollMs ? remaining : kInputIdlePollMs, stop);
-        if (waited == WaitResult::Stopped || waited == WaitResult::Failed) return WAIT_TIMEOUT;
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        return WAIT_FAILED;
+    // Shared with the worker, which may outlive this call when the wait is stopped early.
+    auto watched = std::make_shared<UniqueHandle>(copy);
+    auto result = std::make_shared<std::atomic<DWORD>>(WAIT_FAILED);
+    UniqueHandle worker = StartWorker(
+        [watched, result, timeoutMs] { result->store(WaitForInputIdle(watched->get(), timeoutMs)); });
+    if (!worker) return WAIT_FAILED;
+    switch (WaitAnsweringSentMessages(worker.get(), timeoutMs + kWorkerReportMs, stop)) {
+        case WaitResult::Signaled:
+            return result->load();
+        case WaitResult::Failed:
+            return WAIT_FAILED;
+        default:
+            return WAIT_TIMEOUT;
     }
+}
+
+UniqueHandle StartWorker(std::function<void()> task) {
+    auto start = std::make_unique<WorkerStart>();
+    start->task = std::move(task);
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&moduleAnchor),
+                            &start->module))
+        return UniqueHandle();
+    HMODULE module = start->module;
+    HANDLE thread = CreateThread(nullptr, 0, WorkerMain, start.get(), 0, nullptr);
+    if (!thread) {
+        FreeLibrary(module);
+        return UniqueHandle();
+    }
+    start.release();  // the worker owns it now
+    return UniqueHandle(thread);
+}
+
+bool RunBounded(std::function<void()> task, DWORD timeoutMs) {
+    UniqueHandle worker = StartWorker(std::move(task));
+    if (!worker) return false;
+    return WaitAnsweringSentMessages(worker.get(), timeoutMs) == WaitResult::Signaled;
 }

@@ -5,11 +5,27 @@
 
 #include <windows.h>
 
+#include <functional>
+
+#include "common/handles.h"
+
 enum class WaitResult { Signaled, TimedOut, Stopped, Failed };
 
 // Waits up to timeoutMs for handle to be signalled; with a null handle, simply lets the time pass.
 WaitResult WaitAnsweringSentMessages(HANDLE handle, DWORD timeoutMs, const bool* stop = nullptr);
 
 // WaitForInputIdle with the same behaviour; returns what WaitForInputIdle would (0, WAIT_TIMEOUT
-// or WAIT_FAILED). When stopped early it returns WAIT_TIMEOUT.
+// or WAIT_FAILED). When stopped early it returns WAIT_TIMEOUT. WaitForInputIdle is called once,
+// on a worker thread, with the whole bound (Wine leaves an event handle behind per call).
 DWORD WaitForInputIdleAnsweringSentMessages(HANDLE process, DWORD timeoutMs, const bool* stop);
+
+// Starts task on a short-lived thread that keeps this module loaded until the task returns, so
+// that unloading the library cannot take the code from under it. The task must own or share
+// everything it uses: its starter may stop waiting for it. Empty handle when no thread started.
+UniqueHandle StartWorker(std::function<void()> task);
+
+// Runs task on a worker and waits for it at most timeoutMs, answering sent messages meanwhile.
+// For calls into another process's window, which wait for that process's thread to answer.
+// True when the task finished in time; false when it did not (it keeps running on its own) or
+// could not be started.
+bool RunBounded(std::function<void()> task, DWORD timeoutMs);

@@ -2,8 +2,11 @@
 
 #include <atomic>
 
+#include "embed/bounded_wait.h"
 #include "embed/child_window.h"
+#include "embed/editor_messages.h"
 #include "embed/launch_support.h"
+#include "embed/reparent.h"
 #include "embed/window_filters.h"
 #include "log/log.h"
 
@@ -11,12 +14,17 @@ namespace {
 
 constexpr DWORD kHookCaptureTimeoutMs = 3000;
 constexpr DWORD kHookCapturePollMs = 5;
+// A launch on another thread holds the capture at most for its window search and its embedding
+// (and the shutdown of an editor that failed them); a second one waits that long for its turn.
+constexpr DWORD kCaptureTurnWaitMs = kHookCaptureTimeoutMs + kEmbedCallsTimeoutMs + 2 * kEditorReplyTimeoutMs;
+constexpr DWORD kCaptureTurnPollMs = 10;
 
 std::atomic<DWORD> captureProcessId{0};
 std::atomic<HWND> capturedWindow{nullptr};
-std::atomic<bool> hookCaptureRunning{false};
+// The thread that holds the hook-based capture; 0 when none does.
+std::atomic<DWORD> hookCaptureOwner{0};
 
-enum class HookWaitEnd { Found, NotFound, Quit, Abandoned };
+enum class HookWaitEnd { Found, Exited, NotFound, Quit, Abandoned };
 
 // False when a WM_QUIT arrived: it is posted again for the thread's own loop.
 bool DispatchPendingMessages() {
@@ -39,7 +47,7 @@ HWND FindFirstWindowOf(DWORD processId) {
     return search.found;
 }
 
-HookWaitEnd WaitForCapturedWindow(ViewerState& state, DWORD processId, HWND& window) {
+HookWaitEnd WaitForCapturedWindow(ViewerState& state, DWORD processId, HWND& window, DWORD& exitCode) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < kHookCaptureTimeoutMs) {
         HWND reported = capturedWindow.load();
@@ -48,7 +56,7 @@ HookWaitEnd WaitForCapturedWindow(ViewerState& state, DWORD processId, HWND& win
             LogPrintf(L"[LaunchAndEmbed] hook captured hwnd=0x%p", reported);
             return HookWaitEnd::Found;
         }
-        if (ProcessHasEnded(state.process)) return HookWaitEnd::NotFound;
+        if (ProcessHasEnded(state.process, &exitCode)) return HookWaitEnd::Exited;
         if (!DispatchPendingMessages()) return HookWaitEnd::Quit;
         if (LaunchAbandoned(state, processId)) return HookWaitEnd::Abandoned;
         window = FindFirstWindowOf(processId);
@@ -76,7 +84,7 @@ bool EmbedCapturedWindow(HWND viewer, ViewerState& state, EditorKind kind, HWND 
     SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
     LogPrintf(L"[LaunchAndEmbed] captured hwnd=0x%p", window);
     state.editorWindow = window;
-    ReparentChild(viewer, window, static_cast<int>(kind));
+    if (!ReparentChild(viewer, window, static_cast<int>(kind))) return EndUnansweredLaunch(state, processId);
     LogWrite(L"[LaunchAndEmbed] ReparentChild done\r\n");
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
     if (GetAncestor(window, GA_PARENT) != viewer) {
@@ -122,11 +130,35 @@ HWND CapturedWindow() {
     return capturedWindow.load();
 }
 
+namespace {
+
+bool TryClaimCapture(DWORD thread) {
+    DWORD unowned = 0;
+    return hookCaptureOwner.compare_exchange_strong(unowned, thread);
+}
+
+// A capture held by this thread is one this request runs inside of: waiting would only wait for
+// itself. One held by another thread ends within kCaptureTurnWaitMs.
+bool ClaimCapture() {
+    const DWORD thread = GetCurrentThreadId();
+    if (TryClaimCapture(thread)) return true;
+    if (hookCaptureOwner.load() == thread) return false;
+    LogWrite(L"[LaunchAndEmbed] another window capture is in progress, waiting for it\r\n");
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < kCaptureTurnWaitMs) {
+        WaitAnsweringSentMessages(nullptr, kCaptureTurnPollMs);
+        if (TryClaimCapture(thread)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 HookCaptureClaim::HookCaptureClaim(bool needed)
-    : owned_(needed && !hookCaptureRunning.exchange(true)), granted_(!needed || owned_) {}
+    : owned_(needed && ClaimCapture()), granted_(!needed || owned_) {}
 
 HookCaptureClaim::~HookCaptureClaim() {
-    if (owned_) hookCaptureRunning.store(false);
+    if (owned_) hookCaptureOwner.store(0);
 }
 
 bool CaptureWithHook(HWND viewer, ViewerState& state, EditorKind kind) {
@@ -137,7 +169,8 @@ bool CaptureWithHook(HWND viewer, ViewerState& state, EditorKind kind) {
     HWINEVENTHOOK hook = InstallCaptureHook(processId);
     ResumeThread(state.thread);
     HWND window = nullptr;
-    HookWaitEnd end = WaitForCapturedWindow(state, processId, window);
+    DWORD exitCode = 0;
+    HookWaitEnd end = WaitForCapturedWindow(state, processId, window, exitCode);
     if (hook) UnhookWinEvent(hook);
     captureProcessId.store(0);
     switch (end) {
@@ -148,6 +181,10 @@ bool CaptureWithHook(HWND viewer, ViewerState& state, EditorKind kind) {
         case HookWaitEnd::Quit:
             LogPrintf(L"[LaunchAndEmbed] WM_QUIT arrived while waiting for pid=%lu, launch abandoned",
                       processId);
+            KillChild(state);
+            return false;
+        case HookWaitEnd::Exited:
+            LogPrintf(L"[LaunchAndEmbed] process exited with code %lu before its window was found", exitCode);
             KillChild(state);
             return false;
         case HookWaitEnd::NotFound:

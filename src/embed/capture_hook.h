@@ -17,7 +17,8 @@ DWORD CaptureProcessId();
 HWND CapturedWindow();
 
 // Only one hook-based capture may run in the process at a time: a launch that needs one holds
-// this claim from before the start of the editor to its return.
+// this claim from before the start of the editor to its return. A launch on another thread waits
+// its turn (bounded, answering sent messages); one nested in a capture of its own thread is refused.
 class HookCaptureClaim {
    public:
     explicit HookCaptureClaim(bool needed);

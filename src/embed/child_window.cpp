@@ -15,19 +15,8 @@ namespace {
 constexpr DWORD kCloseWaitMs = 200;
 // The WM_NULL probe never waits less than this, whatever the unsaved-changes question took.
 constexpr DWORD kMinimumProbeMs = 100;
-constexpr DWORD kParentRetryDelayMs = 100;
-constexpr UINT kEmbedPositionFlags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED;
-constexpr DWORD kReparentClearedStyle = WS_MINIMIZE | WS_OVERLAPPEDWINDOW;
-constexpr DWORD kReparentAddedStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS;
-constexpr DWORD kReparentClearedExStyle =
-    WS_EX_LAYERED | WS_EX_APPWINDOW | WS_EX_WINDOWEDGE | WS_EX_TOPMOST | WS_EX_DLGMODALFRAME;
-constexpr UINT kRedrawWholeWindow = RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW;
 constexpr UINT kSciGetModify = 2159;
 constexpr wchar_t kScintillaClass[] = L"Scintilla";
-
-static_assert(kReparentClearedStyle == 0x20CF0000, "frame and desktop-window styles");
-static_assert(kReparentAddedStyle == 0x94000000, "popup, visible, clip siblings");
-static_assert(kReparentClearedExStyle == 0x000C0109, "layered, app window, edge, topmost, modal frame");
 
 // The process and thread handles of the editor, taken out of the state before any wait, so that
 // a request answered during the wait finds the state already empty.
@@ -45,16 +34,6 @@ EditorProcess TakeEditorProcess(ViewerState& state) {
     state.editorPath.clear();
     state.currentFile.clear();
     return editor;
-}
-
-void SendSizeToNotepadPlusPlus(HWND child, int width, int height) {
-    LPARAM size = MAKELPARAM(width, height);
-    if (SendToEditor(child, WM_SIZE, 0, size)) {
-        RedrawWindow(child, nullptr, nullptr, kRedrawWholeWindow);
-    } else {
-        LogWrite(L"[ReparentChild]   WM_SIZE not answered in time\r\n");
-    }
-    PostMessageW(child, WM_SIZE, 0, size);
 }
 
 enum class UnsavedAnswer { Unmodified, Modified, NoAnswer };
@@ -146,40 +125,6 @@ bool ReturnForeignEditorWindow(ViewerState& state) {
 }
 
 }  // namespace
-
-void ReparentChild(HWND parent, HWND child, int kind) {
-    LogPrintf(L"[ReparentChild] ReparentChild: parent=0x%p child=0x%p", parent, child);
-    ShowWindow(child, SW_HIDE);
-    SetLastError(0);
-    HWND oldParent = SetParent(child, parent);
-    DWORD error = GetLastError();
-    LogPrintf(L"[ReparentChild]   SetParent returned oldParent=0x%p (err=%lu)", oldParent, error);
-    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
-    LogPrintf(L"[ReparentChild]   old style=0x%08X", style);
-    SetWindowLongPtrW(child, GWL_STYLE,
-                      static_cast<LONG_PTR>((style & ~kReparentClearedStyle) | kReparentAddedStyle));
-    DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_EXSTYLE));
-    SetWindowLongPtrW(child, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle & ~kReparentClearedExStyle));
-    RECT client = {};
-    GetClientRect(parent, &client);
-    int width = client.right - client.left;
-    int height = client.bottom - client.top;
-    SetWindowPos(child, nullptr, 0, 0, width, height, kEmbedPositionFlags);
-    MoveWindow(child, 0, 0, width, height, FALSE);
-    ShowWindow(child, SW_SHOW);
-    UpdateWindow(child);
-    ReleaseCapture();
-    if (kind == static_cast<int>(EditorKind::NotepadPlusPlus))
-        SendSizeToNotepadPlusPlus(child, width, height);
-    HWND actual = GetAncestor(child, GA_PARENT);
-    if (actual != parent) {
-        LogPrintf(L"[ReparentChild]   verified parent=0x%p (expected 0x%p), retrying in 100ms", actual,
-                  parent);
-        WaitAnsweringSentMessages(nullptr, kParentRetryDelayMs);
-        SetParent(child, parent);
-    }
-    LogWrite(L"[ReparentChild] ReparentChild done\r\n");
-}
 
 bool EditorHasUnsavedChanges(HWND editorWindow) {
     if (!editorWindow || !IsWindow(editorWindow)) return false;

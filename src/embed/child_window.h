@@ -1,11 +1,10 @@
 #pragma once
-// Re-parenting a captured editor window into the viewer, and shutting the editor down.
+// Shutting the embedded editor down.
 
 #include <windows.h>
 
 #include "editor/viewer_state.h"
 
-void ReparentChild(HWND parent, HWND child, int kind);
 // Hides and closes the editor and waits briefly. An editor still running then is terminated only
 // when it does not answer messages; one that answers is watched (editor_shutdown.h). An editor with
 // unsaved changes (it says so, or it shows a window after WM_CLOSE) is released instead, and a window

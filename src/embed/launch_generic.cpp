@@ -5,6 +5,7 @@
 #include "embed/child_window.h"
 #include "embed/launch.h"
 #include "embed/launch_support.h"
+#include "embed/reparent.h"
 #include "embed/window_filters.h"
 #include "log/log.h"
 
@@ -15,7 +16,6 @@ constexpr DWORD kWindowSearchTimeoutMs = 8000;
 constexpr DWORD kWindowSearchPollMs = 100;
 constexpr DWORD kParentRetryDelayMs = 200;
 constexpr int kMinimumMainWindowSide = 200;
-constexpr UINT kEmbedPositionFlags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED;
 constexpr DWORD kGenericClearedStyle = WS_CAPTION | WS_THICKFRAME;
 constexpr DWORD kGenericAddedStyle = WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 constexpr DWORD kGenericClearedExStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE | WS_EX_DLGMODALFRAME;
@@ -66,29 +66,22 @@ HWND FindCandidateWindow(EditorKind kind, const ViewerState& state) {
     }
 }
 
-void SizeToViewer(HWND viewer, HWND window, RECT& client) {
-    GetClientRect(viewer, &client);
-    SetWindowPos(window, nullptr, 0, 0, client.right - client.left, client.bottom - client.top,
-                 kEmbedPositionFlags);
-}
-
-void StripFrame(HWND window) {
-    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
-    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: orig style=0x%08X", style);
-    SetWindowLongPtrW(window, GWL_STYLE,
-                      static_cast<LONG_PTR>((style & ~kGenericClearedStyle) | kGenericAddedStyle));
-    DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE));
-    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: orig exStyle=0x%08X", exStyle);
-    SetWindowLongPtrW(window, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle & ~kGenericClearedExStyle));
+EmbedStyles GenericStyles() {
+    EmbedStyles styles;
+    styles.clearedStyle = kGenericClearedStyle;
+    styles.addedStyle = kGenericAddedStyle;
+    styles.clearedExStyle = kGenericClearedExStyle;
+    styles.beforeSetParent = true;
+    return styles;
 }
 
 bool RetryParent(HWND viewer, ViewerState& state, HWND window, DWORD processId) {
     LogWrite(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WARNING parent mismatch, retry in 200ms\r\n");
     WaitAnsweringSentMessages(nullptr, kParentRetryDelayMs, &state.destroyRequested);
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
-    SetParent(window, viewer);
-    RECT client = {};
-    SizeToViewer(viewer, window, client);
+    if (!SetParentBounded(viewer, window)) return EndUnansweredLaunch(state, processId);
+    SIZE size = {};
+    PlaceAndShow(viewer, window, size);
     if (GetAncestor(window, GA_PARENT) == viewer) return true;
     LogPrintf(
         L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: parent of 0x%p still wrong after retry, editor shut "
@@ -104,19 +97,20 @@ bool EmbedFoundWindow(HWND viewer, ViewerState& state, HWND window) {
     GetWindowRect(window, &rect);
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: found main window 0x%p (%dx%d)", window,
               static_cast<int>(rect.right - rect.left), static_cast<int>(rect.bottom - rect.top));
-    ShowWindow(window, SW_HIDE);
-    StripFrame(window);
-    SetLastError(0);
-    HWND oldParent = SetParent(window, viewer);
-    DWORD error = GetLastError();
-    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: SetParent oldParent=0x%p (err=%lu)", oldParent,
-              error);
-    RECT client = {};
-    SizeToViewer(viewer, window, client);
-    MoveWindow(window, 0, 0, client.right - client.left, client.bottom - client.top, FALSE);
-    ShowWindow(window, SW_SHOW);
-    UpdateWindow(window);
+    ShowWindowAsync(window, SW_HIDE);
     state.editorWindow = window;
+    EmbedReport report;
+    if (!MakeEmbedCalls(viewer, window, GenericStyles(), report)) {
+        LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: 0x%p did not answer within %lu ms", window,
+                  kEmbedCallsTimeoutMs);
+        return EndUnansweredLaunch(state, processId);
+    }
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: orig style=0x%08X", report.oldStyle);
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: orig exStyle=0x%08X", report.oldExStyle);
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: SetParent oldParent=0x%p (err=%lu)",
+              report.oldParent, report.setParentError);
+    SIZE size = {};
+    PlaceAndShow(viewer, window, size);
     if (GetAncestor(window, GA_PARENT) != viewer && !RetryParent(viewer, state, window, processId))
         return false;
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);

@@ -22,3 +22,14 @@ bool EndAbandonedLaunch(ViewerState& state, DWORD processId) {
     if (state.processId == processId) KillChild(state);
     return false;
 }
+
+bool EndUnansweredLaunch(ViewerState& state, DWORD processId) {
+    LogPrintf(L"[LaunchAndEmbed] pid=%lu did not answer while its window was embedded, editor terminated",
+              processId);
+    if (state.processId != processId) return false;
+    // Asked nothing more: it answers nothing. Its end also releases the calls still waiting on it.
+    state.editorWindow = nullptr;
+    TerminateProcess(state.process, 0);
+    KillChild(state);
+    return false;
+}

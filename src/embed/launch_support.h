@@ -12,3 +12,6 @@ bool ProcessHasEnded(HANDLE process, DWORD* exitCode = nullptr);
 bool LaunchAbandoned(const ViewerState& state, DWORD processId);
 // Shuts the editor of an abandoned launch down unless someone else already did; returns false.
 bool EndAbandonedLaunch(ViewerState& state, DWORD processId);
+// The editor did not answer the calls that embed its window in time: its process is ended
+// (unless someone else already shut it down) and the state cleared; returns false.
+bool EndUnansweredLaunch(ViewerState& state, DWORD processId);

@@ -62,7 +62,8 @@ BOOL CALLBACK FindFirstTopWindow(HWND window, LPARAM search) noexcept {
         auto* record = AsPointer<FirstTopWindowSearch>(search);
         if (!QualifiesAsFirstTopWindow(window, record->processId)) return TRUE;
         record->found = window;
-        if (IsWindowVisible(window)) ShowWindow(window, SW_HIDE);
+        // Asynchronous: the window belongs to a thread that may not answer.
+        if (IsWindowVisible(window)) ShowWindowAsync(window, SW_HIDE);
         return FALSE;
     } catch (...) {
         return FALSE;

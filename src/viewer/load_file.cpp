@@ -17,6 +17,7 @@
 #include "viewer/handoff.h"
 #include "viewer/handoff_image.h"
 #include "viewer/loading_text.h"
+#include "viewer/viewer_focus.h"
 
 namespace {
 
@@ -232,6 +233,12 @@ void RefuseHandOffs(ViewerState& state, const std::wstring& editor) {
     state.handOffRefused = true;
 }
 
+// A freshly started editor is focused only in the stand-alone viewer, and only when the user asked.
+bool FocusesFreshEditor(const ViewerState& state) {
+    ConfigLockGuard lock;
+    return pluginConfig.focusEditorOnLoad && !state.inPreviewPane;
+}
+
 bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, const std::wstring& editor,
               const wchar_t* path) {
     KillChild(state);
@@ -239,11 +246,13 @@ bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, cons
     InvalidateRect(viewer, nullptr, TRUE);
     DrawLoadingText(viewer);
     bool launched = false;
+    const HostFocus hostFocus = SaveHostFocus();
     {
         LaunchScope launch(request, state, DetectEditorKind(editor));
         launched = LaunchAndEmbed(viewer, state, editor, path);
     }
     if (state.destroyRequested) return false;
+    if (!FocusesFreshEditor(state)) RestoreHostFocus(hostFocus, state.processId);
     if (launched) {
         ApplyPostLoadBehavior(viewer, state, false);
     } else {

@@ -29,6 +29,10 @@ WNDPROC previousTopProc = nullptr;
 // Top-level windows that were subclassed again after us: giving them our predecessor back would
 // cut the later procedure off, so we stay in their chain and keep forwarding.
 std::vector<std::pair<HWND, WNDPROC>> retainedSubclasses;
+// Every window we ever subclassed with the procedure we replaced, kept until its WM_NCDESTROY: a
+// message already dispatched to our procedure is looked up after the subclass may have moved to
+// another window on another thread, and it must still reach the window's own procedure.
+std::vector<std::pair<HWND, WNDPROC>> knownPrevious;
 
 class ContainerLock {
    public:
@@ -71,6 +75,16 @@ void SweepRetainedLocked() {
                              retainedSubclasses.end());
 }
 
+// Caller holds the lock. Entries of windows that are gone are dropped on the way.
+void RememberPreviousLocked(HWND top, WNDPROC previous) {
+    knownPrevious.erase(std::remove_if(knownPrevious.begin(), knownPrevious.end(),
+                                       [top](const std::pair<HWND, WNDPROC>& entry) {
+                                           return entry.first == top || !IsWindow(entry.first);
+                                       }),
+                        knownPrevious.end());
+    knownPrevious.emplace_back(top, previous);
+}
+
 // Caller holds the lock. Makes top the subclassed window; false when it could not be replaced.
 bool SubclassTopLocked(HWND top) {
     ReleaseSubclassLocked();
@@ -85,6 +99,7 @@ bool SubclassTopLocked(HWND top) {
         if (!previousTopProc) return false;
     }
     subclassedTop = top;
+    RememberPreviousLocked(top, previousTopProc);
     return true;
 }
 
@@ -92,6 +107,9 @@ WNDPROC PreviousProcedureOf(HWND window) {
     ContainerLock lock;
     if (window == subclassedTop) return previousTopProc;
     for (const auto& entry : retainedSubclasses) {
+        if (entry.first == window) return entry.second;
+    }
+    for (const auto& entry : knownPrevious) {
         if (entry.first == window) return entry.second;
     }
     return nullptr;
@@ -107,6 +125,10 @@ void ForgetSubclass(HWND window) {
         std::remove_if(retainedSubclasses.begin(), retainedSubclasses.end(),
                        [window](const std::pair<HWND, WNDPROC>& entry) { return entry.first == window; }),
         retainedSubclasses.end());
+    knownPrevious.erase(
+        std::remove_if(knownPrevious.begin(), knownPrevious.end(),
+                       [window](const std::pair<HWND, WNDPROC>& entry) { return entry.first == window; }),
+        knownPrevious.end());
 }
 
 // Caller holds the lock. The first registered viewer that is still a window and lives in top.

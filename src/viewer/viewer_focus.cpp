@@ -147,3 +147,20 @@ void FocusEditorContent(const ViewerState& state) {
         FocusInStandaloneViewer(editor, target);
     }
 }
+
+HostFocus SaveHostFocus() {
+    HostFocus saved;
+    saved.foreground = GetForegroundWindow();
+    saved.focus = GetFocus();
+    return saved;
+}
+
+void RestoreHostFocus(const HostFocus& saved, DWORD editorProcess) {
+    HWND foreground = GetForegroundWindow();
+    DWORD foregroundProcess = 0;
+    if (foreground) GetWindowThreadProcessId(foreground, &foregroundProcess);
+    const bool taken = !foreground || (editorProcess != 0 && foregroundProcess == editorProcess);
+    if (taken && IsLiveWindow(saved.foreground)) SetForegroundWindow(saved.foreground);
+    if (IsLiveWindow(saved.focus) && GetForegroundWindow() == saved.foreground && GetFocus() != saved.focus)
+        SetFocus(saved.focus);
+}

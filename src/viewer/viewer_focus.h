@@ -11,6 +11,17 @@ void ResizeEmbeddedEditor(HWND viewer, const ViewerState& state);
 void FocusEditorWindow(const ViewerState& state);
 void FocusEditorContent(const ViewerState& state);
 
+// The host's foreground window and this thread's keyboard focus, taken before a launch. Under
+// Wine, making another process's window a child of ours activates it; when the editor is not to
+// be focused, RestoreHostFocus gives them back if the editor's process (editorProcess) took the
+// foreground or nobody holds it.
+struct HostFocus {
+    HWND foreground = nullptr;
+    HWND focus = nullptr;
+};
+HostFocus SaveHostFocus();
+void RestoreHostFocus(const HostFocus& saved, DWORD editorProcess);
+
 // What FindFocusTarget collects over the descendants of the editor window.
 struct FocusSearch {
     HWND firstScintilla = nullptr;

@@ -107,6 +107,22 @@ TEST_F(TopSubclass, PreviousProcedureIsCalledThroughCallWindowProc) {
     EXPECT_EQ(lastAnsiText, "wide caption");
 }
 
+// The hook's thread may move the subclass between a message's dispatch to our procedure and its
+// lookup there: the message must still reach the window's own procedure.
+TEST_F(TopSubclass, MessageDispatchedBeforeTheSubclassWasGivenBackStillReachesTheWindowsProcedure) {
+    HWND secondTop = CreateAnsiTop();
+    HWND secondViewer = DVP_CreateViewer(secondTop, nullptr, 0);
+    SubclassTop(top_);
+    SubclassTop(secondTop);  // moved on: top_ has its own procedure again
+    ASSERT_EQ(Procedure(top_), original_);
+    EXPECT_EQ(TopWindowSubclassProc(top_, kProbeMessage, 0, 0), kProbeAnswer);
+    DestroyWindow(secondViewer);
+    DestroyWindow(viewer_);  // the last viewer: given back everywhere
+    ASSERT_EQ(Procedure(secondTop), original_);
+    EXPECT_EQ(TopWindowSubclassProc(secondTop, kProbeMessage, 0, 0), kProbeAnswer);
+    DestroyWindow(secondTop);
+}
+
 TEST_F(TopSubclass, MovesToTheLatestWindowAndIsGivenBackWithTheLastViewer) {
     HWND secondTop = CreateAnsiTop();
     HWND secondViewer = DVP_CreateViewer(secondTop, nullptr, 0);

@@ -106,6 +106,7 @@ class RoadOfOneFile : public ::testing::Test {
         plugin_.reset();
     }
     std::vector<std::wstring> Log() const { return ReadLogEntries(folder_ + L"\\velloquin.log"); }
+    void ExpectLaunchesLeaveFocusAlone(const JournalScope& journal, HWND viewer, HWND field);
 
     std::wstring folder_;
     std::unique_ptr<LoadedPlugin> plugin_;
@@ -256,8 +257,13 @@ TEST_F(RoadOfOneFile, UsersOwnEditorWindowOutlivesTheViewer) {
 }
 
 HWND viewerToDestroy = nullptr;
+const JournalScope* destroyJournal = nullptr;
+size_t destroyAfterStarts = 0;
 
-void CALLBACK DestroyViewerTimer(HWND window, UINT, UINT_PTR id, DWORD) {
+// Destroys the viewer once the editor of its launch has journalled its start, however long the
+// start took.
+void CALLBACK DestroyViewerOnceStartedTimer(HWND window, UINT, UINT_PTR id, DWORD) {
+    if (Events(destroyJournal->Read(), "start").size() <= destroyAfterStarts) return;
     KillTimer(window, id);
     DestroyWindow(viewerToDestroy);
 }
@@ -267,11 +273,13 @@ void CALLBACK DestroyViewerTimer(HWND window, UINT, UINT_PTR id, DWORD) {
 TEST_F(RoadOfOneFile, ViewerDestroyedDuringALaunchLeavesNoProcessAndNoCrash) {
     StoreSettings(TwoEditors(), L"--late=1500");
     JournalScope journal(L"e2e-destroy");
+    destroyJournal = &journal;
     for (DWORD flags : {kInPane, kStandalone}) {
         size_t startedBefore = StartedPids(journal).size();
         viewerToDestroy = createViewer_(pane_, nullptr, flags);
         ASSERT_NE(viewerToDestroy, nullptr);
-        SetTimer(host_, 1, 300, DestroyViewerTimer);
+        destroyAfterStarts = startedBefore;
+        SetTimer(host_, 1, 20, DestroyViewerOnceStartedTimer);
         EXPECT_EQ(Load(viewerToDestroy, kFileA), 0);
         EXPECT_FALSE(IsWindow(viewerToDestroy));
         auto pids = StartedPids(journal);
@@ -280,6 +288,43 @@ TEST_F(RoadOfOneFile, ViewerDestroyedDuringALaunchLeavesNoProcessAndNoCrash) {
     }
     EXPECT_TRUE(
         LogHas(Log(), L"[UnregisterStandaloneContainer] UnregisterStandaloneContainer: mouse hook removed"));
+}
+
+// With "focus the editor" off, a launch leaves the host's foreground window and keyboard focus
+// where they were, on both capture paths, in the pane and in the stand-alone viewer.
+TEST_F(RoadOfOneFile, LaunchLeavesTheHostsForegroundAndFocusAloneWhenTheEditorIsNotToBeFocused) {
+    StoreSettings(L"notes\ttxt\t" + StandinPath(L"notepad3.exe") + L"\nlogs\tlog\t" +
+                  StandinPath(L"otheredit.exe"));
+    JournalScope journal(L"e2e-focus");
+    HWND field = testwin::CreateChild(host_, L"HostSearchField", 0, 0, 8, 8);
+    for (DWORD flags : {kInPane, kStandalone}) {
+        HWND viewer = createViewer_(pane_, nullptr, flags);
+        ASSERT_NE(viewer, nullptr);
+        ExpectLaunchesLeaveFocusAlone(journal, viewer, field);
+        DestroyWindow(viewer);
+    }
+    for (DWORD pid : StartedPids(journal)) EXPECT_TRUE(Ends(pid));
+}
+
+void RoadOfOneFile::ExpectLaunchesLeaveFocusAlone(const JournalScope& journal, HWND viewer, HWND field) {
+    for (const std::wstring& file : {kFileA, kFileLog}) {
+        SCOPED_TRACE(Wide2Utf8(file));
+        SetForegroundWindow(host_);
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == host_; }, 2000));
+        SetFocus(field);
+        ASSERT_EQ(GetFocus(), field);
+        ASSERT_EQ(Load(viewer, file), 1);
+        auto pids = StartedPids(journal);
+        ASSERT_FALSE(pids.empty());
+        HWND editor = MainWindowOf(journal, pids.back());
+        EXPECT_TRUE(IsEmbeddedIn(editor, viewer));
+        // Whatever the editor was asked to do has been done once it answers.
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(editor, WM_NULL, 0, 0, SMTO_NORMAL, kEditorMs, &ignored);
+        PumpMessages();
+        EXPECT_EQ(GetForegroundWindow(), host_);
+        EXPECT_EQ(GetFocus(), field);
+    }
 }
 
 // Top-level windows (below the host window, clear of it) that record the caption state their own procedure is

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
 #include <cwchar>
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "common/handles.h"
 #include "common/window_data.h"
@@ -30,6 +33,8 @@ constexpr DWORD kWindowWaitMs = 10000;
 constexpr DWORD kCloseWaitMs = 200;
 // Watcher and worker threads end this long after their editor did, or after their own bound.
 constexpr DWORD kShutdownThreadsEndMs = kShutdownWatchMs + kEditorReplyTimeoutMs + 2000;
+// How long a launch waits for the calls that embed the editor's window.
+constexpr DWORD kEmbedCallsTimeoutMs = 5000;
 constexpr UINT kRunCallbackMessage = WM_APP + 1;
 
 class LogFolderEnvironment : public ::testing::Environment {
@@ -95,6 +100,16 @@ bool HasEntryStartingWith(const std::vector<std::wstring>& entries, const std::w
     return false;
 }
 
+// The pid of the first "CreateProcessW OK" entry, or 0.
+DWORD StartedPidFromLog(const std::vector<std::wstring>& entries) {
+    const std::wstring prefix = L"[LaunchAndEmbed] CreateProcessW OK, pid=";
+    for (const std::wstring& entry : entries) {
+        if (entry.compare(0, prefix.size(), prefix) == 0)
+            return static_cast<DWORD>(wcstoul(entry.c_str() + prefix.size(), nullptr, 10));
+    }
+    return 0;
+}
+
 UniqueHandle WatchProcess(DWORD pid) {
     return UniqueHandle(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
 }
@@ -157,10 +172,17 @@ class Launch : public ::testing::Test {
         EXPECT_TRUE(state.editorPath.empty());
         EXPECT_TRUE(state.currentFile.empty());
     }
+    // The embedding sizes and shows the window without waiting for the editor: wait for it here.
     void ExpectSizedToViewer(HWND window) const {
         RECT client = {};
         GetClientRect(viewer, &client);
         EXPECT_EQ(GetAncestor(window, GA_PARENT), viewer);
+        WaitFor(
+            [&] {
+                SIZE now = WindowSize(window);
+                return now.cx == client.right && now.cy == client.bottom && IsWindowVisible(window);
+            },
+            kWindowWaitMs);
         SIZE size = WindowSize(window);
         EXPECT_EQ(size.cx, client.right);
         EXPECT_EQ(size.cy, client.bottom);
@@ -221,6 +243,13 @@ TEST_F(Launch, HookCaptureEmbedsNotepad3Notepad4AndNotepadPlusPlusAsFramelessPop
         EXPECT_FALSE(HasEntryStartingWith(log, L"[LaunchAndEmbed] hook installed"));
         EXPECT_TRUE(HasEntryStartingWith(log, L"[LaunchAndEmbed] hook not installed (err="));
         EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] captured hwnd=0x" + Hex16(editor)));
+        // A successful SetParent reports no error, whatever the last error was before it.
+        EXPECT_TRUE(HasEntryStartingWith(log, L"[ReparentChild]   SetParent returned oldParent=0x"));
+        for (const std::wstring& entry : log) {
+            if (entry.compare(0, 37, L"[ReparentChild]   SetParent returned") == 0) {
+                EXPECT_EQ(entry.substr(entry.size() - 7), L"(err=0)") << Wide2Utf8(entry);
+            }
+        }
         EXPECT_TRUE(LogHas(
             log, L"[ReparentChild] ReparentChild: parent=0x" + Hex16(viewer) + L" child=0x" + Hex16(editor)));
         EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] ReparentChild done"));
@@ -335,8 +364,9 @@ TEST_F(Launch, Notepad3AndNotepad4OpenTheirOwnWindowWhenTheUserHasReuseWindowOn)
 }
 
 TEST_F(Launch, EditorThatExitsAtOnceFailsTheLaunchAndLeavesTheStateEmpty) {
-    EXPECT_FALSE(Start(L"notepad3.exe", L"--exit=0"));
-    EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbed] failed to find window within 3s"));
+    EXPECT_FALSE(Start(L"notepad3.exe", L"--exit=3"));
+    EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbed] process exited with code 3 before its window was found"));
+    EXPECT_FALSE(LogHas(NewLog(), L"[LaunchAndEmbed] failed to find window within 3s"));
     ExpectEmptyEditorFields();
     MarkLog();
     EXPECT_FALSE(Start(L"otheredit.exe", L"--exit=5"));
@@ -622,9 +652,11 @@ TEST_F(Launch, QuitDuringTheHookWaitIsPostedAgainAndFailsTheLaunch) {
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 7u);
     ExpectEmptyEditorFields();
-    auto starts = Events(journal.Read(), "start");
-    ASSERT_EQ(starts.size(), 1u);
-    EXPECT_FALSE(ProcessRunning(starts[0].pid));
+    // The editor may be ended before it journals its start: its pid comes from the log.
+    EXPECT_LE(Events(journal.Read(), "start").size(), 1u);
+    const DWORD pid = StartedPidFromLog(NewLog());
+    ASSERT_NE(pid, 0u);
+    EXPECT_FALSE(ProcessRunning(pid));
     EXPECT_TRUE(HasEntryStartingWith(NewLog(), L"[LaunchAndEmbed] WM_QUIT arrived while waiting for pid="));
 }
 
@@ -640,8 +672,10 @@ TEST_F(Launch, ViewerDestroyedDuringTheWaitStopsItPromptlyAndShutsTheEditorDown)
     // Generic wait: it answers only sent messages, here one from another thread.
     state.destroyRequested = false;
     HWND target = viewer;
-    std::thread sender([target, &destroy] {
-        Sleep(300);
+    const size_t startsBefore = Events(journal.Read(), "start").size();
+    std::thread sender([this, target, &destroy, startsBefore] {
+        // Sent once the editor runs, whatever time its start takes.
+        WaitFor([&] { return Events(journal.Read(), "start").size() > startsBefore; }, kWindowWaitMs);
         DWORD_PTR ignored = 0;
         SendMessageTimeoutW(target, kRunCallbackMessage, 0, reinterpret_cast<LPARAM>(&destroy), SMTO_NORMAL,
                             5000, &ignored);
@@ -688,4 +722,123 @@ TEST_F(Launch, EditorWhoseParentCannotBeSetIsShutDownAndTheLaunchFails) {
     ExpectEmptyEditorFields();
     for (const JournalEntry& started : Events(journal.Read(), "start"))
         EXPECT_FALSE(ProcessRunning(started.pid));
+}
+
+namespace {
+
+// This process's handles, counted from the system's handle list (Wine answers 0 to
+// GetProcessHandleCount). Record: a 32-bit count at 0, then 24-byte entries from offset 8, each
+// beginning with the owner's 32-bit process id.
+size_t CountOwnHandles() {
+    using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return 0;
+    constexpr ULONG kSystemHandleInformation = 16;
+    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    std::vector<uint8_t> buffer(1 << 16);
+    LONG status = 0;
+    for (;;) {
+        ULONG needed = 0;
+        status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status != kInfoLengthMismatch) break;
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) return 0;
+    uint32_t count = 0;
+    std::memcpy(&count, buffer.data(), 4);
+    size_t own = 0;
+    for (uint32_t i = 0; i < count && 8 + 24 * (i + 1) <= buffer.size(); ++i) {
+        uint32_t pid = 0;
+        std::memcpy(&pid, buffer.data() + 8 + 24 * i, 4);
+        own += pid == GetCurrentProcessId();
+    }
+    return own;
+}
+
+}  // namespace
+
+TEST_F(Launch, EditorThatStopsAnsweringWhileItsWindowIsEmbeddedFailsTheLaunchWithinItsBounds) {
+    // WM_STYLECHANGING (124) arrives with the style change, after the editor answered everything
+    // before it. Its lifetime ends a launch that waited for good, so that the test fails instead.
+    for (const wchar_t* exe : {L"notepad4.exe", L"otheredit.exe"}) {
+        SCOPED_TRACE(Wide2Utf8(exe));
+        MarkLog();
+        const DWORD start = GetTickCount();
+        EXPECT_FALSE(Start(exe, L"--hang=124 --lifetime=30000"));
+        const DWORD elapsed = GetTickCount() - start;
+        EXPECT_LT(elapsed, 3000u + kEmbedCallsTimeoutMs + 1500u);
+        EXPECT_GE(elapsed, kEmbedCallsTimeoutMs);
+        ExpectEmptyEditorFields();
+        EXPECT_EQ(state.editorWindow, nullptr);
+        auto entries = journal.Read();
+        auto hangs = Events(entries, "hang");
+        ASSERT_FALSE(hangs.empty());
+        EXPECT_EQ(hangs.back().detail, "124");
+        EXPECT_TRUE(HasEntryStartingWith(NewLog(), L"[LaunchAndEmbed] pid=" +
+                                                       std::to_wstring(hangs.back().pid) +
+                                                       L" did not answer while its window was embedded"));
+        EXPECT_TRUE(WaitFor([&] { return !ProcessRunning(hangs.back().pid); }, kWindowWaitMs));
+    }
+}
+
+TEST_F(Launch, EmbeddingDoesNotWaitForTheEditorsFirstPaint) {
+    for (const wchar_t* exe : {L"notepad4.exe", L"otheredit.exe"}) {
+        SCOPED_TRACE(Wide2Utf8(exe));
+        ASSERT_TRUE(Start(exe, L"--first-paint=1500"));
+        const DWORD pid = state.processId;
+        EXPECT_TRUE(Events(journal.Read(), "painted", pid).empty()) << "the launch waited for the paint";
+        ASSERT_TRUE(journal.WaitForEvent("painted", kWindowWaitMs, pid));
+        KillChild(state);
+    }
+}
+
+TEST_F(Launch, TwoThreadsLaunchingHookCaptureEditorsAtOnceBothGetTheirEditor) {
+    UniqueHandle go(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    struct Outcome {
+        bool launched = false;
+        HWND editor = nullptr;
+        DWORD pid = 0;
+    } outcomes[2];
+    auto launch = [&](Outcome& outcome, const wchar_t* exe) {
+        HWND ownViewer = CreateTestViewer(0);
+        ViewerState ownState;
+        WaitForSingleObject(go.get(), kWindowWaitMs);
+        outcome.launched = LaunchAndEmbed(ownViewer, ownState, StandinPath(exe), TestFile());
+        outcome.editor = ownState.editorWindow;
+        outcome.pid = ownState.processId;
+        if (outcome.launched) {
+            EXPECT_EQ(GetAncestor(ownState.editorWindow, GA_PARENT), ownViewer);
+        }
+        KillChild(ownState);
+        DestroyWindow(ownViewer);
+    };
+    SetEditorParams(L"--late=300");
+    TestFile();  // made once, before the threads
+    std::thread first([&] { launch(outcomes[0], L"notepad3.exe"); });
+    std::thread second([&] { launch(outcomes[1], L"notepad++.exe"); });
+    SetEvent(go.get());
+    first.join();
+    second.join();
+    EXPECT_TRUE(outcomes[0].launched);
+    EXPECT_TRUE(outcomes[1].launched);
+    EXPECT_NE(outcomes[0].pid, outcomes[1].pid);
+    EXPECT_FALSE(LogHas(NewLog(), L"[LaunchAndEmbed] another window capture is in progress, launch refused"));
+    EXPECT_EQ(Events(journal.Read(), "start").size(), 2u);
+}
+
+TEST_F(Launch, GenericLaunchesLeaveNoHandlesBehindBeyondOnePerLaunch) {
+    // An editor busy for a while before it is idle: a launch that asked WaitForInputIdle again
+    // and again lost a handle (under Wine) each time.
+    constexpr int kLaunches = 5;
+    ASSERT_TRUE(Start(L"otheredit.exe", L"--busy=400"));
+    KillChild(state);
+    const size_t before = CountOwnHandles();
+    ASSERT_GT(before, 0u);
+    for (int i = 0; i < kLaunches; ++i) {
+        ASSERT_TRUE(Start(L"otheredit.exe", L"--busy=400"));
+        KillChild(state);
+    }
+    const size_t after = CountOwnHandles();
+    EXPECT_LE(after, before + kLaunches + 2) << "before " << before << ", after " << after;
 }

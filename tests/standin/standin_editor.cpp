@@ -35,6 +35,8 @@
 //   --single-process   an EmEditor that runs once: a second process hands its command line to the
 //                      first one's window (WM_COPYDATA 0x53504831) and exits with 0; the first opens a
 //                      new frame window for it ("window" entry)
+//   --first-paint=MS   the main window's first WM_PAINT takes MS ms; journals "painted" when done
+//   --busy=MS          works MS ms before its first window and message loop (not idle meanwhile)
 //
 // Notepad4 journals each 0xFB10 record as it reads it (x64 24.09+ layout): "np4params <byte 0>
 // <int 8> <int 12> <int 32> <path at 48>". Notepad++ shows one tab per file, titles its window
@@ -95,6 +97,8 @@ struct Options {
     DWORD lateQuestionMs = 0;
     UINT hangAfterMessage = 0;
     bool singleProcess = false;
+    DWORD firstPaintMs = 0;
+    DWORD busyMs = 0;
 };
 
 struct App {
@@ -204,8 +208,6 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
         options.senderCheck = true;
     else if (arg == L"/n")
         options.newWindow = true;
-    else if (!arg.empty() && arg[0] != L'-' && arg[0] != L'/')
-        options.file = arg;
     else if (StartsWith(arg, L"--slow-exit=", &value))
         options.slowExitMs = wcstoul(value.c_str(), nullptr, 10);
     else if (StartsWith(arg, L"--late-question=", &value))
@@ -214,6 +216,12 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
         options.hangAfterMessage = wcstoul(value.c_str(), nullptr, 10);
     else if (arg == L"--single-process")
         options.singleProcess = true;
+    else if (StartsWith(arg, L"--first-paint=", &value))
+        options.firstPaintMs = wcstoul(value.c_str(), nullptr, 10);
+    else if (StartsWith(arg, L"--busy=", &value))
+        options.busyMs = wcstoul(value.c_str(), nullptr, 10);
+    else if (!arg.empty() && arg[0] != L'-' && arg[0] != L'/')
+        options.file = arg;
 }
 
 Options ParseOptions() {
@@ -692,9 +700,26 @@ void OnSize(LPARAM lParam) {
     if (app.editWindow) MoveWindow(app.editWindow, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
 }
 
+// --first-paint: an editor that takes its time to draw its first frame.
+bool firstPaintDone = false;
+
+void PaintSlowlyOnce(HWND window) {
+    if (firstPaintDone || app.options.firstPaintMs == 0) return;
+    firstPaintDone = true;
+    PAINTSTRUCT paint;
+    BeginPaint(window, &paint);
+    Sleep(app.options.firstPaintMs);
+    EndPaint(window, &paint);
+    Journal("painted", std::to_string(app.options.firstPaintMs));
+}
+
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     HangIfAsked(message);
     HangAfterAsked(message);
+    if (message == WM_PAINT && !firstPaintDone && app.options.firstPaintMs != 0) {
+        PaintSlowlyOnce(window);
+        return 0;
+    }
     switch (message) {
         case WM_COPYDATA:
             return OnCopyDataMessage(wParam, lParam);
@@ -905,6 +930,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
     if (watchdog) CloseHandle(watchdog);
+    if (app.options.busyMs > 0) Sleep(app.options.busyMs);  // --busy: not idle yet
     RegisterClasses();
     if (HandFileToOtherWindow()) {
         Journal("exit", "0");

@@ -1,0 +1,119 @@
+#include "embed/reparent.h"
+
+#include <memory>
+
+#include "editor/editor_kind.h"
+#include "embed/bounded_wait.h"
+#include "embed/editor_messages.h"
+#include "log/log.h"
+
+namespace {
+
+constexpr DWORD kParentRetryDelayMs = 100;
+constexpr UINT kPlaceFlags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS;
+constexpr UINT kRedrawFlags = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN;
+constexpr DWORD kReparentClearedStyle = WS_MINIMIZE | WS_OVERLAPPEDWINDOW;
+constexpr DWORD kReparentAddedStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS;
+constexpr DWORD kReparentClearedExStyle =
+    WS_EX_LAYERED | WS_EX_APPWINDOW | WS_EX_WINDOWEDGE | WS_EX_TOPMOST | WS_EX_DLGMODALFRAME;
+
+static_assert(kReparentClearedStyle == 0x20CF0000, "frame and desktop-window styles");
+static_assert(kReparentAddedStyle == 0x94000000, "popup, visible, clip siblings");
+static_assert(kReparentClearedExStyle == 0x000C0109, "layered, app window, edge, topmost, modal frame");
+
+// The extended style first: the plain style makes the window visible, and its first paint
+// must not come between the two calls.
+void WriteStyles(HWND child, const EmbedStyles& styles, EmbedReport& report) {
+    report.oldExStyle = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_EXSTYLE));
+    SetWindowLongPtrW(child, GWL_EXSTYLE, static_cast<LONG_PTR>(report.oldExStyle & ~styles.clearedExStyle));
+    report.oldStyle = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+    SetWindowLongPtrW(child, GWL_STYLE,
+                      static_cast<LONG_PTR>((report.oldStyle & ~styles.clearedStyle) | styles.addedStyle));
+}
+
+// Runs on the worker. A successful SetParent may leave a stale last error under Wine, so the
+// error is read only when it failed.
+void SetParentAndStyles(HWND parent, HWND child, const EmbedStyles& styles, EmbedReport& report) {
+    if (styles.beforeSetParent) WriteStyles(child, styles, report);
+    SetLastError(0);
+    report.oldParent = SetParent(child, parent);
+    report.setParentError = report.oldParent ? 0 : GetLastError();
+    if (!styles.beforeSetParent) WriteStyles(child, styles, report);
+}
+
+// Sent, then posted: Notepad++ lays its panes out again only on a WM_SIZE of its own.
+void SendSizeToNotepadPlusPlus(HWND child, SIZE size) {
+    LPARAM packed = MAKELPARAM(size.cx, size.cy);
+    if (SendToEditor(child, WM_SIZE, 0, packed)) {
+        RedrawWindow(child, nullptr, nullptr, kRedrawFlags);
+    } else {
+        LogWrite(L"[ReparentChild]   WM_SIZE not answered in time\r\n");
+    }
+    PostMessageW(child, WM_SIZE, 0, packed);
+}
+
+void LogNotAnswered() {
+    LogPrintf(L"[ReparentChild]   editor did not answer within %lu ms, embedding abandoned",
+              kEmbedCallsTimeoutMs);
+}
+
+}  // namespace
+
+bool MakeEmbedCalls(HWND parent, HWND child, const EmbedStyles& styles, EmbedReport& report) {
+    // The worker writes its own copy: a worker that outlives the wait must not touch the caller's.
+    auto shared = std::make_shared<EmbedReport>();
+    if (!RunBounded([parent, child, styles, shared] { SetParentAndStyles(parent, child, styles, *shared); },
+                    kEmbedCallsTimeoutMs))
+        return false;
+    report = *shared;
+    return true;
+}
+
+bool SetParentBounded(HWND parent, HWND child) {
+    return RunBounded([parent, child] { SetParent(child, parent); }, kEmbedCallsTimeoutMs);
+}
+
+void PlaceAndShow(HWND parent, HWND child, SIZE& size) {
+    RECT client = {};
+    GetClientRect(parent, &client);
+    size.cx = client.right - client.left;
+    size.cy = client.bottom - client.top;
+    SetWindowPos(child, nullptr, 0, 0, size.cx, size.cy, kPlaceFlags);
+    // A window the new style made visible already is left as it is: showing it again would
+    // send it one more WM_SIZE.
+    if (!IsWindowVisible(child)) ShowWindowAsync(child, SW_SHOWNA);
+    RedrawWindow(child, nullptr, nullptr, kRedrawFlags);
+}
+
+bool ReparentChild(HWND parent, HWND child, int kind) {
+    LogPrintf(L"[ReparentChild] ReparentChild: parent=0x%p child=0x%p", parent, child);
+    ShowWindowAsync(child, SW_HIDE);
+    EmbedStyles styles;
+    styles.clearedStyle = kReparentClearedStyle;
+    styles.addedStyle = kReparentAddedStyle;
+    styles.clearedExStyle = kReparentClearedExStyle;
+    EmbedReport report;
+    if (!MakeEmbedCalls(parent, child, styles, report)) {
+        LogNotAnswered();
+        return false;
+    }
+    LogPrintf(L"[ReparentChild]   SetParent returned oldParent=0x%p (err=%lu)", report.oldParent,
+              report.setParentError);
+    LogPrintf(L"[ReparentChild]   old style=0x%08X", report.oldStyle);
+    SIZE size = {};
+    PlaceAndShow(parent, child, size);
+    ReleaseCapture();
+    if (kind == static_cast<int>(EditorKind::NotepadPlusPlus)) SendSizeToNotepadPlusPlus(child, size);
+    HWND actual = GetAncestor(child, GA_PARENT);
+    if (actual != parent) {
+        LogPrintf(L"[ReparentChild]   verified parent=0x%p (expected 0x%p), retrying in 100ms", actual,
+                  parent);
+        WaitAnsweringSentMessages(nullptr, kParentRetryDelayMs);
+        if (!SetParentBounded(parent, child)) {
+            LogNotAnswered();
+            return false;
+        }
+    }
+    LogWrite(L"[ReparentChild] ReparentChild done\r\n");
+    return true;
+}

@@ -1,0 +1,41 @@
+#pragma once
+// Making a captured editor window a child of the viewer. Every call that waits for the editor's
+// thread (SetParent, SetWindowLongPtrW) is made on a worker thread that the launch waits for at
+// most kEmbedCallsTimeoutMs; the rest uses the asynchronous forms, so the host's thread never
+// waits for the editor to size, show or paint itself, and never activates it.
+
+#include <windows.h>
+
+// An editor still starting up answers these calls only once it reaches its message loop (a real
+// Notepad++ under Wine took up to 4.9 s); a hung one never does.
+constexpr DWORD kEmbedCallsTimeoutMs = 5000;
+
+// Styles written to the editor's window before (generic capture) or after (ReparentChild) it is
+// given its new parent.
+struct EmbedStyles {
+    DWORD clearedStyle = 0;
+    DWORD addedStyle = 0;
+    DWORD clearedExStyle = 0;
+    bool beforeSetParent = false;
+};
+
+// What the synchronous calls found; valid only when they finished in time.
+struct EmbedReport {
+    HWND oldParent = nullptr;
+    DWORD setParentError = 0;  // 0 when SetParent succeeded
+    DWORD oldStyle = 0;
+    DWORD oldExStyle = 0;
+};
+
+// Writes the styles and sets the parent, bounded as above. False when the editor did not answer
+// in time (the calls go on in the background until its process ends).
+bool MakeEmbedCalls(HWND parent, HWND child, const EmbedStyles& styles, EmbedReport& report);
+// SetParent alone, bounded the same way.
+bool SetParentBounded(HWND parent, HWND child);
+// Sizes the child to the parent's client area, shows it without activating it and asks it to
+// repaint; none of these waits for the editor. Returns the client size in size.
+void PlaceAndShow(HWND parent, HWND child, SIZE& size);
+
+// The hook-based capture's embedding (Notepad3, Notepad4, Notepad++; kind is the EditorKind's
+// number). False when the editor did not answer within kEmbedCallsTimeoutMs.
+bool ReparentChild(HWND parent, HWND child, int kind);
