@@ -13,6 +13,10 @@ constexpr DWORD kWorkerReportMs = 200;
 // Any address inside this module names it to GetModuleHandleExW.
 const char moduleAnchor = 0;
 
+// Worker threads that have not finished their task yet.
+volatile LONG runningWorkers = 0;
+constexpr DWORD kWorkerPollMs = 10;
+
 struct WorkerStart {
     std::function<void()> task;
     HMODULE module = nullptr;
@@ -27,6 +31,7 @@ DWORD WINAPI WorkerMain(LPVOID parameter) noexcept {
     }
     // The task's captures are destroyed with code of this module, so before the module is let go.
     delete start;
+    InterlockedDecrement(&runningWorkers);
     if (module) FreeLibraryAndExitThread(module, 0);
     return 0;
 }
@@ -96,8 +101,10 @@ UniqueHandle StartWorker(std::function<void()> task) {
                             &start->module))
         return UniqueHandle();
     HMODULE module = start->module;
+    InterlockedIncrement(&runningWorkers);
     HANDLE thread = CreateThread(nullptr, 0, WorkerMain, start.get(), 0, nullptr);
     if (!thread) {
+        InterlockedDecrement(&runningWorkers);
         FreeLibrary(module);
         return UniqueHandle();
     }
@@ -109,4 +116,13 @@ bool RunBounded(std::function<void()> task, DWORD timeoutMs) {
     UniqueHandle worker = StartWorker(std::move(task));
     if (!worker) return false;
     return WaitAnsweringSentMessages(worker.get(), timeoutMs) == WaitResult::Signaled;
+}
+
+bool WaitForWorkerThreads(DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (InterlockedCompareExchange(&runningWorkers, 0, 0) != 0) {
+        if (Remaining(start, timeoutMs) == 0) return false;
+        WaitAnsweringSentMessages(nullptr, kWorkerPollMs);
+    }
+    return true;
 }

@@ -29,3 +29,6 @@ UniqueHandle StartWorker(std::function<void()> task);
 // True when the task finished in time; false when it did not (it keeps running on its own) or
 // could not be started.
 bool RunBounded(std::function<void()> task, DWORD timeoutMs);
+
+// Waits until every worker has finished its task, at most timeoutMs. For tests and orderly ends.
+bool WaitForWorkerThreads(DWORD timeoutMs);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <utility>
 
@@ -18,80 +17,6 @@ namespace {
 constexpr DWORD kTerminateWaitMs = 500;
 constexpr DWORD kWatchPollMs = 50;
 constexpr int kMinimumReleasedSide = 300;
-
-// Worker and watcher threads running now; the event is set whenever there is none.
-std::mutex threadsLock;
-long runningThreads = 0;
-
-HANDLE NoThreadRunningEvent() {
-    static const UniqueHandle event(CreateEventW(nullptr, TRUE, TRUE, nullptr));
-    return event.get();
-}
-
-void CountThreadStarting() {
-    HANDLE idle = NoThreadRunningEvent();
-    std::lock_guard<std::mutex> lock(threadsLock);
-    if (runningThreads++ == 0) ResetEvent(idle);
-}
-
-void CountThreadFinished() {
-    HANDLE idle = NoThreadRunningEvent();
-    std::lock_guard<std::mutex> lock(threadsLock);
-    if (--runningThreads == 0) SetEvent(idle);
-}
-
-struct WorkerJob {
-    std::function<void()> work;
-    HMODULE module = nullptr;
-};
-
-// The thread holds its own reference on the module that contains this code, so a FreeLibrary by
-// the host while it runs cannot unmap it; it drops that reference only as it exits.
-DWORD WINAPI RunWorker(LPVOID parameter) noexcept {
-    WorkerJob* job = static_cast<WorkerJob*>(parameter);
-    HMODULE module = job->module;
-    try {
-        job->work();
-    } catch (...) {
-    }
-    delete job;
-    CountThreadFinished();
-    FreeLibraryAndExitThread(module, 0);
-    return 0;
-}
-
-// Starts work on a thread of its own; an empty handle when none could be started (work not run).
-UniqueHandle StartWorker(std::function<void()> work) {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCWSTR>(&runningThreads), &module))
-        return UniqueHandle();
-    WorkerJob* job = new (std::nothrow) WorkerJob;
-    if (!job) {
-        FreeLibrary(module);
-        return UniqueHandle();
-    }
-    job->work = std::move(work);
-    job->module = module;
-    CountThreadStarting();
-    HANDLE thread = CreateThread(nullptr, 0, RunWorker, job, 0, nullptr);
-    if (!thread) {
-        LogPrintf(L"[EditorShutdown] CreateThread failed, err=%lu", GetLastError());
-        delete job;
-        CountThreadFinished();
-        FreeLibrary(module);
-    }
-    return UniqueHandle(thread);
-}
-
-// Runs work on a worker and waits for it at most waitMs, answering sent messages meanwhile (the
-// editor's thread may send to the viewer's while it is re-parented). True when it finished in time.
-bool RunBounded(std::function<void()> work, DWORD waitMs) {
-    UniqueHandle thread = StartWorker(std::move(work));
-    if (!thread) return false;
-    if (waitMs == 0) return false;
-    return WaitAnsweringSentMessages(thread.get(), waitMs) == WaitResult::Signaled;
-}
 
 struct TopWindowCollection {
     DWORD processId = 0;
@@ -275,5 +200,5 @@ void ReturnForeignWindows(HWND viewer, DWORD startedProcessId) {
 }
 
 bool WaitForShutdownThreads(DWORD timeoutMs) {
-    return WaitAnsweringSentMessages(NoThreadRunningEvent(), timeoutMs) == WaitResult::Signaled;
+    return WaitForWorkerThreads(timeoutMs);
 }
