@@ -71,6 +71,8 @@ TEST(MappingText, TrimAndSplitExtensionsNormaliseAsTyped) {
     EXPECT_EQ(SplitExtensions(L" .TXT ;log;;md; "), (std::vector<std::wstring>{L"txt", L"log", L"md"}));
     EXPECT_EQ(SplitExtensions(L"..x;txt;TXT"), (std::vector<std::wstring>{L".x", L"txt", L"txt"}));
     EXPECT_TRUE(SplitExtensions(L" ; ;").empty());
+    // The blanks after the dot are trimmed too.
+    EXPECT_EQ(SplitExtensions(L". txt;.\tLOG ; . ;md"), (std::vector<std::wstring>{L"txt", L"log", L"md"}));
 }
 
 TEST(MappingText, ParseDropsMalformedLinesAndKeepsTheRest) {
