@@ -5,6 +5,7 @@
 #include "config/plugin_config.h"
 #include "host/host_services.h"
 #include "log/log.h"
+#include "paths/alias_resolver.h"
 
 std::wstring configPath;
 
@@ -44,6 +45,9 @@ void LocateConfigPath() {
 
 void RefreshConfiguration() {
     if (CurrentConfigPath().empty()) LocateConfigPath();
+    // The first alias load asks the host and reads a file, so it too runs before the lock is
+    // taken; the index built under the lock then finds the table loaded.
+    AliasResolver::Load();
     PluginConfig::Load();
 }
 

@@ -8,7 +8,6 @@
 #include "config/settings_record.h"
 #include "host/host_services.h"
 #include "log/log.h"
-#include "paths/alias_resolver.h"
 
 namespace {
 
@@ -142,8 +141,6 @@ bool PluginConfig::Load() {
         ConfigLockGuard lock;
         LogLoadResult(values);
     }
-    // The first alias load asks the host and reads a file: before the lock, like the host call.
-    AliasResolver::Load();
     ConfigLockGuard lock;
     InstallValues(values);
     LogTotals();
