@@ -19,6 +19,7 @@ SRWLOCK logLock = SRWLOCK_INIT;
 wchar_t logPath[kLogPathCapacity];
 wchar_t rotatedPath[kLogPathCapacity + 2];
 HANDLE logFile = INVALID_HANDLE_VALUE;  // read and written only under logLock
+ULONGLONG pathCheckTick = 0;            // when the path last named the open file
 
 BOOL CALLBACK LogInitOnce(PINIT_ONCE, PVOID, PVOID*) noexcept {
     wchar_t temp[kLogPathCapacity] = {};
@@ -44,18 +45,23 @@ bool OpenLogFile() {
     return logFile != INVALID_HANDLE_VALUE;
 }
 
-// True when the open file is still the one logPath names; its size goes to size. Comparing the
-// sizes of the handle and of the path costs two queries and no open: a file deleted or renamed
-// away leaves the path empty or naming a new file, which has another size.
+// True when the open file is still the one logPath names; its size goes to size. A deletion shows
+// on the handle itself (Windows reports no link left or a pending delete). A rename shows only at
+// the path, which then is empty or names a new file of another size; that query costs more than
+// the write, so it is made once per tick of the system clock, not for each entry of a burst.
 bool OpenFileIsStillNamed(long long& size) {
     FILE_STANDARD_INFO standard = {};
     if (!GetFileInformationByHandleEx(logFile, FileStandardInfo, &standard, sizeof(standard))) return false;
     if (standard.DeletePending || standard.NumberOfLinks == 0) return false;
+    size = standard.EndOfFile.QuadPart;
+    ULONGLONG now = GetTickCount64();
+    if (now == pathCheckTick) return true;
     WIN32_FILE_ATTRIBUTE_DATA named = {};
     if (!GetFileAttributesExW(logPath, GetFileExInfoStandard, &named)) return false;
     long long namedSize = (static_cast<long long>(named.nFileSizeHigh) << 32) | named.nFileSizeLow;
-    size = standard.EndOfFile.QuadPart;
-    return namedSize == size;
+    if (namedSize != size) return false;
+    pathCheckTick = now;
+    return true;
 }
 
 long long OpenFileSize() {
@@ -75,6 +81,7 @@ long long PrepareLogFile() {
     }
     CloseLogFile();
     if (!OpenLogFile()) return -1;
+    pathCheckTick = GetTickCount64();
     return OpenFileSize();
 }
 

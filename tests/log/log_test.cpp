@@ -52,10 +52,14 @@ std::wstring ReadRawText() {
 // Moves the log file to a new name, as a user or another program may do while the plug-in runs.
 // (A deletion would do on Windows, which reports it on the open handle; Wine 8 keeps a deleted
 // file that another handle holds open until that handle closes, and reports nothing.)
+// The log looks at the path once per tick of the system clock, so the next entry is the first
+// one after the clock moved on.
 std::wstring MoveLogAway() {
     static int moves = 0;
     std::wstring moved = LogPath() + L".moved" + std::to_wstring(++moves);
     EXPECT_TRUE(MoveFileExW(LogPath().c_str(), moved.c_str(), MOVEFILE_REPLACE_EXISTING));
+    ULONGLONG moveTick = GetTickCount64();
+    EXPECT_TRUE(WaitFor([moveTick] { return GetTickCount64() != moveTick; }, 1000));
     return moved;
 }
 
