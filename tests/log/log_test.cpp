@@ -229,7 +229,7 @@ TEST(LogFile, FilePastEightMebibytesBecomesDotOneAndANewFileStarts) {
     EXPECT_EQ(ReadFileBytes(rotated).size(), 20u) << "not rotated yet";
     LogWrite(L"[LogTest] past the bound\r\n");
     std::vector<uint8_t> full = ReadFileBytes(rotated);
-    EXPECT_GT(static_cast<long long>(full.size()), kBound);
+    ASSERT_GT(static_cast<long long>(full.size()), kBound);
     auto old = ReadLogEntries(rotated);
     ASSERT_FALSE(old.empty());
     EXPECT_EQ(old.back(), L"[LogTest] at the bound");
@@ -237,6 +237,7 @@ TEST(LogFile, FilePastEightMebibytesBecomesDotOneAndANewFileStarts) {
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes[0], 0xFF);
     EXPECT_EQ(bytes[1], 0xFE);
+    ASSERT_LT(bytes.size(), 1000u) << "the full file was not renamed";
     EXPECT_EQ(ReadLogEntries(LogPath()), std::vector<std::wstring>{L"[LogTest] past the bound"});
 }
 
