@@ -62,10 +62,12 @@ void LoadFromHost(LoadOrSaveConfigFn loadOrSave, LoadedValues& values) {
 
 void LogLoadResult(const LoadedValues& values) {
     if (mappingBufferLogged && values.mappingBuffer == loggedMappingBuffer) {
-        LogPrintf(L"[PluginConfig::Load]   LoadOrSaveConfig(LOAD) return %d, mapBuf unchanged", values.succeeded ? 1 : 0);
+        LogPrintf(L"[PluginConfig::Load]   LoadOrSaveConfig(LOAD) return %d, mapBuf unchanged",
+                  values.succeeded ? 1 : 0);
         return;
     }
-    LogPrintf(L"[PluginConfig::Load]   LoadOrSaveConfig(LOAD) return %d, mapBuf=[%ls]", values.succeeded ? 1 : 0,
+    LogPrintf(L"[PluginConfig::Load]   LoadOrSaveConfig(LOAD) return %d, mapBuf=[%ls]",
+              values.succeeded ? 1 : 0,
               values.mappingBuffer.empty() ? L"(empty)" : values.mappingBuffer.c_str());
     loggedMappingBuffer = values.mappingBuffer;
     mappingBufferLogged = true;
@@ -77,8 +79,8 @@ void LogTotals() {
                   pluginConfig.mappings.size(), pluginConfig.extToGroup.size());
         return;
     }
-    LogPrintf(L"[PluginConfig::Load]   total: %zu mappings, %zu exts, handleExts=[%ls]", pluginConfig.mappings.size(),
-              pluginConfig.extToGroup.size(), pluginConfig.handleExts.c_str());
+    LogPrintf(L"[PluginConfig::Load]   total: %zu mappings, %zu exts, handleExts=[%ls]",
+              pluginConfig.mappings.size(), pluginConfig.extToGroup.size(), pluginConfig.handleExts.c_str());
     loggedHandleExts = pluginConfig.handleExts;
     handleExtsLogged = true;
 }

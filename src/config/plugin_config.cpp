@@ -22,7 +22,8 @@ void IndexRow(PluginConfig& config, const GroupMapping& row) {
     std::wstring key = LowerCase(row.group);
     if (config.groupToViewer.find(key) == config.groupToViewer.end()) {
         config.groupToViewer.emplace(key, ResolveEditorPath(row.editorPath));
-        if (row.editorPath.find(L'%') != std::wstring::npos) config.environmentPaths.emplace_back(key, row.editorPath);
+        if (row.editorPath.find(L'%') != std::wstring::npos)
+            config.environmentPaths.emplace_back(key, row.editorPath);
     }
     for (std::wstring& ext : SplitExtensions(row.exts)) {
         auto inserted = config.extToGroup.emplace(std::move(ext), key);
@@ -59,7 +60,8 @@ void RebuildIndex(PluginConfig& config) {
 }
 
 void RefreshEnvironmentPaths(PluginConfig& config) {
-    for (const auto& entry : config.environmentPaths) config.groupToViewer[entry.first] = ResolveEditorPath(entry.second);
+    for (const auto& entry : config.environmentPaths)
+        config.groupToViewer[entry.first] = ResolveEditorPath(entry.second);
 }
 
 std::wstring PluginConfig::FindViewerForFile(const wchar_t* fileName) const {

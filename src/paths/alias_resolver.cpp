@@ -15,19 +15,23 @@ SRWLOCK aliasLock = SRWLOCK_INIT;
 AliasTable aliases;
 
 class AliasLock {
-public:
+   public:
     explicit AliasLock(bool exclusive) : exclusive_(exclusive) {
-        if (exclusive_) AcquireSRWLockExclusive(&aliasLock);
-        else AcquireSRWLockShared(&aliasLock);
+        if (exclusive_)
+            AcquireSRWLockExclusive(&aliasLock);
+        else
+            AcquireSRWLockShared(&aliasLock);
     }
     ~AliasLock() {
-        if (exclusive_) ReleaseSRWLockExclusive(&aliasLock);
-        else ReleaseSRWLockShared(&aliasLock);
+        if (exclusive_)
+            ReleaseSRWLockExclusive(&aliasLock);
+        else
+            ReleaseSRWLockShared(&aliasLock);
     }
     AliasLock(const AliasLock&) = delete;
     AliasLock& operator=(const AliasLock&) = delete;
 
-private:
+   private:
     bool exclusive_;
 };
 

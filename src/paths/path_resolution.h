@@ -33,7 +33,8 @@ std::wstring ExpandEnvVarsWith(const std::wstring& text, const ExpandFn& expand)
 
 // Replaces a leading "/name" (home first, then the alias table) for at most 20 passes. Stops as
 // soon as the path passes kMaxResolvedPathUnits: the result is then empty and tooLong is set.
-std::wstring ResolveAliasPrefix(const std::wstring& path, const PathLookups& lookups, bool* tooLong = nullptr);
+std::wstring ResolveAliasPrefix(const std::wstring& path, const PathLookups& lookups,
+                                bool* tooLong = nullptr);
 
 // Quotes, then environment variables, then the alias prefix.
 std::wstring ResolveEditorPathWith(const std::wstring& typedPath, const PathLookups& lookups,

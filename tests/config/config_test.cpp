@@ -327,10 +327,19 @@ TEST_F(Settings, UnchangedTableKeepsItsIndexAndLogsShortLinesButFollowsTheEnviro
     std::vector<std::wstring> all = ReadLogEntries(LogFilePath());
     std::vector<std::wstring> log(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
     std::wstring shownTable = table;
-    EXPECT_EQ(std::count(log.begin(), log.end(), L"[PluginConfig::Load]   LoadOrSaveConfig(LOAD) return 1, mapBuf=[" + shownTable + L"]"), 1);
-    EXPECT_EQ(std::count(log.begin(), log.end(), L"[PluginConfig::Load]   LoadOrSaveConfig(LOAD) return 1, mapBuf unchanged"), 1);
-    EXPECT_EQ(std::count(log.begin(), log.end(), L"[PluginConfig::Load]   total: 2 mappings, 3 exts, handleExts=[.q;.r;.v]"), 1);
-    EXPECT_EQ(std::count(log.begin(), log.end(), L"[PluginConfig::Load]   total: 2 mappings, 4 exts, handleExts unchanged"), 1);  // the marker is the fourth
+    EXPECT_EQ(
+        std::count(log.begin(), log.end(),
+                   L"[PluginConfig::Load]   LoadOrSaveConfig(LOAD) return 1, mapBuf=[" + shownTable + L"]"),
+        1);
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         L"[PluginConfig::Load]   LoadOrSaveConfig(LOAD) return 1, mapBuf unchanged"),
+              1);
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         L"[PluginConfig::Load]   total: 2 mappings, 3 exts, handleExts=[.q;.r;.v]"),
+              1);
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         L"[PluginConfig::Load]   total: 2 mappings, 4 exts, handleExts unchanged"),
+              1);  // the marker is the fourth
 
     StoreText(L"mappings", L"g\tq\tC:\\q.exe");
     PluginConfig::Load();

@@ -211,7 +211,8 @@ TEST_F(ConfigDialog, OkSavesWithoutHoldingTheSettingsLockWhileTheHostWorks) {
     Click(dialog, 1);
     bool ended = session.WaitForEnd();
     testhost::StopMarshallingThread();
-    if (HWND error = WaitForDialog(session.threadId(), L"velloquin", 100)) PostMessageW(error, WM_COMMAND, IDOK, 0);
+    if (HWND error = WaitForDialog(session.threadId(), L"velloquin", 100))
+        PostMessageW(error, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(ended);
     // A save made under the lock waits out the host's 3 s bound and fails.
     EXPECT_EQ(testhost::MarshalTimeouts(), 0);

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "host/test_host.h"
-
 #include "support/test_support.h"
 
 using namespace testing_support;
@@ -63,8 +62,8 @@ size_t CountOwnHandles() {
     std::vector<uint8_t> buffer(1 << 16);
     ULONG needed = 0;
     LONG status = 0;
-    while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
-           kInfoLengthMismatch) {
+    while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                           &needed)) == kInfoLengthMismatch) {
         buffer.resize(buffer.size() * 2);
     }
     if (status < 0) return 0;
@@ -176,8 +175,8 @@ TEST(DllReload, ReloadsLeaveNoTlsSlotHandleOrHeapBlockThatGrows) {
     UseTempFolder(folder);
     testhost::Host().configFolder = folder;
     testhost::ResetHost();
-    HWND parent = CreateWindowExW(0, L"STATIC", L"reload parent", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
-                                  nullptr, nullptr, nullptr);
+    HWND parent = CreateWindowExW(0, L"STATIC", L"reload parent", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
+                                  nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(parent, nullptr);
     // The host keeps the system libraries the plug-in imports loaded for good; unloading and
     // loading them again with each cycle would count Wine's own leftovers (a handle per cycle).
@@ -193,7 +192,8 @@ TEST(DllReload, ReloadsLeaveNoTlsSlotHandleOrHeapBlockThatGrows) {
     // A few blocks of the system's own may come and go; the plug-in's were ~74 KB per reload.
     EXPECT_LE(after.heapBlocks, before.heapBlocks + 10);
     EXPECT_LE(after.heapBytes, before.heapBytes + 16 * 1024);
-    std::printf("reload x%d: TLS slot %lu -> %lu, handles %zu -> %zu, heap blocks %zu -> %zu, bytes %zu -> %zu\n",
-                kMeasuredReloads, before.tlsSlot, after.tlsSlot, before.handles, after.handles, before.heapBlocks,
-                after.heapBlocks, before.heapBytes, after.heapBytes);
+    std::printf(
+        "reload x%d: TLS slot %lu -> %lu, handles %zu -> %zu, heap blocks %zu -> %zu, bytes %zu -> %zu\n",
+        kMeasuredReloads, before.tlsSlot, after.tlsSlot, before.handles, after.handles, before.heapBlocks,
+        after.heapBlocks, before.heapBytes, after.heapBytes);
 }

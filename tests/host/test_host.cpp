@@ -294,8 +294,9 @@ int MarshalTimeouts() {
 using namespace testhost;
 
 extern "C" __declspec(dllexport) int WINAPI LoadOrSaveConfigW(int mode, void* header) {
-    if (MarshalFromHere()) return static_cast<int>(SendMarshalled(kMarshalledLoadOrSave, static_cast<WPARAM>(mode),
-                                                                  reinterpret_cast<LPARAM>(header)));
+    if (MarshalFromHere())
+        return static_cast<int>(SendMarshalled(kMarshalledLoadOrSave, static_cast<WPARAM>(mode),
+                                               reinterpret_cast<LPARAM>(header)));
     return testhost::ServeLoadOrSave(mode, header);
 }
 

@@ -194,8 +194,8 @@ TEST(LogFile, UnopenableFileDropsTheEntryAndTheNextOneTriesAgain) {
 TEST(LogFile, StaysOpenBetweenEntriesAndFollowsARenameWithANewFile) {
     LogWrite(L"[LogTest] before rename\r\n");
     // Open means: a program that will not share writing cannot open it.
-    HANDLE exclusive = CreateFileW(LogPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE exclusive = CreateFileW(LogPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_EQ(exclusive, INVALID_HANDLE_VALUE);
     if (exclusive != INVALID_HANDLE_VALUE) CloseHandle(exclusive);
     std::wstring moved = MoveLogAway();
@@ -215,8 +215,9 @@ TEST(LogFile, FilePastEightMebibytesBecomesDotOneAndANewFileStarts) {
     ASSERT_TRUE(WriteFileText(rotated, "an older rotated log"));
     LogWrite(L"[LogTest] first entry\r\n");
     // Another writer (another host process, say) brings the file exactly to the bound: not past it.
-    HANDLE other = CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE other = CreateFileW(LogPath().c_str(), FILE_APPEND_DATA,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     const long long kBound = 8LL * 1024 * 1024;
     std::wstring filler(static_cast<size_t>(kBound / 2 - ReadFileBytes(LogPath()).size() / 2), L'f');

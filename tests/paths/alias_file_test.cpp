@@ -204,8 +204,9 @@ TEST(AliasResolverBound, ASelfReferringAliasGivesAnUnusablePathAndOneLogLine) {
     std::vector<std::wstring> log = LoggedBy([&] { resolved = ResolveEditorPath(L"/selfref/x.exe"); });
     EXPECT_EQ(resolved, L"");
     ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0], L"[AliasResolver::ResolvePath] AliasResolver: path passes 32767 units, resolution stopped: "
-                      L"[/selfref/x.exe]");
+    EXPECT_EQ(log[0],
+              L"[AliasResolver::ResolvePath] AliasResolver: path passes 32767 units, resolution stopped: "
+              L"[/selfref/x.exe]");
 }
 
 TEST(GetHostHomeFolder, HomeIsTheFolderOfTheRunningHostProgram) {
