@@ -7,3 +7,4 @@ void LogPrintf(const wchar_t*, ...) {}
 const wchar_t* LogFilePath() {
     return L"";
 }
+void LogClose() {}

@@ -78,6 +78,19 @@ std::wstring LargeTable() {
     return table;
 }
 
+// The bench's own log folder holds one log file (rotation would move bytes to velloquin.log.1).
+std::wstring logFolder;
+
+long long FileBytes(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+long long LogFileBytes() {
+    return FileBytes(logFolder + L"\\velloquin.log") + FileBytes(logFolder + L"\\velloquin.log.1");
+}
+
 void Report(const char* what, const Figures& figures) {
     std::printf("  %-44s median %8.1f us   p99 %8.1f us\n", what, figures.medianUs, figures.p99Us);
 }
@@ -98,10 +111,14 @@ void RunScenario(const char* title, IdentifyFileFn loggedIdentify, const wchar_t
         std::printf("%s: %zu groups, %zu extensions; %ls %s\n", title, pluginConfig.groupToViewer.size(),
                     pluginConfig.extToGroup.size(), name.c_str(), found ? "accepted" : "REFUSED");
     }
+    long long logBefore = LogFileBytes();
     Figures withLog = Measure(kLoggedCalls, logged);
+    long long logBytes = LogFileBytes() - logBefore;
     Figures withoutLog = Measure(kSilentCalls, silent);
     Figures refreshOnly = Measure(kSilentCalls, refresh);
     Report("DVP_IdentifyFileW, real DLL with its log", withLog);
+    std::printf("  log bytes per identify, settings unchanged: %lld\n",
+                logBytes / (kWarmUpCalls + kLoggedCalls));
     Report("DVP_IdentifyFileW, log discarded", withoutLog);
     Report("refresh + lookup alone, log discarded", refreshOnly);
     std::wstring text = SerializeMappings(pluginConfig.mappings);
@@ -119,6 +136,7 @@ int main() {
     GetTempPathW(MAX_PATH, temp);
     std::wstring folder = std::wstring(temp) + L"velloquin-bench-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(folder.c_str(), nullptr);
+    logFolder = folder;
     std::wstring withSeparator = folder + L"\\";
     SetEnvironmentVariableW(L"TMP", withSeparator.c_str());
     SetEnvironmentVariableW(L"TEMP", withSeparator.c_str());

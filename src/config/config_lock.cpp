@@ -5,10 +5,12 @@
 namespace {
 
 INIT_ONCE configLockOnce = INIT_ONCE_STATIC_INIT;
-CRITICAL_SECTION configLock;  // lives as long as the process: a host thread may still hold it at unload
+CRITICAL_SECTION configLock;
+bool configLockCreated = false;
 
 BOOL CALLBACK InitConfigLock(PINIT_ONCE, PVOID, PVOID*) noexcept {
     InitializeCriticalSection(&configLock);
+    configLockCreated = true;
     return TRUE;
 }
 
@@ -21,4 +23,11 @@ ConfigLockGuard::ConfigLockGuard() {
 
 ConfigLockGuard::~ConfigLockGuard() {
     LeaveCriticalSection(&configLock);
+}
+
+void ReleaseConfigLock() {
+    if (!configLockCreated) return;
+    DeleteCriticalSection(&configLock);
+    configLockCreated = false;
+    InitOnceInitialize(&configLockOnce);
 }

@@ -11,3 +11,6 @@ public:
     ConfigLockGuard(const ConfigLockGuard&) = delete;
     ConfigLockGuard& operator=(const ConfigLockGuard&) = delete;
 };
+
+// Deletes the lock at unload (FreeLibrary), when no thread of the host runs the plug-in's code.
+void ReleaseConfigLock();

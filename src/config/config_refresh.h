@@ -7,10 +7,11 @@
 // The host's configuration folder plus "velloquin.oxc"; empty until located.
 extern std::wstring configPath;
 
-// Sets configPath from the host, or to its fallback text.
+// Sets configPath from the host, or to its fallback text, unless it is set already.
 void LocateConfigPath();
 
-// Locates configPath once per process, then reloads pluginConfig. Takes the config lock.
+// Locates configPath once per process, then reloads pluginConfig. Calls the host without the
+// config lock; the caller must not hold it either.
 void RefreshConfiguration();
 
 // A copy of configPath taken under the config lock.

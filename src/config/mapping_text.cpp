@@ -60,7 +60,9 @@ std::vector<std::wstring> SplitExtensions(const std::wstring& exts) {
         size_t begin = position;
         while (begin < end && IsBlank(exts[begin])) ++begin;
         while (end > begin && IsBlank(exts[end - 1])) --end;
+        // ". txt" is the key "txt": blanks after the dot are trimmed like those around it.
         if (begin < end && exts[begin] == L'.') ++begin;
+        while (begin < end && IsBlank(exts[begin])) ++begin;
         if (begin < end) {
             std::wstring ext(exts, begin, end - begin);
             for (wchar_t& c : ext) c = static_cast<wchar_t>(towlower(c));

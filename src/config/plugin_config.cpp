@@ -22,6 +22,8 @@ void IndexRow(PluginConfig& config, const GroupMapping& row) {
     std::wstring key = LowerCase(row.group);
     if (config.groupToViewer.find(key) == config.groupToViewer.end()) {
         config.groupToViewer.emplace(key, ResolveEditorPath(row.editorPath));
+        if (row.editorPath.find(L'%') != std::wstring::npos)
+            config.environmentPaths.emplace_back(key, row.editorPath);
     }
     for (std::wstring& ext : SplitExtensions(row.exts)) {
         auto inserted = config.extToGroup.emplace(std::move(ext), key);
@@ -51,9 +53,15 @@ void RebuildIndex(PluginConfig& config) {
     config.extToGroup.clear();
     config.groupToViewer.clear();
     config.handleExts.clear();
+    config.environmentPaths.clear();
     AliasResolver::Load();
     for (const GroupMapping& row : config.mappings) IndexRow(config, row);
     if (!config.handleExts.empty() && config.handleExts.back() == L';') config.handleExts.pop_back();
+}
+
+void RefreshEnvironmentPaths(PluginConfig& config) {
+    for (const auto& entry : config.environmentPaths)
+        config.groupToViewer[entry.first] = ResolveEditorPath(entry.second);
 }
 
 std::wstring PluginConfig::FindViewerForFile(const wchar_t* fileName) const {

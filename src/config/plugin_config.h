@@ -4,6 +4,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct GroupMapping {
@@ -11,6 +12,13 @@ struct GroupMapping {
     std::wstring exts;        // ";"-separated, each with or without a leading "."
     std::wstring editorPath;  // as typed: quotes, %VARIABLES% and a leading /alias allowed
 };
+
+inline bool operator==(const GroupMapping& a, const GroupMapping& b) {
+    return a.group == b.group && a.exts == b.exts && a.editorPath == b.editorPath;
+}
+inline bool operator!=(const GroupMapping& a, const GroupMapping& b) {
+    return !(a == b);
+}
 
 struct PluginConfig {
     std::vector<GroupMapping> mappings;
@@ -22,6 +30,8 @@ struct PluginConfig {
     std::unordered_map<std::wstring, std::wstring> extToGroup;     // "txt" -> "text"
     std::unordered_map<std::wstring, std::wstring> groupToViewer;  // "text" -> resolved editor path
     std::wstring handleExts;                                       // ".txt;.log;..."
+    // Group key and typed path of each groupToViewer entry whose path names %VARIABLES%.
+    std::vector<std::pair<std::wstring, std::wstring>> environmentPaths;
 
     // Reloads the process-wide pluginConfig from the host (defaults when nothing usable is stored).
     static bool Load();
@@ -36,6 +46,9 @@ extern PluginConfig pluginConfig;
 
 void PopulateDefaults(std::vector<GroupMapping>& mappings, std::wstring& editorParams);
 void RebuildIndex(PluginConfig& config);
+// Resolves again the editor paths that depend on the environment, which may have changed since
+// the index was built; everything else in the index depends on the table alone.
+void RefreshEnvironmentPaths(PluginConfig& config);
 std::vector<std::wstring> SplitExtensions(const std::wstring& exts);
 std::wstring Trim(const std::wstring& text);
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// The diagnostic log: one UTF-16 file "velloquin.log" in the user's temporary folder.
+// The diagnostic log: one UTF-16 file "velloquin.log" in the user's temporary folder, kept open
+// between entries; past 8 MiB it becomes "velloquin.log.1" and a new file starts.
 // Texts passed to LogWrite carry their own CR LF; LogPrintf formats (wide strings as %ls)
 // and appends CR LF itself. Neither ever fails towards its caller, and both leave the
 // thread's last-error value as they found it.
@@ -10,3 +11,6 @@ void LogPrintf(const wchar_t* format, ...);
 
 // The full path of the log file (initialises the log if needed). For tests and the demo.
 const wchar_t* LogFilePath();
+
+// Closes the file kept open between entries (the next entry opens it again). At unload.
+void LogClose();

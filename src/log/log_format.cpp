@@ -74,3 +74,7 @@ void ChooseLogPath(wchar_t* path, const wchar_t* tempFolder, unsigned long tempL
     }
     FormatInto(path, kLogPathCapacity, L"%ls%ls", folder, kLogFileName);
 }
+
+void ChooseRotatedLogPath(wchar_t* rotated, size_t capacity, const wchar_t* path) {
+    FormatInto(rotated, capacity, L"%ls%ls", path, kRotatedLogSuffix);
+}

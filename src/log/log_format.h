@@ -9,6 +9,12 @@ constexpr size_t kLogPrefixCapacity = 64;
 constexpr size_t kLogPathCapacity = 260;
 constexpr wchar_t kLogFileName[] = L"velloquin.log";
 constexpr wchar_t kLogFallbackFolder[] = L"C:\\";
+constexpr wchar_t kRotatedLogSuffix[] = L".1";
+constexpr wchar_t kLogByteOrderMark = 0xFEFF;
+// A file that has passed this size is renamed to velloquin.log.1 and a new one started.
+constexpr long long kLogRotateBytes = 8LL * 1024 * 1024;
+// One entry as written: byte-order mark, prefix and the longest formatted message.
+constexpr size_t kLogEntryCapacity = 1 + kLogPrefixCapacity + kLogMessageCapacity;
 
 struct LogTime {
     int year, month, day, hour, minute, second, millisecond;
@@ -30,3 +36,6 @@ size_t TerminateLogMessage(wchar_t* buffer, size_t n);
 // too long, or the file name would not fit behind it. Writes the full file path into path
 // (kLogPathCapacity units).
 void ChooseLogPath(wchar_t* path, const wchar_t* tempFolder, unsigned long tempLength);
+
+// The name the full log file is renamed to: path plus ".1" (capacity units, terminator included).
+void ChooseRotatedLogPath(wchar_t* rotated, size_t capacity, const wchar_t* path);

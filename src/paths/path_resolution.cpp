@@ -17,7 +17,8 @@ std::wstring ExpandEnvVarsWith(const std::wstring& text, const ExpandFn& expand)
     return std::wstring(buffer.data());
 }
 
-std::wstring ResolveAliasPrefix(const std::wstring& path, const PathLookups& lookups) {
+std::wstring ResolveAliasPrefix(const std::wstring& path, const PathLookups& lookups, bool* tooLong) {
+    if (tooLong) *tooLong = false;
     if (path.empty() || path[0] != L'/') return path;
     std::wstring w = path;
     for (int pass = 0; pass < kMaxAliasPasses && !w.empty() && w[0] == L'/'; ++pass) {
@@ -30,6 +31,10 @@ std::wstring ResolveAliasPrefix(const std::wstring& path, const PathLookups& loo
             if (!folder) break;
             replacement = *folder;
         }
+        if (replacement.size() + rest.size() > kMaxResolvedPathUnits) {
+            if (tooLong) *tooLong = true;
+            return std::wstring();
+        }
         w = replacement + rest;
         if (w.empty()) return w;
     }
@@ -41,8 +46,8 @@ std::wstring ResolveAliasPrefix(const std::wstring& path, const PathLookups& loo
     return w;
 }
 
-std::wstring ResolveEditorPathWith(const std::wstring& typedPath, const PathLookups& lookups) {
-    return ResolveAliasPrefix(lookups.expandEnvVars(StripSurroundingQuotes(typedPath)), lookups);
+std::wstring ResolveEditorPathWith(const std::wstring& typedPath, const PathLookups& lookups, bool* tooLong) {
+    return ResolveAliasPrefix(lookups.expandEnvVars(StripSurroundingQuotes(typedPath)), lookups, tooLong);
 }
 
 std::wstring HostFolderFromModulePath(const wchar_t* buffer, unsigned long result) {

@@ -8,6 +8,9 @@
 constexpr int kMaxAliasPasses = 20;
 constexpr unsigned long kEnvExpansionCapacityUnits = 32767;
 constexpr unsigned long kModulePathCapacityUnits = 260;
+// No Windows path is longer; an alias that refers to itself would otherwise grow the path for
+// every pass.
+constexpr size_t kMaxResolvedPathUnits = 32767;
 
 struct PathLookups {
     std::function<std::wstring(const std::wstring& text)> expandEnvVars;
@@ -28,11 +31,14 @@ std::wstring StripSurroundingQuotes(const std::wstring& text);
 // expansion failed or would not fit.
 std::wstring ExpandEnvVarsWith(const std::wstring& text, const ExpandFn& expand);
 
-// Replaces a leading "/name" (home first, then the alias table) for at most 20 passes.
-std::wstring ResolveAliasPrefix(const std::wstring& path, const PathLookups& lookups);
+// Replaces a leading "/name" (home first, then the alias table) for at most 20 passes. Stops as
+// soon as the path passes kMaxResolvedPathUnits: the result is then empty and tooLong is set.
+std::wstring ResolveAliasPrefix(const std::wstring& path, const PathLookups& lookups,
+                                bool* tooLong = nullptr);
 
 // Quotes, then environment variables, then the alias prefix.
-std::wstring ResolveEditorPathWith(const std::wstring& typedPath, const PathLookups& lookups);
+std::wstring ResolveEditorPathWith(const std::wstring& typedPath, const PathLookups& lookups,
+                                   bool* tooLong = nullptr);
 
 // The host's folder from what the module-path query wrote (buffer) and returned (result):
 // empty when the query failed or the path did not fit.

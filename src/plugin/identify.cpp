@@ -20,15 +20,15 @@ HICON LoadPluginIcon(int pixels) {
         LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDI_VELLOQUIN), IMAGE_ICON, pixels, pixels, LR_SHARED));
 }
 
+// The refresh calls the host, so it runs without the config lock; the reads take the lock and
+// never see a half-built index.
 std::wstring RefreshAndTakeHandleExts() {
-    ConfigLockGuard lock;
     RefreshConfiguration();
+    ConfigLockGuard lock;
     return pluginConfig.handleExts;
 }
 
-// The lookup runs under the same lock as the refresh, so it never sees a half-built index.
 std::wstring RefreshAndFindViewer(const wchar_t* fileName) {
-    ConfigLockGuard lock;
     RefreshConfiguration();
     return pluginConfig.FindViewerForFile(fileName);
 }

@@ -174,14 +174,23 @@ bool MappingTextFits(HWND dialog, const std::vector<GroupMapping>& rows) {
     return false;
 }
 
+// The host's store is called without the config lock: the host may marshal it to a thread that
+// waits for that lock.
 bool StoreSettings(const ConfigDialogState& state, bool maximize, bool focus) {
-    ConfigLockGuard lock;
-    pluginConfig.mappings = state.mappings;
-    pluginConfig.editorParams = state.editorParams;
-    pluginConfig.maximizeStandaloneViewer = maximize;
-    pluginConfig.focusEditorOnLoad = focus;
-    RebuildIndex(pluginConfig);
-    return PluginConfig::Save(pluginConfig);
+    PluginConfig saved;
+    {
+        ConfigLockGuard lock;
+        pluginConfig.mappings = state.mappings;
+        pluginConfig.editorParams = state.editorParams;
+        pluginConfig.maximizeStandaloneViewer = maximize;
+        pluginConfig.focusEditorOnLoad = focus;
+        RebuildIndex(pluginConfig);
+        saved.mappings = pluginConfig.mappings;
+        saved.editorParams = pluginConfig.editorParams;
+        saved.maximizeStandaloneViewer = maximize;
+        saved.focusEditorOnLoad = focus;
+    }
+    return PluginConfig::Save(saved);
 }
 
 void NotifyHost(const ConfigDialogState& state) {

@@ -39,13 +39,17 @@ bool RegisterViewerClass() {
     return RegisterClassExW(&windowClass) != 0;
 }
 
+// Once per module load whatever the registration answered. Not a function-local static: its
+// thread-safe initialisation would leave a TLS slot, a thread handle and an event per reload.
+INIT_ONCE viewerClassOnce = INIT_ONCE_STATIC_INIT;
+
+BOOL CALLBACK RegisterViewerClassOnce(PINIT_ONCE, PVOID, PVOID*) noexcept {
+    RegisterViewerClass();
+    return TRUE;
+}
+
 void EnsureViewerClassRegistered() {
-    // Set once per module load whatever the registration answered; static init is thread-safe.
-    static const bool classRegistered = [] {
-        RegisterViewerClass();
-        return true;
-    }();
-    (void)classRegistered;
+    InitOnceExecuteOnce(&viewerClassOnce, RegisterViewerClassOnce, nullptr, nullptr);
 }
 
 RECT ViewerRectangle(HWND parent, const RECT* given) {

@@ -8,6 +8,7 @@
 
 #include "config/config_lock.h"
 #include "config/config_path.h"
+#include "config/config_refresh.h"
 #include "config/mapping_text.h"
 #include "config/plugin_config.h"
 #include "host/test_host.h"
@@ -71,6 +72,8 @@ TEST(MappingText, TrimAndSplitExtensionsNormaliseAsTyped) {
     EXPECT_EQ(SplitExtensions(L" .TXT ;log;;md; "), (std::vector<std::wstring>{L"txt", L"log", L"md"}));
     EXPECT_EQ(SplitExtensions(L"..x;txt;TXT"), (std::vector<std::wstring>{L".x", L"txt", L"txt"}));
     EXPECT_TRUE(SplitExtensions(L" ; ;").empty());
+    // The blanks after the dot are trimmed too.
+    EXPECT_EQ(SplitExtensions(L". txt;.\tLOG ; . ;md"), (std::vector<std::wstring>{L"txt", L"log", L"md"}));
 }
 
 TEST(MappingText, ParseDropsMalformedLinesAndKeepsTheRest) {
@@ -299,4 +302,69 @@ TEST(RoundTripChild, LoadsSevenAsTrueAndSavesItBackAsOne) {
     ConfigLockGuard lock;
     EXPECT_TRUE(pluginConfig.maximizeStandaloneViewer);
     EXPECT_TRUE(PluginConfig::Save(pluginConfig));
+}
+
+// Each refresh asks the host, and most find the same table: the index built from it stays, and
+// the log shows the long texts only when they change.
+TEST_F(Settings, UnchangedTableKeepsItsIndexAndLogsShortLinesButFollowsTheEnvironment) {
+    SetEnvironmentVariableW(L"VELLOQUIN_TEST_EDITOR_DIR", L"C:\\first");
+    std::wstring table = L"g\tq;r\tC:\\q.exe\nv\tv\t%VELLOQUIN_TEST_EDITOR_DIR%\\v.exe";
+    StoreText(L"mappings", table);
+    size_t before = ReadLogEntries(LogFilePath()).size();
+    PluginConfig::Load();
+    {
+        ConfigLockGuard lock;
+        pluginConfig.extToGroup[L"marker"] = L"g";  // gone with any rebuild
+    }
+    SetEnvironmentVariableW(L"VELLOQUIN_TEST_EDITOR_DIR", L"C:\\second");
+    PluginConfig::Load();
+    {
+        ConfigLockGuard lock;
+        EXPECT_EQ(pluginConfig.extToGroup.count(L"marker"), 1u) << "an unchanged table was indexed again";
+        EXPECT_EQ(pluginConfig.FindViewerForFile(L"a.v"), L"C:\\second\\v.exe");
+        EXPECT_EQ(pluginConfig.FindViewerForFile(L"a.q"), L"C:\\q.exe");
+    }
+    std::vector<std::wstring> all = ReadLogEntries(LogFilePath());
+    std::vector<std::wstring> log(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+    std::wstring shownTable = table;
+    EXPECT_EQ(
+        std::count(log.begin(), log.end(),
+                   L"[PluginConfig::Load]   LoadOrSaveConfig(LOAD) return 1, mapBuf=[" + shownTable + L"]"),
+        1);
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         L"[PluginConfig::Load]   LoadOrSaveConfig(LOAD) return 1, mapBuf unchanged"),
+              1);
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         L"[PluginConfig::Load]   total: 2 mappings, 3 exts, handleExts=[.q;.r;.v]"),
+              1);
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         L"[PluginConfig::Load]   total: 2 mappings, 4 exts, handleExts unchanged"),
+              1);  // the marker is the fourth
+
+    StoreText(L"mappings", L"g\tq\tC:\\q.exe");
+    PluginConfig::Load();
+    SetEnvironmentVariableW(L"VELLOQUIN_TEST_EDITOR_DIR", nullptr);
+    ConfigLockGuard lock;
+    EXPECT_EQ(pluginConfig.extToGroup.count(L"marker"), 0u);
+    EXPECT_EQ(pluginConfig.handleExts, L".q");
+}
+
+// A host may hand its store calls to another thread (its UI thread, say) that itself waits for
+// the settings lock; the plug-in must not hold that lock while it calls the host.
+TEST_F(Settings, HostThatHandsItsCallsToAThreadWaitingForTheLockIsNeverKeptWaiting) {
+    StoreText(L"mappings", L"g\tq\tC:\\q.exe");
+    testhost::StartMarshallingThread([] { ConfigLockGuard lock; });
+    DWORD start = GetTickCount();
+    configPath.clear();
+    RefreshConfiguration();
+    PluginConfig copy;
+    copy.mappings = RoundTripRows();
+    EXPECT_TRUE(PluginConfig::Save(copy));
+    DWORD elapsed = GetTickCount() - start;
+    testhost::StopMarshallingThread();
+    EXPECT_EQ(testhost::MarshalTimeouts(), 0);
+    EXPECT_LT(elapsed, 1000u);
+    EXPECT_GE(testhost::GetConfigPathCalls(), 1);
+    ConfigLockGuard lock;
+    EXPECT_EQ(pluginConfig.handleExts, L".q");
 }

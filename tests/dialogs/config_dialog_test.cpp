@@ -193,6 +193,32 @@ TEST_F(ConfigDialog, OkSavesTheEditedTableAndNotifiesTheHost) {
     EXPECT_TRUE(LogHas(log, L"[ConfigDlgProc] ConfigDlgProc WM_NCDESTROY"));
 }
 
+// A host may hand its store call to another thread that itself asks the plug-in something (and so
+// waits for the settings lock): OK must not hold that lock while the host saves.
+TEST_F(ConfigDialog, OkSavesWithoutHoldingTheSettingsLockWhileTheHostWorks) {
+    using IdentifyFileFn = BOOL(WINAPI*)(HWND, LPWSTR, void*, HANDLE);
+    SeedStore(kTwoRows, L"-q", 0, 0);
+    ConfigSession session(fixture.plugin());
+    HWND dialog = session.dialog();
+    ASSERT_TRUE(IsWindow(dialog));
+    auto identifyFile = fixture.plugin().Get<IdentifyFileFn>("DVP_IdentifyFileW");
+    ASSERT_NE(identifyFile, nullptr);
+    testhost::StartMarshallingThread([identifyFile] {
+        uint8_t fileInfo[104] = {};
+        wchar_t name[] = L"C:\\notes\\a.md";
+        identifyFile(nullptr, name, fileInfo, nullptr);
+    });
+    Click(dialog, 1);
+    bool ended = session.WaitForEnd();
+    testhost::StopMarshallingThread();
+    if (HWND error = WaitForDialog(session.threadId(), L"velloquin", 100))
+        PostMessageW(error, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(ended);
+    // A save made under the lock waits out the host's 3 s bound and fails.
+    EXPECT_EQ(testhost::MarshalTimeouts(), 0);
+    EXPECT_EQ(testhost::ReadStore()[L"mappings"].text, kTwoRows);
+}
+
 TEST_F(ConfigDialog, ClosingAfterChangesWritesNothing) {
     SeedStore(kTwoRows, L"-q", 1, 1);
     testhost::Store before = testhost::ReadStore();

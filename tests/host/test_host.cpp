@@ -198,13 +198,122 @@ int GetConfigPathCalls() {
     return getConfigPathCalls;
 }
 
+namespace {
+
+constexpr UINT kMarshalledLoadOrSave = WM_APP + 1;
+constexpr UINT kMarshalledGetConfigPath = WM_APP + 2;
+constexpr DWORD kMarshalWaitMs = 3000;
+constexpr DWORD kMarshalStartWaitMs = 10000;
+
+struct MarshalledGetConfigPath {
+    int kind;
+    wchar_t* buffer;
+    int capacity;
+};
+
+HWND marshalWindow = nullptr;
+DWORD marshalThreadId = 0;
+HANDLE marshalThread = nullptr;
+std::function<void()> marshalBeforeServing;
+int marshalTimeouts = 0;
+
+int ServeLoadOrSave(int mode, void* header);
+int ServeGetConfigPath(int kind, wchar_t* buffer, int capacity);
+
+LRESULT CALLBACK MarshalWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kMarshalledLoadOrSave) {
+        if (marshalBeforeServing) marshalBeforeServing();
+        return ServeLoadOrSave(static_cast<int>(wParam), reinterpret_cast<void*>(lParam));
+    }
+    if (message == kMarshalledGetConfigPath) {
+        if (marshalBeforeServing) marshalBeforeServing();
+        auto* call = reinterpret_cast<MarshalledGetConfigPath*>(lParam);
+        return ServeGetConfigPath(call->kind, call->buffer, call->capacity);
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+DWORD WINAPI MarshalThreadMain(void* ready) {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = MarshalWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"VelloquinTestHostMarshal";
+    RegisterClassW(&windowClass);
+    marshalWindow = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    windowClass.hInstance, nullptr);
+    SetEvent(static_cast<HANDLE>(ready));
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    DestroyWindow(marshalWindow);
+    return 0;
+}
+
+bool MarshalFromHere() {
+    return marshalWindow && GetCurrentThreadId() != marshalThreadId;
+}
+
+LRESULT SendMarshalled(UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(marshalWindow, message, wParam, lParam, SMTO_NORMAL, kMarshalWaitMs, &result)) {
+        ++marshalTimeouts;
+        return 0;
+    }
+    return static_cast<LRESULT>(result);
+}
+
+}  // namespace
+
+void StartMarshallingThread(const std::function<void()>& beforeServing) {
+    marshalBeforeServing = beforeServing;
+    marshalTimeouts = 0;
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    marshalThread = CreateThread(nullptr, 0, MarshalThreadMain, ready, 0, &marshalThreadId);
+    WaitForSingleObject(ready, kMarshalStartWaitMs);
+    CloseHandle(ready);
+}
+
+void StopMarshallingThread() {
+    HWND window = marshalWindow;
+    marshalWindow = nullptr;
+    if (window) PostThreadMessageW(marshalThreadId, WM_QUIT, 0, 0);
+    if (marshalThread) {
+        WaitForSingleObject(marshalThread, kMarshalStartWaitMs);
+        CloseHandle(marshalThread);
+    }
+    marshalThread = nullptr;
+    marshalThreadId = 0;
+    marshalBeforeServing = nullptr;
+}
+
+int MarshalTimeouts() {
+    return marshalTimeouts;
+}
+
 }  // namespace testhost
 
 using namespace testhost;
 
+extern "C" __declspec(dllexport) int WINAPI LoadOrSaveConfigW(int mode, void* header) {
+    if (MarshalFromHere())
+        return static_cast<int>(SendMarshalled(kMarshalledLoadOrSave, static_cast<WPARAM>(mode),
+                                               reinterpret_cast<LPARAM>(header)));
+    return testhost::ServeLoadOrSave(mode, header);
+}
+
+extern "C" __declspec(dllexport) int WINAPI GetConfigPathW(int kind, wchar_t* buffer, int capacity) {
+    if (MarshalFromHere()) {
+        MarshalledGetConfigPath call = {kind, buffer, capacity};
+        return static_cast<int>(SendMarshalled(kMarshalledGetConfigPath, 0, reinterpret_cast<LPARAM>(&call)));
+    }
+    return testhost::ServeGetConfigPath(kind, buffer, capacity);
+}
+
+namespace testhost {
+namespace {
+
 // Header (32 bytes): 0 size (u64), 8 section name, 16 zero (u32), 20 entry count (u32),
 // 24 entries. Entry (32 bytes): 0 key, 8 type (u32), 12 zero, 16 value, 24 size (u32), 28 zero.
-extern "C" __declspec(dllexport) int WINAPI LoadOrSaveConfigW(int mode, void* header) {
+int ServeLoadOrSave(int mode, void* header) {
     ++loadOrSaveCalls;
     Host();
     lastCall = RecordedCall();
@@ -251,7 +360,7 @@ extern "C" __declspec(dllexport) int WINAPI LoadOrSaveConfigW(int mode, void* he
     return succeeds ? 1 : 0;
 }
 
-extern "C" __declspec(dllexport) int WINAPI GetConfigPathW(int kind, wchar_t* buffer, int capacity) {
+int ServeGetConfigPath(int kind, wchar_t* buffer, int capacity) {
     ++getConfigPathCalls;
     Host();
     if (kind != 0 || !buffer || capacity <= 0 || !behaviour.getConfigPathSucceeds) return 0;
@@ -262,3 +371,6 @@ extern "C" __declspec(dllexport) int WINAPI GetConfigPathW(int kind, wchar_t* bu
     if (copy < static_cast<size_t>(capacity)) buffer[copy] = L'\0';
     return 1;
 }
+
+}  // namespace
+}  // namespace testhost

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -63,6 +64,14 @@ struct RecordedCall {
 const RecordedCall& LastCall();
 int LoadOrSaveCalls();
 int GetConfigPathCalls();
+
+// A host whose two functions hand each call to a thread of their own (as a host may marshal to its
+// UI thread) with SendMessageTimeoutW and a 3 s bound; that thread runs beforeServing first (for
+// example: take a lock the plug-in may hold). Calls made on that thread itself are served there.
+void StartMarshallingThread(const std::function<void()>& beforeServing);
+void StopMarshallingThread();
+// Marshalled calls that did not come back within the bound since StartMarshallingThread.
+int MarshalTimeouts();
 
 // Runs this test program again with --gtest_filter=gtestFilter and VELLOQUIN_TEST_CONFIG_DIR set to
 // configFolder, so that a second host process shares the store. Returns its exit code, or -1

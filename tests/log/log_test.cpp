@@ -49,6 +49,20 @@ std::wstring ReadRawText() {
     return text;
 }
 
+// Moves the log file to a new name, as a user or another program may do while the plug-in runs.
+// (A deletion would do on Windows, which reports it on the open handle; Wine 8 keeps a deleted
+// file that another handle holds open until that handle closes, and reports nothing.)
+// The log looks at the path once per tick of the system clock, so the next entry is the first
+// one after the clock moved on.
+std::wstring MoveLogAway() {
+    static int moves = 0;
+    std::wstring moved = LogPath() + L".moved" + std::to_wstring(++moves);
+    EXPECT_TRUE(MoveFileExW(LogPath().c_str(), moved.c_str(), MOVEFILE_REPLACE_EXISTING));
+    ULONGLONG moveTick = GetTickCount64();
+    EXPECT_TRUE(WaitFor([moveTick] { return GetTickCount64() != moveTick; }, 1000));
+    return moved;
+}
+
 size_t Count(const std::wstring& text, const std::wstring& part) {
     size_t count = 0;
     for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + part.size())) ++count;
@@ -139,7 +153,7 @@ TEST(LogFile, DeletedFileIsCreatedAgainWithAMark) {
 }
 
 TEST(LogFile, EntriesFromManyThreadsNeverInterleave) {
-    ASSERT_TRUE(DeleteFileW(LogPath().c_str()));
+    MoveLogAway();
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t] {
@@ -166,6 +180,7 @@ TEST(LogFile, LoggingLeavesTheLastErrorAlone) {
 }
 
 TEST(LogFile, UnopenableFileDropsTheEntryAndTheNextOneTriesAgain) {
+    MoveLogAway();  // the log holds its file open; a new one at the path can be locked
     HANDLE locked = CreateFileW(LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(locked, INVALID_HANDLE_VALUE);
     LogWrite(L"[LogTest] lost\r\n");
@@ -174,6 +189,57 @@ TEST(LogFile, UnopenableFileDropsTheEntryAndTheNextOneTriesAgain) {
     auto entries = ReadLogEntries(LogPath());
     EXPECT_FALSE(LogHas(entries, L"[LogTest] lost"));
     EXPECT_TRUE(LogHas(entries, L"[LogTest] kept"));
+}
+
+TEST(LogFile, StaysOpenBetweenEntriesAndFollowsARenameWithANewFile) {
+    LogWrite(L"[LogTest] before rename\r\n");
+    // Open means: a program that will not share writing cannot open it.
+    HANDLE exclusive = CreateFileW(LogPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(exclusive, INVALID_HANDLE_VALUE);
+    if (exclusive != INVALID_HANDLE_VALUE) CloseHandle(exclusive);
+    std::wstring moved = MoveLogAway();
+    LogWrite(L"[LogTest] after rename\r\n");
+    std::vector<uint8_t> bytes = ReadFileBytes(LogPath());
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes[0], 0xFF);
+    EXPECT_EQ(bytes[1], 0xFE);
+    EXPECT_EQ(ReadLogEntries(LogPath()), std::vector<std::wstring>{L"[LogTest] after rename"});
+    auto old = ReadLogEntries(moved);
+    ASSERT_FALSE(old.empty());
+    EXPECT_EQ(old.back(), L"[LogTest] before rename");
+}
+
+TEST(LogFile, FilePastEightMebibytesBecomesDotOneAndANewFileStarts) {
+    std::wstring rotated = LogPath() + L".1";
+    ASSERT_TRUE(WriteFileText(rotated, "an older rotated log"));
+    LogWrite(L"[LogTest] first entry\r\n");
+    // Another writer (another host process, say) brings the file exactly to the bound: not past it.
+    HANDLE other = CreateFileW(LogPath().c_str(), FILE_APPEND_DATA,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    const long long kBound = 8LL * 1024 * 1024;
+    std::wstring filler(static_cast<size_t>(kBound / 2 - ReadFileBytes(LogPath()).size() / 2), L'f');
+    filler.replace(filler.size() - 2, 2, L"\r\n");
+    DWORD written = 0;
+    WriteFile(other, filler.data(), static_cast<DWORD>(filler.size() * 2), &written, nullptr);
+    CloseHandle(other);
+    ASSERT_EQ(static_cast<long long>(ReadFileBytes(LogPath()).size()), kBound);
+    LogWrite(L"[LogTest] at the bound\r\n");
+    EXPECT_EQ(ReadFileBytes(rotated).size(), 20u) << "not rotated yet";
+    LogWrite(L"[LogTest] past the bound\r\n");
+    std::vector<uint8_t> full = ReadFileBytes(rotated);
+    ASSERT_GT(static_cast<long long>(full.size()), kBound);
+    auto old = ReadLogEntries(rotated);
+    ASSERT_FALSE(old.empty());
+    EXPECT_EQ(old.back(), L"[LogTest] at the bound");
+    std::vector<uint8_t> bytes = ReadFileBytes(LogPath());
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes[0], 0xFF);
+    EXPECT_EQ(bytes[1], 0xFE);
+    ASSERT_LT(bytes.size(), 1000u) << "the full file was not renamed";
+    EXPECT_EQ(ReadLogEntries(LogPath()), std::vector<std::wstring>{L"[LogTest] past the bound"});
 }
 
 TEST(LogFormat, LineEndRuleAtEveryLength) {

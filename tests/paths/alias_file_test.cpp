@@ -195,6 +195,20 @@ TEST(AliasResolverLoad, FirstCallReadsTheFileOnceLaterCallsOnlyAnswerTheCount) {
     testhost::ResetHost();
 }
 
+// After the table's one load: the entry added here cannot change what that test counts.
+TEST(AliasResolverBound, ASelfReferringAliasGivesAnUnusablePathAndOneLogLine) {
+    std::string folder = "/selfref\\" + std::string(1700, 'd');
+    std::wstring text = L"<path label=\"SelfRef\"><pathstring>" + Narrow2Wide(folder) + L"</pathstring>";
+    LoggedBy([&] { AliasResolver::ParseXml(text); });
+    std::wstring resolved = L"not called";
+    std::vector<std::wstring> log = LoggedBy([&] { resolved = ResolveEditorPath(L"/selfref/x.exe"); });
+    EXPECT_EQ(resolved, L"");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0],
+              L"[AliasResolver::ResolvePath] AliasResolver: path passes 32767 units, resolution stopped: "
+              L"[/selfref/x.exe]");
+}
+
 TEST(GetHostHomeFolder, HomeIsTheFolderOfTheRunningHostProgram) {
     EXPECT_EQ(GetHostHomeFolder(L"home"), ExeDir());
     EXPECT_EQ(GetHostHomeFolder(L"Home"), L"");

@@ -140,3 +140,16 @@ TEST(GetHostHomeFolder, TheModulePathCutBeforeItsLastSeparatorWhenItFit) {
     EXPECT_EQ(HostFolderFromModulePath(longPath.c_str(), 259), longPath.substr(0, 258));
     EXPECT_EQ(HostFolderFromModulePath(longPath.c_str(), 260), L"");
 }
+
+TEST(ResolvePath, AliasThatRefersToItselfStopsAsSoonAsThePathPassesTheLongestWindowsPath) {
+    FakeSystem system;
+    system.aliases[L"loop"] = L"/loop\\" + std::wstring(5000, L'd');
+    bool tooLong = false;
+    EXPECT_EQ(ResolveAliasPrefix(L"/loop/x.exe", system.Lookups(), &tooLong), L"");
+    EXPECT_TRUE(tooLong);
+    EXPECT_LE(system.aliasLookups, 7);
+    system.aliases[L"fits"] = L"C:\\" + std::wstring(32767 - 3 - 6, L'f');
+    EXPECT_EQ(system.Resolve(L"/fits\\x.exe").size(), 32767u);
+    EXPECT_EQ(ResolveAliasPrefix(L"/fits\\xy.exe", system.Lookups(), &tooLong), L"");
+    EXPECT_TRUE(tooLong);
+}
