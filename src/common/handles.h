@@ -108,3 +108,16 @@ private:
     HGLOBAL block_;
     void* data_;
 };
+
+// Holds a slim reader/writer lock exclusively for the scope. Such a lock needs no initialisation
+// call and allocates nothing, so unloading the library leaves nothing of it behind.
+class ScopedExclusiveLock {
+public:
+    explicit ScopedExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ScopedExclusiveLock(const ScopedExclusiveLock&) = delete;
+    ScopedExclusiveLock& operator=(const ScopedExclusiveLock&) = delete;
+    ~ScopedExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+
+private:
+    SRWLOCK& lock_;
+};

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cwchar>
-#include <mutex>
 #include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "common/handles.h"
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
 #include "editor/editor_kind.h"
@@ -43,7 +43,7 @@ struct DeferredViewer {
 };
 
 // Host threads may each run viewers, so the registry has a lock of its own (never held across a wait).
-std::mutex registryLock;
+SRWLOCK registryLock = SRWLOCK_INIT;
 std::vector<ActiveRequest> activeRequests;
 std::vector<DeferredViewer> deferredViewers;
 
@@ -59,12 +59,12 @@ void ForgetDeferredLocked(const ViewerState* state) {
 }
 
 void ForgetDeferred(const ViewerState* state) {
-    std::lock_guard<std::mutex> lock(registryLock);
+    ScopedExclusiveLock lock(registryLock);
     ForgetDeferredLocked(state);
 }
 
 bool IsActive(const ViewerState* state) {
-    std::lock_guard<std::mutex> lock(registryLock);
+    ScopedExclusiveLock lock(registryLock);
     return std::any_of(activeRequests.begin(), activeRequests.end(),
                        [state](const ActiveRequest& a) { return a.state == state; });
 }
@@ -89,7 +89,7 @@ void ListDeferredLocked(HWND viewer, ViewerState& state) {
 }
 
 bool DeferIfBusy(HWND viewer, ViewerState& state, PendingRequest request, const wchar_t* path) {
-    std::lock_guard<std::mutex> lock(registryLock);
+    ScopedExclusiveLock lock(registryLock);
     if (!state.launchRunning && !MustWaitLocked(state)) return false;
     state.pending = request;
     state.pendingPath = path ? path : L"";
@@ -101,7 +101,7 @@ bool DeferIfBusy(HWND viewer, ViewerState& state, PendingRequest request, const 
 class ActiveRequestScope {
    public:
     explicit ActiveRequestScope(ViewerState& state) : state_(&state) {
-        std::lock_guard<std::mutex> lock(registryLock);
+        ScopedExclusiveLock lock(registryLock);
         activeRequests.push_back({state_, GetCurrentThreadId(), false});
     }
     ActiveRequestScope(const ActiveRequestScope&) = delete;
@@ -109,7 +109,7 @@ class ActiveRequestScope {
     ~ActiveRequestScope() {
         std::vector<DeferredViewer> wakeUp;
         {
-            std::lock_guard<std::mutex> lock(registryLock);
+            ScopedExclusiveLock lock(registryLock);
             auto own = std::find_if(activeRequests.begin(), activeRequests.end(),
                                     [this](const ActiveRequest& a) { return a.state == state_; });
             if (own != activeRequests.end()) activeRequests.erase(own);
@@ -123,7 +123,7 @@ class ActiveRequestScope {
         }
     }
     void SetHookCapture(bool hookCapture) {
-        std::lock_guard<std::mutex> lock(registryLock);
+        ScopedExclusiveLock lock(registryLock);
         for (ActiveRequest& a : activeRequests) {
             if (a.state == state_) a.hookCapture = hookCapture;
         }
@@ -336,7 +336,7 @@ void RunPendingRequests(HWND viewer, ViewerState& state) {
         PendingRequest request = PendingRequest::None;
         std::wstring path;
         {
-            std::lock_guard<std::mutex> lock(registryLock);
+            ScopedExclusiveLock lock(registryLock);
             if (MustWaitLocked(state)) {
                 ListDeferredLocked(viewer, state);
                 return;

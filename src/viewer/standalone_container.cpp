@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/handles.h"
 #include "common/module_instance.h"
 #include "common/window_data.h"
 #include "editor/viewer_state.h"
@@ -36,10 +37,10 @@ std::vector<std::pair<HWND, WNDPROC>> knownPrevious;
 
 class ContainerLock {
    public:
-    ContainerLock() { AcquireSRWLockExclusive(&containerLock); }
-    ~ContainerLock() { ReleaseSRWLockExclusive(&containerLock); }
-    ContainerLock(const ContainerLock&) = delete;
-    ContainerLock& operator=(const ContainerLock&) = delete;
+    ContainerLock() : lock_(containerLock) {}
+
+   private:
+    ScopedExclusiveLock lock_;
 };
 
 LONG_PTR OurProcedure() {
