@@ -1,10 +1,14 @@
 #include "host/test_host.h"
 
 #include <cstring>
+#include <mutex>
 
 namespace testhost {
 namespace {
 
+// A real host's settings store may be called from several of its threads at once; this one keeps
+// its records and store consistent by serving one call at a time.
+std::mutex serveLock;
 Behaviour behaviour;
 bool behaviourReady = false;
 RecordedCall lastCall;
@@ -314,6 +318,7 @@ namespace {
 // Header (32 bytes): 0 size (u64), 8 section name, 16 zero (u32), 20 entry count (u32),
 // 24 entries. Entry (32 bytes): 0 key, 8 type (u32), 12 zero, 16 value, 24 size (u32), 28 zero.
 int ServeLoadOrSave(int mode, void* header) {
+    std::lock_guard<std::mutex> lock(serveLock);
     ++loadOrSaveCalls;
     Host();
     lastCall = RecordedCall();
@@ -361,6 +366,7 @@ int ServeLoadOrSave(int mode, void* header) {
 }
 
 int ServeGetConfigPath(int kind, wchar_t* buffer, int capacity) {
+    std::lock_guard<std::mutex> lock(serveLock);
     ++getConfigPathCalls;
     Host();
     if (kind != 0 || !buffer || capacity <= 0 || !behaviour.getConfigPathSucceeds) return 0;
