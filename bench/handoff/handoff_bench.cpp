@@ -79,7 +79,7 @@ std::wstring BenchFile(int i) {
 }
 
 void HandOffLatency(HWND viewer, ViewerState& state, const wchar_t* editorName) {
-    MapTextFilesTo(standin::StandinPath(editorName));
+    MapTextFilesTo(standin::StandinPath(editorName), L"--no-paint");
     if (!LoadFile(viewer, state, BenchFile(0).c_str())) {
         std::printf("  %-14ls launch failed, no figures\n", editorName);
         return;
