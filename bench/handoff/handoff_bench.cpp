@@ -134,7 +134,7 @@ struct LaunchFigures {
 bool MeasureOneLaunch(HWND viewer, ViewerState& state, const standin::JournalScope& journal,
                       const std::wstring& editor, LaunchFigures& figures) {
     const ULONGLONG called = GetTickCount64();
-    const bool embedded = LaunchAndEmbed(viewer, state, editor, BenchFile(0));
+    const bool embedded = LaunchAndEmbed(viewer, state, DetectEditorProfile(editor), editor, BenchFile(0));
     const ULONGLONG returned = GetTickCount64();
     const DWORD pid = state.processId;
     if (!embedded || !journal.WaitForEvent("window", kJournalWaitMs, pid)) {

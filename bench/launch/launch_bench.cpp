@@ -49,7 +49,8 @@ void MeasureOne(HWND viewer, const standin::JournalScope& journal, const std::ws
                 Figures& figures) {
     ViewerState state;
     const ULONGLONG called = GetTickCount64();
-    const bool embedded = LaunchAndEmbed(viewer, state, editor, L"C:\\velloquin-bench\\slow.txt");
+    const bool embedded =
+        LaunchAndEmbed(viewer, state, DetectEditorProfile(editor), editor, L"C:\\velloquin-bench\\slow.txt");
     const ULONGLONG returned = GetTickCount64();
     const DWORD pid = state.processId;
     if (!embedded || !journal.WaitForEvent("painted", kJournalWaitMs, pid)) {

@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "editors/editor_profile.h"
+
 struct ViewerState {
     HANDLE process = nullptr;
     HANDLE thread = nullptr;
     DWORD processId = 0;
     HWND editorWindow = nullptr;  // check with IsWindow before every use
     std::wstring editorPath;
+    const EditorProfile* profile = &kOtherEditorProfile;  // of the editor at editorPath
     std::wstring currentFile;
     std::vector<HWND> preexistingWindows;
     bool inPreviewPane = true;

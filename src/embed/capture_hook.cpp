@@ -79,12 +79,12 @@ HWINEVENTHOOK InstallCaptureHook(DWORD processId) {
     return hook;
 }
 
-bool EmbedCapturedWindow(HWND viewer, ViewerState& state, EditorKind kind, HWND window) {
+bool EmbedCapturedWindow(HWND viewer, ViewerState& state, HWND window) {
     const DWORD processId = state.processId;
     SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
     LogPrintf(L"[LaunchAndEmbed] captured hwnd=0x%p", window);
     state.editorWindow = window;
-    if (!ReparentChild(viewer, window, static_cast<int>(kind))) return EndUnansweredLaunch(state, processId);
+    if (!ReparentChild(viewer, window, *state.profile)) return EndUnansweredLaunch(state, processId);
     LogWrite(L"[LaunchAndEmbed] ReparentChild done\r\n");
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
     if (GetAncestor(window, GA_PARENT) != viewer) {
@@ -161,7 +161,7 @@ HookCaptureClaim::~HookCaptureClaim() {
     if (owned_) hookCaptureOwner.store(0);
 }
 
-bool CaptureWithHook(HWND viewer, ViewerState& state, EditorKind kind) {
+bool CaptureWithHook(HWND viewer, ViewerState& state) {
     const DWORD processId = state.processId;
     SetCaptureTarget(processId);
     MSG msg;
@@ -175,7 +175,7 @@ bool CaptureWithHook(HWND viewer, ViewerState& state, EditorKind kind) {
     captureProcessId.store(0);
     switch (end) {
         case HookWaitEnd::Found:
-            return EmbedCapturedWindow(viewer, state, kind, window);
+            return EmbedCapturedWindow(viewer, state, window);
         case HookWaitEnd::Abandoned:
             return EndAbandonedLaunch(state, processId);
         case HookWaitEnd::Quit:

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include "editor/editor_kind.h"
 #include "editor/viewer_state.h"
 
 void CALLBACK OnCaptureWinEvent(HWINEVENTHOOK hook, DWORD event, HWND window, LONG objectId, LONG childId,
@@ -33,4 +32,4 @@ class HookCaptureClaim {
 };
 
 // Runs after the suspended process was created and recorded in state.
-bool CaptureWithHook(HWND viewer, ViewerState& state, EditorKind kind);
+bool CaptureWithHook(HWND viewer, ViewerState& state);

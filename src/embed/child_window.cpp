@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "common/handles.h"
-#include "editor/editor_kind.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
 #include "embed/editor_shutdown.h"
@@ -32,6 +31,7 @@ EditorProcess TakeEditorProcess(ViewerState& state) {
     editor.thread.reset(std::exchange(state.thread, nullptr));
     editor.processId = std::exchange(state.processId, 0);
     state.editorPath.clear();
+    state.profile = &kOtherEditorProfile;
     state.currentFile.clear();
     return editor;
 }

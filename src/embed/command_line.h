@@ -3,16 +3,13 @@
 
 #include <string>
 
-#include "editor/editor_kind.h"
+#include "editors/editor_profile.h"
 
 // "E"S P "F": the quoted editor path, the kind's switches, a space and editorParams as stored
 // (nothing when they are empty), a space and the quoted file path.
-std::wstring BuildEditorCommandLine(EditorKind kind, const std::wstring& editorPath,
+std::wstring BuildEditorCommandLine(const EditorProfile& profile, const std::wstring& editorPath,
                                     const std::wstring& editorParams, const std::wstring& filePath);
 
 // True for a path that names one place whatever the current directory and drive are:
 // "X:\..." or "X:/...", or a UNC path ("\\server\share...", "\\?\...").
 bool IsAbsolutePath(const std::wstring& path);
-
-// Notepad3, Notepad4 and Notepad++ are captured with the window-event hook; the others by polling.
-bool UsesHookCapture(EditorKind kind);

@@ -46,20 +46,19 @@ std::wstring ShortForm(const std::wstring& path) {
 
 }  // namespace
 
-bool NeedsShortPath(EditorKind kind, const std::wstring& path) {
-    return (kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4) &&
-           path.size() >= kNotepadPathCapacity;
+bool NeedsShortPath(const EditorProfile& profile, const std::wstring& path) {
+    return profile.shortensLongPaths && path.size() >= profile.pathCapacity;
 }
 
-std::wstring EditorFilePath(EditorKind kind, const std::wstring& path) {
-    if (!NeedsShortPath(kind, path)) return path;
+std::wstring EditorFilePath(const EditorProfile& profile, const std::wstring& path) {
+    if (!NeedsShortPath(profile, path)) return path;
     const std::wstring shortPath = ShortForm(path);
     if (shortPath.empty()) {
         LogPrintf(L"[EditorFilePath] no short form of a path of %zu units (err=%lu), passed as it is: [%ls]",
                   path.size(), GetLastError(), path.c_str());
         return path;
     }
-    if (shortPath.size() >= kNotepadPathCapacity) {
+    if (shortPath.size() >= profile.pathCapacity) {
         LogPrintf(L"[EditorFilePath] short form still %zu units long, passed as it is: [%ls]",
                   shortPath.size(), path.c_str());
         return path;

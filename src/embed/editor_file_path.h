@@ -3,13 +3,10 @@
 
 #include <string>
 
-#include "editor/editor_kind.h"
+#include "editors/editor_profile.h"
 
-// Notepad3 and Notepad4 copy the path into 260 units and open an empty document for a longer one.
-constexpr size_t kNotepadPathCapacity = 260;
-
-// True when the editor of kind cannot take path as it is.
-bool NeedsShortPath(EditorKind kind, const std::wstring& path);
+// True when the editor cannot take path as it is and takes its short form instead.
+bool NeedsShortPath(const EditorProfile& profile, const std::wstring& path);
 // path, or for an editor that needs it, its short (8.3) form when the volume has one and it fits;
 // otherwise path as it is, with a log line that says why.
-std::wstring EditorFilePath(EditorKind kind, const std::wstring& path);
+std::wstring EditorFilePath(const EditorProfile& profile, const std::wstring& path);

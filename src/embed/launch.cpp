@@ -4,7 +4,6 @@
 
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
-#include "editor/editor_kind.h"
 #include "embed/capture_hook.h"
 #include "embed/command_line.h"
 #include "embed/editor_file_path.h"
@@ -50,21 +49,21 @@ bool RefuseRelativeEditorPath(const std::wstring& editorPath) {
 
 }  // namespace
 
-bool LaunchAndEmbed(HWND viewer, ViewerState& state, const std::wstring& editorPath,
-                    const std::wstring& filePath) {
+bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profile,
+                    const std::wstring& editorPath, const std::wstring& filePath) {
     LogPrintf(L"[LaunchAndEmbed] exePath=[%ls] filePath=[%ls]", editorPath.c_str(), filePath.c_str());
-    const EditorKind kind = DetectEditorKind(editorPath);
     if (RefuseRelativeEditorPath(editorPath)) return false;
-    HookCaptureClaim claim(UsesHookCapture(kind));
+    const bool hookCapture = profile.capture == CaptureMethod::Hook;
+    HookCaptureClaim claim(hookCapture);
     if (!claim.granted()) {
         LogWrite(L"[LaunchAndEmbed] another window capture is in progress, launch refused\r\n");
         return false;
     }
     std::wstring text =
-        BuildEditorCommandLine(kind, editorPath, EditorParams(), EditorFilePath(kind, filePath));
+        BuildEditorCommandLine(profile, editorPath, EditorParams(), EditorFilePath(profile, filePath));
     std::vector<wchar_t> commandLine(text.begin(), text.end());
     commandLine.push_back(L'\0');
-    if (kind == EditorKind::EmEditor) CollectPreexistingEmEditorFrames(state);
+    if (profile.collectsExistingFrames) CollectPreexistingEmEditorFrames(state);
 
     PROCESS_INFORMATION info = {};
     if (!StartEditorProcess(editorPath, commandLine, info)) {
@@ -77,9 +76,10 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const std::wstring& editorP
     state.thread = info.hThread;
     state.processId = info.dwProcessId;
     state.editorPath = editorPath;
+    state.profile = &profile;
     state.currentFile = filePath;
 
-    if (UsesHookCapture(kind)) return CaptureWithHook(viewer, state, kind);
+    if (hookCapture) return CaptureWithHook(viewer, state);
     ResumeThread(state.thread);
     return LaunchAndEmbedGeneric(viewer, state);
 }

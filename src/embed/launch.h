@@ -6,7 +6,9 @@
 #include <string>
 
 #include "editor/viewer_state.h"
+#include "editors/editor_profile.h"
 
-bool LaunchAndEmbed(HWND viewer, ViewerState& state, const std::wstring& editorPath,
-                    const std::wstring& filePath);
+// profile is the one of editorPath; it goes into state with the started process.
+bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profile,
+                    const std::wstring& editorPath, const std::wstring& filePath);
 bool LaunchAndEmbedGeneric(HWND viewer, ViewerState& state);

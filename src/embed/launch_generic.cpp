@@ -1,6 +1,5 @@
 #include <algorithm>
 
-#include "editor/editor_kind.h"
 #include "embed/bounded_wait.h"
 #include "embed/child_window.h"
 #include "embed/launch.h"
@@ -55,15 +54,16 @@ HWND FindLargestWindowOf(DWORD processId) {
     return search.best;
 }
 
-HWND FindCandidateWindow(EditorKind kind, const ViewerState& state) {
-    switch (kind) {
-        case EditorKind::EverEdit:
+HWND FindCandidateWindow(const ViewerState& state) {
+    switch (state.profile->windowSearch) {
+        case WindowSearch::EverEditClass:
             return FindEverEditWindow(state.processId);
-        case EditorKind::EmEditor:
+        case WindowSearch::NewEmEditorFrame:
             return FindNewEmEditorFrame(state.preexistingWindows);
-        default:
-            return FindLargestWindowOf(state.processId);
+        case WindowSearch::LargestOfProcess:
+            break;
     }
+    return FindLargestWindowOf(state.processId);
 }
 
 EmbedStyles GenericStyles() {
@@ -121,20 +121,20 @@ bool EmbedFoundWindow(HWND viewer, ViewerState& state, HWND window) {
 }  // namespace
 
 bool LaunchAndEmbedGeneric(HWND viewer, ViewerState& state) {
-    const EditorKind kind = DetectEditorKind(state.editorPath);
+    const EditorProfile& profile = *state.profile;
     const DWORD processId = state.processId;
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: waiting for pid=%lu to become idle (ver=%d)",
-              processId, static_cast<int>(kind));
+              processId, static_cast<int>(profile.kind));
     DWORD idle =
         WaitForInputIdleAnsweringSentMessages(state.process, kInputIdleTimeoutMs, &state.destroyRequested);
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WaitForInputIdle returned %lu", idle);
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < kWindowSearchTimeoutMs) {
         if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
-        HWND candidate = FindCandidateWindow(kind, state);
+        HWND candidate = FindCandidateWindow(state);
         if (candidate) return EmbedFoundWindow(viewer, state, candidate);
         DWORD exitCode = 0;
-        if (kind != EditorKind::EmEditor && ProcessHasEnded(state.process, &exitCode)) {
+        if (profile.exitEndsSearch && ProcessHasEnded(state.process, &exitCode)) {
             LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: process exited with code %lu",
                       exitCode);
             KillChild(state);

@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "editor/editor_kind.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
 #include "log/log.h"
@@ -41,8 +40,8 @@ void SetParentAndStyles(HWND parent, HWND child, const EmbedStyles& styles, Embe
     if (!styles.beforeSetParent) WriteStyles(child, styles, report);
 }
 
-// Sent, then posted: Notepad++ lays its panes out again only on a WM_SIZE of its own.
-void SendSizeToNotepadPlusPlus(HWND child, SIZE size) {
+// Sent, then posted: an editor that lays its panes out again only on a WM_SIZE of its own gets one.
+void SendSizeAfterReparent(HWND child, SIZE size) {
     LPARAM packed = MAKELPARAM(size.cx, size.cy);
     if (SendToEditor(child, WM_SIZE, 0, packed)) {
         RedrawWindow(child, nullptr, nullptr, kRedrawFlags);
@@ -85,7 +84,7 @@ void PlaceAndShow(HWND parent, HWND child, SIZE& size) {
     RedrawWindow(child, nullptr, nullptr, kRedrawFlags);
 }
 
-bool ReparentChild(HWND parent, HWND child, int kind) {
+bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile) {
     LogPrintf(L"[ReparentChild] ReparentChild: parent=0x%p child=0x%p", parent, child);
     ShowWindowAsync(child, SW_HIDE);
     EmbedStyles styles;
@@ -103,7 +102,7 @@ bool ReparentChild(HWND parent, HWND child, int kind) {
     SIZE size = {};
     PlaceAndShow(parent, child, size);
     ReleaseCapture();
-    if (kind == static_cast<int>(EditorKind::NotepadPlusPlus)) SendSizeToNotepadPlusPlus(child, size);
+    if (profile.sizeAfterReparent) SendSizeAfterReparent(child, size);
     HWND actual = GetAncestor(child, GA_PARENT);
     if (actual != parent) {
         LogPrintf(L"[ReparentChild]   verified parent=0x%p (expected 0x%p), retrying in 100ms", actual,

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "editors/editor_profile.h"
+
 // An editor still starting up answers these calls only once it reaches its message loop (a real
 // Notepad++ under Wine took up to 4.9 s); a hung one never does.
 constexpr DWORD kEmbedCallsTimeoutMs = 5000;
@@ -36,6 +38,6 @@ bool SetParentBounded(HWND parent, HWND child);
 // repaint; none of these waits for the editor. Returns the client size in size.
 void PlaceAndShow(HWND parent, HWND child, SIZE& size);
 
-// The hook-based capture's embedding (Notepad3, Notepad4, Notepad++; kind is the EditorKind's
-// number). False when the editor did not answer within kEmbedCallsTimeoutMs.
-bool ReparentChild(HWND parent, HWND child, int kind);
+// The hook-based capture's embedding. False when the editor did not answer within
+// kEmbedCallsTimeoutMs.
+bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile);

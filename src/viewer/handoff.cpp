@@ -7,7 +7,6 @@
 
 #include "common/handles.h"
 #include "common/window_data.h"
-#include "editor/editor_kind.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_file_path.h"
 #include "embed/editor_messages.h"
@@ -171,8 +170,7 @@ NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3
     }
     std::vector<uint8_t> record;
     try {
-        const EditorKind kind = notepad3 ? EditorKind::Notepad3 : EditorKind::Notepad4;
-        record = BuildNotepadParamRecord(EditorFilePath(kind, path),
+        record = BuildNotepadParamRecord(EditorFilePath(notepad3 ? kNotepad3Profile : kNotepad4Profile, path),
                                          notepad3 ? NotepadFamily::Notepad3 : NotepadFamily::Notepad4);
     } catch (const std::bad_alloc&) {
         return NotepadHandOff::Failed;

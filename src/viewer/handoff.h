@@ -10,8 +10,8 @@ enum class NotepadHandOff { Sent, Unsaved, Failed };
 NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3);
 
 // The Notepad++ hand-off: the shown document is closed first when it is unmodified and another
-// file (tabs would pile up otherwise), then the file is sent and the hand-off counts only once the window's title
-// names it. Ignored: sent and answered, but not shown within kNotepadPPTitleWaitMs.
+// file (tabs would pile up otherwise), then the file is sent and the hand-off counts only once the window's
+// title names it. Ignored: sent and answered, but not shown within kNotepadPPTitleWaitMs.
 enum class NotepadPPHandOff { Shown, Ignored, Failed };
 constexpr DWORD kNotepadPPTitleWaitMs = 500;
 NotepadPPHandOff HandFileToNotepadPP(HWND editor, const wchar_t* path);

@@ -10,7 +10,7 @@
 #include "common/handles.h"
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
-#include "editor/editor_kind.h"
+#include "editors/editor_profile.h"
 #include "embed/child_window.h"
 #include "embed/launch.h"
 #include "log/log.h"
@@ -23,9 +23,6 @@ namespace {
 
 constexpr UINT_PTR kFocusTimerId = 3585;
 constexpr UINT kFocusTimerPeriodMs = 250;
-// Notepad++ drops a path of this many units or more whoever sends it: that file says nothing
-// about whether the editor takes the next one.
-constexpr size_t kNotepadPPPathCapacity = 260;
 
 using PendingRequest = ViewerState::PendingRequest;
 
@@ -46,11 +43,6 @@ struct DeferredViewer {
 SRWLOCK registryLock = SRWLOCK_INIT;
 std::vector<ActiveRequest> activeRequests;
 std::vector<DeferredViewer> deferredViewers;
-
-bool IsHookCaptureKind(EditorKind kind) {
-    return kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4 ||
-           kind == EditorKind::NotepadPlusPlus;
-}
 
 void ForgetDeferredLocked(const ViewerState* state) {
     deferredViewers.erase(std::remove_if(deferredViewers.begin(), deferredViewers.end(),
@@ -136,10 +128,10 @@ class ActiveRequestScope {
 // launchRunning marks the state for the launch (which watches destroyRequested meanwhile).
 class LaunchScope {
    public:
-    LaunchScope(ActiveRequestScope& request, ViewerState& state, EditorKind kind)
+    LaunchScope(ActiveRequestScope& request, ViewerState& state, const EditorProfile& profile)
         : request_(request), state_(state) {
         state_.launchRunning = true;
-        request_.SetHookCapture(IsHookCaptureKind(kind));
+        request_.SetHookCapture(profile.capture == CaptureMethod::Hook);
     }
     LaunchScope(const LaunchScope&) = delete;
     LaunchScope& operator=(const LaunchScope&) = delete;
@@ -174,37 +166,33 @@ HandOffResult FromNotepadPP(NotepadPPHandOff result) {
     return result == NotepadPPHandOff::Ignored ? HandOffResult::Ignored : HandOffResult::Failed;
 }
 
-HandOffResult HandOff(ViewerState& state, EditorKind kind, const wchar_t* path, const wchar_t*& successLine) {
-    switch (kind) {
-        case EditorKind::Notepad3:
-            successLine = L"[LoadFile] LoadFile (Notepad3 WM_COPYDATA) return 1\r\n";
+HandOffResult HandOff(ViewerState& state, const EditorProfile& profile, const wchar_t* path,
+                      const wchar_t*& successLine) {
+    successLine = profile.handOffLine;
+    switch (profile.handOff) {
+        case HandOffMethod::Notepad3Record:
             return FromNotepad(HandFileToNotepad(state.editorWindow, path, true));
-        case EditorKind::Notepad4:
-            successLine = L"[LoadFile] LoadFile (Notepad4 WM_COPYDATA) return 1\r\n";
+        case HandOffMethod::Notepad4Record:
             return FromNotepad(HandFileToNotepad(state.editorWindow, path, false));
-        case EditorKind::NotepadPlusPlus:
-            successLine = L"[LoadFile] LoadFile (Notepad++ WM_COPYDATA) return 1\r\n";
+        case HandOffMethod::NotepadPPPath:
             return FromNotepadPP(HandFileToNotepadPP(state.editorWindow, path));
-        case EditorKind::EmEditor:
-            successLine = L"[LoadFile] LoadFile (EmEditor WM_COPYDATA) return 1\r\n";
+        case HandOffMethod::EmEditorRecord:
             if (SendFileToEmEditor(state.editorWindow, path)) return HandOffResult::Shown;
             break;
-        default:
+        case HandOffMethod::FileDrop:
             break;
     }
     successLine = L"[LoadFile] LoadFile (WM_DROPFILES) return 1\r\n";
     return FromBool(SendFileByDrop(state.editorWindow, path));
 }
 
-// A Notepad3/Notepad4 document with unsaved edits stays as it is: the editor goes back to the
+// A document with unsaved edits that the editor reported stays as it is: the editor goes back to the
 // desktop to ask the user, and a fresh one opens the next file.
 void ReleaseUnsaved(ViewerState& state) {
     LogWrite(L"[LoadFile] editor holds unsaved changes: released, a new editor opens the file\r\n");
     ReleaseChild(state);
 }
 
-// Other Notepad4 builds read the path elsewhere in the record, find it empty and open a modal Open
-// dialog inside our send.
 bool Notepad4ReadsRecord(const std::wstring& editor) {
     const EditorImage image = ReadEditorImage(editor);
     if (Notepad4ReadsCurrentRecord(image)) return true;
@@ -215,10 +203,20 @@ bool Notepad4ReadsRecord(const std::wstring& editor) {
     return false;
 }
 
-bool HandOffAllowed(ViewerState& state, EditorKind kind, const std::wstring& editor) {
+bool PassesVersionGuard(const EditorProfile& profile, const std::wstring& editor) {
+    switch (profile.versionGuard) {
+        case VersionGuard::Notepad4RecordLayout:
+            return Notepad4ReadsRecord(editor);
+        case VersionGuard::None:
+            break;
+    }
+    return true;
+}
+
+bool HandOffAllowed(ViewerState& state, const EditorProfile& profile, const std::wstring& editor) {
     if (state.handOffCheckedPath != editor) {
         state.handOffCheckedPath = editor;
-        state.handOffRefused = kind == EditorKind::Notepad4 && !Notepad4ReadsRecord(editor);
+        state.handOffRefused = !PassesVersionGuard(profile, editor);
     }
     return !state.handOffRefused;
 }
@@ -239,8 +237,8 @@ bool FocusesFreshEditor(const ViewerState& state) {
     return pluginConfig.focusEditorOnLoad && !state.inPreviewPane;
 }
 
-bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, const std::wstring& editor,
-              const wchar_t* path) {
+bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, const EditorProfile& profile,
+              const std::wstring& editor, const wchar_t* path) {
     KillChild(state);
     if (state.destroyRequested) return false;
     InvalidateRect(viewer, nullptr, TRUE);
@@ -248,8 +246,8 @@ bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, cons
     bool launched = false;
     const HostFocus hostFocus = SaveHostFocus();
     {
-        LaunchScope launch(request, state, DetectEditorKind(editor));
-        launched = LaunchAndEmbed(viewer, state, editor, path);
+        LaunchScope launch(request, state, profile);
+        launched = LaunchAndEmbed(viewer, state, profile, editor, path);
     }
     if (state.destroyRequested) return false;
     if (!FocusesFreshEditor(state)) RestoreHostFocus(hostFocus, state.processId);
@@ -275,24 +273,26 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
         return false;
     }
     LogPrintf(L"[LoadFile] viewer=[%ls]", editor.c_str());
-    const EditorKind kind = DetectEditorKind(editor);
+    const EditorProfile& profile = DetectEditorProfile(editor);
     const bool reusable = state.editorWindow && IsWindow(state.editorWindow) && state.editorPath == editor &&
-                          HandOffAllowed(state, kind, editor);
+                          HandOffAllowed(state, profile, editor);
     if (reusable) {
         const wchar_t* successLine = nullptr;
-        const HandOffResult handOff = HandOff(state, kind, path, successLine);
+        const HandOffResult handOff = HandOff(state, profile, path, successLine);
         if (handOff == HandOffResult::Shown) {
             state.currentFile = path;
             ApplyPostLoadBehavior(viewer, state, true);
             LogWrite(successLine);
             return true;
         }
-        if (handOff == HandOffResult::Unsaved) ReleaseUnsaved(state);
-        if (handOff == HandOffResult::Ignored && wcslen(path) < kNotepadPPPathCapacity)
+        if (handOff == HandOffResult::Unsaved && profile.unsaved == UnsavedSignal::ScintillaModify)
+            ReleaseUnsaved(state);
+        // A path the editor drops whoever sends it says nothing about whether it takes the next one.
+        if (handOff == HandOffResult::Ignored && wcslen(path) < profile.pathCapacity)
             RefuseHandOffs(state, editor);
         if (state.destroyRequested) return false;
     }
-    return Relaunch(viewer, state, request, editor, path);
+    return Relaunch(viewer, state, request, profile, editor, path);
 }
 
 bool LoadNowOrFail(HWND viewer, ViewerState& state, const wchar_t* path) {

@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <cwctype>
 
-#include "editor/editor_kind.h"
-
 namespace {
 
 // Focus changes send messages to the editor's thread and would wait on a hung editor; it is
@@ -45,11 +43,6 @@ class ScopedInputAttachment {
     DWORD other_;
     bool attached_ = false;
 };
-
-bool UsesMoveOnlyResize(EditorKind kind) {
-    return kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4 ||
-           kind == EditorKind::NotepadPlusPlus;
-}
 
 void FocusInPane(HWND editor, HWND target) {
     ScopedInputAttachment editorInput(WindowThread(editor));
@@ -104,8 +97,8 @@ BOOL CALLBACK FindFocusTarget(HWND window, LPARAM searchParam) noexcept {
     return TRUE;
 }
 
-HWND ChooseFocusTarget(HWND editor, EditorKind kind) {
-    if (kind == EditorKind::EmEditor) return editor;
+HWND ChooseFocusTarget(HWND editor, const EditorProfile& profile) {
+    if (profile.focusesFrame) return editor;
     FocusSearch search;
     EnumChildWindows(editor, FindFocusTarget, reinterpret_cast<LPARAM>(&search));
     if (search.firstScintilla) return search.firstScintilla;
@@ -123,7 +116,7 @@ void ResizeEmbeddedEditor(HWND viewer, const ViewerState& state) {
     // Asynchronous forms throughout: the editor's thread carries them out when it runs, and a
     // hung editor keeps the host waiting for nothing.
     SetWindowPos(editor, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
-    if (UsesMoveOnlyResize(DetectEditorKind(state.editorPath))) return;
+    if (state.profile->moveOnlyResize) return;
     PostMessageW(editor, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
     RedrawWindow(editor, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -137,10 +130,10 @@ void FocusEditorWindow(const ViewerState& state) {
 void FocusEditorContent(const ViewerState& state) {
     // Copied first: the probe dispatches sent messages, and the state may be gone after it.
     HWND editor = state.editorWindow;
-    EditorKind kind = DetectEditorKind(state.editorPath);
+    const EditorProfile& profile = *state.profile;
     bool inPreviewPane = state.inPreviewPane;
     if (!IsLiveWindow(editor) || !EditorAnswers(editor)) return;
-    HWND target = ChooseFocusTarget(editor, kind);
+    HWND target = ChooseFocusTarget(editor, profile);
     if (inPreviewPane) {
         FocusInPane(editor, target);
     } else {

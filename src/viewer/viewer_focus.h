@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "editor/editor_kind.h"
 #include "editor/viewer_state.h"
+#include "editors/editor_profile.h"
 
 void ResizeEmbeddedEditor(HWND viewer, const ViewerState& state);
 void FocusEditorWindow(const ViewerState& state);
@@ -31,8 +31,8 @@ struct FocusSearch {
 BOOL CALLBACK FindFocusTarget(HWND window, LPARAM search) noexcept;
 
 // The editor's text control: the first visible Scintilla descendant, else the largest visible
-// descendant, else the editor window (always the editor window for EmEditor).
-HWND ChooseFocusTarget(HWND editor, EditorKind kind);
+// descendant, else the editor window (always the editor window for an editor that focuses its frame).
+HWND ChooseFocusTarget(HWND editor, const EditorProfile& profile);
 
 // True for class names whose first nine characters are "Scintilla", ignoring case.
 bool IsScintillaClassName(const wchar_t* className);

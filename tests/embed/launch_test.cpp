@@ -78,6 +78,12 @@ void SetEditorParams(const std::wstring& params) {
     pluginConfig.editorParams = params;
 }
 
+// The launch as a load makes it: with the profile of the editor's path.
+bool LaunchDetected(HWND viewer, ViewerState& state, const std::wstring& editorPath,
+                    const std::wstring& filePath) {
+    return LaunchAndEmbed(viewer, state, DetectEditorProfile(editorPath), editorPath, filePath);
+}
+
 const std::wstring& TestFile() {
     static const std::wstring path = [] {
         std::wstring file = MakeTempDir(L"embed-files") + L"\\doc one.txt";
@@ -147,7 +153,7 @@ class Launch : public ::testing::Test {
 
     bool Start(const std::wstring& exe, const std::wstring& params) {
         SetEditorParams(params);
-        return LaunchAndEmbed(viewer, state, StandinPath(exe), TestFile());
+        return LaunchDetected(viewer, state, StandinPath(exe), TestFile());
     }
     std::vector<std::wstring> NewLog() const {
         std::vector<std::wstring> entries = ReadLogEntries(LogFilePath());
@@ -312,7 +318,7 @@ TEST_F(Launch, WineNotepadStartedHiddenIsCapturedOnTheGenericPath) {
     wchar_t windows[MAX_PATH] = {};
     GetWindowsDirectoryW(windows, MAX_PATH);
     const std::wstring notepad = std::wstring(windows) + L"\\notepad.exe";
-    ASSERT_TRUE(LaunchAndEmbed(viewer, state, notepad, TestFile()));
+    ASSERT_TRUE(LaunchDetected(viewer, state, notepad, TestFile()));
     wchar_t className[64] = {};
     GetClassNameW(state.editorWindow, className, 64);
     EXPECT_STREQ(className, L"Notepad");
@@ -327,7 +333,7 @@ TEST_F(Launch, CapturesPassOverSplashToolSmallAndCaptionlessWindows) {
         const wchar_t* exe;
         const wchar_t* decoy;
     } cases[] = {{L"notepad3.exe", L"splash"},  {L"notepad3.exe", L"nosysmenu"}, {L"notepad4.exe", L"tool"},
-                 {L"notepad++.exe", L"splash"}, {L"otheredit.exe", L"tool"},    {L"otheredit.exe", L"frame"},
+                 {L"notepad++.exe", L"splash"}, {L"otheredit.exe", L"tool"},     {L"otheredit.exe", L"frame"},
                  {L"everedit.exe", L"frame"},   {L"emeditor.exe", L"frame"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(Wide2Utf8(std::wstring(c.exe) + L" " + c.decoy));
@@ -380,14 +386,14 @@ TEST_F(Launch, MissingOrRelativeEditorPathStartsNothingAndKeepsTheState) {
     state.processId = 1234;
     state.editorPath = L"C:\\previous.exe";
     state.currentFile = L"C:\\previous.txt";
-    EXPECT_FALSE(LaunchAndEmbed(viewer, state, StandinPath(L"missing.exe"), TestFile()));
+    EXPECT_FALSE(LaunchDetected(viewer, state, StandinPath(L"missing.exe"), TestFile()));
     EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbed] CreateProcessW FAILED, err=2 (0x00000002)"));
 
     // The relative name would be found in the current directory: it must not be started from there.
     wchar_t previousDirectory[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, previousDirectory);
     SetCurrentDirectoryW((BuildDir() + L"\\standins").c_str());
-    bool started = LaunchAndEmbed(viewer, state, L"otheredit.exe", TestFile());
+    bool started = LaunchDetected(viewer, state, L"otheredit.exe", TestFile());
     SetCurrentDirectoryW(previousDirectory);
     EXPECT_FALSE(started);
     EXPECT_TRUE(
@@ -696,7 +702,7 @@ TEST_F(Launch, SecondHookCaptureIsRefusedWhileOneIsInProgress) {
     ViewerState otherState;
     bool nestedResult = true;
     std::function<void()> nested = [&] {
-        nestedResult = LaunchAndEmbed(otherViewer, otherState, StandinPath(L"notepad4.exe"), TestFile());
+        nestedResult = LaunchDetected(otherViewer, otherState, StandinPath(L"notepad4.exe"), TestFile());
     };
     PostMessageW(viewer, kRunCallbackMessage, 0, reinterpret_cast<LPARAM>(&nested));
     ASSERT_TRUE(Start(L"notepad3.exe", L"--late=300"));
@@ -710,14 +716,14 @@ TEST_F(Launch, SecondHookCaptureIsRefusedWhileOneIsInProgress) {
 TEST_F(Launch, EditorWhoseParentCannotBeSetIsShutDownAndTheLaunchFails) {
     HWND goneViewer = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     DestroyWindow(goneViewer);
-    EXPECT_FALSE(LaunchAndEmbed(goneViewer, state, StandinPath(L"otheredit.exe"), TestFile()));
+    EXPECT_FALSE(LaunchDetected(goneViewer, state, StandinPath(L"otheredit.exe"), TestFile()));
     auto log = NewLog();
     EXPECT_TRUE(LogHas(
         log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WARNING parent mismatch, retry in 200ms"));
     EXPECT_TRUE(HasEntryStartingWith(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: parent of 0x"));
     ExpectEmptyEditorFields();
     MarkLog();
-    EXPECT_FALSE(LaunchAndEmbed(goneViewer, state, StandinPath(L"notepad3.exe"), TestFile()));
+    EXPECT_FALSE(LaunchDetected(goneViewer, state, StandinPath(L"notepad3.exe"), TestFile()));
     EXPECT_TRUE(HasEntryStartingWith(NewLog(), L"[LaunchAndEmbed] parent of hwnd=0x"));
     ExpectEmptyEditorFields();
     for (const JournalEntry& started : Events(journal.Read(), "start"))
@@ -804,7 +810,7 @@ TEST_F(Launch, TwoThreadsLaunchingHookCaptureEditorsAtOnceBothGetTheirEditor) {
         HWND ownViewer = CreateTestViewer(0);
         ViewerState ownState;
         WaitForSingleObject(go.get(), kWindowWaitMs);
-        outcome.launched = LaunchAndEmbed(ownViewer, ownState, StandinPath(exe), TestFile());
+        outcome.launched = LaunchDetected(ownViewer, ownState, StandinPath(exe), TestFile());
         outcome.editor = ownState.editorWindow;
         outcome.pid = ownState.processId;
         if (outcome.launched) {

@@ -3,25 +3,29 @@
 
 #include <gtest/gtest.h>
 
-#include "editor/editor_kind.h"
+#include "editors/editor_kind.h"
 #include "embed/command_line.h"
 #include "embed/window_rules.h"
 
 TEST(EditorCommandLine, EachKindGetsItsSwitchesThenTheParametersAsStoredThenTheQuotedFile) {
     const std::wstring e = L"C:\\Tools\\ed.exe";
     const std::wstring f = L"C:\\My Files\\a b.txt";
-    EXPECT_EQ(BuildEditorCommandLine(EditorKind::Other, e, L"", f),
+    EXPECT_EQ(BuildEditorCommandLine(ProfileOf(EditorKind::Other), e, L"", f),
               L"\"C:\\Tools\\ed.exe\" \"C:\\My Files\\a b.txt\"");
-    EXPECT_EQ(BuildEditorCommandLine(EditorKind::Notepad3, e, L"", f), L"\"" + e + L"\" /n \"" + f + L"\"");
-    EXPECT_EQ(BuildEditorCommandLine(EditorKind::Notepad4, e, L"/x", f), L"\"" + e + L"\" /n /x \"" + f + L"\"");
-    EXPECT_EQ(BuildEditorCommandLine(EditorKind::NotepadPlusPlus, e, L"-x -y", f),
+    EXPECT_EQ(BuildEditorCommandLine(ProfileOf(EditorKind::Notepad3), e, L"", f),
+              L"\"" + e + L"\" /n \"" + f + L"\"");
+    EXPECT_EQ(BuildEditorCommandLine(ProfileOf(EditorKind::Notepad4), e, L"/x", f),
+              L"\"" + e + L"\" /n /x \"" + f + L"\"");
+    EXPECT_EQ(BuildEditorCommandLine(ProfileOf(EditorKind::NotepadPlusPlus), e, L"-x -y", f),
               L"\"" + e + L"\" -multiInst -nosession -x -y \"" + f + L"\"");
-    EXPECT_EQ(BuildEditorCommandLine(EditorKind::EverEdit, e, L"", f), L"\"" + e + L"\" -i \"" + f + L"\"");
-    EXPECT_EQ(BuildEditorCommandLine(EditorKind::EmEditor, e, L"", f), L"\"" + e + L"\" /sp \"" + f + L"\"");
+    EXPECT_EQ(BuildEditorCommandLine(ProfileOf(EditorKind::EverEdit), e, L"", f),
+              L"\"" + e + L"\" -i \"" + f + L"\"");
+    EXPECT_EQ(BuildEditorCommandLine(ProfileOf(EditorKind::EmEditor), e, L"", f),
+              L"\"" + e + L"\" /sp \"" + f + L"\"");
     // Stored parameters are neither trimmed nor quoted; quotes in the paths are not escaped.
-    EXPECT_EQ(BuildEditorCommandLine(EditorKind::Other, e, L"  -a \"b\" ", f),
+    EXPECT_EQ(BuildEditorCommandLine(ProfileOf(EditorKind::Other), e, L"  -a \"b\" ", f),
               L"\"" + e + L"\"   -a \"b\"  \"" + f + L"\"");
-    EXPECT_EQ(BuildEditorCommandLine(EditorKind::Other, L"C:\\a\"b.exe", L"", L"x\"y"),
+    EXPECT_EQ(BuildEditorCommandLine(ProfileOf(EditorKind::Other), L"C:\\a\"b.exe", L"", L"x\"y"),
               L"\"C:\\a\"b.exe\" \"x\"y\"");
 }
 

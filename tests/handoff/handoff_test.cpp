@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/editor_kind.h"
+#include "editors/editor_kind.h"
 #include "embed/editor_file_path.h"
 #include "log/log.h"
 #include "support/standin_journal.h"
@@ -177,12 +177,12 @@ TEST(EditorFilePath, OnlyNotepad3AndNotepad4NeedPathsShorterThan260Units) {
     const std::wstring at259 = L"C:\\" + std::wstring(254, L'x') + L".t";
     const std::wstring at260 = at259 + L"x";
     ASSERT_EQ(at259.size(), 259u);
-    EXPECT_FALSE(NeedsShortPath(EditorKind::Notepad4, at259));
-    EXPECT_TRUE(NeedsShortPath(EditorKind::Notepad4, at260));
-    EXPECT_TRUE(NeedsShortPath(EditorKind::Notepad3, at260));
-    EXPECT_FALSE(NeedsShortPath(EditorKind::NotepadPlusPlus, at260));
-    EXPECT_FALSE(NeedsShortPath(EditorKind::Other, at260));
-    EXPECT_EQ(EditorFilePath(EditorKind::Notepad4, at259), at259);
+    EXPECT_FALSE(NeedsShortPath(ProfileOf(EditorKind::Notepad4), at259));
+    EXPECT_TRUE(NeedsShortPath(ProfileOf(EditorKind::Notepad4), at260));
+    EXPECT_TRUE(NeedsShortPath(ProfileOf(EditorKind::Notepad3), at260));
+    EXPECT_FALSE(NeedsShortPath(ProfileOf(EditorKind::NotepadPlusPlus), at260));
+    EXPECT_FALSE(NeedsShortPath(ProfileOf(EditorKind::Other), at260));
+    EXPECT_EQ(EditorFilePath(ProfileOf(EditorKind::Notepad4), at259), at259);
 }
 
 // ---- windows of this process playing the editor ----

@@ -77,6 +77,7 @@ class EmbeddedEditor : public ::testing::Test {
     void Embed(HWND editor, const wchar_t* editorPath) {
         state_->editorWindow = editor;
         state_->editorPath = editorPath;
+        state_->profile = &DetectEditorProfile(editorPath);
     }
 
     HWND host_ = nullptr;
@@ -101,7 +102,7 @@ TEST_F(EmbeddedEditor, FocusGoesToTheFirstVisibleScintillaDescendant) {
     HWND nested = testwin::CreateChild(box, L"scintillaEdit", 0, 0, 10, 10);
     HWND plain = testwin::CreateChild(editor, L"Scintilla", 0, 0, 20, 20);
     Embed(editor, L"C:\\Tools\\Notepad3.exe");
-    EXPECT_EQ(ChooseFocusTarget(editor, EditorKind::Notepad3),
+    EXPECT_EQ(ChooseFocusTarget(editor, ProfileOf(EditorKind::Notepad3)),
               FirstInEnumerationOrder(editor, {nested, plain}));
 
     FocusEditorContent(*state_);
@@ -115,8 +116,9 @@ TEST_F(EmbeddedEditor, WithoutScintillaTheLargestVisibleDescendantTheFirstOnEqua
     HWND square = testwin::CreateChild(editor, L"BigPane", 0, 0, 100, 100);
     HWND small = testwin::CreateChild(editor, L"BigPane", 0, 0, 50, 50);
     testwin::CreateChild(small, L"Scintilla", 0, 0, 40, 40, false);
-    EXPECT_EQ(ChooseFocusTarget(editor, EditorKind::Other), FirstInEnumerationOrder(editor, {wide, square}));
-    EXPECT_EQ(ChooseFocusTarget(editor, EditorKind::EverEdit),
+    EXPECT_EQ(ChooseFocusTarget(editor, ProfileOf(EditorKind::Other)),
+              FirstInEnumerationOrder(editor, {wide, square}));
+    EXPECT_EQ(ChooseFocusTarget(editor, ProfileOf(EditorKind::EverEdit)),
               FirstInEnumerationOrder(editor, {wide, square}));
 }
 
@@ -124,9 +126,9 @@ TEST_F(EmbeddedEditor, EditorWindowItselfWithoutVisibleDescendantsAndForEmEditor
     HWND editor = CreateFakeEditor(viewer_);
     testwin::CreateChild(editor, L"BigPane", 0, 0, 0, 0);
     testwin::CreateChild(editor, L"Scintilla", 0, 0, 30, 30, false);
-    EXPECT_EQ(ChooseFocusTarget(editor, EditorKind::Notepad4), editor);
+    EXPECT_EQ(ChooseFocusTarget(editor, ProfileOf(EditorKind::Notepad4)), editor);
     testwin::CreateChild(editor, L"Scintilla", 0, 0, 30, 30);
-    EXPECT_EQ(ChooseFocusTarget(editor, EditorKind::EmEditor), editor);
+    EXPECT_EQ(ChooseFocusTarget(editor, ProfileOf(EditorKind::EmEditor)), editor);
     Embed(editor, L"D:\\EmEditor\\EMEDITOR.EXE");
     FocusEditorContent(*state_);
     EXPECT_EQ(GetFocus(), editor);

@@ -1,0 +1,10 @@
+#pragma once
+// Text helpers shared by every layer.
+
+#include <string>
+
+// Each unit through towlower on its own (no pairs, no locale rules beyond the C runtime's).
+std::wstring LowerCased(std::wstring text);
+
+// What follows the last '\' or '/' of path; path itself when it has neither.
+std::wstring FileNameOf(const std::wstring& path);

@@ -1,0 +1,87 @@
+#pragma once
+// Everything the plug-in knows of one editor family, in one plain record. Each family fills its
+// own in a file of this folder; the launch, the embedding, the hand-off and the shutdown ask the
+// record instead of testing the kind. Detected once per load and kept in the viewer's state.
+
+#include <cstddef>
+#include <string>
+
+#include "editors/editor_kind.h"
+
+// How the editor's main window is found once its process runs.
+enum class CaptureMethod {
+    Hook,     // a window-event hook and an enumeration each pass; one such capture at a time
+    Polling,  // WaitForInputIdle, then a window search every poll until the bound
+};
+
+// Which window the polling capture takes.
+enum class WindowSearch {
+    LargestOfProcess,  // the largest top-level window of the started process
+    EverEditClass,     // a large enough EverEdit window of the started process
+    NewEmEditorFrame,  // a framed EmEditor window that did not exist before the start, any process
+};
+
+// How the next file reaches an editor that is already embedded, and how its arrival is confirmed.
+enum class HandOffMethod {
+    Notepad3Record,  // WM_COPYDATA parameter record in Notepad3's layout; confirmed by the reply
+    Notepad4Record,  // the same in Notepad4's layout
+    NotepadPPPath,   // WM_COPYDATA with the quoted path; confirmed once the title names the file
+    EmEditorRecord,  // WM_COPYDATA, confirmed by a non-zero reply; else a file drop
+    FileDrop,        // WM_DROPFILES on the first window that takes drops; confirmed by the post
+};
+
+// How the editor tells that its shown document has unsaved changes, before a hand-off.
+enum class UnsavedSignal {
+    None,               // not asked: the hand-off leaves the document to the editor
+    ScintillaModify,    // SCI_GETMODIFY of its text control; a modified editor is released
+    TitleMarkOrModify,  // a mark in its title, else SCI_GETMODIFY; the document is left open
+};
+
+// The builds that may be handed files at all; the others get a fresh editor per file.
+enum class VersionGuard {
+    None,
+    Notepad4RecordLayout,  // x64 Notepad4 24.9 or later reads the record where it is written
+};
+
+struct EditorProfile {
+    EditorKind kind;
+    const wchar_t* fileName;  // recognised by this file name (A-Z folded); null for any other program
+    const wchar_t* switches;  // after the quoted editor path on its command line
+
+    CaptureMethod capture;
+    WindowSearch windowSearch;    // polling capture only
+    bool collectsExistingFrames;  // lists its frames before the start: the new one may be of another process
+    bool exitEndsSearch;          // polling: its process ending means no window will come
+
+    // Embedding: the hook-captured editors lay themselves out on the move; the others also get
+    // WM_SIZE and a redraw. sizeAfterReparent: a WM_SIZE of its own after the re-parenting.
+    bool moveOnlyResize;
+    bool sizeAfterReparent;
+    bool focusesFrame;  // keyboard focus to the frame itself, not to a text control inside it
+
+    HandOffMethod handOff;
+    const wchar_t* handOffLine;  // logged once a record hand-off is confirmed; drops have their own
+    UnsavedSignal unsaved;
+
+    // The longest path it takes is pathCapacity - 1 units (0: no limit known). A longer one is
+    // passed in its short (8.3) form where shortensLongPaths; else the editor drops it.
+    size_t pathCapacity;
+    bool shortensLongPaths;
+    VersionGuard versionGuard;
+
+    // Shutdown: nothing of its own. Every editor is asked for unsaved changes through its Scintilla
+    // windows, sent WM_CLOSE, watched and, only when it stops answering, ended; a window that
+    // belongs to a process not started here (a single-process EmEditor) is given back to the desktop.
+};
+
+// The families' records.
+extern const EditorProfile kNotepad3Profile;
+extern const EditorProfile kNotepad4Profile;
+extern const EditorProfile kNotepadPPProfile;
+extern const EditorProfile kEverEditProfile;
+extern const EditorProfile kEmEditorProfile;
+extern const EditorProfile kOtherEditorProfile;
+
+// The record of the editor at editorPath, by its file name.
+const EditorProfile& DetectEditorProfile(const std::wstring& editorPath);
+const EditorProfile& ProfileOf(EditorKind kind);
