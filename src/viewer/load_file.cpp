@@ -1,13 +1,9 @@
 #include "viewer/load_file.h"
 
-#include <algorithm>
 #include <cwchar>
 #include <new>
 #include <string>
-#include <utility>
-#include <vector>
 
-#include "common/handles.h"
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
 #include "editors/editor_profile.h"
@@ -17,6 +13,7 @@
 #include "viewer/handoff.h"
 #include "viewer/handoff_image.h"
 #include "viewer/loading_text.h"
+#include "viewer/request_registry.h"
 #include "viewer/viewer_focus.h"
 
 namespace {
@@ -25,105 +22,6 @@ constexpr UINT_PTR kFocusTimerId = 3585;
 constexpr UINT kFocusTimerPeriodMs = 250;
 
 using PendingRequest = ViewerState::PendingRequest;
-
-// A load or clear at work on one viewer. Its waits answer messages, so requests can arrive
-// meanwhile; the registry tells them to wait their turn instead of running inside it.
-struct ActiveRequest {
-    ViewerState* state;
-    DWORD threadId;
-    bool hookCapture;  // its launch uses the process-wide capture state
-};
-
-struct DeferredViewer {
-    HWND viewer;
-    ViewerState* state;
-};
-
-// Host threads may each run viewers, so the registry has a lock of its own (never held across a wait).
-SRWLOCK registryLock = SRWLOCK_INIT;
-std::vector<ActiveRequest> activeRequests;
-std::vector<DeferredViewer> deferredViewers;
-
-void ForgetDeferredLocked(const ViewerState* state) {
-    deferredViewers.erase(std::remove_if(deferredViewers.begin(), deferredViewers.end(),
-                                         [state](const DeferredViewer& d) { return d.state == state; }),
-                          deferredViewers.end());
-}
-
-void ForgetDeferred(const ViewerState* state) {
-    ScopedExclusiveLock lock(registryLock);
-    ForgetDeferredLocked(state);
-}
-
-bool IsActive(const ViewerState* state) {
-    ScopedExclusiveLock lock(registryLock);
-    return std::any_of(activeRequests.begin(), activeRequests.end(),
-                       [state](const ActiveRequest& a) { return a.state == state; });
-}
-
-// A request waits while its own viewer is busy, while any request runs below it on this thread
-// (it would run inside that one's wait), and while a hook-based capture runs anywhere (one at a time).
-bool MustWaitLocked(const ViewerState& state) {
-    const DWORD thread = GetCurrentThreadId();
-    return std::any_of(activeRequests.begin(), activeRequests.end(), [&](const ActiveRequest& a) {
-        return a.state == &state || a.threadId == thread || a.hookCapture;
-    });
-}
-
-// A viewer whose own request runs gets its pending one when that returns; any other is woken
-// by a message once the requests it waits for have ended.
-void ListDeferredLocked(HWND viewer, ViewerState& state) {
-    const bool ownRequestRunning = std::any_of(activeRequests.begin(), activeRequests.end(),
-                                               [&](const ActiveRequest& a) { return a.state == &state; });
-    const bool listed = std::any_of(deferredViewers.begin(), deferredViewers.end(),
-                                    [&](const DeferredViewer& d) { return d.state == &state; });
-    if (!ownRequestRunning && !listed) deferredViewers.push_back({viewer, &state});
-}
-
-bool DeferIfBusy(HWND viewer, ViewerState& state, PendingRequest request, const wchar_t* path) {
-    ScopedExclusiveLock lock(registryLock);
-    if (!state.launchRunning && !MustWaitLocked(state)) return false;
-    state.pending = request;
-    state.pendingPath = path ? path : L"";
-    ListDeferredLocked(viewer, state);
-    return true;
-}
-
-// Registers a request for its duration; when it ends, every deferred viewer is told to try again.
-class ActiveRequestScope {
-   public:
-    explicit ActiveRequestScope(ViewerState& state) : state_(&state) {
-        ScopedExclusiveLock lock(registryLock);
-        activeRequests.push_back({state_, GetCurrentThreadId(), false});
-    }
-    ActiveRequestScope(const ActiveRequestScope&) = delete;
-    ActiveRequestScope& operator=(const ActiveRequestScope&) = delete;
-    ~ActiveRequestScope() {
-        std::vector<DeferredViewer> wakeUp;
-        {
-            ScopedExclusiveLock lock(registryLock);
-            auto own = std::find_if(activeRequests.begin(), activeRequests.end(),
-                                    [this](const ActiveRequest& a) { return a.state == state_; });
-            if (own != activeRequests.end()) activeRequests.erase(own);
-            wakeUp.swap(deferredViewers);
-        }
-        for (const DeferredViewer& deferred : wakeUp) {
-            if (!PostMessageW(deferred.viewer, kRunPendingRequestMessage, 0, 0)) {
-                LogPrintf(L"[LoadFile] could not wake viewer 0x%p (err=%lu)", deferred.viewer,
-                          GetLastError());
-            }
-        }
-    }
-    void SetHookCapture(bool hookCapture) {
-        ScopedExclusiveLock lock(registryLock);
-        for (ActiveRequest& a : activeRequests) {
-            if (a.state == state_) a.hookCapture = hookCapture;
-        }
-    }
-
-   private:
-    ViewerState* state_;
-};
 
 // launchRunning marks the state for the launch (which watches destroyRequested meanwhile).
 class LaunchScope {
@@ -323,27 +221,13 @@ bool FreeIfDestroyed(ViewerState& state) {
     return true;
 }
 
-void TakePending(ViewerState& state, PendingRequest& request, std::wstring& path) {
-    request = std::exchange(state.pending, PendingRequest::None);
-    path = std::move(state.pendingPath);
-    state.pendingPath.clear();
-}
-
 // Runs the requests that arrived while this state was busy, newest only, until none is left, the
 // state must wait again, or it is gone.
 void RunPendingRequests(HWND viewer, ViewerState& state) {
     while (state.pending != PendingRequest::None) {
         PendingRequest request = PendingRequest::None;
         std::wstring path;
-        {
-            ScopedExclusiveLock lock(registryLock);
-            if (MustWaitLocked(state)) {
-                ListDeferredLocked(viewer, state);
-                return;
-            }
-            ForgetDeferredLocked(&state);
-            TakePending(state, request, path);
-        }
+        if (!TakeRunnablePending(viewer, state, request, path)) return;
         LogWrite(request == PendingRequest::Load ? L"[RunPendingRequest] running a deferred load\r\n"
                                                  : L"[RunPendingRequest] running a deferred clear\r\n");
         if (request == PendingRequest::Load) {
