@@ -121,3 +121,33 @@ public:
 private:
     SRWLOCK& lock_;
 };
+
+// A hook of some kind, removed with its removal function. Move-only.
+template <typename Hook, BOOL(WINAPI* Remove)(Hook)>
+class UniqueHookOf {
+public:
+    UniqueHookOf() = default;
+    explicit UniqueHookOf(Hook hook) : hook_(hook) {}
+    UniqueHookOf(UniqueHookOf&& other) noexcept : hook_(other.release()) {}
+    UniqueHookOf& operator=(UniqueHookOf&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    UniqueHookOf(const UniqueHookOf&) = delete;
+    UniqueHookOf& operator=(const UniqueHookOf&) = delete;
+    ~UniqueHookOf() { reset(); }
+
+    Hook get() const { return hook_; }
+    explicit operator bool() const { return hook_ != nullptr; }
+    Hook release() { return std::exchange(hook_, nullptr); }
+    void reset(Hook hook = nullptr) {
+        if (hook_) Remove(hook_);
+        hook_ = hook;
+    }
+
+private:
+    Hook hook_ = nullptr;
+};
+
+using UniqueWinEventHook = UniqueHookOf<HWINEVENTHOOK, UnhookWinEvent>;
+using UniqueWindowsHook = UniqueHookOf<HHOOK, UnhookWindowsHookEx>;

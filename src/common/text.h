@@ -8,3 +8,6 @@ std::wstring LowerCased(std::wstring text);
 
 // What follows the last '\' or '/' of path; path itself when it has neither.
 std::wstring FileNameOf(const std::wstring& path);
+
+// What precedes the last '\' or '/' of path; path itself when it has neither.
+std::wstring FolderOf(const std::wstring& path);

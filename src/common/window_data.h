@@ -1,9 +1,13 @@
 #pragma once
-// Typed access to message parameters and to the window's user-data slot.
+// Typed access to message parameters and to the window's user-data slot; checks on kept windows.
 
 #include <windows.h>
 
 #include <cstdint>
+
+// Buffers for a window's class name (63 characters and the terminator) and title; longer ones are cut.
+constexpr int kClassNameCapacity = 64;
+constexpr int kTitleCapacity = 1024;
 
 template <typename T>
 T* AsPointer(LPARAM value) {
@@ -24,4 +28,16 @@ template <typename T>
 void StoreWindowData(HWND window, T* data) {
     static_assert(sizeof(data) == sizeof(LONG_PTR), "the user-data slot holds one pointer");
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
+}
+
+// Every window handle kept across calls is checked with this before use.
+inline bool IsLiveWindow(HWND window) {
+    return window && IsWindow(window);
+}
+
+// The process that owns window; 0 when there is none.
+inline DWORD ProcessIdOf(HWND window) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    return processId;
 }

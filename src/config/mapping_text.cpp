@@ -1,7 +1,6 @@
 #include "config/mapping_text.h"
 
-#include <cwctype>
-
+#include "common/text.h"
 #include "config/plugin_config.h"
 
 namespace {
@@ -64,9 +63,7 @@ std::vector<std::wstring> SplitExtensions(const std::wstring& exts) {
         if (begin < end && exts[begin] == L'.') ++begin;
         while (begin < end && IsBlank(exts[begin])) ++begin;
         if (begin < end) {
-            std::wstring ext(exts, begin, end - begin);
-            for (wchar_t& c : ext) c = static_cast<wchar_t>(towlower(c));
-            result.push_back(std::move(ext));
+            result.push_back(LowerCased(std::wstring(exts, begin, end - begin)));
         }
         if (separator == std::wstring::npos) break;
         position = separator + 1;

@@ -1,8 +1,8 @@
 #include "config/plugin_config.h"
 
 #include <cwchar>
-#include <cwctype>
 
+#include "common/text.h"
 #include "config/config_lock.h"
 #include "log/log.h"
 #include "paths/alias_resolver.h"
@@ -13,13 +13,8 @@ namespace {
 
 constexpr wchar_t kDefaultEditorPath[] = L"/home\\viewers\\Notepad4\\Notepad4.exe";
 
-std::wstring LowerCase(std::wstring text) {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
-    return text;
-}
-
 void IndexRow(PluginConfig& config, const GroupMapping& row) {
-    std::wstring key = LowerCase(row.group);
+    std::wstring key = LowerCased(row.group);
     if (config.groupToViewer.find(key) == config.groupToViewer.end()) {
         config.groupToViewer.emplace(key, ResolveEditorPath(row.editorPath));
         if (row.editorPath.find(L'%') != std::wstring::npos)
@@ -68,7 +63,7 @@ std::wstring PluginConfig::FindViewerForFile(const wchar_t* fileName) const {
     if (!fileName || !*fileName) return std::wstring();
     const wchar_t* dot = wcsrchr(fileName, L'.');
     if (!dot) return std::wstring();
-    std::wstring ext = LowerCase(dot + 1);
+    std::wstring ext = LowerCased(dot + 1);
     ConfigLockGuard lock;
     auto group = extToGroup.find(ext);
     if (group == extToGroup.end()) {

@@ -1,17 +1,18 @@
 #pragma once
 // The record that ties one viewer window to the editor embedded in it. Owned by the viewer
-// window (user-data slot) from WM_CREATE to WM_DESTROY.
+// window (user-data slot) from WM_CREATE to WM_DESTROY; freed by FreeViewerState only.
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
+#include "common/handles.h"
 #include "editors/editor_profile.h"
 
 struct ViewerState {
-    HANDLE process = nullptr;
-    HANDLE thread = nullptr;
+    UniqueHandle process;
+    UniqueHandle thread;
     DWORD processId = 0;
     HWND editorWindow = nullptr;  // check with IsWindow before every use
     std::wstring editorPath;

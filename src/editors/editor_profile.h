@@ -43,31 +43,47 @@ enum class VersionGuard {
     Notepad4RecordLayout,  // x64 Notepad4 24.9 or later reads the record where it is written
 };
 
-struct EditorProfile {
-    EditorKind kind;
-    const wchar_t* fileName;  // recognised by this file name (A-Z folded); null for any other program
-    const wchar_t* switches;  // after the quoted editor path on its command line
-
-    CaptureMethod capture;
-    WindowSearch windowSearch;    // polling capture only
+// How the editor's main window is found and what is known of it before and while it starts.
+struct CaptureProfile {
+    CaptureMethod method;
+    WindowSearch search;          // polling capture only
+    const wchar_t* windowClass;   // the class that search looks for; null when it takes any class
     bool collectsExistingFrames;  // lists its frames before the start: the new one may be of another process
     bool exitEndsSearch;          // polling: its process ending means no window will come
+};
 
-    // Embedding: the hook-captured editors lay themselves out on the move; the others also get
-    // WM_SIZE and a redraw. sizeAfterReparent: a WM_SIZE of its own after the re-parenting.
+// Embedding: the hook-captured editors lay themselves out on the move; the others also get
+// WM_SIZE and a redraw.
+struct EmbedProfile {
     bool moveOnlyResize;
-    bool sizeAfterReparent;
-    bool focusesFrame;  // keyboard focus to the frame itself, not to a text control inside it
+    bool sizeAfterReparent;  // a WM_SIZE of its own after the re-parenting
+    bool focusesFrame;       // keyboard focus to the frame itself, not to a text control inside it
+};
 
-    HandOffMethod handOff;
-    const wchar_t* handOffLine;  // logged once a record hand-off is confirmed; drops have their own
-    UnsavedSignal unsaved;
-
-    // The longest path it takes is pathCapacity - 1 units (0: no limit known). A longer one is
-    // passed in its short (8.3) form where shortensLongPaths; else the editor drops it.
-    size_t pathCapacity;
+// The longest path it takes is capacity - 1 units (0: no limit known). A longer one is passed in
+// its short (8.3) form where shortensLongPaths; else the editor drops it.
+struct PathProfile {
+    size_t capacity;
     bool shortensLongPaths;
+};
+
+struct HandOffProfile {
+    HandOffMethod method;
+    UnsavedSignal unsaved;
     VersionGuard versionGuard;
+};
+
+// Each family's record is written in four rows: kind, name, file name and switches; capture; embed
+// and path; hand-off.
+struct EditorProfile {
+    EditorKind kind;
+    const wchar_t* name;      // as the log names it
+    const wchar_t* fileName;  // recognised by this file name (A-Z folded); null for any other program
+    const wchar_t* switches;  // after the quoted editor path on its command line
+    CaptureProfile capture;
+    EmbedProfile embed;
+    PathProfile path;
+    HandOffProfile handOff;
 
     // Shutdown: nothing of its own. Every editor is asked for unsaved changes through its Scintilla
     // windows, sent WM_CLOSE, watched and, only when it stops answering, ended; a window that

@@ -1,20 +1,10 @@
 #include "editors/editor_profile.h"
 
+// clang-format off
 const EditorProfile kEverEditProfile = {
-    EditorKind::EverEdit,         // kind
-    L"everedit.exe",              // fileName
-    L" -i",                       // switches
-    CaptureMethod::Polling,       // capture
-    WindowSearch::EverEditClass,  // windowSearch
-    false,                        // collectsExistingFrames
-    true,                         // exitEndsSearch
-    false,                        // moveOnlyResize
-    false,                        // sizeAfterReparent
-    false,                        // focusesFrame
-    HandOffMethod::FileDrop,      // handOff
-    nullptr,                      // handOffLine
-    UnsavedSignal::None,          // unsaved
-    0,                            // pathCapacity
-    false,                        // shortensLongPaths
-    VersionGuard::None,           // versionGuard
+    EditorKind::EverEdit, L"EverEdit", L"everedit.exe", L" -i",
+    {CaptureMethod::Polling, WindowSearch::EverEditClass, L"EverEdit", false, true},
+    {false, false, false}, {0, false},
+    {HandOffMethod::FileDrop, UnsavedSignal::None, VersionGuard::None},
 };
+// clang-format on

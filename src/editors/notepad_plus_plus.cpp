@@ -5,21 +5,11 @@ constexpr size_t kNotepadPPPathCapacity = 260;
 
 // Notepad++ lays its panes out again only on a WM_SIZE of its own, and answers a hand-off it
 // ignores as readily as one it shows: only its title tells them apart.
+// clang-format off
 const EditorProfile kNotepadPPProfile = {
-    EditorKind::NotepadPlusPlus,                                  // kind
-    L"notepad++.exe",                                             // fileName
-    L" -multiInst -nosession",                                    // switches
-    CaptureMethod::Hook,                                          // capture
-    WindowSearch::LargestOfProcess,                               // windowSearch
-    false,                                                        // collectsExistingFrames
-    true,                                                         // exitEndsSearch
-    true,                                                         // moveOnlyResize
-    true,                                                         // sizeAfterReparent
-    false,                                                        // focusesFrame
-    HandOffMethod::NotepadPPPath,                                 // handOff
-    L"[LoadFile] LoadFile (Notepad++ WM_COPYDATA) return 1\r\n",  // handOffLine
-    UnsavedSignal::TitleMarkOrModify,                             // unsaved
-    kNotepadPPPathCapacity,                                       // pathCapacity
-    false,                                                        // shortensLongPaths
-    VersionGuard::None,                                           // versionGuard
+    EditorKind::NotepadPlusPlus, L"Notepad++", L"notepad++.exe", L" -multiInst -nosession",
+    {CaptureMethod::Hook, WindowSearch::LargestOfProcess, nullptr, false, true},
+    {true, true, false}, {kNotepadPPPathCapacity, false},
+    {HandOffMethod::NotepadPPPath, UnsavedSignal::TitleMarkOrModify, VersionGuard::None},
 };
+// clang-format on

@@ -1,21 +1,11 @@
 #include "editors/editor_profile.h"
 
 // Any other program: started with the file alone, its largest window embedded, files dropped on it.
+// clang-format off
 const EditorProfile kOtherEditorProfile = {
-    EditorKind::Other,               // kind
-    nullptr,                         // fileName
-    L"",                             // switches
-    CaptureMethod::Polling,          // capture
-    WindowSearch::LargestOfProcess,  // windowSearch
-    false,                           // collectsExistingFrames
-    true,                            // exitEndsSearch
-    false,                           // moveOnlyResize
-    false,                           // sizeAfterReparent
-    false,                           // focusesFrame
-    HandOffMethod::FileDrop,         // handOff
-    nullptr,                         // handOffLine
-    UnsavedSignal::None,             // unsaved
-    0,                               // pathCapacity
-    false,                           // shortensLongPaths
-    VersionGuard::None,              // versionGuard
+    EditorKind::Other, L"other", nullptr, L"",
+    {CaptureMethod::Polling, WindowSearch::LargestOfProcess, nullptr, false, true},
+    {false, false, false}, {0, false},
+    {HandOffMethod::FileDrop, UnsavedSignal::None, VersionGuard::None},
 };
+// clang-format on

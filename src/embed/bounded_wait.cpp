@@ -4,6 +4,8 @@
 #include <memory>
 #include <utility>
 
+#include "common/deadline.h"
+
 namespace {
 
 // The worker that calls WaitForInputIdle with the whole bound is given this much longer to
@@ -41,11 +43,6 @@ void AnswerSentMessages() {
     PeekMessageW(&msg, nullptr, 0, 0, PM_QS_SENDMESSAGE | PM_NOREMOVE);
 }
 
-DWORD Remaining(DWORD start, DWORD timeoutMs) {
-    DWORD elapsed = GetTickCount() - start;
-    return elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
-}
-
 bool Stopped(const bool* stop) {
     return stop && *stop;
 }
@@ -53,17 +50,17 @@ bool Stopped(const bool* stop) {
 }  // namespace
 
 WaitResult WaitAnsweringSentMessages(HANDLE handle, DWORD timeoutMs, const bool* stop) {
-    const DWORD start = GetTickCount();
+    const Deadline deadline(timeoutMs);
     DWORD handleCount = handle ? 1 : 0;
     for (;;) {
         if (Stopped(stop)) return WaitResult::Stopped;
-        DWORD remaining = Remaining(start, timeoutMs);
+        DWORD remaining = deadline.RemainingMs();
         DWORD result = MsgWaitForMultipleObjects(handleCount, handle ? &handle : nullptr, FALSE, remaining,
                                                  QS_SENDMESSAGE);
         if (handle && result == WAIT_OBJECT_0) return WaitResult::Signaled;
         if (result == WAIT_OBJECT_0 + handleCount) {
             AnswerSentMessages();
-            if (Remaining(start, timeoutMs) > 0) continue;
+            if (!deadline.Passed()) continue;
             if (Stopped(stop)) return WaitResult::Stopped;
             if (handle && WaitForSingleObject(handle, 0) == WAIT_OBJECT_0) return WaitResult::Signaled;
             return WaitResult::TimedOut;
@@ -119,9 +116,9 @@ bool RunBounded(std::function<void()> task, DWORD timeoutMs) {
 }
 
 bool WaitForWorkerThreads(DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
+    const Deadline deadline(timeoutMs);
     while (InterlockedCompareExchange(&runningWorkers, 0, 0) != 0) {
-        if (Remaining(start, timeoutMs) == 0) return false;
+        if (deadline.Passed()) return false;
         WaitAnsweringSentMessages(nullptr, kWorkerPollMs);
     }
     return true;

@@ -2,6 +2,9 @@
 
 #include <atomic>
 
+#include "common/deadline.h"
+#include "common/handles.h"
+#include "common/window_data.h"
 #include "embed/bounded_wait.h"
 #include "embed/child_window.h"
 #include "embed/editor_messages.h"
@@ -48,15 +51,15 @@ HWND FindFirstWindowOf(DWORD processId) {
 }
 
 HookWaitEnd WaitForCapturedWindow(ViewerState& state, DWORD processId, HWND& window, DWORD& exitCode) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < kHookCaptureTimeoutMs) {
+    const Deadline deadline(kHookCaptureTimeoutMs);
+    while (!deadline.Passed()) {
         HWND reported = capturedWindow.load();
-        if (reported && IsWindow(reported)) {
+        if (IsLiveWindow(reported)) {
             window = reported;
             LogPrintf(L"[LaunchAndEmbed] hook captured hwnd=0x%p", reported);
             return HookWaitEnd::Found;
         }
-        if (ProcessHasEnded(state.process, &exitCode)) return HookWaitEnd::Exited;
+        if (ProcessHasEnded(state.process.get(), &exitCode)) return HookWaitEnd::Exited;
         if (!DispatchPendingMessages()) return HookWaitEnd::Quit;
         if (LaunchAbandoned(state, processId)) return HookWaitEnd::Abandoned;
         window = FindFirstWindowOf(processId);
@@ -122,10 +125,6 @@ void SetCaptureTarget(DWORD processId) {
     capturedWindow.store(nullptr);
 }
 
-DWORD CaptureProcessId() {
-    return captureProcessId.load();
-}
-
 HWND CapturedWindow() {
     return capturedWindow.load();
 }
@@ -144,8 +143,8 @@ bool ClaimCapture() {
     if (TryClaimCapture(thread)) return true;
     if (hookCaptureOwner.load() == thread) return false;
     LogWrite(L"[LaunchAndEmbed] another window capture is in progress, waiting for it\r\n");
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < kCaptureTurnWaitMs) {
+    const Deadline deadline(kCaptureTurnWaitMs);
+    while (!deadline.Passed()) {
         WaitAnsweringSentMessages(nullptr, kCaptureTurnPollMs);
         if (TryClaimCapture(thread)) return true;
     }
@@ -166,12 +165,12 @@ bool CaptureWithHook(HWND viewer, ViewerState& state) {
     SetCaptureTarget(processId);
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
-    HWINEVENTHOOK hook = InstallCaptureHook(processId);
-    ResumeThread(state.thread);
+    UniqueWinEventHook hook(InstallCaptureHook(processId));
+    ResumeThread(state.thread.get());
     HWND window = nullptr;
     DWORD exitCode = 0;
     HookWaitEnd end = WaitForCapturedWindow(state, processId, window, exitCode);
-    if (hook) UnhookWinEvent(hook);
+    hook.reset();
     captureProcessId.store(0);
     switch (end) {
         case HookWaitEnd::Found:

@@ -12,7 +12,6 @@ void CALLBACK OnCaptureWinEvent(HWINEVENTHOOK hook, DWORD event, HWND window, LO
 // captureProcessId and capturedWindow: the process whose windows the callback takes, and the
 // window it took last. SetCaptureTarget clears capturedWindow.
 void SetCaptureTarget(DWORD processId);
-DWORD CaptureProcessId();
 HWND CapturedWindow();
 
 // Only one hook-based capture may run in the process at a time: a launch that needs one holds

@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "common/deadline.h"
 #include "common/handles.h"
+#include "common/window_data.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
 #include "embed/editor_shutdown.h"
@@ -14,8 +16,6 @@ namespace {
 constexpr DWORD kCloseWaitMs = 200;
 // The WM_NULL probe never waits less than this, whatever the unsaved-changes question took.
 constexpr DWORD kMinimumProbeMs = 100;
-constexpr UINT kSciGetModify = 2159;
-constexpr wchar_t kScintillaClass[] = L"Scintilla";
 
 // The process and thread handles of the editor, taken out of the state before any wait, so that
 // a request answered during the wait finds the state already empty.
@@ -27,8 +27,8 @@ struct EditorProcess {
 
 EditorProcess TakeEditorProcess(ViewerState& state) {
     EditorProcess editor;
-    editor.process.reset(std::exchange(state.process, nullptr));
-    editor.thread.reset(std::exchange(state.thread, nullptr));
+    editor.process = std::move(state.process);
+    editor.thread = std::move(state.thread);
     editor.processId = std::exchange(state.processId, 0);
     state.editorPath.clear();
     state.profile = &kOtherEditorProfile;
@@ -39,12 +39,7 @@ EditorProcess TakeEditorProcess(ViewerState& state) {
 enum class UnsavedAnswer { Unmodified, Modified, NoAnswer };
 
 UnsavedAnswer AskUnsavedChanges(HWND editorWindow) {
-    std::vector<HWND> scintillaWindows;
-    WindowClassCollection collection;
-    collection.className = kScintillaClass;
-    collection.windows = &scintillaWindows;
-    EnumChildWindows(editorWindow, CollectWindowsOfClass, reinterpret_cast<LPARAM>(&collection));
-    for (HWND scintilla : scintillaWindows) {
+    for (HWND scintilla : ScintillaWindowsOf(editorWindow)) {
         LRESULT modified = 0;
         if (!SendToEditor(scintilla, kSciGetModify, 0, 0, &modified)) return UnsavedAnswer::NoAnswer;
         if (modified) return UnsavedAnswer::Modified;
@@ -126,15 +121,9 @@ bool ReturnForeignEditorWindow(ViewerState& state) {
 
 }  // namespace
 
-bool EditorHasUnsavedChanges(HWND editorWindow) {
-    if (!editorWindow || !IsWindow(editorWindow)) return false;
-    // An editor that does not answer in time is treated as one without unsaved changes.
-    return AskUnsavedChanges(editorWindow) == UnsavedAnswer::Modified;
-}
-
 void ReleaseChild(ViewerState& state) {
     HWND window = state.editorWindow;
-    bool windowAlive = window && IsWindow(window);
+    bool windowAlive = IsLiveWindow(window);
     LogPrintf(
         L"[ReleaseChild] ReleaseChild: editor hwnd=0x%p pid=%lu released to the desktop with unsaved changes",
         window, state.processId);
@@ -165,21 +154,19 @@ void KillChild(ViewerState& state) {
     LogWrite(L"[KillChild] KillChild enter\r\n");
     ReturnForeignEditorWindow(state);
     HWND window = state.editorWindow;
-    bool windowAlive = window && IsWindow(window);
+    bool windowAlive = IsLiveWindow(window);
     ClosedEditor closed;
     if (windowAlive) {
-        const DWORD asked = GetTickCount();
+        const Deadline answerBound(kEditorReplyTimeoutMs);
         const UnsavedAnswer unsaved = AskUnsavedChanges(window);
         if (unsaved == UnsavedAnswer::Modified) {
             ReleaseChild(state);
             LogWrite(L"[KillChild] KillChild leave\r\n");
             return;
         }
-        const DWORD askedMs = GetTickCount() - asked;
+        const DWORD left = answerBound.RemainingMs();
         if (unsaved == UnsavedAnswer::Unmodified)
-            closed.answerBudgetMs = askedMs < kEditorReplyTimeoutMs - kMinimumProbeMs
-                                        ? kEditorReplyTimeoutMs - askedMs
-                                        : kMinimumProbeMs;
+            closed.answerBudgetMs = left > kMinimumProbeMs ? left : kMinimumProbeMs;
         closed.window = window;
         closed.shownAt = ScreenRectOf(window);
         closed.windowsBeforeClose = TopWindowsOf(state.processId);

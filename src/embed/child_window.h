@@ -11,8 +11,6 @@
 // of a process not started here is given back to the desktop, never closed.
 void KillChild(ViewerState& state);
 
-// True when the editor reports unsaved changes in one of its Scintilla windows.
-bool EditorHasUnsavedChanges(HWND editorWindow);
 // Gives the editor back to the desktop as a normal top-level window and posts it WM_CLOSE, so it
 // asks the user about its unsaved changes; clears the state like KillChild, without waiting or
 // terminating.

@@ -47,7 +47,7 @@ std::wstring ShortForm(const std::wstring& path) {
 }  // namespace
 
 bool NeedsShortPath(const EditorProfile& profile, const std::wstring& path) {
-    return profile.shortensLongPaths && path.size() >= profile.pathCapacity;
+    return profile.path.shortensLongPaths && path.size() >= profile.path.capacity;
 }
 
 std::wstring EditorFilePath(const EditorProfile& profile, const std::wstring& path) {
@@ -58,7 +58,7 @@ std::wstring EditorFilePath(const EditorProfile& profile, const std::wstring& pa
                   path.size(), GetLastError(), path.c_str());
         return path;
     }
-    if (shortPath.size() >= profile.pathCapacity) {
+    if (shortPath.size() >= profile.path.capacity) {
         LogPrintf(L"[EditorFilePath] short form still %zu units long, passed as it is: [%ls]",
                   shortPath.size(), path.c_str());
         return path;

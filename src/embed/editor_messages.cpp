@@ -7,3 +7,9 @@ bool SendToEditor(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESU
     if (reply) *reply = static_cast<LRESULT>(result);
     return sent != 0;
 }
+
+bool AnswersMessages(HWND window, DWORD timeoutMs) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, timeoutMs, &ignored) !=
+           0;
+}

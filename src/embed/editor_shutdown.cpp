@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "common/deadline.h"
 #include "common/window_data.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
@@ -52,10 +53,6 @@ void ReturnWindowToDesktopNow(HWND window, const RECT& shownAt) {
     SetForegroundWindow(window);
 }
 
-bool IsLiveWindow(HWND window) {
-    return window && IsWindow(window);
-}
-
 bool IsVisibleOnDesktop(HWND window) {
     return GetAncestor(window, GA_PARENT) == GetDesktopWindow() && IsWindowVisible(window);
 }
@@ -84,13 +81,12 @@ void EndWatch(const ShutdownWatch& watch) {
 }
 
 void WatchEditor(const ShutdownWatch& watch) {
-    const DWORD start = GetTickCount();
+    const Deadline deadline(kShutdownWatchMs);
     for (;;) {
-        const DWORD elapsed = GetTickCount() - start;
-        const DWORD remaining = elapsed >= kShutdownWatchMs ? 0 : kShutdownWatchMs - elapsed;
+        const DWORD remaining = deadline.RemainingMs();
         if (WaitForSingleObject(watch.process.get(), std::min(remaining, kWatchPollMs)) == WAIT_OBJECT_0) {
             LogPrintf(L"[KillChild]   pid=%lu ended by itself %lu ms after it was watched", watch.processId,
-                      GetTickCount() - start);
+                      deadline.ElapsedMs());
             return;
         }
         if (IsLiveWindow(watch.window) && HasNewVisibleTopWindow(watch.processId, watch.windowsBeforeClose)) {
@@ -133,12 +129,6 @@ bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before) {
         if (std::find(before.begin(), before.end(), window) == before.end()) return true;
     }
     return false;
-}
-
-bool AnswersMessages(HWND window, DWORD timeoutMs) {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, timeoutMs, &ignored) !=
-           0;
 }
 
 RECT ScreenRectOf(HWND window) {

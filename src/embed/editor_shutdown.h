@@ -19,8 +19,6 @@ std::vector<HWND> TopWindowsOf(DWORD processId);
 // True when a visible top-level window of the process is not among before (a question the editor
 // opened since then).
 bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before);
-// True when the window's thread handled WM_NULL within timeoutMs.
-bool AnswersMessages(HWND window, DWORD timeoutMs);
 RECT ScreenRectOf(HWND window);
 
 // From a worker thread: makes the window a framed, visible top-level window at shownAt and, when

@@ -15,17 +15,16 @@ namespace {
 constexpr DWORD kEditorCreationFlags =
     CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT | CREATE_DEFAULT_ERROR_MODE;
 static_assert(kEditorCreationFlags == 0x04000404, "the editor starts suspended with a wide environment");
-constexpr wchar_t kEmEditorFrameClass[] = L"EmEditorMainFrame3";
 
 std::wstring EditorParams() {
     ConfigLockGuard lock;
     return pluginConfig.editorParams;
 }
 
-void CollectPreexistingEmEditorFrames(ViewerState& state) {
+void CollectExistingFrames(const wchar_t* frameClass, ViewerState& state) {
     state.preexistingWindows.clear();
     WindowClassCollection collection;
-    collection.className = kEmEditorFrameClass;
+    collection.className = frameClass;
     collection.windows = &state.preexistingWindows;
     EnumWindows(CollectWindowsOfClass, reinterpret_cast<LPARAM>(&collection));
 }
@@ -53,7 +52,7 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
                     const std::wstring& editorPath, const std::wstring& filePath) {
     LogPrintf(L"[LaunchAndEmbed] exePath=[%ls] filePath=[%ls]", editorPath.c_str(), filePath.c_str());
     if (RefuseRelativeEditorPath(editorPath)) return false;
-    const bool hookCapture = profile.capture == CaptureMethod::Hook;
+    const bool hookCapture = profile.capture.method == CaptureMethod::Hook;
     HookCaptureClaim claim(hookCapture);
     if (!claim.granted()) {
         LogWrite(L"[LaunchAndEmbed] another window capture is in progress, launch refused\r\n");
@@ -63,7 +62,7 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
         BuildEditorCommandLine(profile, editorPath, EditorParams(), EditorFilePath(profile, filePath));
     std::vector<wchar_t> commandLine(text.begin(), text.end());
     commandLine.push_back(L'\0');
-    if (profile.collectsExistingFrames) CollectPreexistingEmEditorFrames(state);
+    if (profile.capture.collectsExistingFrames) CollectExistingFrames(profile.capture.windowClass, state);
 
     PROCESS_INFORMATION info = {};
     if (!StartEditorProcess(editorPath, commandLine, info)) {
@@ -72,14 +71,14 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
         return false;
     }
     LogPrintf(L"[LaunchAndEmbed] CreateProcessW OK, pid=%lu (suspended)", info.dwProcessId);
-    state.process = info.hProcess;
-    state.thread = info.hThread;
+    state.process.reset(info.hProcess);
+    state.thread.reset(info.hThread);
     state.processId = info.dwProcessId;
     state.editorPath = editorPath;
     state.profile = &profile;
     state.currentFile = filePath;
 
     if (hookCapture) return CaptureWithHook(viewer, state);
-    ResumeThread(state.thread);
+    ResumeThread(state.thread.get());
     return LaunchAndEmbedGeneric(viewer, state);
 }

@@ -1,5 +1,7 @@
 #include <algorithm>
 
+#include "common/deadline.h"
+#include "common/window_data.h"
 #include "embed/bounded_wait.h"
 #include "embed/child_window.h"
 #include "embed/launch.h"
@@ -13,17 +15,15 @@ namespace {
 constexpr DWORD kInputIdleTimeoutMs = 8000;
 constexpr DWORD kWindowSearchTimeoutMs = 8000;
 constexpr DWORD kWindowSearchPollMs = 100;
-constexpr DWORD kParentRetryDelayMs = 200;
+constexpr DWORD kGenericParentRetryDelayMs = 200;
 constexpr int kMinimumMainWindowSide = 200;
 constexpr DWORD kGenericClearedStyle = WS_CAPTION | WS_THICKFRAME;
 constexpr DWORD kGenericAddedStyle = WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 constexpr DWORD kGenericClearedExStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE | WS_EX_DLGMODALFRAME;
-constexpr wchar_t kEverEditClass[] = L"EverEdit";
-constexpr wchar_t kEmEditorFrameClass[] = L"EmEditorMainFrame3";
 
-HWND FindEverEditWindow(DWORD processId) {
-    for (HWND window = FindWindowExW(nullptr, nullptr, kEverEditClass, nullptr); window;
-         window = FindWindowExW(nullptr, window, kEverEditClass, nullptr)) {
+HWND FindEverEditWindow(const wchar_t* windowClass, DWORD processId) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
+         window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
         RECT rect = {};
         GetWindowRect(window, &rect);
         if (ProcessIdOf(window) == processId && rect.right - rect.left >= kMinimumMainWindowSide &&
@@ -34,10 +34,10 @@ HWND FindEverEditWindow(DWORD processId) {
 }
 
 // EmEditor may hand the file to a frame of another process, so process ids are not compared.
-HWND FindNewEmEditorFrame(const std::vector<HWND>& preexisting) {
+HWND FindNewEmEditorFrame(const wchar_t* frameClass, const std::vector<HWND>& preexisting) {
     std::vector<HWND> frames;
     WindowClassCollection collection;
-    collection.className = kEmEditorFrameClass;
+    collection.className = frameClass;
     collection.windows = &frames;
     EnumWindows(CollectWindowsOfClass, reinterpret_cast<LPARAM>(&collection));
     for (HWND frame : frames) {
@@ -55,11 +55,11 @@ HWND FindLargestWindowOf(DWORD processId) {
 }
 
 HWND FindCandidateWindow(const ViewerState& state) {
-    switch (state.profile->windowSearch) {
+    switch (state.profile->capture.search) {
         case WindowSearch::EverEditClass:
-            return FindEverEditWindow(state.processId);
+            return FindEverEditWindow(state.profile->capture.windowClass, state.processId);
         case WindowSearch::NewEmEditorFrame:
-            return FindNewEmEditorFrame(state.preexistingWindows);
+            return FindNewEmEditorFrame(state.profile->capture.windowClass, state.preexistingWindows);
         case WindowSearch::LargestOfProcess:
             break;
     }
@@ -76,8 +76,9 @@ EmbedStyles GenericStyles() {
 }
 
 bool RetryParent(HWND viewer, ViewerState& state, HWND window, DWORD processId) {
-    LogWrite(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WARNING parent mismatch, retry in 200ms\r\n");
-    WaitAnsweringSentMessages(nullptr, kParentRetryDelayMs, &state.destroyRequested);
+    LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WARNING parent mismatch, retry in %lums",
+              kGenericParentRetryDelayMs);
+    WaitAnsweringSentMessages(nullptr, kGenericParentRetryDelayMs, &state.destroyRequested);
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
     if (!SetParentBounded(viewer, window)) return EndUnansweredLaunch(state, processId);
     SIZE size = {};
@@ -125,16 +126,16 @@ bool LaunchAndEmbedGeneric(HWND viewer, ViewerState& state) {
     const DWORD processId = state.processId;
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: waiting for pid=%lu to become idle (ver=%d)",
               processId, static_cast<int>(profile.kind));
-    DWORD idle =
-        WaitForInputIdleAnsweringSentMessages(state.process, kInputIdleTimeoutMs, &state.destroyRequested);
+    DWORD idle = WaitForInputIdleAnsweringSentMessages(state.process.get(), kInputIdleTimeoutMs,
+                                                       &state.destroyRequested);
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WaitForInputIdle returned %lu", idle);
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < kWindowSearchTimeoutMs) {
+    const Deadline deadline(kWindowSearchTimeoutMs);
+    while (!deadline.Passed()) {
         if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
         HWND candidate = FindCandidateWindow(state);
         if (candidate) return EmbedFoundWindow(viewer, state, candidate);
         DWORD exitCode = 0;
-        if (profile.exitEndsSearch && ProcessHasEnded(state.process, &exitCode)) {
+        if (profile.capture.exitEndsSearch && ProcessHasEnded(state.process.get(), &exitCode)) {
             LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: process exited with code %lu",
                       exitCode);
             KillChild(state);

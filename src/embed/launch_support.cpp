@@ -29,7 +29,7 @@ bool EndUnansweredLaunch(ViewerState& state, DWORD processId) {
     if (state.processId != processId) return false;
     // Asked nothing more: it answers nothing. Its end also releases the calls still waiting on it.
     state.editorWindow = nullptr;
-    TerminateProcess(state.process, 0);
+    TerminateProcess(state.process.get(), 0);
     KillChild(state);
     return false;
 }

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr DWORD kParentRetryDelayMs = 100;
+constexpr DWORD kReparentRetryDelayMs = 100;
 constexpr UINT kPlaceFlags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS;
 constexpr UINT kRedrawFlags = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN;
 constexpr DWORD kReparentClearedStyle = WS_MINIMIZE | WS_OVERLAPPEDWINDOW;
@@ -102,12 +102,12 @@ bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile) {
     SIZE size = {};
     PlaceAndShow(parent, child, size);
     ReleaseCapture();
-    if (profile.sizeAfterReparent) SendSizeAfterReparent(child, size);
+    if (profile.embed.sizeAfterReparent) SendSizeAfterReparent(child, size);
     HWND actual = GetAncestor(child, GA_PARENT);
     if (actual != parent) {
-        LogPrintf(L"[ReparentChild]   verified parent=0x%p (expected 0x%p), retrying in 100ms", actual,
-                  parent);
-        WaitAnsweringSentMessages(nullptr, kParentRetryDelayMs);
+        LogPrintf(L"[ReparentChild]   verified parent=0x%p (expected 0x%p), retrying in %lums", actual,
+                  parent, kReparentRetryDelayMs);
+        WaitAnsweringSentMessages(nullptr, kReparentRetryDelayMs);
         if (!SetParentBounded(parent, child)) {
             LogNotAnswered();
             return false;

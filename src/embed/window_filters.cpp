@@ -2,32 +2,8 @@
 
 #include <cwchar>
 
+#include "common/text.h"
 #include "common/window_data.h"
-
-namespace {
-
-constexpr int kClassNameCapacity = 64;
-constexpr int kTitleCapacity = 256;
-
-struct VisibleWindowSearch {
-    DWORD processId = 0;
-    bool found = false;
-};
-
-BOOL CALLBACK FindVisibleWindowOfProcess(HWND window, LPARAM search) noexcept {
-    auto* record = AsPointer<VisibleWindowSearch>(search);
-    if (ProcessIdOf(window) != record->processId || !IsWindowVisible(window)) return TRUE;
-    record->found = true;
-    return FALSE;
-}
-
-}  // namespace
-
-DWORD ProcessIdOf(HWND window) {
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    return processId;
-}
 
 bool IsTopLevel(HWND window) {
     HWND parent = GetParent(window);
@@ -99,9 +75,28 @@ BOOL CALLBACK CollectWindowsOfClass(HWND window, LPARAM collection) noexcept {
     }
 }
 
-bool ProcessHasVisibleTopWindow(DWORD processId) {
-    VisibleWindowSearch search;
-    search.processId = processId;
-    EnumWindows(FindVisibleWindowOfProcess, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+bool IsScintillaClassName(const wchar_t* className) {
+    static const wchar_t kScintilla[] = L"scintilla";
+    return LowerCased(std::wstring(className).substr(0, 9)) == kScintilla;
+}
+
+namespace {
+
+BOOL CALLBACK CollectScintillaWindow(HWND window, LPARAM collection) noexcept {
+    try {
+        wchar_t className[kClassNameCapacity] = {};
+        GetClassNameW(window, className, kClassNameCapacity);
+        if (IsScintillaClassName(className)) AsPointer<std::vector<HWND>>(collection)->push_back(window);
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+std::vector<HWND> ScintillaWindowsOf(HWND editor) {
+    std::vector<HWND> windows;
+    EnumChildWindows(editor, CollectScintillaWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
 }

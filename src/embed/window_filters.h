@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/window_data.h"
 #include "embed/window_rules.h"
 
 struct FirstTopWindowSearch {
@@ -30,11 +31,13 @@ BOOL CALLBACK FindLargestTopWindow(HWND window, LPARAM search) noexcept;
 BOOL CALLBACK CollectWindowsOfClass(HWND window, LPARAM collection) noexcept;
 
 WindowTraits ReadWindowTraits(HWND window);
-DWORD ProcessIdOf(HWND window);
+// True for class names whose first nine characters are "Scintilla", ignoring case.
+bool IsScintillaClassName(const wchar_t* className);
+// The editor's text controls: its descendants with a Scintilla class name, in enumeration order.
+// A hand-off asks the first, the shutdown asks them all.
+std::vector<HWND> ScintillaWindowsOf(HWND editor);
+
 // No parent, or the desktop window as its parent.
 bool IsTopLevel(HWND window);
 // A top-level window of the process that passes the rule of FindFirstTopWindow.
 bool QualifiesAsFirstTopWindow(HWND window, DWORD processId);
-// True when some top-level window of the process is visible (a prompt, once its main window is
-// hidden inside the viewer).
-bool ProcessHasVisibleTopWindow(DWORD processId);

@@ -1,6 +1,6 @@
 #include "paths/alias_scan.h"
 
-#include <cwctype>
+#include "common/text.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ constexpr NamedEntity kNamedEntities[] = {
 // Answers "next occurrence at or after from" and remembers the last answer. A file full of labels
 // without values would otherwise search to its end once per label.
 class ForwardFinder {
-public:
+   public:
     ForwardFinder(const std::wstring& text, const wchar_t* needle) : text_(text), needle_(needle) {}
     size_t From(size_t from) {
         bool stillValid = searched_ && from >= from_ && (found_ == std::wstring::npos || from <= found_);
@@ -35,7 +35,7 @@ public:
         return found_;
     }
 
-private:
+   private:
     const std::wstring& text_;
     const wchar_t* needle_;
     bool searched_ = false;
@@ -99,20 +99,13 @@ size_t DecodeReference(const std::wstring& text, size_t at, std::wstring& out) {
 
 }  // namespace
 
-std::wstring LowerCaseUnits(const std::wstring& text) {
-    std::wstring lower(text);
-    for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
-    return lower;
-}
-
 std::wstring AliasFilePathFor(const std::wstring& hostConfigPath) {
-    size_t separator = hostConfigPath.find_last_of(L"\\/");
-    std::wstring folder = separator == std::wstring::npos ? hostConfigPath : hostConfigPath.substr(0, separator);
-    return folder + L"\\" + kAliasFileName;
+    return FolderOf(hostConfigPath) + L"\\" + kAliasFileName;
 }
 
 bool IsAliasFileSizeValid(long long size) {
-    return static_cast<unsigned long long>(size) - 1 <= static_cast<unsigned long long>(kMaxAliasFileBytes - 1);
+    return static_cast<unsigned long long>(size) - 1 <=
+           static_cast<unsigned long long>(kMaxAliasFileBytes - 1);
 }
 
 size_t Utf8ByteOrderMarkLength(const uint8_t* bytes, size_t size) {
@@ -158,9 +151,10 @@ void ScanAliasEntries(const std::wstring& text, AliasTable& table, const AliasAd
         size_t v = s + kValueOpenLength;
         size_t close = text.find(kValueClose, v);
         if (close == std::wstring::npos) return;
-        std::wstring label = LowerCaseUnits(DecodeXmlEntities(text.substr(a, q - a)));
+        std::wstring label = LowerCased(DecodeXmlEntities(text.substr(a, q - a)));
         if (table.find(label) == table.end()) {
-            const std::wstring& folder = table.emplace(label, DecodeXmlEntities(text.substr(v, close - v))).first->second;
+            const std::wstring& folder =
+                table.emplace(label, DecodeXmlEntities(text.substr(v, close - v))).first->second;
             if (onAdded) onAdded(label, folder);
         }
         p = close;

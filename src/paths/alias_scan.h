@@ -17,9 +17,6 @@ using AliasAddedFn = std::function<void(const std::wstring& label, const std::ws
 constexpr wchar_t kAliasFileName[] = L"folderaliases.oxc";
 constexpr long long kMaxAliasFileBytes = 0x100000;
 
-// towlower applied to each unit on its own.
-std::wstring LowerCaseUnits(const std::wstring& text);
-
 // The host's configuration path cut before its last separator, then "\folderaliases.oxc".
 std::wstring AliasFilePathFor(const std::wstring& hostConfigPath);
 

@@ -2,10 +2,12 @@
 
 #include <vector>
 
+#include "common/text.h"
 #include "paths/alias_scan.h"
 
 std::wstring StripSurroundingQuotes(const std::wstring& text) {
-    if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"') return text.substr(1, text.size() - 2);
+    if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"')
+        return text.substr(1, text.size() - 2);
     return text;
 }
 
@@ -23,7 +25,8 @@ std::wstring ResolveAliasPrefix(const std::wstring& path, const PathLookups& loo
     std::wstring w = path;
     for (int pass = 0; pass < kMaxAliasPasses && !w.empty() && w[0] == L'/'; ++pass) {
         size_t separator = w.find_first_of(L"\\/", 1);
-        std::wstring name = LowerCaseUnits(w.substr(1, separator == std::wstring::npos ? std::wstring::npos : separator - 1));
+        std::wstring name =
+            LowerCased(w.substr(1, separator == std::wstring::npos ? std::wstring::npos : separator - 1));
         std::wstring rest = separator == std::wstring::npos ? std::wstring() : w.substr(separator);
         std::wstring replacement = lookups.hostHomeFolder(name);
         if (replacement.empty()) {
@@ -53,6 +56,5 @@ std::wstring ResolveEditorPathWith(const std::wstring& typedPath, const PathLook
 std::wstring HostFolderFromModulePath(const wchar_t* buffer, unsigned long result) {
     if (result == 0 || result >= kModulePathCapacityUnits) return std::wstring();
     std::wstring path(buffer, result);
-    size_t separator = path.find_last_of(L"\\/");
-    return separator == std::wstring::npos ? path : path.substr(0, separator);
+    return FolderOf(path);
 }

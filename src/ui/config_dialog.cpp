@@ -55,19 +55,6 @@ HWND MappingList(HWND dialog) {
     return GetDlgItem(dialog, IDC_MAPPING_LIST);
 }
 
-void SetCaptions(HWND dialog) {
-    SetWindowTextW(dialog, L"velloquin Configuration");
-    SetDlgItemTextW(dialog, IDC_MAPPINGS_LABEL, L"Extension Mappings:");
-    SetDlgItemTextW(dialog, IDC_BTN_ADD, L"&Add");
-    SetDlgItemTextW(dialog, IDC_BTN_EDIT, L"&Edit");
-    SetDlgItemTextW(dialog, IDC_BTN_DELETE, L"&Delete");
-    SetDlgItemTextW(dialog, IDC_PARAMS_LABEL, L"Editor Extra Params:");
-    SetDlgItemTextW(dialog, IDC_CHECK_MAXIMIZE, L"Maximize window when opening standalone viewer");
-    SetDlgItemTextW(dialog, IDC_CHECK_FOCUS, L"Focus the editor on preview start");
-    SetDlgItemTextW(dialog, IDOK, L"OK");
-    SetDlgItemTextW(dialog, IDCANCEL, L"Cancel");
-}
-
 void SetUpColumns(HWND list) {
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, kListExtendedStyles);
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
@@ -147,7 +134,6 @@ INT_PTR OnInitDialog(HWND dialog, LPARAM param) {
     bool maximize = false;
     bool focus = false;
     CopySettingsInto(*state, maximize, focus);
-    SetCaptions(dialog);
     SetUpColumns(MappingList(dialog));
     FillList(dialog, state->mappings);
     // The host returns at most 1023 units of editorParams when it loads them.

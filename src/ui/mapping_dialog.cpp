@@ -26,22 +26,12 @@ constexpr MappingField kFields[] = {
     {IDC_EDIT_PATH, L"Editor Path"},
 };
 
-void SetCaptions(HWND dialog) {
-    SetWindowTextW(dialog, L"Edit Mapping");
-    SetDlgItemTextW(dialog, IDC_GROUP_LABEL, L"Group:");
-    SetDlgItemTextW(dialog, IDC_EXTS_LABEL, L"Extensions (semicolon):");
-    SetDlgItemTextW(dialog, IDC_PATH_LABEL, L"Editor Path:");
-    SetDlgItemTextW(dialog, IDOK, L"OK");
-    SetDlgItemTextW(dialog, IDCANCEL, L"Cancel");
-}
-
 INT_PTR OnInitDialog(HWND dialog, LPARAM param) {
     GroupMapping* mapping = AsPointer<GroupMapping>(param);
     StoreWindowData(dialog, mapping);
     SetDlgItemTextW(dialog, IDC_EDIT_GROUP, mapping->group.c_str());
     SetDlgItemTextW(dialog, IDC_EDIT_EXTS, mapping->exts.c_str());
     SetDlgItemTextW(dialog, IDC_EDIT_PATH, mapping->editorPath.c_str());
-    SetCaptions(dialog);
     SetDialogIcons(dialog);
     HWND groupField = GetDlgItem(dialog, IDC_EDIT_GROUP);
     SetFocus(groupField);

@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "common/deadline.h"
 #include "common/handles.h"
 #include "common/window_data.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_file_path.h"
 #include "embed/editor_messages.h"
+#include "embed/window_filters.h"
 #include "log/log.h"
 #include "viewer/handoff_records.h"
 #include "viewer/handoff_title.h"
@@ -18,20 +20,18 @@ namespace {
 
 constexpr UINT kSciSetSavePoint = 2014;
 constexpr UINT kSciSetAnchor = 2026;
-constexpr UINT kSciGetModify = 2159;
 constexpr UINT kDropBlockFlags = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE;
-constexpr int kClassNameCapacity = 64;
 constexpr UINT kNppMenuCommand = WM_USER + 1000 + 48;  // NPPM_MENUCOMMAND: lParam is a menu command id
 constexpr LPARAM kNppFileClose = 41003;                // IDM_FILE_CLOSE
 constexpr DWORD kTitlePollMs = 10;
-constexpr int kTitleCapacity = 1024;
-
-bool IsLiveWindow(HWND window) {
-    return window && IsWindow(window);
-}
 
 bool IsEmpty(const wchar_t* path) {
     return !path || !*path;
+}
+
+HWND FirstScintillaOf(HWND editor) {
+    const std::vector<HWND> windows = ScintillaWindowsOf(editor);
+    return windows.empty() ? nullptr : windows.front();
 }
 
 LPARAM AsLParam(const COPYDATASTRUCT& data) {
@@ -106,7 +106,7 @@ std::wstring TitleOf(HWND window) {
 // the text control does not answer: closing it would make Notepad++ ask inside our send.
 bool ShownDocumentModified(HWND editor) {
     if (TitleMarksModified(TitleOf(editor))) return true;
-    HWND scintilla = FindWindowExW(editor, nullptr, L"Scintilla", nullptr);
+    HWND scintilla = FirstScintillaOf(editor);
     LRESULT modified = 0;
     return scintilla && (!SendToEditor(scintilla, kSciGetModify, 0, 0, &modified) || modified != 0);
 }
@@ -122,11 +122,11 @@ void CloseShownDocumentIfUnmodified(HWND editor) {
 }
 
 bool TitleNamesFileWithin(HWND editor, const wchar_t* path, DWORD timeoutMs) {
-    const ULONGLONG start = GetTickCount64();
+    const Deadline deadline(timeoutMs);
     for (;;) {
         if (!IsLiveWindow(editor)) return false;
         if (TitleNamesFile(TitleOf(editor), path)) return true;
-        if (GetTickCount64() - start >= timeoutMs) return false;
+        if (deadline.Passed()) return false;
         WaitAnsweringSentMessages(nullptr, kTitlePollMs);
     }
 }
@@ -163,7 +163,7 @@ bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize) {
 NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3) {
     if (!IsLiveWindow(editor) || !path) return NotepadHandOff::Failed;
     const wchar_t* caller = notepad3 ? L"SendFileToNotepad3" : L"SendFileToNotepad4";
-    HWND scintilla = FindWindowExW(editor, nullptr, L"Scintilla", nullptr);
+    HWND scintilla = FirstScintillaOf(editor);
     if (scintilla) {
         const NotepadHandOff prepared = PrepareScintilla(caller, scintilla);
         if (prepared != NotepadHandOff::Sent) return prepared;

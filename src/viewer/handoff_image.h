@@ -9,7 +9,6 @@
 #include <vector>
 
 constexpr uint16_t kMachineX64 = 0x8664;  // IMAGE_FILE_MACHINE_AMD64
-constexpr uint16_t kMachineX86 = 0x014C;  // IMAGE_FILE_MACHINE_I386
 
 struct EditorImage {
     bool isPe = false;                   // a PE image whose headers could be read

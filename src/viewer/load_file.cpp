@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 
+#include "common/window_data.h"
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
 #include "editors/editor_profile.h"
@@ -29,7 +30,7 @@ class LaunchScope {
     LaunchScope(ActiveRequestScope& request, ViewerState& state, const EditorProfile& profile)
         : request_(request), state_(state) {
         state_.launchRunning = true;
-        request_.SetHookCapture(profile.capture == CaptureMethod::Hook);
+        request_.SetHookCapture(profile.capture.method == CaptureMethod::Hook);
     }
     LaunchScope(const LaunchScope&) = delete;
     LaunchScope& operator=(const LaunchScope&) = delete;
@@ -64,10 +65,10 @@ HandOffResult FromNotepadPP(NotepadPPHandOff result) {
     return result == NotepadPPHandOff::Ignored ? HandOffResult::Ignored : HandOffResult::Failed;
 }
 
-HandOffResult HandOff(ViewerState& state, const EditorProfile& profile, const wchar_t* path,
-                      const wchar_t*& successLine) {
-    successLine = profile.handOffLine;
-    switch (profile.handOff) {
+// dropped tells which way the file went: by the editor's own record, or by a file drop.
+HandOffResult HandOff(ViewerState& state, const EditorProfile& profile, const wchar_t* path, bool& dropped) {
+    dropped = false;
+    switch (profile.handOff.method) {
         case HandOffMethod::Notepad3Record:
             return FromNotepad(HandFileToNotepad(state.editorWindow, path, true));
         case HandOffMethod::Notepad4Record:
@@ -80,8 +81,16 @@ HandOffResult HandOff(ViewerState& state, const EditorProfile& profile, const wc
         case HandOffMethod::FileDrop:
             break;
     }
-    successLine = L"[LoadFile] LoadFile (WM_DROPFILES) return 1\r\n";
+    dropped = true;
     return FromBool(SendFileByDrop(state.editorWindow, path));
+}
+
+void LogHandedOff(const EditorProfile& profile, bool dropped) {
+    if (dropped) {
+        LogWrite(L"[LoadFile] LoadFile (WM_DROPFILES) return 1\r\n");
+    } else {
+        LogPrintf(L"[LoadFile] LoadFile (%ls WM_COPYDATA) return 1", profile.name);
+    }
 }
 
 // A document with unsaved edits that the editor reported stays as it is: the editor goes back to the
@@ -102,7 +111,7 @@ bool Notepad4ReadsRecord(const std::wstring& editor) {
 }
 
 bool PassesVersionGuard(const EditorProfile& profile, const std::wstring& editor) {
-    switch (profile.versionGuard) {
+    switch (profile.handOff.versionGuard) {
         case VersionGuard::Notepad4RecordLayout:
             return Notepad4ReadsRecord(editor);
         case VersionGuard::None:
@@ -172,21 +181,21 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
     }
     LogPrintf(L"[LoadFile] viewer=[%ls]", editor.c_str());
     const EditorProfile& profile = DetectEditorProfile(editor);
-    const bool reusable = state.editorWindow && IsWindow(state.editorWindow) && state.editorPath == editor &&
+    const bool reusable = IsLiveWindow(state.editorWindow) && state.editorPath == editor &&
                           HandOffAllowed(state, profile, editor);
     if (reusable) {
-        const wchar_t* successLine = nullptr;
-        const HandOffResult handOff = HandOff(state, profile, path, successLine);
+        bool dropped = false;
+        const HandOffResult handOff = HandOff(state, profile, path, dropped);
         if (handOff == HandOffResult::Shown) {
             state.currentFile = path;
             ApplyPostLoadBehavior(viewer, state, true);
-            LogWrite(successLine);
+            LogHandedOff(profile, dropped);
             return true;
         }
-        if (handOff == HandOffResult::Unsaved && profile.unsaved == UnsavedSignal::ScintillaModify)
+        if (handOff == HandOffResult::Unsaved && profile.handOff.unsaved == UnsavedSignal::ScintillaModify)
             ReleaseUnsaved(state);
         // A path the editor drops whoever sends it says nothing about whether it takes the next one.
-        if (handOff == HandOffResult::Ignored && wcslen(path) < profile.pathCapacity)
+        if (handOff == HandOffResult::Ignored && wcslen(path) < profile.path.capacity)
             RefuseHandOffs(state, editor);
         if (state.destroyRequested) return false;
     }
@@ -215,9 +224,7 @@ void LogLoadRequest(const wchar_t* path) {
 bool FreeIfDestroyed(ViewerState& state) {
     if (!state.destroyRequested) return false;
     LogWrite(L"[DestroyViewerState] viewer destroyed during a load: editor closed, state freed\r\n");
-    ForgetDeferred(&state);
-    KillChild(state);
-    delete &state;
+    FreeViewerState(&state);
     return true;
 }
 
@@ -276,13 +283,13 @@ void ApplyPostLoadBehavior(HWND viewer, ViewerState& state, bool reused) {
     }
     if (!state.inPreviewPane && maximize) {
         HWND top = GetAncestor(viewer, GA_ROOT);
-        if (top && IsWindow(top) && !IsZoomed(top)) {
+        if (IsLiveWindow(top) && !IsZoomed(top)) {
             LogPrintf(L"[ApplyPostLoadBehavior] ApplyPostLoadBehavior: maximize standalone viewer top=0x%p",
                       top);
             ShowWindow(top, SW_SHOWMAXIMIZED);
         }
     }
-    if (focus && state.editorWindow && IsWindow(state.editorWindow) && (reused || !state.inPreviewPane)) {
+    if (focus && IsLiveWindow(state.editorWindow) && (reused || !state.inPreviewPane)) {
         state.focusRetries = 1;
         SetTimer(viewer, kFocusTimerId, kFocusTimerPeriodMs, nullptr);
     }
@@ -318,6 +325,11 @@ void DestroyViewerState(ViewerState* state) {
         state->destroyRequested = true;
         return;
     }
+    FreeViewerState(state);
+}
+
+void FreeViewerState(ViewerState* state) {
+    if (!state) return;
     ForgetDeferred(state);
     state->destroyRequested = true;  // the editor's shutdown knows its viewer is going
     KillChild(*state);

@@ -20,3 +20,7 @@ void RunPendingRequest(HWND viewer, ViewerState& state);
 // WM_DESTROY: closes the editor and frees the state, now or, while a launch on this state runs,
 // when the launch unwinds. The caller has already cleared the window's user-data slot.
 void DestroyViewerState(ViewerState* state);
+
+// The one place a state ends: forgotten by the request registry, its editor shut down, freed.
+// Only for a state no request uses any more.
+void FreeViewerState(ViewerState* state);

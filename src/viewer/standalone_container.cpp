@@ -17,14 +17,13 @@ namespace {
 // Raised without activating, moving or sizing; asynchronous when the top-level window belongs
 // to another thread, so the hook never waits on it.
 constexpr UINT kRaiseFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS;
-constexpr int kClassNameCapacity = 64;
 
 // The host may create and destroy stand-alone viewers on several threads while the hook and the
 // subclass read the list. One lock guards the list and the globals; it is held only for short
 // reads and updates, never across a call that waits on another thread or a window procedure.
 SRWLOCK containerLock = SRWLOCK_INIT;
 std::vector<HWND> standaloneViewers;
-HHOOK mouseHook = nullptr;
+UniqueWindowsHook mouseHook;
 HWND subclassedTop = nullptr;
 WNDPROC previousTopProc = nullptr;
 // Top-level windows that were subclassed again after us: giving them our predecessor back would
@@ -53,7 +52,7 @@ bool IsOurProcedure(HWND window) {
 
 // Caller holds the lock.
 void ReleaseSubclassLocked() {
-    if (subclassedTop && previousTopProc && IsWindow(subclassedTop)) {
+    if (previousTopProc && IsLiveWindow(subclassedTop)) {
         if (IsOurProcedure(subclassedTop)) {
             SetWindowLongPtrW(subclassedTop, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousTopProc));
         } else {
@@ -152,9 +151,7 @@ bool FindViewerIn(HWND top, HWND* editor) {
 }
 
 DWORD ProcessOf(HWND window) {
-    DWORD processId = 0;
-    if (window && IsWindow(window)) GetWindowThreadProcessId(window, &processId);
-    return processId;
+    return IsLiveWindow(window) ? ProcessIdOf(window) : 0;
 }
 
 bool IsButtonPress(WPARAM message) {
@@ -219,8 +216,8 @@ void RegisterStandaloneContainer(HWND viewer) {
             return;
         standaloneViewers.push_back(viewer);
         if (mouseHook) return;
-        mouseHook = SetWindowsHookExW(WH_MOUSE_LL, StandaloneMouseHookProc, ModuleInstance(), 0);
-        installed = mouseHook;
+        mouseHook.reset(SetWindowsHookExW(WH_MOUSE_LL, StandaloneMouseHookProc, ModuleInstance(), 0));
+        installed = mouseHook.get();
     }
     LogPrintf(L"[RegisterStandaloneContainer] RegisterStandaloneContainer: mouse hook installed=0x%p",
               static_cast<void*>(installed));
@@ -238,11 +235,8 @@ void UnregisterStandaloneContainer(HWND viewer) {
                                                [](HWND registered) { return !IsWindow(registered); }),
                                 standaloneViewers.end());
         if (!standaloneViewers.empty()) return;
-        if (mouseHook) {
-            UnhookWindowsHookEx(mouseHook);
-            mouseHook = nullptr;
-            hookRemoved = true;
-        }
+        hookRemoved = static_cast<bool>(mouseHook);
+        mouseHook.reset();
         ReleaseSubclassLocked();
         SweepRetainedLocked();
     }
@@ -284,8 +278,7 @@ LRESULT CALLBACK TopWindowSubclassProc(HWND window, UINT message, WPARAM wParam,
 
 void ReleaseStandaloneContainer() {
     ContainerLock lock;
-    if (mouseHook) UnhookWindowsHookEx(mouseHook);
-    mouseHook = nullptr;
+    mouseHook.reset();
     ReleaseSubclassLocked();
     SweepRetainedLocked();
     standaloneViewers.clear();

@@ -1,24 +1,15 @@
 #include "viewer/viewer_focus.h"
 
 #include <cstdint>
-#include <cwctype>
+
+#include "common/window_data.h"
+#include "embed/editor_messages.h"
 
 namespace {
 
 // Focus changes send messages to the editor's thread and would wait on a hung editor; it is
 // asked first whether it answers at all.
-constexpr UINT kEditorProbeTimeoutMs = 500;
-constexpr int kClassNameCapacity = 64;  // 63 characters and the terminator
-
-bool IsLiveWindow(HWND window) {
-    return window && IsWindow(window);
-}
-
-bool EditorAnswers(HWND editor) {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(editor, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, kEditorProbeTimeoutMs,
-                               &ignored) != 0;
-}
+constexpr DWORD kEditorProbeTimeoutMs = 500;
 
 DWORD WindowThread(HWND window) {
     return window ? GetWindowThreadProcessId(window, nullptr) : 0;
@@ -71,15 +62,6 @@ void FocusInStandaloneViewer(HWND editor, HWND target) {
 
 }  // namespace
 
-bool IsScintillaClassName(const wchar_t* className) {
-    static const wchar_t kScintilla[] = L"Scintilla";
-    for (int i = 0; i < 9; ++i) {
-        if (className[i] == L'\0' || std::towlower(className[i]) != std::towlower(kScintilla[i]))
-            return false;
-    }
-    return true;
-}
-
 BOOL CALLBACK FindFocusTarget(HWND window, LPARAM searchParam) noexcept {
     auto* search = reinterpret_cast<FocusSearch*>(searchParam);
     if (!IsWindowVisible(window)) return TRUE;
@@ -98,7 +80,7 @@ BOOL CALLBACK FindFocusTarget(HWND window, LPARAM searchParam) noexcept {
 }
 
 HWND ChooseFocusTarget(HWND editor, const EditorProfile& profile) {
-    if (profile.focusesFrame) return editor;
+    if (profile.embed.focusesFrame) return editor;
     FocusSearch search;
     EnumChildWindows(editor, FindFocusTarget, reinterpret_cast<LPARAM>(&search));
     if (search.firstScintilla) return search.firstScintilla;
@@ -116,14 +98,14 @@ void ResizeEmbeddedEditor(HWND viewer, const ViewerState& state) {
     // Asynchronous forms throughout: the editor's thread carries them out when it runs, and a
     // hung editor keeps the host waiting for nothing.
     SetWindowPos(editor, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
-    if (state.profile->moveOnlyResize) return;
+    if (state.profile->embed.moveOnlyResize) return;
     PostMessageW(editor, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
     RedrawWindow(editor, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void FocusEditorWindow(const ViewerState& state) {
     HWND editor = state.editorWindow;
-    if (!IsLiveWindow(editor) || !EditorAnswers(editor)) return;
+    if (!IsLiveWindow(editor) || !AnswersMessages(editor, kEditorProbeTimeoutMs)) return;
     FocusInPane(editor, editor);
 }
 
@@ -132,7 +114,7 @@ void FocusEditorContent(const ViewerState& state) {
     HWND editor = state.editorWindow;
     const EditorProfile& profile = *state.profile;
     bool inPreviewPane = state.inPreviewPane;
-    if (!IsLiveWindow(editor) || !EditorAnswers(editor)) return;
+    if (!IsLiveWindow(editor) || !AnswersMessages(editor, kEditorProbeTimeoutMs)) return;
     HWND target = ChooseFocusTarget(editor, profile);
     if (inPreviewPane) {
         FocusInPane(editor, target);
@@ -150,8 +132,7 @@ HostFocus SaveHostFocus() {
 
 void RestoreHostFocus(const HostFocus& saved, DWORD editorProcess) {
     HWND foreground = GetForegroundWindow();
-    DWORD foregroundProcess = 0;
-    if (foreground) GetWindowThreadProcessId(foreground, &foregroundProcess);
+    const DWORD foregroundProcess = foreground ? ProcessIdOf(foreground) : 0;
     const bool taken = !foreground || (editorProcess != 0 && foregroundProcess == editorProcess);
     if (taken && IsLiveWindow(saved.foreground)) SetForegroundWindow(saved.foreground);
     if (IsLiveWindow(saved.focus) && GetForegroundWindow() == saved.foreground && GetFocus() != saved.focus)

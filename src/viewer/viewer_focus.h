@@ -6,6 +6,7 @@
 
 #include "editor/viewer_state.h"
 #include "editors/editor_profile.h"
+#include "embed/window_filters.h"
 
 void ResizeEmbeddedEditor(HWND viewer, const ViewerState& state);
 void FocusEditorWindow(const ViewerState& state);
@@ -33,6 +34,3 @@ BOOL CALLBACK FindFocusTarget(HWND window, LPARAM search) noexcept;
 // The editor's text control: the first visible Scintilla descendant, else the largest visible
 // descendant, else the editor window (always the editor window for an editor that focuses its frame).
 HWND ChooseFocusTarget(HWND editor, const EditorProfile& profile);
-
-// True for class names whose first nine characters are "Scintilla", ignoring case.
-bool IsScintillaClassName(const wchar_t* className);

@@ -116,7 +116,7 @@ LRESULT OnEraseBackground(HWND window, WPARAM wParam) {
 
 // Once no editor covers the window, its whole area is painted again.
 void RepaintIfEmpty(HWND window, const ViewerState* state) {
-    if (state && state->editorWindow && IsWindow(state->editorWindow)) return;
+    if (state && IsLiveWindow(state->editorWindow)) return;
     InvalidateRect(window, nullptr, TRUE);
 }
 
@@ -171,7 +171,7 @@ LRESULT OnRunPendingRequest(HWND window, ViewerState* state) {
 LRESULT OnHostResize(HWND window, const ViewerState* state, LPARAM lParam) {
     uint32_t size = static_cast<uint32_t>(lParam);
     bool bothHalves = (size & 0xFFFF) != 0 && (size >> 16) != 0;
-    if (state && bothHalves && state->editorWindow && IsWindow(state->editorWindow)) {
+    if (state && bothHalves && IsLiveWindow(state->editorWindow)) {
         ResizeEmbeddedEditor(window, *state);
     }
     return 0;

@@ -7,6 +7,7 @@
 
 #include "dialog_driver.h"
 #include "host/test_host.h"
+#include "resources/resource.h"
 
 using namespace dialogs;
 using namespace testing_support;
@@ -97,22 +98,22 @@ TEST_F(ConfigDialog, OpensOnTheStoredSettingsWithItsCaptionsAndColumns) {
     ASSERT_TRUE(IsWindow(dialog));
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_EQ(Text(dialog), L"velloquin Configuration");
-    EXPECT_EQ(ItemText(dialog, 1008), L"Extension Mappings:");
-    EXPECT_EQ(ItemText(dialog, 1002), L"&Add");
-    EXPECT_EQ(ItemText(dialog, 1003), L"&Edit");
-    EXPECT_EQ(ItemText(dialog, 1004), L"&Delete");
-    EXPECT_EQ(ItemText(dialog, 1007), L"Editor Extra Params:");
-    EXPECT_EQ(ItemText(dialog, 1009), L"Maximize window when opening standalone viewer");
-    EXPECT_EQ(ItemText(dialog, 1010), L"Focus the editor on preview start");
+    EXPECT_EQ(ItemText(dialog, IDC_MAPPINGS_LABEL), L"Extension Mappings:");
+    EXPECT_EQ(ItemText(dialog, IDC_BTN_ADD), L"&Add");
+    EXPECT_EQ(ItemText(dialog, IDC_BTN_EDIT), L"&Edit");
+    EXPECT_EQ(ItemText(dialog, IDC_BTN_DELETE), L"&Delete");
+    EXPECT_EQ(ItemText(dialog, IDC_PARAMS_LABEL), L"Editor Extra Params:");
+    EXPECT_EQ(ItemText(dialog, IDC_CHECK_MAXIMIZE), L"Maximize window when opening standalone viewer");
+    EXPECT_EQ(ItemText(dialog, IDC_CHECK_FOCUS), L"Focus the editor on preview start");
     EXPECT_EQ(ItemText(dialog, 1), L"OK");
     EXPECT_EQ(ItemText(dialog, 2), L"Cancel");
-    EXPECT_EQ(ItemText(dialog, 1006), fixture.tempFolder + L"\\velloquin.oxc");
-    EXPECT_EQ(ItemText(dialog, 1005), L"-q -n");
-    EXPECT_TRUE(IsChecked(dialog, 1009));
-    EXPECT_FALSE(IsChecked(dialog, 1010));
-    EXPECT_EQ(SendDlgItemMessageW(dialog, 1005, EM_GETLIMITTEXT, 0, 0), 1023);
+    EXPECT_EQ(ItemText(dialog, IDC_CONFIG_PATH_LABEL), fixture.tempFolder + L"\\velloquin.oxc");
+    EXPECT_EQ(ItemText(dialog, IDC_EDITOR_PARAMS), L"-q -n");
+    EXPECT_TRUE(IsChecked(dialog, IDC_CHECK_MAXIMIZE));
+    EXPECT_FALSE(IsChecked(dialog, IDC_CHECK_FOCUS));
+    EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_EDITOR_PARAMS, EM_GETLIMITTEXT, 0, 0), 1023);
 
-    HWND list = GetDlgItem(dialog, 1001);
+    HWND list = GetDlgItem(dialog, IDC_MAPPING_LIST);
     EXPECT_EQ(SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0x10021);
     const std::pair<const wchar_t*, int> columns[] = {
         {L"Group", 80}, {L"Extensions", 180}, {L"Editor Path", 320}};
@@ -126,8 +127,8 @@ TEST_F(ConfigDialog, OpensOnTheStoredSettingsWithItsCaptionsAndColumns) {
     EXPECT_EQ(ListRows(dialog), expected);
 
     // The check boxes take the pixel width of the parameter field.
-    RECT field = RectIn(dialog, 1005);
-    EXPECT_EQ(RectIn(dialog, 1009).right - RectIn(dialog, 1009).left, field.right - field.left);
+    RECT field = RectIn(dialog, IDC_EDITOR_PARAMS);
+    EXPECT_EQ(RectIn(dialog, IDC_CHECK_MAXIMIZE).right - RectIn(dialog, IDC_CHECK_MAXIMIZE).left, field.right - field.left);
 
     std::vector<std::wstring> log = fixture.Log();
     int enter = FindLogEntry(log, L"[DVP_Configure] DVP_Configure ENTER");
@@ -146,12 +147,12 @@ TEST_F(ConfigDialog, OkSavesTheEditedTableAndNotifiesTheHost) {
     HWND dialog = session.dialog();
     ASSERT_TRUE(IsWindow(dialog));
 
-    Click(dialog, 1002);  // Add: the editor opens on the prepared row
+    Click(dialog, IDC_BTN_ADD);  // Add: the editor opens on the prepared row
     HWND editor = WaitForDialog(session.threadId(), L"Edit Mapping");
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(ItemText(editor, 1101), L"text");
-    EXPECT_EQ(ItemText(editor, 1102), L"txt;log");
-    EXPECT_EQ(ItemText(editor, 1103), kDefaultEditor);
+    EXPECT_EQ(ItemText(editor, IDC_EDIT_GROUP), L"text");
+    EXPECT_EQ(ItemText(editor, IDC_EDIT_EXTS), L"txt;log");
+    EXPECT_EQ(ItemText(editor, IDC_EDIT_PATH), kDefaultEditor);
     EXPECT_FALSE(IsWindowEnabled(dialog));
     ASSERT_TRUE(FillEditor(editor, {L"notes", L"nfo", L"C:\\n.exe"}));
 
@@ -159,11 +160,11 @@ TEST_F(ConfigDialog, OkSavesTheEditedTableAndNotifiesTheHost) {
     SendDoubleClick(dialog);
     editor = WaitForDialog(session.threadId(), L"Edit Mapping");
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(ItemText(editor, 1101), L"alpha");
+    EXPECT_EQ(ItemText(editor, IDC_EDIT_GROUP), L"alpha");
     ASSERT_TRUE(FillEditor(editor, {L"alpha", L"txt;md;rst", L"C:\\Tools\\a.exe"}));
 
     SelectRow(dialog, 1);
-    Click(dialog, 1004);
+    Click(dialog, IDC_BTN_DELETE);
     HWND question = WaitForDialog(session.threadId(), L"velloquin");
     ASSERT_NE(question, nullptr);
     EXPECT_EQ(MessageText(question), L"Delete the selected mapping?");
@@ -173,8 +174,8 @@ TEST_F(ConfigDialog, OkSavesTheEditedTableAndNotifiesTheHost) {
     std::vector<Row> expected = {{L"alpha", L"txt;md;rst", L"C:\\Tools\\a.exe"},
                                  {L"notes", L"nfo", L"C:\\n.exe"}};
     EXPECT_TRUE(WaitFor([&] { return ListRows(dialog) == expected; }, kWindowWaitMs));
-    Type(dialog, 1005, L"");
-    Toggle(dialog, 1010);
+    Type(dialog, IDC_EDITOR_PARAMS, L"");
+    Toggle(dialog, IDC_CHECK_FOCUS);
     Click(dialog, 1);
     ASSERT_TRUE(session.WaitForEnd());  // the quit message ended the host thread's loop
 
@@ -224,11 +225,11 @@ TEST_F(ConfigDialog, ClosingAfterChangesWritesNothing) {
     testhost::Store before = testhost::ReadStore();
     ConfigSession session(fixture.plugin());
     HWND dialog = session.dialog();
-    Click(dialog, 1002);
+    Click(dialog, IDC_BTN_ADD);
     ASSERT_TRUE(FillEditor(WaitForDialog(session.threadId(), L"Edit Mapping"), {L"x", L"y", L"C:\\z.exe"}));
     EXPECT_TRUE(WaitFor([&] { return ListRows(dialog).size() == 3; }, kWindowWaitMs));
-    Type(dialog, 1005, L"changed");
-    Toggle(dialog, 1009);
+    Type(dialog, IDC_EDITOR_PARAMS, L"changed");
+    Toggle(dialog, IDC_CHECK_MAXIMIZE);
     PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);  // closed from its caption
     ASSERT_TRUE(session.WaitForEnd());
     EXPECT_EQ(SaveCalls(), 0);
@@ -245,18 +246,18 @@ TEST_F(ConfigDialog, EditAndDeleteNeedASelectionAndDeleteAsksFirst) {
     std::vector<Row> rows = ListRows(dialog);
     ASSERT_EQ(rows.size(), 2u);
 
-    Click(dialog, 1003);
+    Click(dialog, IDC_BTN_EDIT);
     HWND info = WaitForDialog(session.threadId(), L"velloquin");
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(MessageText(info), L"Please select a mapping first.");
     PostMessageW(info, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitForGone(info));
 
-    Click(dialog, 1004);  // nothing selected: no question
+    Click(dialog, IDC_BTN_DELETE);  // nothing selected: no question
     EXPECT_EQ(WaitForDialog(session.threadId(), L"velloquin", 300), nullptr);
 
     SelectRow(dialog, 0);
-    Click(dialog, 1004);
+    Click(dialog, IDC_BTN_DELETE);
     HWND question = WaitForDialog(session.threadId(), L"velloquin");
     ASSERT_NE(question, nullptr);
     PostMessageW(question, WM_COMMAND, IDNO, 0);
@@ -270,7 +271,7 @@ TEST_F(ConfigDialog, EditAndDeleteNeedASelectionAndDeleteAsksFirst) {
                 kWindowWaitMs));
     EXPECT_EQ(WaitForDialog(session.threadId(), L"Edit Mapping", 300), nullptr);
 
-    Click(dialog, 1002);  // Add, then Cancel in the editor: no row
+    Click(dialog, IDC_BTN_ADD);  // Add, then Cancel in the editor: no row
     HWND editor = WaitForDialog(session.threadId(), L"Edit Mapping");
     ASSERT_NE(editor, nullptr);
     Click(editor, 2);
@@ -283,7 +284,7 @@ TEST_F(ConfigDialog, DeletingEveryRowSavesAnEmptyTable) {
     ConfigSession session(fixture.plugin());
     HWND dialog = session.dialog();
     SelectRow(dialog, 0);
-    Click(dialog, 1004);
+    Click(dialog, IDC_BTN_DELETE);
     HWND question = WaitForDialog(session.threadId(), L"velloquin");
     ASSERT_NE(question, nullptr);
     PostMessageW(question, WM_COMMAND, IDYES, 0);
@@ -318,7 +319,7 @@ TEST_F(ConfigDialog, RefusesToSaveAMappingTextTheHostWouldReturnCut) {
     HWND dialog = session.dialog();
     // The new row adds LF, "g", two TABs and "C:\e" (8 units) to the stored text: one unit too many.
     std::wstring longExts(8191 - wcslen(kTwoRows) - 8, L'x');
-    Click(dialog, 1002);
+    Click(dialog, IDC_BTN_ADD);
     ASSERT_TRUE(FillEditor(WaitForDialog(session.threadId(), L"Edit Mapping"), {L"g", longExts, L"C:\\e"}));
     Click(dialog, 1);
     HWND error = WaitForDialog(session.threadId(), L"velloquin");
@@ -330,7 +331,7 @@ TEST_F(ConfigDialog, RefusesToSaveAMappingTextTheHostWouldReturnCut) {
     EXPECT_EQ(SaveCalls(), 0);
 
     SelectRow(dialog, 2);  // one unit shorter fits
-    Click(dialog, 1003);
+    Click(dialog, IDC_BTN_EDIT);
     ASSERT_TRUE(
         FillEditor(WaitForDialog(session.threadId(), L"Edit Mapping"), {L"g", longExts.substr(1), L"C:\\e"}));
     Click(dialog, 1);
@@ -343,13 +344,13 @@ TEST_F(ConfigDialog, GrowingMovesControlsAndShrinkingNeverMovesThemUpOrLeft) {
     HWND dialog = session.dialog();
     RECT client = {};
     GetClientRect(dialog, &client);
-    const int ids[] = {1001, 1002, 1005, 1006, 1008, 1009, 1, 2};
+    const int ids[] = {IDC_MAPPING_LIST, IDC_BTN_ADD, IDC_EDITOR_PARAMS, IDC_CONFIG_PATH_LABEL, IDC_MAPPINGS_LABEL, IDC_CHECK_MAXIMIZE, 1, 2};
     std::vector<RECT> initial;
     for (int id : ids) initial.push_back(RectIn(dialog, id));
 
     ResizeClient(dialog, client.right + 100, client.bottom + 40);
-    RECT list = RectIn(dialog, 1001), add = RectIn(dialog, 1002), params = RectIn(dialog, 1005);
-    RECT ok = RectIn(dialog, 1), label = RectIn(dialog, 1008), box = RectIn(dialog, 1009);
+    RECT list = RectIn(dialog, IDC_MAPPING_LIST), add = RectIn(dialog, IDC_BTN_ADD), params = RectIn(dialog, IDC_EDITOR_PARAMS);
+    RECT ok = RectIn(dialog, 1), label = RectIn(dialog, IDC_MAPPINGS_LABEL), box = RectIn(dialog, IDC_CHECK_MAXIMIZE);
     EXPECT_EQ(list.right - list.left, initial[0].right - initial[0].left + 100);
     EXPECT_EQ(list.bottom - list.top, initial[0].bottom - initial[0].top + 40);
     EXPECT_EQ(add.top, initial[1].top + 40);
@@ -443,18 +444,18 @@ TEST(RoundTrip, WhatOkSavesANewHostProcessLoads) {
         ASSERT_TRUE(IsWindow(dialog));
         while (!ListRows(dialog).empty()) {
             SelectRow(dialog, 0);
-            Click(dialog, 1004);
+            Click(dialog, IDC_BTN_DELETE);
             HWND question = WaitForDialog(session.threadId(), L"velloquin");
             ASSERT_NE(question, nullptr);
             size_t count = ListRows(dialog).size();
             PostMessageW(question, WM_COMMAND, IDYES, 0);
             ASSERT_TRUE(WaitFor([&] { return ListRows(dialog).size() == count - 1; }, kWindowWaitMs));
         }
-        Click(dialog, 1002);
+        Click(dialog, IDC_BTN_ADD);
         ASSERT_TRUE(FillEditor(WaitForDialog(session.threadId(), L"Edit Mapping"),
                                {L"Prose", L".TXT; md", L"\"C:\\Program Files\\ed.exe\""}));
-        Type(dialog, 1005, L"-x \"y\"");
-        Toggle(dialog, 1009);
+        Type(dialog, IDC_EDITOR_PARAMS, L"-x \"y\"");
+        Toggle(dialog, IDC_CHECK_MAXIMIZE);
         Click(dialog, 1);
         ASSERT_TRUE(session.WaitForEnd());
     }
@@ -471,7 +472,7 @@ TEST(RoundTrip, DISABLED_SecondProcess) {
     ASSERT_TRUE(IsWindow(dialog));
     std::vector<Row> expected = {{L"Prose", L".TXT; md", L"\"C:\\Program Files\\ed.exe\""}};
     EXPECT_EQ(ListRows(dialog), expected);
-    EXPECT_EQ(ItemText(dialog, 1005), L"-x \"y\"");
-    EXPECT_TRUE(IsChecked(dialog, 1009));
-    EXPECT_FALSE(IsChecked(dialog, 1010));
+    EXPECT_EQ(ItemText(dialog, IDC_EDITOR_PARAMS), L"-x \"y\"");
+    EXPECT_TRUE(IsChecked(dialog, IDC_CHECK_MAXIMIZE));
+    EXPECT_FALSE(IsChecked(dialog, IDC_CHECK_FOCUS));
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "host/test_host.h"
+#include "resources/resource.h"
 
 using namespace testing_support;
 
@@ -193,7 +194,7 @@ static std::wstring CellText(HWND list, int row, int column) {
 }
 
 std::vector<Row> ListRows(HWND dialog) {
-    HWND list = GetDlgItem(dialog, 1001);
+    HWND list = GetDlgItem(dialog, IDC_MAPPING_LIST);
     std::vector<Row> rows;
     int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i)
@@ -205,24 +206,24 @@ void SelectRow(HWND dialog, int row) {
     LVITEMW item = {};
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     item.state = row >= 0 ? LVIS_SELECTED | LVIS_FOCUSED : 0;
-    SendMessageW(GetDlgItem(dialog, 1001), LVM_SETITEMSTATE, row >= 0 ? row : -1,
+    SendMessageW(GetDlgItem(dialog, IDC_MAPPING_LIST), LVM_SETITEMSTATE, row >= 0 ? row : -1,
                  reinterpret_cast<LPARAM>(&item));
 }
 
 void SendDoubleClick(HWND dialog) {
     NMITEMACTIVATE activate = {};
-    activate.hdr.hwndFrom = GetDlgItem(dialog, 1001);
-    activate.hdr.idFrom = 1001;
+    activate.hdr.hwndFrom = GetDlgItem(dialog, IDC_MAPPING_LIST);
+    activate.hdr.idFrom = IDC_MAPPING_LIST;
     activate.hdr.code = NM_DBLCLK;
     activate.iItem = -1;
-    SendMessageW(dialog, WM_NOTIFY, 1001, reinterpret_cast<LPARAM>(&activate));
+    SendMessageW(dialog, WM_NOTIFY, IDC_MAPPING_LIST, reinterpret_cast<LPARAM>(&activate));
 }
 
 bool FillEditor(HWND editor, const Row& row) {
     if (!editor) return false;
-    Type(editor, 1101, row.group);
-    Type(editor, 1102, row.exts);
-    Type(editor, 1103, row.editorPath);
+    Type(editor, IDC_EDIT_GROUP, row.group);
+    Type(editor, IDC_EDIT_EXTS, row.exts);
+    Type(editor, IDC_EDIT_PATH, row.editorPath);
     Click(editor, IDOK);
     return WaitForGone(editor);
 }

@@ -4,6 +4,7 @@
 
 #include "dialog_driver.h"
 #include "host/test_host.h"
+#include "resources/resource.h"
 
 using namespace dialogs;
 using namespace testing_support;
@@ -25,11 +26,11 @@ class MappingEditor : public ::testing::Test {
     }
     HWND OpenOnRow(int row) {
         SelectRow(dialog, row);
-        Click(dialog, 1003);
+        Click(dialog, IDC_BTN_EDIT);
         return WaitForDialog(session->threadId(), L"Edit Mapping");
     }
     HWND OpenForAdd() {
-        Click(dialog, 1002);
+        Click(dialog, IDC_BTN_ADD);
         return WaitForDialog(session->threadId(), L"Edit Mapping");
     }
     // The file-open dialog of the editor, found as the thread's one unknown dialog.
@@ -72,19 +73,19 @@ std::wstring SelectedFilter(HWND fileDialog) {
 TEST_F(MappingEditor, ShowsTheRowWithItsCaptionsAndCancelKeepsIt) {
     HWND editor = OpenOnRow(0);
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(ItemText(editor, 1105), L"Group:");
-    EXPECT_EQ(ItemText(editor, 1106), L"Extensions (semicolon):");
-    EXPECT_EQ(ItemText(editor, 1107), L"Editor Path:");
-    EXPECT_EQ(ItemText(editor, 1104), L"...");
+    EXPECT_EQ(ItemText(editor, IDC_GROUP_LABEL), L"Group:");
+    EXPECT_EQ(ItemText(editor, IDC_EXTS_LABEL), L"Extensions (semicolon):");
+    EXPECT_EQ(ItemText(editor, IDC_PATH_LABEL), L"Editor Path:");
+    EXPECT_EQ(ItemText(editor, IDC_BTN_BROWSE), L"...");
     EXPECT_EQ(ItemText(editor, 1), L"OK");
     EXPECT_EQ(ItemText(editor, 2), L"Cancel");
-    EXPECT_EQ(ItemText(editor, 1101), L"text");
-    EXPECT_EQ(ItemText(editor, 1102), L"txt");
-    EXPECT_EQ(ItemText(editor, 1103), L"C:\\old.exe");
+    EXPECT_EQ(ItemText(editor, IDC_EDIT_GROUP), L"text");
+    EXPECT_EQ(ItemText(editor, IDC_EDIT_EXTS), L"txt");
+    EXPECT_EQ(ItemText(editor, IDC_EDIT_PATH), L"C:\\old.exe");
     EXPECT_EQ(GetWindowLongW(editor, GWL_STYLE) & WS_THICKFRAME, 0);
     EXPECT_EQ(GetWindow(editor, GW_OWNER), dialog);
     EXPECT_NE(SendMessageW(editor, WM_GETICON, ICON_SMALL, 0), 0);
-    Type(editor, 1101, L"changed");
+    Type(editor, IDC_EDIT_GROUP, L"changed");
     Click(editor, 2);
     ASSERT_TRUE(WaitForGone(editor));
     std::vector<Row> expected = {{L"text", L"txt", L"C:\\old.exe"}};
@@ -95,8 +96,8 @@ TEST_F(MappingEditor, ShowsTheRowWithItsCaptionsAndCancelKeepsIt) {
 TEST_F(MappingEditor, EmptyOrBlankFieldsAreRefusedAndFieldsAreStoredTrimmed) {
     HWND editor = OpenOnRow(0);
     ASSERT_NE(editor, nullptr);
-    for (int field : {1101, 1102, 1103}) {
-        Type(editor, field, field == 1102 ? L"" : L"  \t ");
+    for (int field : {IDC_EDIT_GROUP, IDC_EDIT_EXTS, IDC_EDIT_PATH}) {
+        Type(editor, field, field == IDC_EDIT_EXTS ? L"" : L"  \t ");
         Click(editor, 1);
         EXPECT_EQ(AnswerMessage(), L"Group, extensions, and path cannot be empty.") << field;
         EXPECT_TRUE(IsWindow(editor));
@@ -110,11 +111,11 @@ TEST_F(MappingEditor, EmptyOrBlankFieldsAreRefusedAndFieldsAreStoredTrimmed) {
 TEST_F(MappingEditor, AFieldHoldingATabOrLineBreakIsRefusedByName) {
     HWND editor = OpenForAdd();
     ASSERT_NE(editor, nullptr);
-    Type(editor, 1102, L"txt\tmd");
+    Type(editor, IDC_EDIT_EXTS, L"txt\tmd");
     Click(editor, 1);
     EXPECT_EQ(AnswerMessage(), L"Extensions cannot contain a tab or a line break.");
-    Type(editor, 1102, L"txt");
-    Type(editor, 1103, L"C:\\a\nb.exe");
+    Type(editor, IDC_EDIT_EXTS, L"txt");
+    Type(editor, IDC_EDIT_PATH, L"C:\\a\nb.exe");
     Click(editor, 1);
     EXPECT_EQ(AnswerMessage(), L"Editor Path cannot contain a tab or a line break.");
     EXPECT_TRUE(IsWindow(editor));
@@ -126,14 +127,14 @@ TEST_F(MappingEditor, AFieldHoldingATabOrLineBreakIsRefusedByName) {
 TEST_F(MappingEditor, BrowseStartsWithoutAnAliasPathAndCancelChangesNothing) {
     HWND editor = OpenForAdd();
     ASSERT_NE(editor, nullptr);
-    Click(editor, 1104);
+    Click(editor, IDC_BTN_BROWSE);
     HWND files = WaitForFileDialog(editor);
     ASSERT_NE(files, nullptr);
     EXPECT_EQ(Text(FileNameField(files)), L"");
     EXPECT_EQ(SelectedFilter(files), L"Executable files (*.exe)");
     PostMessageW(files, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(WaitForGone(files, kFileDialogWaitMs));
-    EXPECT_EQ(ItemText(editor, 1103), kAliasEditor);
+    EXPECT_EQ(ItemText(editor, IDC_EDIT_PATH), kAliasEditor);
     std::vector<std::wstring> log = Log();
     int clicked = FindLogEntry(log, L"[EditMappingDlgProc] EditMappingDlgProc IDC_BTN_BROWSE clicked");
     int cleared = FindLogEntry(
@@ -153,15 +154,15 @@ TEST_F(MappingEditor, BrowsePassesADrivePathAsTheInitialFileAndOkSetsTheField) {
     ASSERT_EQ(fixture.tempFolder[1], L':');
     HWND editor = OpenOnRow(0);
     ASSERT_NE(editor, nullptr);
-    Type(editor, 1103, tools + L"\\ed.exe");
-    Click(editor, 1104);
+    Type(editor, IDC_EDIT_PATH, tools + L"\\ed.exe");
+    Click(editor, IDC_BTN_BROWSE);
     HWND files = WaitForFileDialog(editor);
     ASSERT_NE(files, nullptr);
     EXPECT_NE(Text(FileNameField(files)).find(L"ed.exe"), std::wstring::npos)
         << Wide2Utf8(Text(FileNameField(files)));
     PostMessageW(files, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(WaitForGone(files, kFileDialogWaitMs));
-    EXPECT_EQ(ItemText(editor, 1103), tools + L"\\ed.exe");
+    EXPECT_EQ(ItemText(editor, IDC_EDIT_PATH), tools + L"\\ed.exe");
     EXPECT_TRUE(LogHas(
         Log(), L"[EditMappingDlgProc] EditMappingDlgProc GetOpenFileNameW OK: " + tools + L"\\ed.exe"));
     for (const std::wstring& entry : Log())

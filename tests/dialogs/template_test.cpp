@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "resources/resource.h"
 #include "support/test_support.h"
 
 using namespace testing_support;
@@ -141,16 +142,16 @@ TEST(Templates, ConfigurationDialogIsResizableWithItsTwelveControls) {
     EXPECT_EQ(dialog.pointSize, 8);
     EXPECT_EQ(dialog.typeface, L"MS Shell Dlg");
     ExpectItems(dialog, {
-                            {1008, L"static", 0x50020000, 10, 10, 200, 10},
-                            {1001, L"syslistview32", 0x5081800D, 10, 25, 380, 130},
-                            {1002, L"button", 0x50010000, 10, 165, 60, 14},
-                            {1003, L"button", 0x50010000, 75, 165, 60, 14},
-                            {1004, L"button", 0x50010000, 140, 165, 60, 14},
-                            {1007, L"static", 0x50020000, 10, 190, 100, 10},
-                            {1005, L"edit", 0x50810080, 10, 205, 380, 14},
-                            {1009, L"button", 0x50010003, 10, 226, 380, 10},
-                            {1010, L"button", 0x50010003, 10, 240, 380, 10},
-                            {1006, L"static", 0x50020000, 10, 256, 380, 10},
+                            {IDC_MAPPINGS_LABEL, L"static", 0x50020000, 10, 10, 200, 10},
+                            {IDC_MAPPING_LIST, L"syslistview32", 0x5081800D, 10, 25, 380, 130},
+                            {IDC_BTN_ADD, L"button", 0x50010000, 10, 165, 60, 14},
+                            {IDC_BTN_EDIT, L"button", 0x50010000, 75, 165, 60, 14},
+                            {IDC_BTN_DELETE, L"button", 0x50010000, 140, 165, 60, 14},
+                            {IDC_PARAMS_LABEL, L"static", 0x50020000, 10, 190, 100, 10},
+                            {IDC_EDITOR_PARAMS, L"edit", 0x50810080, 10, 205, 380, 14},
+                            {IDC_CHECK_MAXIMIZE, L"button", 0x50010003, 10, 226, 380, 10},
+                            {IDC_CHECK_FOCUS, L"button", 0x50010003, 10, 240, 380, 10},
+                            {IDC_CONFIG_PATH_LABEL, L"static", 0x50020000, 10, 256, 380, 10},
                             {1, L"button", 0x50010001, 280, 280, 50, 14},
                             {2, L"button", 0x50010000, 340, 280, 50, 14},
                         });
@@ -165,13 +166,13 @@ TEST(Templates, MappingEditorIsFixedSizeAndItsBrowseButtonSaysDots) {
     EXPECT_EQ(dialog.pointSize, 8);
     EXPECT_EQ(dialog.typeface, L"MS Shell Dlg");
     ExpectItems(dialog, {
-                            {1105, L"static", 0x50020000, 10, 10, 80, 10},
-                            {1101, L"edit", 0x50810080, 95, 10, 255, 14},
-                            {1106, L"static", 0x50020000, 10, 32, 80, 10},
-                            {1102, L"edit", 0x50810080, 95, 32, 255, 14},
-                            {1107, L"static", 0x50020000, 10, 54, 80, 10},
-                            {1103, L"edit", 0x50810080, 95, 54, 230, 14},
-                            {1104, L"button", 0x50010000, 330, 54, 20, 14},
+                            {IDC_GROUP_LABEL, L"static", 0x50020000, 10, 10, 80, 10},
+                            {IDC_EDIT_GROUP, L"edit", 0x50810080, 95, 10, 255, 14},
+                            {IDC_EXTS_LABEL, L"static", 0x50020000, 10, 32, 80, 10},
+                            {IDC_EDIT_EXTS, L"edit", 0x50810080, 95, 32, 255, 14},
+                            {IDC_PATH_LABEL, L"static", 0x50020000, 10, 54, 80, 10},
+                            {IDC_EDIT_PATH, L"edit", 0x50810080, 95, 54, 230, 14},
+                            {IDC_BTN_BROWSE, L"button", 0x50010000, 330, 54, 20, 14},
                             {1, L"button", 0x50010001, 240, 100, 50, 14},
                             {2, L"button", 0x50010000, 300, 100, 50, 14},
                         });

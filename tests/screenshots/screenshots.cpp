@@ -10,6 +10,7 @@
 #include <string>
 
 #include "host/test_host.h"
+#include "resources/resource.h"
 #include "support/test_support.h"
 
 using namespace testing_support;
@@ -18,7 +19,7 @@ namespace {
 
 constexpr DWORD kWindowWaitMs = 20000;
 constexpr DWORD kDoneWaitMs = 60000;
-constexpr int kConfigCommandEdit = 1003;
+constexpr int kConfigCommandEdit = IDC_BTN_EDIT;
 
 struct Request {
     std::wstring show, readyFile, doneFile;
@@ -57,7 +58,7 @@ void OpenEditorOnFirstRow(HWND config) {
     LVITEMW item = {};
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(GetDlgItem(config, 1001), LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(GetDlgItem(config, IDC_MAPPING_LIST), LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
     PostMessageW(config, WM_COMMAND, MAKEWPARAM(kConfigCommandEdit, BN_CLICKED), 0);
 }
 
