@@ -8,6 +8,10 @@
 
 #include "editors/editor_kind.h"
 
+// MAX_PATH: Notepad3 and Notepad4 copy a path into this many units and open an empty document for
+// a longer one; Notepad++ drops a path this long or longer whoever sends it.
+constexpr size_t kMaxPathUnits = 260;
+
 // How the editor's main window is found once its process runs.
 enum class CaptureMethod {
     Hook,     // a window-event hook and an enumeration each pass; one such capture at a time

@@ -1,15 +1,12 @@
 #include "editors/editor_profile.h"
 
-// Notepad3 and Notepad4 copy the path into 260 units and open an empty document for a longer one.
-constexpr size_t kNotepadPathCapacity = 260;
-
 // "/n": a window of this process only. Without it, the user's "reuse window" or "single file
 // instance" setting makes the new process hand the file to the user's own window and exit.
 // clang-format off
 const EditorProfile kNotepad3Profile = {
     EditorKind::Notepad3, L"Notepad3", L"notepad3.exe", L" /n",
     {CaptureMethod::Hook, WindowSearch::LargestOfProcess, nullptr, false, true},
-    {true, false, false}, {kNotepadPathCapacity, true},
+    {true, false, false}, {kMaxPathUnits, true},
     {HandOffMethod::Notepad3Record, UnsavedSignal::ScintillaModify, VersionGuard::None},
 };
 // clang-format on
@@ -20,7 +17,7 @@ const EditorProfile kNotepad3Profile = {
 const EditorProfile kNotepad4Profile = {
     EditorKind::Notepad4, L"Notepad4", L"notepad4.exe", L" /n",
     {CaptureMethod::Hook, WindowSearch::LargestOfProcess, nullptr, false, true},
-    {true, false, false}, {kNotepadPathCapacity, true},
+    {true, false, false}, {kMaxPathUnits, true},
     {HandOffMethod::Notepad4Record, UnsavedSignal::ScintillaModify, VersionGuard::Notepad4RecordLayout},
 };
 // clang-format on

@@ -1,15 +1,12 @@
 #include "editors/editor_profile.h"
 
-// Notepad++ drops a path of this many units or more whoever sends it.
-constexpr size_t kNotepadPPPathCapacity = 260;
-
 // Notepad++ lays its panes out again only on a WM_SIZE of its own, and answers a hand-off it
 // ignores as readily as one it shows: only its title tells them apart.
 // clang-format off
 const EditorProfile kNotepadPPProfile = {
     EditorKind::NotepadPlusPlus, L"Notepad++", L"notepad++.exe", L" -multiInst -nosession",
     {CaptureMethod::Hook, WindowSearch::LargestOfProcess, nullptr, false, true},
-    {true, true, false}, {kNotepadPPPathCapacity, false},
+    {true, true, false}, {kMaxPathUnits, false},
     {HandOffMethod::NotepadPPPath, UnsavedSignal::TitleMarkOrModify, VersionGuard::None},
 };
 // clang-format on
