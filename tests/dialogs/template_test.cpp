@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <cstring>
 
 #include "resources/resource.h"
@@ -108,32 +111,84 @@ Template ReadTemplate(int id) {
     return result;
 }
 
-struct Expected {
+const Item* FindItem(const Template& dialog, uint32_t id) {
+    for (const Item& item : dialog.items)
+        if (item.id == id) return &item;
+    return nullptr;
+}
+
+constexpr uint32_t kAnyButtonType = 0xFFFFFFFF;
+
+struct Role {
     uint32_t id;
     const wchar_t* windowClass;
-    uint32_t style;
-    int16_t x, y, cx, cy;
+    uint32_t buttonType = kAnyButtonType;  // BS_* in the low four bits, for buttons
 };
 
-void ExpectItems(const Template& dialog, const std::vector<Expected>& expected) {
-    ASSERT_EQ(dialog.items.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const Item& item = dialog.items[i];
-        SCOPED_TRACE(i);
-        EXPECT_EQ(item.id, expected[i].id);
-        EXPECT_EQ(item.windowClass, expected[i].windowClass);
-        EXPECT_EQ(item.style, expected[i].style);
-        EXPECT_EQ(item.exStyle, 0u);
-        EXPECT_EQ(item.x, expected[i].x);
-        EXPECT_EQ(item.y, expected[i].y);
-        EXPECT_EQ(item.cx, expected[i].cx);
-        EXPECT_EQ(item.cy, expected[i].cy);
+// Each control the dialog code drives is there once, of the class and button type it is driven as.
+void ExpectControls(const Template& dialog, std::initializer_list<Role> roles) {
+    for (const Role& role : roles) {
+        SCOPED_TRACE(role.id);
+        int count = 0;
+        for (const Item& item : dialog.items) count += item.id == role.id ? 1 : 0;
+        ASSERT_EQ(count, 1);
+        const Item& item = *FindItem(dialog, role.id);
+        EXPECT_EQ(item.windowClass, role.windowClass);
+        if (role.buttonType != kAnyButtonType) EXPECT_EQ(item.style & 0xF, role.buttonType);
     }
+}
+
+bool Overlap(const Item& a, const Item& b) {
+    return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
+}
+
+// Every control is visible, lies inside the dialog at its template size and covers no other one.
+void ExpectLaidOutInside(const Template& dialog) {
+    for (size_t i = 0; i < dialog.items.size(); ++i) {
+        const Item& item = dialog.items[i];
+        SCOPED_TRACE(item.id);
+        EXPECT_TRUE(item.style & WS_VISIBLE);
+        EXPECT_GE(item.x, 0);
+        EXPECT_GE(item.y, 0);
+        EXPECT_GT(item.cx, 0);
+        EXPECT_GT(item.cy, 0);
+        EXPECT_LE(item.x + item.cx, dialog.cx);
+        EXPECT_LE(item.y + item.cy, dialog.cy);
+        for (size_t j = i + 1; j < dialog.items.size(); ++j)
+            EXPECT_FALSE(Overlap(item, dialog.items[j])) << "overlaps control " << dialog.items[j].id;
+    }
+}
+
+// OK (the default button) and Cancel share the bottom row, OK first, below everything else.
+void ExpectOkCancelBelowEverything(const Template& dialog) {
+    const Item* ok = FindItem(dialog, IDOK);
+    const Item* cancel = FindItem(dialog, IDCANCEL);
+    ASSERT_TRUE(ok && cancel);
+    EXPECT_EQ(ok->style & 0xF, static_cast<uint32_t>(BS_DEFPUSHBUTTON));
+    EXPECT_EQ(ok->y, cancel->y);
+    EXPECT_LT(ok->x + ok->cx, cancel->x);
+    for (const Item& item : dialog.items) {
+        if (item.id == IDOK || item.id == IDCANCEL) continue;
+        SCOPED_TRACE(item.id);
+        EXPECT_LE(item.y + item.cy, ok->y);
+    }
+}
+
+// A label reads before its field: on the field's row to its left, or above it.
+void ExpectLabelBefore(const Template& dialog, uint32_t labelId, uint32_t fieldId) {
+    const Item* label = FindItem(dialog, labelId);
+    const Item* field = FindItem(dialog, fieldId);
+    ASSERT_TRUE(label && field);
+    SCOPED_TRACE(labelId);
+    bool leftOnRow = label->x + label->cx <= field->x && label->y < field->y + field->cy &&
+                     field->y < label->y + label->cy;
+    bool above = label->y + label->cy <= field->y && label->x <= field->x + field->cx;
+    EXPECT_TRUE(leftOnRow || above);
 }
 
 }  // namespace
 
-TEST(Templates, ConfigurationDialogIsResizableWithItsTwelveControls) {
+TEST(Templates, ConfigurationDialogIsResizableAndEachControlHasItsOwnPlace) {
     Template dialog = ReadTemplate(100);
     EXPECT_EQ(dialog.style, 0x90CC0048u);
     EXPECT_EQ(dialog.exStyle, 0u);
@@ -141,23 +196,30 @@ TEST(Templates, ConfigurationDialogIsResizableWithItsTwelveControls) {
     EXPECT_EQ(dialog.cy, 300);
     EXPECT_EQ(dialog.pointSize, 8);
     EXPECT_EQ(dialog.typeface, L"MS Shell Dlg");
-    ExpectItems(dialog, {
-                            {IDC_MAPPINGS_LABEL, L"static", 0x50020000, 10, 10, 200, 10},
-                            {IDC_MAPPING_LIST, L"syslistview32", 0x5081800D, 10, 25, 380, 130},
-                            {IDC_BTN_ADD, L"button", 0x50010000, 10, 165, 60, 14},
-                            {IDC_BTN_EDIT, L"button", 0x50010000, 75, 165, 60, 14},
-                            {IDC_BTN_DELETE, L"button", 0x50010000, 140, 165, 60, 14},
-                            {IDC_PARAMS_LABEL, L"static", 0x50020000, 10, 190, 100, 10},
-                            {IDC_EDITOR_PARAMS, L"edit", 0x50810080, 10, 205, 380, 14},
-                            {IDC_CHECK_MAXIMIZE, L"button", 0x50010003, 10, 226, 380, 10},
-                            {IDC_CHECK_FOCUS, L"button", 0x50010003, 10, 240, 380, 10},
-                            {IDC_CONFIG_PATH_LABEL, L"static", 0x50020000, 10, 256, 380, 10},
-                            {1, L"button", 0x50010001, 280, 280, 50, 14},
-                            {2, L"button", 0x50010000, 340, 280, 50, 14},
-                        });
+    ExpectControls(dialog, {
+                               {IDC_MAPPINGS_LABEL, L"static"},
+                               {IDC_MAPPING_LIST, L"syslistview32"},
+                               {IDC_BTN_ADD, L"button", BS_PUSHBUTTON},
+                               {IDC_BTN_EDIT, L"button", BS_PUSHBUTTON},
+                               {IDC_BTN_DELETE, L"button", BS_PUSHBUTTON},
+                               {IDC_PARAMS_LABEL, L"static"},
+                               {IDC_EDITOR_PARAMS, L"edit"},
+                               {IDC_CHECK_MAXIMIZE, L"button", BS_AUTOCHECKBOX},
+                               {IDC_CHECK_FOCUS, L"button", BS_AUTOCHECKBOX},
+                               {IDC_CONFIG_PATH_LABEL, L"static"},
+                               {IDOK, L"button"},
+                               {IDCANCEL, L"button", BS_PUSHBUTTON},
+                           });
+    // The list view shows one row per mapping in columns, with the selection kept visible.
+    EXPECT_EQ(FindItem(dialog, IDC_MAPPING_LIST)->style & (LVS_TYPEMASK | LVS_SHOWSELALWAYS),
+              static_cast<uint32_t>(LVS_REPORT | LVS_SHOWSELALWAYS));
+    ExpectLaidOutInside(dialog);
+    ExpectOkCancelBelowEverything(dialog);
+    ExpectLabelBefore(dialog, IDC_MAPPINGS_LABEL, IDC_MAPPING_LIST);
+    ExpectLabelBefore(dialog, IDC_PARAMS_LABEL, IDC_EDITOR_PARAMS);
 }
 
-TEST(Templates, MappingEditorIsFixedSizeAndItsBrowseButtonSaysDots) {
+TEST(Templates, MappingEditorIsFixedSizeWithEachLabelBeforeItsFieldAndADotsBrowseButton) {
     Template dialog = ReadTemplate(101);
     EXPECT_EQ(dialog.style, 0x80C80048u);
     EXPECT_EQ(dialog.exStyle, 0u);
@@ -165,17 +227,25 @@ TEST(Templates, MappingEditorIsFixedSizeAndItsBrowseButtonSaysDots) {
     EXPECT_EQ(dialog.cy, 130);
     EXPECT_EQ(dialog.pointSize, 8);
     EXPECT_EQ(dialog.typeface, L"MS Shell Dlg");
-    ExpectItems(dialog, {
-                            {IDC_GROUP_LABEL, L"static", 0x50020000, 10, 10, 80, 10},
-                            {IDC_EDIT_GROUP, L"edit", 0x50810080, 95, 10, 255, 14},
-                            {IDC_EXTS_LABEL, L"static", 0x50020000, 10, 32, 80, 10},
-                            {IDC_EDIT_EXTS, L"edit", 0x50810080, 95, 32, 255, 14},
-                            {IDC_PATH_LABEL, L"static", 0x50020000, 10, 54, 80, 10},
-                            {IDC_EDIT_PATH, L"edit", 0x50810080, 95, 54, 230, 14},
-                            {IDC_BTN_BROWSE, L"button", 0x50010000, 330, 54, 20, 14},
-                            {1, L"button", 0x50010001, 240, 100, 50, 14},
-                            {2, L"button", 0x50010000, 300, 100, 50, 14},
-                        });
-    ASSERT_EQ(dialog.items.size(), 9u);
-    EXPECT_EQ(dialog.items[6].title, L"...");
+    ExpectControls(dialog, {
+                               {IDC_GROUP_LABEL, L"static"},
+                               {IDC_EDIT_GROUP, L"edit"},
+                               {IDC_EXTS_LABEL, L"static"},
+                               {IDC_EDIT_EXTS, L"edit"},
+                               {IDC_PATH_LABEL, L"static"},
+                               {IDC_EDIT_PATH, L"edit"},
+                               {IDC_BTN_BROWSE, L"button", BS_PUSHBUTTON},
+                               {IDOK, L"button"},
+                               {IDCANCEL, L"button", BS_PUSHBUTTON},
+                           });
+    ExpectLaidOutInside(dialog);
+    ExpectOkCancelBelowEverything(dialog);
+    ExpectLabelBefore(dialog, IDC_GROUP_LABEL, IDC_EDIT_GROUP);
+    ExpectLabelBefore(dialog, IDC_EXTS_LABEL, IDC_EDIT_EXTS);
+    ExpectLabelBefore(dialog, IDC_PATH_LABEL, IDC_EDIT_PATH);
+    const Item* path = FindItem(dialog, IDC_EDIT_PATH);
+    const Item* browse = FindItem(dialog, IDC_BTN_BROWSE);
+    EXPECT_EQ(browse->y, path->y);
+    EXPECT_GE(browse->x, path->x + path->cx);
+    EXPECT_EQ(browse->title, L"...");
 }
