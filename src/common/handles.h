@@ -151,3 +151,55 @@ private:
 
 using UniqueWinEventHook = UniqueHookOf<HWINEVENTHOOK, UnhookWinEvent>;
 using UniqueWindowsHook = UniqueHookOf<HHOOK, UnhookWindowsHookEx>;
+
+// A window procedure replaced by ours, given back when released. When another procedure was put
+// on top of ours meanwhile, giving ours away would cut that one off: TryRestore then keeps the
+// subclass and says so, and the holder keeps forwarding until ours is on top again.
+class UniqueSubclass {
+public:
+    UniqueSubclass() = default;
+    UniqueSubclass(HWND window, WNDPROC previousProc, WNDPROC ours)
+        : window_(window), previous_(previousProc), ours_(ours) {}
+    UniqueSubclass(UniqueSubclass&& other) noexcept { Take(other); }
+    UniqueSubclass& operator=(UniqueSubclass&& other) noexcept {
+        if (this != &other) {
+            TryRestore();
+            Take(other);
+        }
+        return *this;
+    }
+    UniqueSubclass(const UniqueSubclass&) = delete;
+    UniqueSubclass& operator=(const UniqueSubclass&) = delete;
+    ~UniqueSubclass() { TryRestore(); }
+
+    HWND window() const { return window_; }
+    WNDPROC previous() const { return previous_; }
+    explicit operator bool() const { return window_ != nullptr; }
+
+    // True when nothing is left to give back: restored, or the window is gone.
+    bool TryRestore() noexcept {
+        if (window_ && IsWindow(window_)) {
+            if (GetWindowLongPtrW(window_, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(ours_)) return false;
+            SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+        }
+        Forget();
+        return true;
+    }
+    // For a window in its last message: its procedure no longer matters.
+    void Forget() noexcept {
+        window_ = nullptr;
+        previous_ = nullptr;
+        ours_ = nullptr;
+    }
+
+private:
+    void Take(UniqueSubclass& other) noexcept {
+        window_ = std::exchange(other.window_, nullptr);
+        previous_ = std::exchange(other.previous_, nullptr);
+        ours_ = std::exchange(other.ours_, nullptr);
+    }
+
+    HWND window_ = nullptr;
+    WNDPROC previous_ = nullptr;
+    WNDPROC ours_ = nullptr;
+};

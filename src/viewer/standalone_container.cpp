@@ -24,11 +24,10 @@ constexpr UINT kRaiseFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_ASYN
 SRWLOCK containerLock = SRWLOCK_INIT;
 std::vector<HWND> standaloneViewers;
 UniqueWindowsHook mouseHook;
-HWND subclassedTop = nullptr;
-WNDPROC previousTopProc = nullptr;
+UniqueSubclass topSubclass;
 // Top-level windows that were subclassed again after us: giving them our predecessor back would
 // cut the later procedure off, so we stay in their chain and keep forwarding.
-std::vector<std::pair<HWND, WNDPROC>> retainedSubclasses;
+std::vector<UniqueSubclass> retainedSubclasses;
 // Every window we ever subclassed with the procedure we replaced, kept until its WM_NCDESTROY: a
 // message already dispatched to our procedure is looked up after the subclass may have moved to
 // another window on another thread, and it must still reach the window's own procedure.
@@ -46,33 +45,22 @@ LONG_PTR OurProcedure() {
     return reinterpret_cast<LONG_PTR>(TopWindowSubclassProc);
 }
 
-bool IsOurProcedure(HWND window) {
-    return GetWindowLongPtrW(window, GWLP_WNDPROC) == OurProcedure();
+// Caller holds the lock. Drops the entries that hold nothing any more.
+void DropEmptyRetainedLocked() {
+    retainedSubclasses.erase(std::remove_if(retainedSubclasses.begin(), retainedSubclasses.end(),
+                                            [](const UniqueSubclass& entry) { return !entry; }),
+                             retainedSubclasses.end());
 }
 
 // Caller holds the lock.
 void ReleaseSubclassLocked() {
-    if (previousTopProc && IsLiveWindow(subclassedTop)) {
-        if (IsOurProcedure(subclassedTop)) {
-            SetWindowLongPtrW(subclassedTop, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousTopProc));
-        } else {
-            retainedSubclasses.emplace_back(subclassedTop, previousTopProc);
-        }
-    }
-    subclassedTop = nullptr;
-    previousTopProc = nullptr;
+    if (!topSubclass.TryRestore()) retainedSubclasses.push_back(std::move(topSubclass));
 }
 
 // Caller holds the lock. Gives retained windows back their procedure once ours is on top again.
 void SweepRetainedLocked() {
-    auto restored = [](const std::pair<HWND, WNDPROC>& entry) {
-        if (!IsWindow(entry.first)) return true;
-        if (!IsOurProcedure(entry.first)) return false;
-        SetWindowLongPtrW(entry.first, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(entry.second));
-        return true;
-    };
-    retainedSubclasses.erase(std::remove_if(retainedSubclasses.begin(), retainedSubclasses.end(), restored),
-                             retainedSubclasses.end());
+    for (UniqueSubclass& entry : retainedSubclasses) entry.TryRestore();
+    DropEmptyRetainedLocked();
 }
 
 // Caller holds the lock. Entries of windows that are gone are dropped on the way.
@@ -89,25 +77,25 @@ void RememberPreviousLocked(HWND top, WNDPROC previous) {
 bool SubclassTopLocked(HWND top) {
     ReleaseSubclassLocked();
     auto retained = std::find_if(retainedSubclasses.begin(), retainedSubclasses.end(),
-                                 [top](const std::pair<HWND, WNDPROC>& entry) { return entry.first == top; });
+                                 [top](const UniqueSubclass& entry) { return entry.window() == top; });
     if (retained != retainedSubclasses.end()) {
         // Still in its chain: subclassing again would make us our own predecessor.
-        previousTopProc = retained->second;
+        topSubclass = std::move(*retained);
         retainedSubclasses.erase(retained);
     } else {
-        previousTopProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(top, GWLP_WNDPROC, OurProcedure()));
-        if (!previousTopProc) return false;
+        auto previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(top, GWLP_WNDPROC, OurProcedure()));
+        if (!previous) return false;
+        topSubclass = UniqueSubclass(top, previous, TopWindowSubclassProc);
     }
-    subclassedTop = top;
-    RememberPreviousLocked(top, previousTopProc);
+    RememberPreviousLocked(top, topSubclass.previous());
     return true;
 }
 
 WNDPROC PreviousProcedureOf(HWND window) {
     ContainerLock lock;
-    if (window == subclassedTop) return previousTopProc;
-    for (const auto& entry : retainedSubclasses) {
-        if (entry.first == window) return entry.second;
+    if (window == topSubclass.window()) return topSubclass.previous();
+    for (const UniqueSubclass& entry : retainedSubclasses) {
+        if (entry.window() == window) return entry.previous();
     }
     for (const auto& entry : knownPrevious) {
         if (entry.first == window) return entry.second;
@@ -117,14 +105,11 @@ WNDPROC PreviousProcedureOf(HWND window) {
 
 void ForgetSubclass(HWND window) {
     ContainerLock lock;
-    if (window == subclassedTop) {
-        subclassedTop = nullptr;
-        previousTopProc = nullptr;
+    if (window == topSubclass.window()) topSubclass.Forget();
+    for (UniqueSubclass& entry : retainedSubclasses) {
+        if (entry.window() == window) entry.Forget();
     }
-    retainedSubclasses.erase(
-        std::remove_if(retainedSubclasses.begin(), retainedSubclasses.end(),
-                       [window](const std::pair<HWND, WNDPROC>& entry) { return entry.first == window; }),
-        retainedSubclasses.end());
+    DropEmptyRetainedLocked();
     knownPrevious.erase(
         std::remove_if(knownPrevious.begin(), knownPrevious.end(),
                        [window](const std::pair<HWND, WNDPROC>& entry) { return entry.first == window; }),
@@ -260,7 +245,7 @@ void SubclassTop(HWND top) {
         ContainerLock lock;
         // The viewer found by the hook may have gone meanwhile, and with it the last reason to
         // subclass: nothing would give the procedure back.
-        if (top == subclassedTop || !FindViewerInLocked(top) || !SubclassTopLocked(top)) return;
+        if (top == topSubclass.window() || !FindViewerInLocked(top) || !SubclassTopLocked(top)) return;
     }
     wchar_t className[kClassNameCapacity] = {};
     GetClassNameW(top, className, kClassNameCapacity);

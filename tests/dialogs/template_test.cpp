@@ -1,8 +1,8 @@
 // Dialog templates 100 and 101 as stored in velloquin.dll, read from the DLGTEMPLATEEX bytes.
 
 #include <gtest/gtest.h>
-
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <cstring>
