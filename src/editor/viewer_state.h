@@ -20,6 +20,9 @@ struct ViewerState {
     std::wstring currentFile;
     std::vector<HWND> preexistingWindows;
     bool inPreviewPane = true;
+    // This thread's keyboard focus right before the editor's window was embedded: the launch
+    // takes input meanwhile, so the user may have moved it since the launch began.
+    HWND focusBeforeEmbedding = nullptr;
     int focusRetries = 0;
 
     // Files are not handed to the editor at handOffCheckedPath when handOffRefused is set (a build

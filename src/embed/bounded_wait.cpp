@@ -8,6 +8,10 @@
 
 namespace {
 
+// A window that never validates its update region gets WM_PAINT again and again: a pass
+// dispatches at most this many messages, so that a wait still ends at its bound.
+constexpr int kMessagesPerPass = 64;
+
 // The worker that calls WaitForInputIdle with the whole bound is given this much longer to
 // report before its starter stops waiting for it.
 constexpr DWORD kWorkerReportMs = 200;
@@ -47,19 +51,24 @@ bool Stopped(const bool* stop) {
     return stop && *stop;
 }
 
-}  // namespace
-
-WaitResult WaitAnsweringSentMessages(HANDLE handle, DWORD timeoutMs, const bool* stop) {
+// dispatch: every message is dispatched until a WM_QUIT comes, then only sent messages are answered.
+WaitResult Wait(HANDLE handle, DWORD timeoutMs, const bool* stop, bool dispatch) {
     const Deadline deadline(timeoutMs);
-    DWORD handleCount = handle ? 1 : 0;
+    const DWORD handleCount = handle ? 1 : 0;
     for (;;) {
         if (Stopped(stop)) return WaitResult::Stopped;
-        DWORD remaining = deadline.RemainingMs();
-        DWORD result = MsgWaitForMultipleObjects(handleCount, handle ? &handle : nullptr, FALSE, remaining,
-                                                 QS_SENDMESSAGE);
+        const DWORD wake = dispatch ? QS_ALLINPUT : QS_SENDMESSAGE;
+        // Input left over by a pass cut at kMessagesPerPass wakes the next one at once.
+        DWORD result =
+            MsgWaitForMultipleObjectsEx(handleCount, handle ? &handle : nullptr, deadline.RemainingMs(), wake,
+                                        dispatch ? MWMO_INPUTAVAILABLE : 0);
         if (handle && result == WAIT_OBJECT_0) return WaitResult::Signaled;
         if (result == WAIT_OBJECT_0 + handleCount) {
-            AnswerSentMessages();
+            if (dispatch) {
+                dispatch = DispatchPendingMessages();
+            } else {
+                AnswerSentMessages();
+            }
             if (!deadline.Passed()) continue;
             if (Stopped(stop)) return WaitResult::Stopped;
             if (handle && WaitForSingleObject(handle, 0) == WAIT_OBJECT_0) return WaitResult::Signaled;
@@ -70,7 +79,31 @@ WaitResult WaitAnsweringSentMessages(HANDLE handle, DWORD timeoutMs, const bool*
     }
 }
 
-DWORD WaitForInputIdleAnsweringSentMessages(HANDLE process, DWORD timeoutMs, const bool* stop) {
+}  // namespace
+
+WaitResult WaitAnsweringSentMessages(HANDLE handle, DWORD timeoutMs, const bool* stop) {
+    return Wait(handle, timeoutMs, stop, false);
+}
+
+WaitResult WaitDispatchingMessages(HANDLE handle, DWORD timeoutMs, const bool* stop) {
+    return Wait(handle, timeoutMs, stop, true);
+}
+
+bool DispatchPendingMessages() {
+    MSG msg;
+    for (int dispatched = 0; dispatched < kMessagesPerPass && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+         ++dispatched) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return false;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return true;
+}
+
+DWORD WaitForInputIdleDispatchingMessages(HANDLE process, DWORD timeoutMs, const bool* stop) {
     HANDLE copy = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, 0, FALSE,
                          DUPLICATE_SAME_ACCESS))
@@ -81,7 +114,7 @@ DWORD WaitForInputIdleAnsweringSentMessages(HANDLE process, DWORD timeoutMs, con
     UniqueHandle worker = StartWorker(
         [watched, result, timeoutMs] { result->store(WaitForInputIdle(watched->get(), timeoutMs)); });
     if (!worker) return WAIT_FAILED;
-    switch (WaitAnsweringSentMessages(worker.get(), timeoutMs + kWorkerReportMs, stop)) {
+    switch (WaitDispatchingMessages(worker.get(), timeoutMs + kWorkerReportMs, stop)) {
         case WaitResult::Signaled:
             return result->load();
         case WaitResult::Failed:
@@ -113,6 +146,12 @@ bool RunBounded(std::function<void()> task, DWORD timeoutMs) {
     UniqueHandle worker = StartWorker(std::move(task));
     if (!worker) return false;
     return WaitAnsweringSentMessages(worker.get(), timeoutMs) == WaitResult::Signaled;
+}
+
+bool RunBoundedDispatchingMessages(std::function<void()> task, DWORD timeoutMs) {
+    UniqueHandle worker = StartWorker(std::move(task));
+    if (!worker) return false;
+    return WaitDispatchingMessages(worker.get(), timeoutMs) == WaitResult::Signaled;
 }
 
 bool WaitForWorkerThreads(DWORD timeoutMs) {

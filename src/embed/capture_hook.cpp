@@ -29,20 +29,6 @@ std::atomic<DWORD> hookCaptureOwner{0};
 
 enum class HookWaitEnd { Found, Exited, NotFound, Quit, Abandoned };
 
-// False when a WM_QUIT arrived: it is posted again for the thread's own loop.
-bool DispatchPendingMessages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return false;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return true;
-}
-
 HWND FindFirstWindowOf(DWORD processId) {
     FirstTopWindowSearch search;
     search.processId = processId;
@@ -50,30 +36,42 @@ HWND FindFirstWindowOf(DWORD processId) {
     return search.found;
 }
 
-HookWaitEnd WaitForCapturedWindow(ViewerState& state, DWORD processId, HWND& window, DWORD& exitCode) {
+// What took the window: the hook's event, or the enumeration that backs it up.
+struct Capture {
+    HWND window = nullptr;
+    bool byHook = false;
+};
+
+bool TakeReportedWindow(Capture& capture) {
+    HWND reported = capturedWindow.load();
+    if (!IsLiveWindow(reported)) return false;
+    capture = {reported, true};
+    return true;
+}
+
+HookWaitEnd WaitForCapturedWindow(ViewerState& state, DWORD processId, Capture& capture, DWORD& exitCode) {
     const Deadline deadline(kHookCaptureTimeoutMs);
     while (!deadline.Passed()) {
-        HWND reported = capturedWindow.load();
-        if (IsLiveWindow(reported)) {
-            window = reported;
-            LogPrintf(L"[LaunchAndEmbed] hook captured hwnd=0x%p", reported);
-            return HookWaitEnd::Found;
-        }
+        if (TakeReportedWindow(capture)) return HookWaitEnd::Found;
         if (ProcessHasEnded(state.process.get(), &exitCode)) return HookWaitEnd::Exited;
         if (!DispatchPendingMessages()) return HookWaitEnd::Quit;
         if (LaunchAbandoned(state, processId)) return HookWaitEnd::Abandoned;
-        window = FindFirstWindowOf(processId);
-        if (window) return HookWaitEnd::Found;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, kHookCapturePollMs, QS_ALLINPUT);
+        // The dispatch above delivered the hook's events that were waiting: they come first.
+        if (TakeReportedWindow(capture)) return HookWaitEnd::Found;
+        capture = {FindFirstWindowOf(processId), false};
+        if (capture.window) return HookWaitEnd::Found;
+        MsgWaitForMultipleObjectsEx(0, nullptr, kHookCapturePollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
     return HookWaitEnd::NotFound;
 }
 
+// Out of context: an in-context hook needs a module to load into the editor's process (and would
+// run there, where the capture's state is not set). Its events are posted to this thread.
 HWINEVENTHOOK InstallCaptureHook(DWORD processId) {
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr, OnCaptureWinEvent,
-                                         0, 0, WINEVENT_INCONTEXT);
+                                         processId, 0, WINEVENT_OUTOFCONTEXT);
     if (hook) {
-        LogPrintf(L"[LaunchAndEmbed] hook installed (INCONTEXT) for pid=%lu, resuming", processId);
+        LogPrintf(L"[LaunchAndEmbed] hook installed (OUTOFCONTEXT) for pid=%lu, resuming", processId);
     } else {
         LogPrintf(
             L"[LaunchAndEmbed] hook not installed (err=%lu) for pid=%lu, capturing by enumeration, resuming",
@@ -82,11 +80,15 @@ HWINEVENTHOOK InstallCaptureHook(DWORD processId) {
     return hook;
 }
 
-bool EmbedCapturedWindow(HWND viewer, ViewerState& state, HWND window) {
+bool EmbedCapturedWindow(HWND viewer, ViewerState& state, const Capture& capture) {
     const DWORD processId = state.processId;
+    HWND window = capture.window;
     SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
     LogPrintf(L"[LaunchAndEmbed] captured hwnd=0x%p", window);
+    LogWrite(capture.byHook ? L"[LaunchAndEmbed]   captured by the window-event hook\r\n"
+                            : L"[LaunchAndEmbed]   captured by enumeration\r\n");
     state.editorWindow = window;
+    state.focusBeforeEmbedding = GetFocus();
     if (!ReparentChild(viewer, window, *state.profile)) return EndUnansweredLaunch(state, processId);
     LogWrite(L"[LaunchAndEmbed] ReparentChild done\r\n");
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
@@ -109,12 +111,9 @@ void CALLBACK OnCaptureWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG ob
     try {
         DWORD processId = captureProcessId.load();
         if (processId == 0 || !QualifiesAsFirstTopWindow(window, processId)) return;
-        if (event == EVENT_OBJECT_CREATE) {
-            SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
-            SetLayeredWindowAttributes(window, 0, 0, LWA_ALPHA);
-        } else {
-            ShowWindow(window, SW_HIDE);
-        }
+        // Asynchronous only: this runs on the host's thread, and the editor's thread may be busy
+        // or hung (a style change, for one, would wait for it to answer).
+        if (event == EVENT_OBJECT_SHOW) ShowWindowAsync(window, SW_HIDE);
         capturedWindow.store(window);
     } catch (...) {
     }
@@ -145,7 +144,7 @@ bool ClaimCapture() {
     LogWrite(L"[LaunchAndEmbed] another window capture is in progress, waiting for it\r\n");
     const Deadline deadline(kCaptureTurnWaitMs);
     while (!deadline.Passed()) {
-        WaitAnsweringSentMessages(nullptr, kCaptureTurnPollMs);
+        WaitDispatchingMessages(nullptr, kCaptureTurnPollMs);
         if (TryClaimCapture(thread)) return true;
     }
     return false;
@@ -167,14 +166,14 @@ bool CaptureWithHook(HWND viewer, ViewerState& state) {
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
     UniqueWinEventHook hook(InstallCaptureHook(processId));
     ResumeThread(state.thread.get());
-    HWND window = nullptr;
+    Capture capture;
     DWORD exitCode = 0;
-    HookWaitEnd end = WaitForCapturedWindow(state, processId, window, exitCode);
+    HookWaitEnd end = WaitForCapturedWindow(state, processId, capture, exitCode);
     hook.reset();
     captureProcessId.store(0);
     switch (end) {
         case HookWaitEnd::Found:
-            return EmbedCapturedWindow(viewer, state, window);
+            return EmbedCapturedWindow(viewer, state, capture);
         case HookWaitEnd::Abandoned:
             return EndAbandonedLaunch(state, processId);
         case HookWaitEnd::Quit:

@@ -1,6 +1,7 @@
 #pragma once
-// The capture of Notepad3, Notepad4 and Notepad++: a window-event hook plus an enumeration in
-// every pass, while the thread's messages are dispatched. Its state is process-wide.
+// The capture of Notepad3, Notepad4 and Notepad++: an out-of-context window-event hook on the
+// editor's process, whose events arrive on this thread while the capture wait dispatches its
+// messages, plus an enumeration in every pass. Its state is process-wide.
 
 #include <windows.h>
 
@@ -16,7 +17,7 @@ HWND CapturedWindow();
 
 // Only one hook-based capture may run in the process at a time: a launch that needs one holds
 // this claim from before the start of the editor to its return. A launch on another thread waits
-// its turn (bounded, answering sent messages); one nested in a capture of its own thread is refused.
+// its turn (bounded, dispatching messages); one nested in a capture of its own thread is refused.
 class HookCaptureClaim {
    public:
     explicit HookCaptureClaim(bool needed);

@@ -52,6 +52,7 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
                     const std::wstring& editorPath, const std::wstring& filePath) {
     LogPrintf(L"[LaunchAndEmbed] exePath=[%ls] filePath=[%ls]", editorPath.c_str(), filePath.c_str());
     if (RefuseRelativeEditorPath(editorPath)) return false;
+    state.focusBeforeEmbedding = nullptr;
     const bool hookCapture = profile.capture.method == CaptureMethod::Hook;
     HookCaptureClaim claim(hookCapture);
     if (!claim.granted()) {

@@ -78,7 +78,7 @@ EmbedStyles GenericStyles() {
 bool RetryParent(HWND viewer, ViewerState& state, HWND window, DWORD processId) {
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WARNING parent mismatch, retry in %lums",
               kGenericParentRetryDelayMs);
-    WaitAnsweringSentMessages(nullptr, kGenericParentRetryDelayMs, &state.destroyRequested);
+    WaitDispatchingMessages(nullptr, kGenericParentRetryDelayMs, &state.destroyRequested);
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
     if (!SetParentBounded(viewer, window)) return EndUnansweredLaunch(state, processId);
     SIZE size = {};
@@ -100,6 +100,7 @@ bool EmbedFoundWindow(HWND viewer, ViewerState& state, HWND window) {
               static_cast<int>(rect.right - rect.left), static_cast<int>(rect.bottom - rect.top));
     ShowWindowAsync(window, SW_HIDE);
     state.editorWindow = window;
+    state.focusBeforeEmbedding = GetFocus();
     EmbedReport report;
     if (!MakeEmbedCalls(viewer, window, GenericStyles(), report)) {
         LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: 0x%p did not answer within %lu ms", window,
@@ -126,8 +127,8 @@ bool LaunchAndEmbedGeneric(HWND viewer, ViewerState& state) {
     const DWORD processId = state.processId;
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: waiting for pid=%lu to become idle (ver=%d)",
               processId, static_cast<int>(profile.kind));
-    DWORD idle = WaitForInputIdleAnsweringSentMessages(state.process.get(), kInputIdleTimeoutMs,
-                                                       &state.destroyRequested);
+    DWORD idle = WaitForInputIdleDispatchingMessages(state.process.get(), kInputIdleTimeoutMs,
+                                                     &state.destroyRequested);
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WaitForInputIdle returned %lu", idle);
     const Deadline deadline(kWindowSearchTimeoutMs);
     while (!deadline.Passed()) {
@@ -141,7 +142,7 @@ bool LaunchAndEmbedGeneric(HWND viewer, ViewerState& state) {
             KillChild(state);
             return false;
         }
-        WaitAnsweringSentMessages(nullptr, kWindowSearchPollMs, &state.destroyRequested);
+        WaitDispatchingMessages(nullptr, kWindowSearchPollMs, &state.destroyRequested);
     }
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: failed to find window within %lu ms",

@@ -20,24 +20,30 @@ static_assert(kReparentClearedStyle == 0x20CF0000, "frame and desktop-window sty
 static_assert(kReparentAddedStyle == 0x94000000, "popup, visible, clip siblings");
 static_assert(kReparentClearedExStyle == 0x000C0109, "layered, app window, edge, topmost, modal frame");
 
-// The extended style first: the plain style makes the window visible, and its first paint
-// must not come between the two calls.
-void WriteStyles(HWND child, const EmbedStyles& styles, EmbedReport& report) {
-    report.oldExStyle = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_EXSTYLE));
-    SetWindowLongPtrW(child, GWL_EXSTYLE, static_cast<LONG_PTR>(report.oldExStyle & ~styles.clearedExStyle));
+void WriteStyle(HWND child, const EmbedStyles& styles, EmbedReport& report) {
     report.oldStyle = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
     SetWindowLongPtrW(child, GWL_STYLE,
                       static_cast<LONG_PTR>((report.oldStyle & ~styles.clearedStyle) | styles.addedStyle));
 }
 
-// Runs on the worker. A successful SetParent may leave a stale last error under Wine, so the
-// error is read only when it failed.
+// Runs on the worker. The extended style comes first: the plain style makes the window visible,
+// and its first paint must not come between the two calls. While it is given its parent the
+// window cannot take the activation (SetParent shows a window that was visible again); afterwards
+// it can, so that a click into the embedded editor gives it the keys. WS_CHILD would keep Wine from
+// activating it too (Wine's SetParent moves it without SWP_NOACTIVATE), but a cross-thread
+// WS_CHILD window joins the two threads' input on Windows, and a hung editor would then hold the
+// host's input. A successful SetParent may leave a stale last error under Wine, so the error is
+// read only when it failed.
 void SetParentAndStyles(HWND parent, HWND child, const EmbedStyles& styles, EmbedReport& report) {
-    if (styles.beforeSetParent) WriteStyles(child, styles, report);
+    report.oldExStyle = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_EXSTYLE));
+    const DWORD exStyle = report.oldExStyle & ~styles.clearedExStyle;
+    SetWindowLongPtrW(child, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle | WS_EX_NOACTIVATE));
+    if (styles.beforeSetParent) WriteStyle(child, styles, report);
     SetLastError(0);
     report.oldParent = SetParent(child, parent);
     report.setParentError = report.oldParent ? 0 : GetLastError();
-    if (!styles.beforeSetParent) WriteStyles(child, styles, report);
+    if (!styles.beforeSetParent) WriteStyle(child, styles, report);
+    SetWindowLongPtrW(child, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle));
 }
 
 // Sent, then posted: an editor that lays its panes out again only on a WM_SIZE of its own gets one.
@@ -61,15 +67,16 @@ void LogNotAnswered() {
 bool MakeEmbedCalls(HWND parent, HWND child, const EmbedStyles& styles, EmbedReport& report) {
     // The worker writes its own copy: a worker that outlives the wait must not touch the caller's.
     auto shared = std::make_shared<EmbedReport>();
-    if (!RunBounded([parent, child, styles, shared] { SetParentAndStyles(parent, child, styles, *shared); },
-                    kEmbedCallsTimeoutMs))
+    if (!RunBoundedDispatchingMessages(
+            [parent, child, styles, shared] { SetParentAndStyles(parent, child, styles, *shared); },
+            kEmbedCallsTimeoutMs))
         return false;
     report = *shared;
     return true;
 }
 
 bool SetParentBounded(HWND parent, HWND child) {
-    return RunBounded([parent, child] { SetParent(child, parent); }, kEmbedCallsTimeoutMs);
+    return RunBoundedDispatchingMessages([parent, child] { SetParent(child, parent); }, kEmbedCallsTimeoutMs);
 }
 
 void PlaceAndShow(HWND parent, HWND child, SIZE& size) {
@@ -107,7 +114,7 @@ bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile) {
     if (actual != parent) {
         LogPrintf(L"[ReparentChild]   verified parent=0x%p (expected 0x%p), retrying in %lums", actual,
                   parent, kReparentRetryDelayMs);
-        WaitAnsweringSentMessages(nullptr, kReparentRetryDelayMs);
+        WaitDispatchingMessages(nullptr, kReparentRetryDelayMs);
         if (!SetParentBounded(parent, child)) {
             LogNotAnswered();
             return false;

@@ -12,8 +12,8 @@
 // Notepad++ under Wine took up to 4.9 s); a hung one never does.
 constexpr DWORD kEmbedCallsTimeoutMs = 5000;
 
-// Styles written to the editor's window before (generic capture) or after (ReparentChild) it is
-// given its new parent.
+// Styles written to the editor's window: the extended style always before it is given its new
+// parent, the plain style before (generic capture) or after (ReparentChild).
 struct EmbedStyles {
     DWORD clearedStyle = 0;
     DWORD addedStyle = 0;

@@ -127,7 +127,7 @@ bool TitleNamesFileWithin(HWND editor, const wchar_t* path, DWORD timeoutMs) {
         if (!IsLiveWindow(editor)) return false;
         if (TitleNamesFile(TitleOf(editor), path)) return true;
         if (deadline.Passed()) return false;
-        WaitAnsweringSentMessages(nullptr, kTitlePollMs);
+        WaitDispatchingMessages(nullptr, kTitlePollMs);
     }
 }
 

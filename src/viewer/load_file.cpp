@@ -157,7 +157,7 @@ bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, cons
         launched = LaunchAndEmbed(viewer, state, profile, editor, path);
     }
     if (state.destroyRequested) return false;
-    if (!FocusesFreshEditor(state)) RestoreHostFocus(hostFocus, state.processId);
+    if (!FocusesFreshEditor(state)) RestoreHostFocus(hostFocus, viewer, state);
     if (launched) {
         ApplyPostLoadBehavior(viewer, state, false);
     } else {

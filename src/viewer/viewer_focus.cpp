@@ -35,6 +35,17 @@ class ScopedInputAttachment {
     bool attached_ = false;
 };
 
+bool InProcess(HWND window, DWORD processId) {
+    return processId != 0 && ProcessIdOf(window) == processId;
+}
+
+// Where a launch leaves this thread's focus: nowhere (the editor's thread holds it), in the
+// editor's process, in the viewer, or on the host's window that took the activation back.
+bool FocusTakenByLaunch(HWND focus, HWND viewer, DWORD editorProcess) {
+    return !focus || focus == viewer || focus == GetAncestor(viewer, GA_ROOT) || IsChild(viewer, focus) ||
+           InProcess(focus, editorProcess);
+}
+
 void FocusInPane(HWND editor, HWND target) {
     ScopedInputAttachment editorInput(WindowThread(editor));
     SetFocus(target);
@@ -130,11 +141,16 @@ HostFocus SaveHostFocus() {
     return saved;
 }
 
-void RestoreHostFocus(const HostFocus& saved, DWORD editorProcess) {
+void RestoreHostFocus(const HostFocus& saved, HWND viewer, const ViewerState& state) {
+    const DWORD editorProcess = state.processId;
     HWND foreground = GetForegroundWindow();
-    const DWORD foregroundProcess = foreground ? ProcessIdOf(foreground) : 0;
-    const bool taken = !foreground || (editorProcess != 0 && foregroundProcess == editorProcess);
+    const bool taken = !foreground || InProcess(foreground, editorProcess);
     if (taken && IsLiveWindow(saved.foreground)) SetForegroundWindow(saved.foreground);
-    if (IsLiveWindow(saved.focus) && GetForegroundWindow() == saved.foreground && GetFocus() != saved.focus)
-        SetFocus(saved.focus);
+    HWND target = saved.focus;
+    HWND moved = state.focusBeforeEmbedding;
+    if (IsLiveWindow(moved) && !FocusTakenByLaunch(moved, viewer, editorProcess)) target = moved;
+    HWND focus = GetFocus();
+    if (IsLiveWindow(target) && GetForegroundWindow() == saved.foreground && focus != target &&
+        FocusTakenByLaunch(focus, viewer, editorProcess))
+        SetFocus(target);
 }

@@ -14,14 +14,17 @@ void FocusEditorContent(const ViewerState& state);
 
 // The host's foreground window and this thread's keyboard focus, taken before a launch. Under
 // Wine, making another process's window a child of ours activates it; when the editor is not to
-// be focused, RestoreHostFocus gives them back if the editor's process (editorProcess) took the
-// foreground or nobody holds it.
+// be focused, RestoreHostFocus gives them back if the editor's process took the foreground or
+// nobody holds it, and the focus only from where the launch put it (nowhere on this thread, the
+// editor's process, the viewer, or the host's window that took the activation back): the user may
+// have moved it meanwhile, as the launch keeps the host's thread taking input, and it goes back
+// where it was right before the embedding.
 struct HostFocus {
     HWND foreground = nullptr;
     HWND focus = nullptr;
 };
 HostFocus SaveHostFocus();
-void RestoreHostFocus(const HostFocus& saved, DWORD editorProcess);
+void RestoreHostFocus(const HostFocus& saved, HWND viewer, const ViewerState& state);
 
 // What FindFocusTarget collects over the descendants of the editor window.
 struct FocusSearch {

@@ -38,6 +38,14 @@
 //   --first-paint=MS   the main window's first WM_PAINT takes MS ms; journals "painted" when done
 //   --busy=MS          works MS ms before its first window and message loop (not idle meanwhile)
 //   --no-paint         paints nothing of its own (for timings: its painting would compete with the sender)
+//   --busy-after-window=MS  works MS ms after creating and showing its main window, before its
+//                      message loop (as a real Notepad4 that reads its settings and the file)
+//   --show-at-once     shows the main window whatever the start-up show state (as Notepad4 and
+//                      Notepad++ do)
+//
+// The main window journals "desktop-visible" the first time it is visible and opaque (not layered
+// with alpha 0) as a top-level window, and "embedded" the first time it has another parent: a
+// "desktop-visible" before "embedded" is a window the user saw flash on the desktop.
 //
 // Notepad4 journals each 0xFB10 record as it reads it (x64 24.09+ layout): "np4params <byte 0>
 // <int 8> <int 12> <int 32> <path at 48>". Notepad++ shows one tab per file, titles its window
@@ -101,6 +109,8 @@ struct Options {
     bool noPaint = false;
     DWORD firstPaintMs = 0;
     DWORD busyMs = 0;
+    DWORD busyAfterWindowMs = 0;
+    bool showAtOnce = false;
 };
 
 struct App {
@@ -224,6 +234,10 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
         options.busyMs = wcstoul(value.c_str(), nullptr, 10);
     else if (arg == L"--no-paint")
         options.noPaint = true;
+    else if (StartsWith(arg, L"--busy-after-window=", &value))
+        options.busyAfterWindowMs = wcstoul(value.c_str(), nullptr, 10);
+    else if (arg == L"--show-at-once")
+        options.showAtOnce = true;
     else if (!arg.empty() && arg[0] != L'-' && arg[0] != L'/')
         options.file = arg;
 }
@@ -714,6 +728,30 @@ void OnSize(LPARAM lParam) {
     if (app.editWindow) MoveWindow(app.editWindow, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
 }
 
+// What the user could see of the main window on the desktop before it was embedded.
+bool desktopVisibleJournaled = false;
+bool embeddedJournaled = false;
+
+bool Opaque(HWND window) {
+    if (!(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_LAYERED)) return true;
+    BYTE alpha = 255;
+    DWORD flags = 0;
+    if (!GetLayeredWindowAttributes(window, nullptr, &alpha, &flags)) return true;
+    return !(flags & LWA_ALPHA) || alpha != 0;
+}
+
+void JournalDesktopVisibility(HWND window) {
+    if (window != app.mainWindow || embeddedJournaled) return;
+    if (GetAncestor(window, GA_PARENT) != GetDesktopWindow()) {
+        embeddedJournaled = true;
+        Journal("embedded", WindowText(window));
+        return;
+    }
+    if (desktopVisibleJournaled || !IsWindowVisible(window) || !Opaque(window)) return;
+    desktopVisibleJournaled = true;
+    Journal("desktop-visible", WindowText(window));
+}
+
 // --first-paint: an editor that takes its time to draw its first frame.
 bool firstPaintDone = false;
 
@@ -734,6 +772,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         PaintSlowlyOnce(window);
         return 0;
     }
+    if (message == WM_WINDOWPOSCHANGED || message == WM_STYLECHANGED) JournalDesktopVisibility(window);
     switch (message) {
         case WM_COPYDATA:
             return OnCopyDataMessage(wParam, lParam);
@@ -860,8 +899,10 @@ void CreateMainWindow() {
     Journal("window", WindowText(app.mainWindow) + " " + ToUtf8(MainClassName()));
     app.mainCreated = true;
     OpenFirstNppTab();
-    ShowWindow(app.mainWindow, app.showCommand);
+    ShowWindow(app.mainWindow, app.options.showAtOnce ? SW_SHOW : app.showCommand);
+    JournalDesktopVisibility(app.mainWindow);
     UpdateWindow(app.mainWindow);
+    if (app.options.busyAfterWindowMs > 0) Sleep(app.options.busyAfterWindowMs);
 }
 
 void CALLBACK OnLateTimer(HWND, UINT, UINT_PTR id, DWORD) {
