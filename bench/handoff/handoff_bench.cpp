@@ -78,8 +78,16 @@ std::wstring BenchFile(int i) {
     return L"C:\\velloquin-bench\\file" + std::to_wstring(i) + L".txt";
 }
 
+// A file that does not exist is not handed over at all: each one the bench loads is made first.
+void EnsureBenchFiles() {
+    std::vector<std::wstring> files;
+    for (int i = 0; i <= kHandOffWarmup + kHandOffRuns; ++i) files.push_back(BenchFile(i));
+    testing_support::EnsureFiles(files);
+}
+
 void HandOffLatency(HWND viewer, ViewerState& state, const wchar_t* editorName) {
     MapTextFilesTo(standin::StandinPath(editorName), L"--no-paint");
+    EnsureBenchFiles();
     if (!LoadFile(viewer, state, BenchFile(0).c_str())) {
         std::printf("  %-14ls launch failed, no figures\n", editorName);
         return;

@@ -24,6 +24,8 @@ struct ViewerState {
     // takes input meanwhile, so the user may have moved it since the launch began.
     HWND focusBeforeEmbedding = nullptr;
     int focusRetries = 0;
+    // Why the last file is not shown, painted in the empty viewer until the next load; empty: nothing.
+    std::wstring paneNote;
 
     // Files are not handed to the editor at handOffCheckedPath when handOffRefused is set (a build
     // that reads the record elsewhere, or one that ignored a hand-off): each file starts a fresh

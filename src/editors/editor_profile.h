@@ -11,6 +11,9 @@
 // MAX_PATH: Notepad3 and Notepad4 copy a path into this many units and open an empty document for
 // a longer one; Notepad++ drops a path this long or longer whoever sends it.
 constexpr size_t kMaxPathUnits = 260;
+// Notepad4 copies its quoted command-line argument with the opening quote into MAX_PATH units, so a
+// path of 259 units already loses its last unit there.
+constexpr size_t kQuotedArgumentPathUnits = kMaxPathUnits - 1;
 
 // How the editor's main window is found once its process runs.
 enum class CaptureMethod {
@@ -64,11 +67,15 @@ struct EmbedProfile {
     bool focusesFrame;       // keyboard focus to the frame itself, not to a text control inside it
 };
 
-// The longest path it takes is capacity - 1 units (0: no limit known). A longer one is passed in
-// its short (8.3) form where shortensLongPaths; else the editor drops it.
+// The longest path it takes is capacity - 1 units (0: no limit known), on its command line
+// commandLineCapacity - 1 (0: as capacity). A longer one is passed in its short (8.3) form where
+// shortensLongPaths; else the editor drops it. expandsVariables: it reads %NAME% in a file name as
+// an environment variable, so a name that holds two '%' goes in a form without them or not at all.
 struct PathProfile {
     size_t capacity;
     bool shortensLongPaths;
+    size_t commandLineCapacity;
+    bool expandsVariables;
 };
 
 struct HandOffProfile {

@@ -6,7 +6,7 @@
 const EditorProfile kNotepadPPProfile = {
     EditorKind::NotepadPlusPlus, L"Notepad++", L"notepad++.exe", L" -multiInst -nosession",
     {CaptureMethod::Hook, WindowSearch::LargestOfProcess, nullptr, false, true},
-    {true, true, false}, {kMaxPathUnits, false},
+    {true, true, false}, {kMaxPathUnits, false, 0, false},
     {HandOffMethod::NotepadPPPath, UnsavedSignal::TitleMarkOrModify, VersionGuard::None},
 };
 // clang-format on

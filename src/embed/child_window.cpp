@@ -67,6 +67,14 @@ void WatchClosedEditor(EditorProcess& editor, const ClosedEditor& closed, HWND w
     TerminateEditor(editor.process.get(), editor.processId, L"could not be watched");
 }
 
+// An editor that shows a question of its own is given back to the user as it is, question and
+// all: no WM_CLOSE, no wait for its answer, never terminated.
+void ReturnAskingEditor(DWORD processId, HWND window, const RECT& shownAt) {
+    if (!ReturnToDesktop(window, shownAt, false, kWindowCallWaitMs))
+        LogPrintf(L"[KillChild]   pid=%lu not back on the desktop within %lu ms: left to finish", processId,
+                  kWindowCallWaitMs);
+}
+
 // The editor did not end within kCloseWaitMs of WM_CLOSE. It is terminated only when it does not
 // answer messages: one that answers may be saving or about to ask about unsaved documents.
 void EndEditorAfterClose(EditorProcess& editor, const ClosedEditor& closed) {
@@ -92,9 +100,7 @@ void EndEditorAfterClose(EditorProcess& editor, const ClosedEditor& closed) {
         LogPrintf(
             L"[KillChild]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
             editor.processId);
-        if (!ReturnToDesktop(closed.window, closed.shownAt, false, kWindowCallWaitMs))
-            LogPrintf(L"[KillChild]   pid=%lu not back on the desktop within %lu ms: left to finish",
-                      editor.processId, kWindowCallWaitMs);
+        ReturnAskingEditor(editor.processId, closed.window, closed.shownAt);
         return;
     }
     if (!DetachFromViewer(closed.window, kWindowCallWaitMs)) {
@@ -148,6 +154,18 @@ void ReleaseChild(ViewerState& state) {
     if (!ReturnToDesktop(window, shownAt, true, kWindowCallWaitMs))
         LogPrintf(L"[ReleaseChild]   pid=%lu not back on the desktop within %lu ms: left to finish",
                   editor.processId, kWindowCallWaitMs);
+}
+
+void ReleaseAskingChild(ViewerState& state) {
+    HWND window = state.editorWindow;
+    const bool windowAlive = window && IsWindow(window);
+    LogPrintf(
+        L"[ReleaseChild] ReleaseAskingChild: editor hwnd=0x%p pid=%lu asks a question: released to the "
+        L"desktop with it",
+        window, state.processId);
+    state.editorWindow = nullptr;
+    EditorProcess editor = TakeEditorProcess(state);
+    if (windowAlive) ReturnAskingEditor(editor.processId, window, ScreenRectOf(window));
 }
 
 void KillChild(ViewerState& state) {

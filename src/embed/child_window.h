@@ -15,3 +15,6 @@ void KillChild(ViewerState& state);
 // asks the user about its unsaved changes; clears the state like KillChild, without waiting or
 // terminating.
 void ReleaseChild(ViewerState& state);
+// Gives an editor that shows a question of its own back to the desktop as it is (no WM_CLOSE), as
+// KillChild does with one that asks after WM_CLOSE; clears the state like KillChild.
+void ReleaseAskingChild(ViewerState& state);

@@ -44,21 +44,68 @@ std::wstring ShortForm(const std::wstring& path) {
     return CallerForm(path, std::wstring(buffer.data(), written));
 }
 
-}  // namespace
-
-bool NeedsShortPath(const EditorProfile& profile, const std::wstring& path) {
-    return profile.path.shortensLongPaths && path.size() >= profile.path.capacity;
+size_t PathCapacity(const EditorProfile& profile, PathRoute route) {
+    return route == PathRoute::CommandLine && profile.path.commandLineCapacity != 0
+               ? profile.path.commandLineCapacity
+               : profile.path.capacity;
 }
 
-std::wstring EditorFilePath(const EditorProfile& profile, const std::wstring& path) {
-    if (!NeedsShortPath(profile, path)) return path;
+// A short form the editor would read as this file; empty when there is none.
+std::wstring UnexpandableShortForm(const std::wstring& path, size_t capacity) {
+    const std::wstring shortPath = ShortForm(path);
+    if (shortPath.empty() || MayExpandVariables(shortPath) || (capacity != 0 && shortPath.size() >= capacity))
+        return std::wstring();
+    return shortPath;
+}
+
+// Notepad3 and Notepad4 expand %VARIABLES% in the names they are given: %USERNAME%.txt would
+// show the user's own file of that name, or offer to create one.
+std::wstring FormWithoutVariables(const EditorProfile& profile, const std::wstring& path, PathRoute route) {
+    const std::wstring shortPath = UnexpandableShortForm(path, PathCapacity(profile, route));
+    if (shortPath.empty()) {
+        LogPrintf(
+            L"[EditorFilePath] the editor would expand %%...%% in this path and it has no short form "
+            L"without: not passed [%ls]",
+            path.c_str());
+        return std::wstring();
+    }
+    LogPrintf(L"[EditorFilePath] path with %%...%% passed in its short form [%ls]", shortPath.c_str());
+    return shortPath;
+}
+
+bool IsMissingError(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
+           error == ERROR_BAD_PATHNAME || error == ERROR_BAD_NETPATH || error == ERROR_BAD_NET_NAME ||
+           error == ERROR_DIRECTORY;
+}
+
+}  // namespace
+
+bool NeedsShortPath(const EditorProfile& profile, const std::wstring& path, PathRoute route) {
+    return profile.path.shortensLongPaths && path.size() >= PathCapacity(profile, route);
+}
+
+bool MayExpandVariables(const std::wstring& text) {
+    const size_t first = text.find(L'%');
+    return first != std::wstring::npos && text.find(L'%', first + 1) != std::wstring::npos;
+}
+
+bool HasReadableForm(const EditorProfile& profile, const std::wstring& path) {
+    if (!profile.path.expandsVariables || !MayExpandVariables(path)) return true;
+    return !UnexpandableShortForm(path, PathCapacity(profile, PathRoute::CommandLine)).empty();
+}
+
+std::wstring EditorFilePath(const EditorProfile& profile, const std::wstring& path, PathRoute route) {
+    if (profile.path.expandsVariables && MayExpandVariables(path))
+        return FormWithoutVariables(profile, path, route);
+    if (!NeedsShortPath(profile, path, route)) return path;
     const std::wstring shortPath = ShortForm(path);
     if (shortPath.empty()) {
         LogPrintf(L"[EditorFilePath] no short form of a path of %zu units (err=%lu), passed as it is: [%ls]",
                   path.size(), GetLastError(), path.c_str());
         return path;
     }
-    if (shortPath.size() >= profile.path.capacity) {
+    if (shortPath.size() >= PathCapacity(profile, route)) {
         LogPrintf(L"[EditorFilePath] short form still %zu units long, passed as it is: [%ls]",
                   shortPath.size(), path.c_str());
         return path;
@@ -66,4 +113,10 @@ std::wstring EditorFilePath(const EditorProfile& profile, const std::wstring& pa
     LogPrintf(L"[EditorFilePath] path of %zu units passed in its short form [%ls]", path.size(),
               shortPath.c_str());
     return shortPath;
+}
+
+bool FileIsMissing(const std::wstring& path) {
+    const std::wstring asked = path.size() >= MAX_PATH ? ExtendedForm(path) : path;
+    if (GetFileAttributesW(asked.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    return IsMissingError(GetLastError());
 }

@@ -5,8 +5,21 @@
 
 #include "editors/editor_profile.h"
 
-// True when the editor cannot take path as it is and takes its short form instead.
-bool NeedsShortPath(const EditorProfile& profile, const std::wstring& path);
+// How the path reaches the editor.
+enum class PathRoute { CommandLine, Record };
+
+// True when the editor cannot take path as it is by route and takes its short form instead.
+bool NeedsShortPath(const EditorProfile& profile, const std::wstring& path, PathRoute route);
+// True when environment-variable expansion could turn text into another path: it holds two '%'.
+bool MayExpandVariables(const std::wstring& text);
+// False when the editor would read every form of path we can give as another file: it expands
+// %VARIABLES% and neither the path nor its short form is safe from that.
+bool HasReadableForm(const EditorProfile& profile, const std::wstring& path);
 // path, or for an editor that needs it, its short (8.3) form when the volume has one and it fits;
-// otherwise path as it is, with a log line that says why.
-std::wstring EditorFilePath(const EditorProfile& profile, const std::wstring& path);
+// otherwise path as it is, with a log line that says why. Empty (and logged) when the editor would
+// expand variables in every form: such a path is never handed over.
+std::wstring EditorFilePath(const EditorProfile& profile, const std::wstring& path, PathRoute route);
+
+// True when nothing exists at path (also for a name the file system rejects). Other failures
+// (no access, a busy file) leave the answer to the editor.
+bool FileIsMissing(const std::wstring& path);

@@ -59,8 +59,9 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
         LogWrite(L"[LaunchAndEmbed] another window capture is in progress, launch refused\r\n");
         return false;
     }
-    std::wstring text =
-        BuildEditorCommandLine(profile, editorPath, EditorParams(), EditorFilePath(profile, filePath));
+    const std::wstring fileArgument = EditorFilePath(profile, filePath, PathRoute::CommandLine);
+    if (fileArgument.empty()) return false;
+    std::wstring text = BuildEditorCommandLine(profile, editorPath, EditorParams(), fileArgument);
     std::vector<wchar_t> commandLine(text.begin(), text.end());
     commandLine.push_back(L'\0');
     if (profile.capture.collectsExistingFrames) CollectExistingFrames(profile.capture.windowClass, state);

@@ -163,17 +163,20 @@ bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize) {
 NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3) {
     if (!IsLiveWindow(editor) || !path) return NotepadHandOff::Failed;
     const wchar_t* caller = notepad3 ? L"SendFileToNotepad3" : L"SendFileToNotepad4";
+    std::vector<uint8_t> record;
+    try {
+        const std::wstring recordPath =
+            EditorFilePath(notepad3 ? kNotepad3Profile : kNotepad4Profile, path, PathRoute::Record);
+        if (recordPath.empty()) return NotepadHandOff::Failed;
+        record =
+            BuildNotepadParamRecord(recordPath, notepad3 ? NotepadFamily::Notepad3 : NotepadFamily::Notepad4);
+    } catch (const std::bad_alloc&) {
+        return NotepadHandOff::Failed;
+    }
     HWND scintilla = FirstScintillaOf(editor);
     if (scintilla) {
         const NotepadHandOff prepared = PrepareScintilla(caller, scintilla);
         if (prepared != NotepadHandOff::Sent) return prepared;
-    }
-    std::vector<uint8_t> record;
-    try {
-        record = BuildNotepadParamRecord(EditorFilePath(notepad3 ? kNotepad3Profile : kNotepad4Profile, path),
-                                         notepad3 ? NotepadFamily::Notepad3 : NotepadFamily::Notepad4);
-    } catch (const std::bad_alloc&) {
-        return NotepadHandOff::Failed;
     }
     return SendCopyDataHelper(editor, record.data(), static_cast<DWORD>(record.size()))
                ? NotepadHandOff::Sent

@@ -3,17 +3,20 @@
 #include <cwchar>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "common/window_data.h"
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
 #include "editors/editor_profile.h"
 #include "embed/child_window.h"
+#include "embed/editor_shutdown.h"
 #include "embed/launch.h"
 #include "log/log.h"
 #include "viewer/handoff.h"
 #include "viewer/handoff_image.h"
 #include "viewer/loading_text.h"
+#include "viewer/not_shown.h"
 #include "viewer/request_registry.h"
 #include "viewer/viewer_focus.h"
 
@@ -169,6 +172,7 @@ bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, cons
 
 bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
     ActiveRequestScope request(state);
+    ClearPaneNote(viewer, state);
     if (!path || !*path) {
         KillChild(state);
         return false;
@@ -181,10 +185,13 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
     }
     LogPrintf(L"[LoadFile] viewer=[%ls]", editor.c_str());
     const EditorProfile& profile = DetectEditorProfile(editor);
+    if (RefuseMissingFile(viewer, state, path) || RefuseExpandedName(viewer, state, profile, path))
+        return false;
     const bool reusable = IsLiveWindow(state.editorWindow) && state.editorPath == editor &&
                           HandOffAllowed(state, profile, editor);
     if (reusable) {
         bool dropped = false;
+        const std::vector<HWND> windowsBefore = TopWindowsOf(state.processId);
         const HandOffResult handOff = HandOff(state, profile, path, dropped);
         if (handOff == HandOffResult::Shown) {
             state.currentFile = path;
@@ -192,6 +199,9 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
             LogHandedOff(profile, dropped);
             return true;
         }
+        // A second editor would only ask the same question again.
+        if (handOff == HandOffResult::Failed && GiveBackAskingEditor(viewer, state, windowsBefore))
+            return false;
         if (handOff == HandOffResult::Unsaved && profile.handOff.unsaved == UnsavedSignal::ScintillaModify)
             ReleaseUnsaved(state);
         // A path the editor drops whoever sends it says nothing about whether it takes the next one.
@@ -211,8 +221,9 @@ bool LoadNowOrFail(HWND viewer, ViewerState& state, const wchar_t* path) {
     }
 }
 
-void ClearNow(ViewerState& state) {
+void ClearNow(HWND viewer, ViewerState& state) {
     ActiveRequestScope request(state);
+    ClearPaneNote(viewer, state);
     KillChild(state);
 }
 
@@ -241,7 +252,7 @@ void RunPendingRequests(HWND viewer, ViewerState& state) {
             LogLoadRequest(path.c_str());
             LoadNowOrFail(viewer, state, path.c_str());
         } else {
-            ClearNow(state);
+            ClearNow(viewer, state);
         }
         if (FreeIfDestroyed(state)) return;
     }
@@ -302,7 +313,7 @@ void ClearViewer(HWND viewer, ViewerState& state) {
             return;
         }
         DropPending(state);
-        ClearNow(state);
+        ClearNow(viewer, state);
         if (FreeIfDestroyed(state)) return;
         RunPendingRequests(viewer, state);
     } catch (const std::bad_alloc&) {

@@ -8,6 +8,8 @@ namespace {
 
 constexpr COLORREF kLoadingTextColor = RGB(128, 128, 128);
 constexpr UINT kLoadingTextFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+// A long path is shortened in its middle rather than cut at the edge.
+constexpr UINT kPaneNoteFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS;
 
 std::atomic<HFONT> loadingFont{nullptr};
 
@@ -48,6 +50,23 @@ void DrawLoadingText(HWND viewer) {
     RECT client{};
     GetClientRect(viewer, &client);
     DrawLoadingTextOn(dc.get(), client);
+}
+
+void DrawPaneNoteOn(HDC dc, const RECT& client, const std::wstring& note) {
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    ScopedSelectObject selected(dc, GetStockObject(DEFAULT_GUI_FONT));
+    RECT area = client;
+    DrawTextW(dc, note.c_str(), -1, &area, kPaneNoteFormat);
+}
+
+void DrawPaneNote(HWND viewer, const std::wstring& note) {
+    ScopedWindowDC dc(viewer);
+    if (!dc) return;
+    RECT client{};
+    GetClientRect(viewer, &client);
+    PaintViewerBackground(viewer, dc.get());
+    DrawPaneNoteOn(dc.get(), client, note);
 }
 
 void PaintViewerBackground(HWND viewer, HDC dc) {

@@ -2,11 +2,18 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Paints "Loading..." straight onto the viewer window with the one process-wide font.
 void DrawLoadingText(HWND viewer);
 
 // The same text on a device context the caller holds (the viewer's paint cycle).
 void DrawLoadingTextOn(HDC dc, const RECT& client);
+
+// One line that tells why no editor is shown, in the system's font and colours, on the
+// viewer's device context (now) or on the caller's (the viewer's paint cycle).
+void DrawPaneNote(HWND viewer, const std::wstring& note);
+void DrawPaneNoteOn(HDC dc, const RECT& client, const std::wstring& note);
 
 // Fills the viewer's client area with its background colour.
 void PaintViewerBackground(HWND viewer, HDC dc);

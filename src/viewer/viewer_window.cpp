@@ -94,16 +94,18 @@ LRESULT OnMouseActivate(const ViewerState* state) {
 }
 
 // The area an editor leaves behind (closed, released, none configured) shows the background, not
-// the editor's last picture. While a launch runs, "Loading..." is drawn again over it.
+// the editor's last picture. While a launch runs, "Loading..." is drawn again over it; when a file
+// was not shown, the reason.
 LRESULT OnPaint(HWND window, const ViewerState* state) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     if (!dc) return 0;
-    if (state && state->launchRunning) {
-        RECT client{};
-        GetClientRect(window, &client);
+    RECT client{};
+    GetClientRect(window, &client);
+    if (state && state->launchRunning)
         DrawLoadingTextOn(dc, client);
-    }
+    else if (state && !state->paneNote.empty())
+        DrawPaneNoteOn(dc, client, state->paneNote);
     EndPaint(window, &paint);
     return 0;
 }

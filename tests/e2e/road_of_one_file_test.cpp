@@ -92,6 +92,7 @@ class RoadOfOneFile : public ::testing::Test {
    protected:
     void SetUp() override {
         folder_ = testwin::FreshLogFolder();
+        EnsureFiles({kFileA, kFileB, kFileLog});
         plugin_ = std::make_unique<LoadedPlugin>();
         identify_ = plugin_->Get<IdentifyFn>("DVP_IdentifyW");
         identifyFile_ = plugin_->Get<IdentifyFileFn>("DVP_IdentifyFileW");

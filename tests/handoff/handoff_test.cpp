@@ -160,6 +160,96 @@ TEST(EditorImage, MachineAndFileVersionDecideWhetherNotepad4ReadsTheRecord) {
     EXPECT_FALSE(Notepad4ReadsCurrentRecord(noVersion));
 }
 
+uint16_t U16At(const std::vector<uint8_t>& bytes, size_t offset) {
+    return static_cast<uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+}
+
+void PutU32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
+    std::memcpy(bytes.data() + offset, &value, 4);
+}
+
+// Where the parts of an x64 image's version resource lie, found through the headers' fixed offsets.
+struct VersionLayout {
+    size_t fileHeader = 0;    // after "PE\0\0"
+    size_t sectionTable = 0;  // 40 bytes per section
+    size_t resourceRoot = 0;  // file offset of the resource directory
+    uint32_t resourceRawSize = 0;
+    size_t versionDataEntry = 0;  // RVA, size
+    size_t versionInfo = 0;       // file offset of VS_VERSIONINFO
+    uint32_t versionInSection = 0;
+};
+
+VersionLayout LayoutOf(const std::vector<uint8_t>& image) {
+    VersionLayout layout;
+    layout.fileHeader = U32At(image, 0x3C) + 4;
+    const size_t optional = layout.fileHeader + 20;
+    layout.sectionTable = optional + U16At(image, layout.fileHeader + 16);
+    const uint32_t resourceRva = U32At(image, optional + 112 + 8 * 2);  // PE32+ data directory 2
+    uint32_t sectionRva = 0;
+    uint32_t rawPointer = 0;
+    for (size_t i = 0; i < U16At(image, layout.fileHeader + 2); ++i) {
+        const size_t section = layout.sectionTable + 40 * i;
+        if (std::memcmp(image.data() + section, ".rsrc", 5) != 0) continue;
+        sectionRva = U32At(image, section + 12);
+        layout.resourceRawSize = U32At(image, section + 16);
+        rawPointer = U32At(image, section + 20);
+    }
+    layout.resourceRoot = rawPointer + (resourceRva - sectionRva);
+    const size_t root = layout.resourceRoot;
+    const size_t entries = U16At(image, root + 12) + U16At(image, root + 14);
+    uint32_t next = 0;
+    for (size_t i = 0; i < entries; ++i)
+        if (U32At(image, root + 16 + 8 * i) == 16) next = U32At(image, root + 20 + 8 * i);  // RT_VERSION
+    next = U32At(image, root + (next & 0x7FFFFFFF) + 20);                                   // first name
+    layout.versionDataEntry = root + U32At(image, root + (next & 0x7FFFFFFF) + 20);         // first language
+    layout.versionInSection = U32At(image, layout.versionDataEntry) - sectionRva;
+    layout.versionInfo = rawPointer + layout.versionInSection;
+    return layout;
+}
+
+TEST(EditorImage, MalformedImagesAreReadStrictlyOrNotAtAll) {
+    const std::vector<uint8_t> current = ReadFileBytes(standin::StandinPath(L"notepad4.exe"));
+    const VersionLayout layout = LayoutOf(current);
+    auto versionOf = [](const std::vector<uint8_t>& image) {
+        const EditorImage parsed = ParseEditorImage(image);
+        return parsed.hasVersion ? std::vector<uint16_t>(parsed.version, parsed.version + 4)
+                                 : std::vector<uint16_t>();
+    };
+    ASSERT_EQ(versionOf(current), (std::vector<uint16_t>{26, 8, 0, 6282}));
+
+    // Cut 2 bytes short of its file header: not an image. Cut inside its section table: no version.
+    EXPECT_FALSE(
+        ParseEditorImage(std::vector<uint8_t>(current.begin(), current.begin() + layout.fileHeader + 18))
+            .isPe);
+    const std::vector<uint8_t> cutTable(current.begin(), current.begin() + layout.sectionTable + 60);
+    EXPECT_TRUE(ParseEditorImage(cutTable).isPe);
+    EXPECT_TRUE(versionOf(cutTable).empty());
+
+    // The fixed info's signature is found only behind the key "VS_VERSION_INFO".
+    std::vector<uint8_t> otherKey = current;
+    otherKey[layout.versionInfo + 6] = 'W';
+    EXPECT_TRUE(versionOf(otherKey).empty());
+
+    // A version resource that reaches past its section's raw data.
+    std::vector<uint8_t> pastRawData = current;
+    PutU32(pastRawData, layout.versionDataEntry + 4, layout.resourceRawSize - layout.versionInSection + 1);
+    EXPECT_TRUE(versionOf(pastRawData).empty());
+
+    // RT_VERSION counted among the named entries of the root is not the version resource.
+    std::vector<uint8_t> allNamed = current;
+    const uint16_t entries = static_cast<uint16_t>(U16At(current, layout.resourceRoot + 12) +
+                                                   U16At(current, layout.resourceRoot + 14));
+    allNamed[layout.resourceRoot + 12] = static_cast<uint8_t>(entries & 0xFF);
+    allNamed[layout.resourceRoot + 13] = static_cast<uint8_t>(entries >> 8);
+    allNamed[layout.resourceRoot + 14] = allNamed[layout.resourceRoot + 15] = 0;
+    EXPECT_TRUE(versionOf(allNamed).empty());
+
+    // The first section claims a huge raw size: it still does not hide the resource section.
+    std::vector<uint8_t> hugeFirst = current;
+    PutU32(hugeFirst, layout.sectionTable + 16, 0x7FFFFFF0u);
+    EXPECT_EQ(versionOf(hugeFirst), (std::vector<uint16_t>{26, 8, 0, 6282}));
+}
+
 TEST(EditorTitle, NotepadPPTitleNamesTheShownFileAndMarksItModified) {
     const std::wstring path = L"C:\\Docs\\Notes.txt";
     EXPECT_TRUE(TitleNamesFile(L"C:\\Docs\\Notes.txt - Notepad++", path));
@@ -173,16 +263,42 @@ TEST(EditorTitle, NotepadPPTitleNamesTheShownFileAndMarksItModified) {
     EXPECT_FALSE(TitleMarksModified(L"C:\\Docs\\Notes.txt - Notepad++"));
 }
 
-TEST(EditorFilePath, OnlyNotepad3AndNotepad4NeedPathsShorterThan260Units) {
-    const std::wstring at259 = L"C:\\" + std::wstring(254, L'x') + L".t";
+TEST(EditorFilePath, NotepadFamilyTakes258UnitsByCommandLineAnd259ByRecord) {
+    // Folders that do not exist: no short form, so a path that needs one goes as it is, logged.
+    const std::wstring at258 = L"C:\\" + std::wstring(253, L'x') + L".t";
+    const std::wstring at259 = at258 + L"x";
     const std::wstring at260 = at259 + L"x";
-    ASSERT_EQ(at259.size(), 259u);
-    EXPECT_FALSE(NeedsShortPath(ProfileOf(EditorKind::Notepad4), at259));
-    EXPECT_TRUE(NeedsShortPath(ProfileOf(EditorKind::Notepad4), at260));
-    EXPECT_TRUE(NeedsShortPath(ProfileOf(EditorKind::Notepad3), at260));
-    EXPECT_FALSE(NeedsShortPath(ProfileOf(EditorKind::NotepadPlusPlus), at260));
-    EXPECT_FALSE(NeedsShortPath(ProfileOf(EditorKind::Other), at260));
-    EXPECT_EQ(EditorFilePath(ProfileOf(EditorKind::Notepad4), at259), at259);
+    ASSERT_EQ(at258.size(), 258u);
+    EXPECT_FALSE(NeedsShortPath(ProfileOf(EditorKind::Notepad4), at258, PathRoute::CommandLine));
+    EXPECT_TRUE(NeedsShortPath(ProfileOf(EditorKind::Notepad4), at259, PathRoute::CommandLine));
+    EXPECT_TRUE(NeedsShortPath(ProfileOf(EditorKind::Notepad3), at259, PathRoute::CommandLine));
+    EXPECT_FALSE(NeedsShortPath(ProfileOf(EditorKind::Notepad4), at259, PathRoute::Record));
+    EXPECT_TRUE(NeedsShortPath(ProfileOf(EditorKind::Notepad4), at260, PathRoute::Record));
+    EXPECT_TRUE(NeedsShortPath(ProfileOf(EditorKind::Notepad3), at260, PathRoute::Record));
+    EXPECT_FALSE(NeedsShortPath(ProfileOf(EditorKind::NotepadPlusPlus), at260, PathRoute::CommandLine));
+    EXPECT_FALSE(NeedsShortPath(ProfileOf(EditorKind::Other), at260, PathRoute::CommandLine));
+    EXPECT_EQ(EditorFilePath(ProfileOf(EditorKind::Notepad4), at258, PathRoute::CommandLine), at258);
+    EXPECT_EQ(EditorFilePath(ProfileOf(EditorKind::Notepad4), at259, PathRoute::Record), at259);
+    const size_t before = Log().size();
+    EXPECT_EQ(EditorFilePath(ProfileOf(EditorKind::Notepad4), at259, PathRoute::CommandLine), at259);
+    const std::vector<std::wstring> all = Log();
+    const std::vector<std::wstring> log(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+    EXPECT_EQ(CountLogEntriesStartingWith(log, L"[EditorFilePath] no short form of a path of 259 units"), 1);
+}
+
+TEST(EditorFilePath, NamesThatExpansionCouldChangeNeverReachNotepad3OrNotepad4) {
+    EXPECT_FALSE(MayExpandVariables(L"C:\\docs\\100% sure.txt"));
+    EXPECT_TRUE(MayExpandVariables(L"C:\\docs\\%USERNAME%.txt"));
+    EXPECT_TRUE(MayExpandVariables(L"C:\\50%\\and 20%.txt"));
+    // No such file: no short form either, so no form the editor would read as this file.
+    const std::wstring expands = L"C:\\no such folder\\%USERNAME%.txt";
+    EXPECT_FALSE(HasReadableForm(ProfileOf(EditorKind::Notepad4), expands));
+    EXPECT_FALSE(HasReadableForm(ProfileOf(EditorKind::Notepad3), expands));
+    EXPECT_TRUE(HasReadableForm(ProfileOf(EditorKind::NotepadPlusPlus), expands));
+    EXPECT_TRUE(HasReadableForm(ProfileOf(EditorKind::Notepad4), L"C:\\docs\\100% sure.txt"));
+    EXPECT_EQ(EditorFilePath(ProfileOf(EditorKind::Notepad4), expands, PathRoute::Record), L"");
+    EXPECT_EQ(EditorFilePath(ProfileOf(EditorKind::Notepad3), expands, PathRoute::CommandLine), L"");
+    EXPECT_EQ(EditorFilePath(ProfileOf(EditorKind::Other), expands, PathRoute::CommandLine), expands);
 }
 
 // ---- windows of this process playing the editor ----

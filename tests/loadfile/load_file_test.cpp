@@ -56,7 +56,10 @@ bool FocusTimerWasRunning(HWND viewer) {
 
 class LoadFileWithStandins : public ::testing::Test {
    protected:
-    void SetUp() override { SetBehaviour(false, false); }
+    void SetUp() override {
+        SetBehaviour(false, false);
+        testing_support::EnsureFiles({kFileA, kFileB, kFileLog});
+    }
     void TearDown() override { SetBehaviour(false, false); }
 };
 

@@ -67,7 +67,10 @@ std::wstring MakeLongPathFile(const std::wstring& name) {
 
 class RealEditors : public ::testing::Test {
    protected:
-    void SetUp() override { SetBehaviour(false, false); }
+    void SetUp() override {
+        SetBehaviour(false, false);
+        testing_support::EnsureFiles({kFileA, kFileB, kFileC});
+    }
 };
 
 TEST_F(RealEditors, Notepad4ReadsRecordsThatLeaveItsFileWatchingAsTheUserHasIt) {
@@ -128,6 +131,7 @@ TEST_F(RealEditors, NotepadPPDroppingOneLongPathStillGetsTheNextFileHandedOver) 
     MapEditors({{L"txt", StandinPath(L"notepad++.exe")}});
     TestViewer viewer(true);
     const std::wstring longPath = L"C:\\velloquin-tests\\" + std::wstring(250, L'x') + L".txt";
+    testing_support::EnsureFiles({longPath});
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, longPath.c_str()));
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
@@ -184,14 +188,126 @@ TEST_F(RealEditors, PathsOf260UnitsOrMoreReachNotepad4InTheirShortForm) {
     EXPECT_LT(handed.size(), 260u);
     EXPECT_EQ(ContentOf(handed), "second long file.txt");
     EXPECT_EQ(viewer.state->currentFile, second);
+}
 
-    // A path without a short form (here: no such file) goes as it is, and the log says why.
-    const std::wstring missing = first.substr(0, first.rfind(L'\\')) + L"\\not there.txt";
+// A file of exactly `length` units in folder, holding its own name.
+std::wstring MakeFileOfLength(const std::wstring& folder, size_t length, wchar_t fill) {
+    const std::wstring path = folder + L"\\" + std::wstring(length - folder.size() - 5, fill) + L".txt";
+    testing_support::WriteFileText(path, testing_support::Wide2Utf8(path.substr(folder.size() + 1)));
+    return path;
+}
+
+// Notepad4 copies a quoted command-line argument with its quote into MAX_PATH units (259 units
+// lose the last one), a record's path without it (259 units pass).
+TEST_F(RealEditors, Notepad4GetsEachPathAsItselfAtTheLengthBoundaries) {
+    JournalScope journal(L"real-np4-boundary");
+    MapEditors({{L"txt", StandinPath(L"notepad4.exe")}});
+    const std::wstring folder = testing_support::MakeTempDir(L"boundary");
+    const std::wstring launch259 = MakeFileOfLength(folder, 259, L'a');
+    const std::wstring record259 = MakeFileOfLength(folder, 259, L'b');
+    const std::wstring record260 = MakeFileOfLength(folder, 260, L'c');
+    const std::wstring launch258 = MakeFileOfLength(folder, 258, L'd');
+    TestViewer viewer(true);
+    for (const std::wstring& file : {launch259, record259, record260})
+        ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, file.c_str()));
+    ClearViewer(viewer.window, *viewer.state);
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, launch258.c_str()));
+    const std::vector<DWORD> pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 2u);
+    EXPECT_TRUE(Events(journal.Read(), "not-found").empty());
+    const std::vector<std::wstring> opened = Details(journal, "opened", pids[0]);
+    ASSERT_EQ(opened.size(), 3u);
+    EXPECT_LT(FileArgument(journal, pids[0]).size(), 259u);
+    EXPECT_EQ(ContentOf(opened[0]), ContentOf(launch259));
+    EXPECT_EQ(opened[1], record259);
+    EXPECT_LT(opened[2].size(), 260u);
+    EXPECT_EQ(ContentOf(opened[2]), ContentOf(record260));
+    EXPECT_EQ(FileArgument(journal, pids[1]), launch258);
+    EXPECT_EQ(Details(journal, "opened", pids[1]), std::vector<std::wstring>{launch258});
+}
+
+// Notepad4 expands %VARIABLES% in the names it is given, by command line and by record.
+TEST_F(RealEditors, NamesWithPercentReachNotepad4OnlyInAFormItDoesNotExpand) {
+    JournalScope journal(L"real-np4-percent");
+    MapEditors({{L"txt", StandinPath(L"notepad4.exe")}});
+    SetEnvironmentVariableW(L"VQ", L"expanded");
+    SetEnvironmentVariableW(L"VQLONGER", L"expanded");
+    const std::wstring folder = testing_support::MakeTempDir(L"percent");
+    const std::wstring byLaunch = folder + L"\\%USERNAME%.txt";
+    const std::wstring byRecord = folder + L"\\%VQLONGER%.txt";  // short form: one % only
+    const std::wstring noForm = folder + L"\\%VQ%.TXT";          // its own short form: nothing avoids the %
+    for (const std::wstring& file : {byLaunch, byRecord, noForm, folder + L"\\expanded.TXT"})
+        testing_support::WriteFileText(file, testing_support::Wide2Utf8(file));
+    TestViewer viewer(true);
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, byLaunch.c_str()));
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, byRecord.c_str()));
     const size_t before = Log().size();
-    LoadFile(viewer.window, *viewer.state, missing.c_str());
-    EXPECT_EQ(CountLogEntriesStartingWith(LogSince(before), L"[EditorFilePath] no short form of a path of " +
-                                                                std::to_wstring(missing.size()) + L" units"),
-              1);
+    EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, noForm.c_str()));
+    const std::vector<DWORD> pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 1u);
+    const std::vector<std::wstring> opened = Details(journal, "opened", pids[0]);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(ContentOf(opened[0]), testing_support::Wide2Utf8(byLaunch));
+    EXPECT_EQ(ContentOf(opened[1]), testing_support::Wide2Utf8(byRecord));
+    EXPECT_EQ(Events(journal.Read(), "np4params", pids[0]).size(), 1u);
+    EXPECT_EQ(viewer.state->editorWindow, nullptr);
+    EXPECT_EQ(viewer.state->paneNote,
+              L"Not shown: this editor would read the %...% in the file name as a variable");
+    EXPECT_TRUE(LogHas(LogSince(before),
+                       L"[LoadFile] the editor would read %...% in this name as a variable and "
+                       L"no short form avoids it: not shown [" +
+                           noForm + L"]"));
+}
+
+// Notepad4 asks "not found, create?" for a file that is gone: modal, inside the hand-off's send.
+TEST_F(RealEditors, MissingFileStartsNothingAndThePaneSaysWhy) {
+    JournalScope journal(L"real-missing");
+    MapEditors({{L"txt", StandinPath(L"notepad4.exe")}});
+    const std::wstring missing = testing_support::MakeTempDir(L"missing") + L"\\gone.txt";
+    TestViewer viewer(true);
+    ShowWindow(viewer.top, SW_SHOWNORMAL);
+    UpdateWindow(viewer.top);
+    const size_t before = Log().size();
+    EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, missing.c_str()));
+    EXPECT_TRUE(StartedPids(journal).empty());
+    EXPECT_EQ(viewer.state->paneNote, L"File not found: " + missing);
+    EXPECT_GT(CountPixelsOtherThan(viewer.window, GetSysColor(COLOR_WINDOW)), 10);
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    EXPECT_EQ(viewer.state->paneNote, L"");
+    EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, missing.c_str()));
+    const std::vector<DWORD> pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 1u);
+    EXPECT_TRUE(Events(journal.Read(), "copydata").empty());
+    EXPECT_EQ(viewer.state->editorWindow, nullptr);
+    EXPECT_EQ(CountLogEntriesStartingWith(
+                  LogSince(before), L"[LoadFile] file not found, no editor started: [" + missing + L"]"),
+              2);
+}
+
+TEST_F(RealEditors, HandOffAnsweredWithAQuestionGivesThatEditorBackWithoutASecond) {
+    JournalScope journal(L"real-question");
+    MapEditors({{L"txt", StandinPath(L"notepad4.exe")}}, L"--question-on-copydata");
+    TestViewer viewer(true);
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    const size_t before = Log().size();
+    EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
+    const std::vector<DWORD> pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 1u);
+    ASSERT_EQ(Events(journal.Read(), "question", pids[0]).size(), 1u);
+    EXPECT_TRUE(Events(journal.Read(), "question-answered", pids[0]).empty());
+    HWND editor = WindowOf(Events(journal.Read(), "window", pids[0]).at(0));
+    EXPECT_TRUE(testing_support::WaitFor(
+        [editor] { return GetAncestor(editor, GA_PARENT) == GetDesktopWindow() && IsWindowVisible(editor); },
+        kJournalMs));
+    EXPECT_TRUE(ProcessRunning(pids[0]));
+    EXPECT_EQ(viewer.state->editorWindow, nullptr);
+    EXPECT_EQ(viewer.state->processId, 0u);
+    EXPECT_EQ(viewer.state->paneNote,
+              L"The editor asks a question: it is back on the desktop, answer it there");
+    EXPECT_TRUE(
+        LogHas(LogSince(before),
+               L"[LoadFile] the editor answered the hand-off with a window of its own: given back to the "
+               L"desktop with it, no new editor started"));
 }
 
 }  // namespace

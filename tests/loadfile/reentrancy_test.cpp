@@ -64,6 +64,7 @@ class Reentrancy : public ::testing::Test {
     void SetUp() override {
         SetBehaviour(false, false);
         TestLoadAnswers().clear();
+        testing_support::EnsureFiles({kFileA, kFileB, kFileC, kFileLog});
     }
 };
 

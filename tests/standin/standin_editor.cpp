@@ -42,6 +42,9 @@
 //                      message loop (as a real Notepad4 that reads its settings and the file)
 //   --show-at-once     shows the main window whatever the start-up show state (as Notepad4 and
 //                      Notepad++ do)
+//   --question-on-copydata  every WM_COPYDATA opens a modal question box ("question <hwnd>") whose
+//                      message loop runs inside the sender's send until the box is closed
+//                      ("question-answered"), as Notepad4 asks "not found, create?"
 //
 // The main window journals "desktop-visible" the first time it is visible and opaque (not layered
 // with alpha 0) as a top-level window, and "embedded" the first time it has another parent: a
@@ -53,6 +56,10 @@
 // modified: "tab-open <path>", "tab-show <path>" (open already), "tab-close <path>",
 // "tab-close-asked <path>", "copydata-ignored";
 // a handed path of 260 units or more is dropped: "tab-dropped <path>".
+// Notepad4 reads its file as the real one does: the command-line argument is copied with its opening
+// quote into MAX_PATH units (a path of 259 units loses its last unit, a longer one leaves an empty
+// document), a record's path is cut to 259 units, and %VARIABLES% are expanded in either; then
+// "opened <path>" (empty: no file), or "not-found <path>" where the real one asks whether to create it.
 
 #include <windows.h>
 // after windows.h, which it needs
@@ -107,6 +114,7 @@ struct Options {
     UINT hangAfterMessage = 0;
     bool singleProcess = false;
     bool noPaint = false;
+    bool questionOnCopyData = false;
     DWORD firstPaintMs = 0;
     DWORD busyMs = 0;
     DWORD busyAfterWindowMs = 0;
@@ -238,6 +246,8 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
         options.busyAfterWindowMs = wcstoul(value.c_str(), nullptr, 10);
     else if (arg == L"--show-at-once")
         options.showAtOnce = true;
+    else if (arg == L"--question-on-copydata")
+        options.questionOnCopyData = true;
     else if (!arg.empty() && arg[0] != L'-' && arg[0] != L'/')
         options.file = arg;
 }
@@ -376,6 +386,39 @@ void ShowFile(const std::wstring& path, const std::wstring& received) {
     if (app.editWindow) InvalidateRect(app.editWindow, nullptr, TRUE);
 }
 
+// ---- Notepad4: which file it makes of the path it is given ----
+
+constexpr size_t kNotepad4PathBuffer = 260;  // MAX_PATH units, the NUL among them
+
+// The argument is copied with its opening quote: quote, path and NUL must fit.
+std::wstring Notepad4CommandLinePath(const std::wstring& argument) {
+    if (argument.size() + 2 <= kNotepad4PathBuffer) return argument;
+    if (argument.size() + 1 == kNotepad4PathBuffer) return argument.substr(0, argument.size() - 1);
+    return std::wstring();
+}
+
+std::wstring Notepad4RecordPath(const std::wstring& path) {
+    return path.size() < kNotepad4PathBuffer ? path : path.substr(0, kNotepad4PathBuffer - 1);
+}
+
+std::wstring ExpandVariables(const std::wstring& path) {
+    const DWORD needed = ExpandEnvironmentStringsW(path.c_str(), nullptr, 0);
+    if (needed == 0) return path;
+    std::wstring expanded(needed, L'\0');
+    const DWORD written = ExpandEnvironmentStringsW(path.c_str(), &expanded[0], needed);
+    if (written == 0 || written > needed) return path;
+    expanded.resize(written - 1);
+    return expanded;
+}
+
+// What Notepad4 opens for the path it read; journalled as "opened" or "not-found".
+std::wstring Notepad4Opens(const std::wstring& readPath) {
+    const std::wstring path = ExpandVariables(readPath);
+    const bool found = path.empty() || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    Journal(found ? "opened" : "not-found", ToUtf8(path));
+    return path;
+}
+
 // The file is the last argument that is not a switch.
 void ShowFileFromCommandLine() {
     int count = 0;
@@ -385,6 +428,8 @@ void ShowFileFromCommandLine() {
         if (args[i][0] != L'-' && args[i][0] != L'/') file = args[i];
     }
     if (args) LocalFree(args);
+    if (app.flavour == Flavour::Notepad4 && !file.empty())
+        file = Notepad4Opens(Notepad4CommandLinePath(file));
     ShowFile(file, L"the command line");
 }
 
@@ -402,6 +447,8 @@ void ShowCopyData(const COPYDATASTRUCT* data) {
     }
     if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"')
         path = path.substr(1, path.size() - 2);
+    if (app.flavour == Flavour::Notepad4 && data->dwData == 0xFB10)
+        path = Notepad4Opens(Notepad4RecordPath(path));
     ShowFile(path, head);
 }
 
@@ -692,12 +739,35 @@ bool HandFileToOtherWindow() {
     return true;
 }
 
+// --question-on-copydata: the box's message loop runs inside the sender's SendMessage, whose
+// reply waits until the question is answered (the box closed).
+void AskModalQuestion() {
+    HWND box = CreateWindowExW(0, L"StandinQuestion", L"Stand-in question", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                               220, 220, 320, 160, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    Journal("question", WindowText(box));
+    if (!box) return;
+    EnableWindow(app.mainWindow, FALSE);
+    MSG msg;
+    while (IsWindow(box)) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    EnableWindow(app.mainWindow, TRUE);
+    Journal("question-answered", "");
+}
+
 LRESULT OnCopyDataMessage(WPARAM wParam, LPARAM lParam) {
     const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
     const LRESULT reply = OnCopyData(data);
     if (!data) return reply;
     JournalNotepad4Record(data);
     OpenNppFiles(wParam, data);
+    if (app.options.questionOnCopyData) AskModalQuestion();
     return reply;
 }
 
@@ -850,6 +920,7 @@ void RegisterClasses() {
     Register(L"StandinEdit", EditWndProc);
     Register(L"StandinPrompt", PromptWndProc);
     Register(L"StandinDecoy", DefWindowProcW);
+    Register(L"StandinQuestion", DefWindowProcW);
 }
 
 void CreateDecoy() {

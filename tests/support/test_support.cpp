@@ -72,6 +72,15 @@ bool FileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+void EnsureFiles(const std::vector<std::wstring>& paths) {
+    for (const std::wstring& path : paths) {
+        const std::wstring extended = L"\\\\?\\" + path;
+        if (FileExists(extended)) continue;
+        CreateDirectoryW(extended.substr(0, extended.rfind(L'\\')).c_str(), nullptr);
+        WriteFileText(extended, Wide2Utf8(path));
+    }
+}
+
 std::vector<std::wstring> ReadLogEntries(const std::wstring& logPath) {
     std::vector<uint8_t> bytes = ReadFileBytes(logPath);
     std::wstring text(bytes.size() / 2, L'\0');

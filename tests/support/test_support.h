@@ -23,6 +23,9 @@ std::vector<uint8_t> ReadFileBytes(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const void* data, size_t size);
 bool WriteFileText(const std::wstring& path, const std::string& utf8);
 bool FileExists(const std::wstring& path);
+// Creates each absolute file path that does not exist yet (and its folder, one level), holding its
+// own path; the files the loading tests name exist, as the host's selection does.
+void EnsureFiles(const std::vector<std::wstring>& paths);
 
 // The log file's entries: decoded from UTF-16 (byte-order mark dropped), split at CR LF,
 // each entry with its timestamp prefix removed.

@@ -1,0 +1,58 @@
+#include "viewer/not_shown.h"
+
+#include <string>
+
+#include "common/window_data.h"
+#include "embed/child_window.h"
+#include "embed/editor_file_path.h"
+#include "embed/editor_shutdown.h"
+#include "log/log.h"
+#include "viewer/loading_text.h"
+
+namespace {
+
+void ShowPaneNote(HWND viewer, ViewerState& state, const std::wstring& note) {
+    state.paneNote = note;
+    if (state.destroyRequested || !IsWindow(viewer)) return;
+    DrawPaneNote(viewer, note);
+    InvalidateRect(viewer, nullptr, TRUE);
+}
+
+}  // namespace
+
+bool RefuseMissingFile(HWND viewer, ViewerState& state, const wchar_t* path) {
+    if (!FileIsMissing(path)) return false;
+    LogPrintf(L"[LoadFile] file not found, no editor started: [%ls]", path);
+    KillChild(state);
+    ShowPaneNote(viewer, state, std::wstring(L"File not found: ") + path);
+    return true;
+}
+
+bool RefuseExpandedName(HWND viewer, ViewerState& state, const EditorProfile& profile, const wchar_t* path) {
+    if (HasReadableForm(profile, path)) return false;
+    LogPrintf(
+        L"[LoadFile] the editor would read %%...%% in this name as a variable and no short form "
+        L"avoids it: not shown [%ls]",
+        path);
+    KillChild(state);
+    ShowPaneNote(viewer, state,
+                 L"Not shown: this editor would read the %...% in the file name as a variable");
+    return true;
+}
+
+bool GiveBackAskingEditor(HWND viewer, ViewerState& state, const std::vector<HWND>& windowsBefore) {
+    if (!IsLiveWindow(state.editorWindow) || state.processId == 0) return false;
+    if (!HasNewVisibleTopWindow(state.processId, windowsBefore)) return false;
+    LogWrite(
+        L"[LoadFile] the editor answered the hand-off with a window of its own: given back to the desktop "
+        L"with it, no new editor started\r\n");
+    ReleaseAskingChild(state);
+    ShowPaneNote(viewer, state, L"The editor asks a question: it is back on the desktop, answer it there");
+    return true;
+}
+
+void ClearPaneNote(HWND viewer, ViewerState& state) {
+    if (state.paneNote.empty()) return;
+    state.paneNote.clear();
+    if (IsWindow(viewer)) InvalidateRect(viewer, nullptr, TRUE);
+}

@@ -1,0 +1,20 @@
+#pragma once
+// A file the viewer does not give to an editor, and why: each refusal closes what the viewer shows,
+// logs the reason and paints it in the empty viewer until the next load.
+
+#include <windows.h>
+
+#include <vector>
+
+#include "editor/viewer_state.h"
+#include "editors/editor_profile.h"
+
+// True when nothing exists at path: no editor is started or handed anything.
+bool RefuseMissingFile(HWND viewer, ViewerState& state, const wchar_t* path);
+// True when the editor would read every form of path as another file (%VARIABLES%).
+bool RefuseExpandedName(HWND viewer, ViewerState& state, const EditorProfile& profile, const wchar_t* path);
+// After a failed hand-off: true when the editor shows a window of its own that was not among
+// windowsBefore (it asks the user something). It is then given back to the desktop with its question.
+bool GiveBackAskingEditor(HWND viewer, ViewerState& state, const std::vector<HWND>& windowsBefore);
+// Forgets the reason painted by the last load and repaints the viewer.
+void ClearPaneNote(HWND viewer, ViewerState& state);
