@@ -194,6 +194,17 @@ TEST_F(RoadOfOneFile, IdentifyCreateLoadHandOffReplaceResizeAndClearInThePane) {
     EXPECT_EQ(Load(viewer, L"C:\\velloquin-e2e\\d.zzz"), 0);
     EXPECT_TRUE(Ends(pids[3]));
     EXPECT_TRUE(IsWindow(viewer));
+
+    // A file that is gone: nothing starts, and the viewer says why until it is cleared.
+    const std::wstring gone = L"C:\\velloquin-e2e\\gone.txt";
+    DeleteFileW(gone.c_str());
+    EXPECT_EQ(Load(viewer, gone), 0);
+    EXPECT_EQ(StartedPids(journal).size(), 4u);
+    EXPECT_TRUE(LogHas(Log(), L"[LoadFile] file not found, no editor started: [" + gone + L"]"));
+    const COLORREF background = GetSysColor(COLOR_WINDOW);
+    EXPECT_TRUE(WaitFor([&] { return CountPixelsOtherThan(viewer, background) > 10; }, kEditorMs));
+    EXPECT_EQ(SendMessageW(viewer, kClear, 0, 0), 0);
+    EXPECT_TRUE(WaitFor([&] { return CountPixelsOtherThan(viewer, background) == 0; }, kEditorMs));
     DestroyWindow(viewer);
 }
 

@@ -40,8 +40,7 @@ void MapEditors(const std::vector<std::pair<std::wstring, std::wstring>>& extToE
                 const std::wstring& editorParams = L"");
 void SetBehaviour(bool maximizeStandalone, bool focusOnLoad);
 
-// Pixels of the window's client area that differ from background (read back from the screen).
-int CountPixelsOtherThan(HWND window, COLORREF background);
+using testing_support::CountPixelsOtherThan;
 
 std::vector<std::wstring> Log();
 std::wstring Hex16(const void* pointer);

@@ -81,6 +81,37 @@ void EnsureFiles(const std::vector<std::wstring>& paths) {
     }
 }
 
+// Copies the window's client area into a bitmap of our own (one read instead of one per pixel).
+int CountPixelsOtherThan(HWND window, COLORREF background) {
+    RECT client;
+    GetClientRect(window, &client);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC windowDc = GetDC(window);
+    HDC memoryDc = CreateCompatibleDC(windowDc);
+    HBITMAP bitmap = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memoryDc, bitmap);
+    BitBlt(memoryDc, 0, 0, client.right, client.bottom, windowDc, 0, 0, SRCCOPY);
+    GdiFlush();
+    const uint32_t expected =
+        (GetRValue(background) << 16) | (GetGValue(background) << 8) | GetBValue(background);
+    int count = 0;
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    for (int i = 0; i < client.right * client.bottom; ++i) {
+        if ((pixels[i] & 0xFFFFFF) != expected) ++count;
+    }
+    SelectObject(memoryDc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memoryDc);
+    ReleaseDC(window, windowDc);
+    return count;
+}
+
 std::vector<std::wstring> ReadLogEntries(const std::wstring& logPath) {
     std::vector<uint8_t> bytes = ReadFileBytes(logPath);
     std::wstring text(bytes.size() / 2, L'\0');

@@ -27,6 +27,9 @@ bool FileExists(const std::wstring& path);
 // own path; the files the loading tests name exist, as the host's selection does.
 void EnsureFiles(const std::vector<std::wstring>& paths);
 
+// Pixels of the window's client area that differ from background (read back from the screen).
+int CountPixelsOtherThan(HWND window, COLORREF background);
+
 // The log file's entries: decoded from UTF-16 (byte-order mark dropped), split at CR LF,
 // each entry with its timestamp prefix removed.
 std::vector<std::wstring> ReadLogEntries(const std::wstring& logPath);
