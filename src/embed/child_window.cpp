@@ -69,9 +69,9 @@ void WatchClosedEditor(EditorProcess& editor, const ClosedEditor& closed, HWND w
 
 // An editor that shows a question of its own is given back to the user as it is, question and
 // all: no WM_CLOSE, no wait for its answer, never terminated.
-void ReturnAskingEditor(DWORD processId, HWND window, const RECT& shownAt) {
+void ReturnAskingEditor(const wchar_t* caller, DWORD processId, HWND window, const RECT& shownAt) {
     if (!ReturnToDesktop(window, shownAt, false, kWindowCallWaitMs))
-        LogPrintf(L"[KillChild]   pid=%lu not back on the desktop within %lu ms: left to finish", processId,
+        LogPrintf(L"[%ls]   pid=%lu not back on the desktop within %lu ms: left to finish", caller, processId,
                   kWindowCallWaitMs);
 }
 
@@ -100,7 +100,7 @@ void EndEditorAfterClose(EditorProcess& editor, const ClosedEditor& closed) {
         LogPrintf(
             L"[KillChild]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
             editor.processId);
-        ReturnAskingEditor(editor.processId, closed.window, closed.shownAt);
+        ReturnAskingEditor(L"KillChild", editor.processId, closed.window, closed.shownAt);
         return;
     }
     if (!DetachFromViewer(closed.window, kWindowCallWaitMs)) {
@@ -160,12 +160,12 @@ void ReleaseAskingChild(ViewerState& state) {
     HWND window = state.editorWindow;
     const bool windowAlive = window && IsWindow(window);
     LogPrintf(
-        L"[ReleaseChild] ReleaseAskingChild: editor hwnd=0x%p pid=%lu asks a question: released to the "
-        L"desktop with it",
+        L"[ReleaseAskingChild] editor hwnd=0x%p pid=%lu asks a question: released to the desktop with it",
         window, state.processId);
     state.editorWindow = nullptr;
     EditorProcess editor = TakeEditorProcess(state);
-    if (windowAlive) ReturnAskingEditor(editor.processId, window, ScreenRectOf(window));
+    if (windowAlive)
+        ReturnAskingEditor(L"ReleaseAskingChild", editor.processId, window, ScreenRectOf(window));
 }
 
 void KillChild(ViewerState& state) {
