@@ -93,6 +93,29 @@ private:
     HGLOBAL block_ = nullptr;
 };
 
+// Memory committed in another process (VirtualAllocEx), released there on scope exit unless
+// abandoned: a receiver that has not answered may still read it, and reading freed memory would
+// crash it, so such a block is left to end with that process.
+class RemoteMemory {
+public:
+    RemoteMemory(HANDLE process, SIZE_T bytes)
+        : process_(process),
+          address_(process ? VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                           : nullptr) {}
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+    ~RemoteMemory() {
+        if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    }
+    void* get() const { return address_; }
+    explicit operator bool() const { return address_ != nullptr; }
+    void abandon() { address_ = nullptr; }
+
+private:
+    HANDLE process_;
+    void* address_;
+};
+
 // Holds a global memory block locked for the scope.
 class ScopedGlobalLock {
 public:

@@ -9,7 +9,7 @@
 #include "editors/editor_kind.h"
 
 // MAX_PATH: Notepad3 and Notepad4 copy a path into this many units and open an empty document for
-// a longer one; Notepad++ drops a path this long or longer whoever sends it.
+// a longer one; Notepad++ opens no path of this length less one or more, whoever sends it.
 constexpr size_t kMaxPathUnits = 260;
 // Notepad4 copies its quoted command-line argument with the opening quote into MAX_PATH units, so a
 // path of 259 units already loses its last unit there.
@@ -32,7 +32,8 @@ enum class WindowSearch {
 enum class HandOffMethod {
     Notepad3Record,  // WM_COPYDATA parameter record in Notepad3's layout; confirmed by the reply
     Notepad4Record,  // the same in Notepad4's layout
-    NotepadPPPath,   // WM_COPYDATA with the quoted path; confirmed once the title names the file
+    NotepadPPPath,   // WM_COPYDATA with the quoted path; confirmed once the title names the file;
+                     // NPPM_DOOPEN, confirmed by its reply, for a build that ignores WM_COPYDATA
     EmEditorRecord,  // WM_COPYDATA, confirmed by a non-zero reply; else a file drop
     FileDrop,        // WM_DROPFILES on the first window that takes drops; confirmed by the post
 };
@@ -59,12 +60,21 @@ struct CaptureProfile {
     bool exitEndsSearch;          // polling: its process ending means no window will come
 };
 
+// Where the keyboard focus goes inside the embedded editor.
+enum class FocusTarget {
+    TextControl,     // the frame when the viewer is focused (it passes the focus on); else its first
+                     // visible Scintilla, or its largest visible child
+    Frame,           // the frame itself, always
+    ActiveTextView,  // the visible Scintilla among the frame's own children, always: the frame keeps
+                     // a focus it is given
+};
+
 // Embedding: the hook-captured editors lay themselves out on the move; the others also get
 // WM_SIZE and a redraw.
 struct EmbedProfile {
     bool moveOnlyResize;
     bool sizeAfterReparent;  // a WM_SIZE of its own after the re-parenting
-    bool focusesFrame;       // keyboard focus to the frame itself, not to a text control inside it
+    FocusTarget focus;
 };
 
 // The longest path it takes is capacity - 1 units (0: no limit known), on its command line

@@ -6,7 +6,7 @@
 const EditorProfile kEmEditorProfile = {
     EditorKind::EmEditor, L"EmEditor", L"emeditor.exe", L" /sp",
     {CaptureMethod::Polling, WindowSearch::NewEmEditorFrame, L"EmEditorMainFrame3", true, false},
-    {false, false, true}, {0, false, 0, false},
+    {false, false, FocusTarget::Frame}, {0, false, 0, false},
     {HandOffMethod::EmEditorRecord, UnsavedSignal::None, VersionGuard::None},
 };
 // clang-format on

@@ -4,7 +4,7 @@
 const EditorProfile kEverEditProfile = {
     EditorKind::EverEdit, L"EverEdit", L"everedit.exe", L" -i",
     {CaptureMethod::Polling, WindowSearch::EverEditClass, L"EverEdit", false, true},
-    {false, false, false}, {0, false, 0, false},
+    {false, false, FocusTarget::TextControl}, {0, false, 0, false},
     {HandOffMethod::FileDrop, UnsavedSignal::None, VersionGuard::None},
 };
 // clang-format on

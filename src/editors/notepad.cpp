@@ -6,7 +6,7 @@
 const EditorProfile kNotepad3Profile = {
     EditorKind::Notepad3, L"Notepad3", L"notepad3.exe", L" /n",
     {CaptureMethod::Hook, WindowSearch::LargestOfProcess, nullptr, false, true},
-    {true, false, false}, {kMaxPathUnits, true, kQuotedArgumentPathUnits, true},
+    {true, false, FocusTarget::TextControl}, {kMaxPathUnits, true, kQuotedArgumentPathUnits, true},
     {HandOffMethod::Notepad3Record, UnsavedSignal::ScintillaModify, VersionGuard::None},
 };
 // clang-format on
@@ -17,7 +17,7 @@ const EditorProfile kNotepad3Profile = {
 const EditorProfile kNotepad4Profile = {
     EditorKind::Notepad4, L"Notepad4", L"notepad4.exe", L" /n",
     {CaptureMethod::Hook, WindowSearch::LargestOfProcess, nullptr, false, true},
-    {true, false, false}, {kMaxPathUnits, true, kQuotedArgumentPathUnits, true},
+    {true, false, FocusTarget::TextControl}, {kMaxPathUnits, true, kQuotedArgumentPathUnits, true},
     {HandOffMethod::Notepad4Record, UnsavedSignal::ScintillaModify, VersionGuard::Notepad4RecordLayout},
 };
 // clang-format on

@@ -5,7 +5,7 @@
 const EditorProfile kOtherEditorProfile = {
     EditorKind::Other, L"other", nullptr, L"",
     {CaptureMethod::Polling, WindowSearch::LargestOfProcess, nullptr, false, true},
-    {false, false, false}, {0, false, 0, false},
+    {false, false, FocusTarget::TextControl}, {0, false, 0, false},
     {HandOffMethod::FileDrop, UnsavedSignal::None, VersionGuard::None},
 };
 // clang-format on

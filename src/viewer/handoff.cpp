@@ -21,9 +21,13 @@ namespace {
 constexpr UINT kSciSetSavePoint = 2014;
 constexpr UINT kSciSetAnchor = 2026;
 constexpr UINT kDropBlockFlags = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE;
-constexpr UINT kNppMenuCommand = WM_USER + 1000 + 48;  // NPPM_MENUCOMMAND: lParam is a menu command id
-constexpr LPARAM kNppFileClose = 41003;                // IDM_FILE_CLOSE
+constexpr UINT kNppMenuCommand = WM_USER + 1000 + 48;   // NPPM_MENUCOMMAND: lParam is a menu command id
+constexpr UINT kNppSwitchToFile = WM_USER + 1000 + 37;  // NPPM_SWITCHTOFILE: lParam is a path, in its memory
+constexpr UINT kNppDoOpen = WM_USER + 1000 + 77;        // NPPM_DOOPEN: lParam is a path, in its memory
+constexpr LPARAM kNppFileClose = 41003;                 // IDM_FILE_CLOSE
 constexpr DWORD kTitlePollMs = 10;
+constexpr size_t kFirstTitleCapacity = 512;
+constexpr size_t kTitleCapacityLimit = size_t{1} << 20;
 
 bool IsEmpty(const wchar_t* path) {
     return !path || !*path;
@@ -96,10 +100,16 @@ bool PostDropBlock(HWND target, const wchar_t* path) {
 }
 
 // Read from the window structure, not by a message: an editor that does not answer cannot hold us.
+// The whole title, however long: a buffer that came back full is doubled and read again.
 std::wstring TitleOf(HWND window) {
-    wchar_t title[kTitleCapacity] = {};
-    InternalGetWindowText(window, title, kTitleCapacity);
-    return title;
+    std::vector<wchar_t> title(kFirstTitleCapacity);
+    for (;;) {
+        const int copied = InternalGetWindowText(window, title.data(), static_cast<int>(title.size()));
+        const size_t length = copied > 0 ? static_cast<size_t>(copied) : 0;
+        if (length + 1 < title.size() || title.size() >= kTitleCapacityLimit)
+            return std::wstring(title.data(), length);
+        title.resize(title.size() * 2);
+    }
 }
 
 // A document counts as modified when the title or the editor's text control says so, or when
@@ -131,17 +141,96 @@ bool TitleNamesFileWithin(HWND editor, const wchar_t* path, DWORD timeoutMs) {
     }
 }
 
+enum class PathMessage { Answered, NotSent, NoAnswer };
+
+// Notepad++ reads the path of its open and switch messages in its own memory: it is written into
+// the process the viewer started, and only when the window is that process's.
+PathMessage SendPathToNotepadPP(const ViewerState& state, UINT message, const std::wstring& path,
+                                LRESULT& reply) {
+    HANDLE process = state.process.get();
+    const DWORD owner = ProcessIdOf(state.editorWindow);
+    if (!process || owner == 0 || owner != GetProcessId(process)) return PathMessage::NotSent;
+    const SIZE_T bytes = (path.size() + 1) * sizeof(wchar_t);
+    RemoteMemory remote(process, bytes);
+    if (!remote || !WriteProcessMemory(process, remote.get(), path.c_str(), bytes, nullptr)) {
+        LogPrintf(L"[HandFileToNotepadPP] the path could not be written into the editor (err=%lu)",
+                  GetLastError());
+        return PathMessage::NotSent;
+    }
+    if (!SendToEditor(state.editorWindow, message, 0, reinterpret_cast<LPARAM>(remote.get()), &reply)) {
+        remote.abandon();
+        return PathMessage::NoAnswer;
+    }
+    return PathMessage::Answered;
+}
+
+bool SwitchToFile(const ViewerState& state, const std::wstring& path) {
+    LRESULT switched = 0;
+    return SendPathToNotepadPP(state, kNppSwitchToFile, path, switched) == PathMessage::Answered &&
+           switched && TitleNamesFile(TitleOf(state.editorWindow), path);
+}
+
+// Tabs would pile up otherwise; but only the document the viewer put there is closed, made
+// active first when the user has switched to another one. The user's own documents stay.
+void CloseViewerDocument(const ViewerState& state, const wchar_t* next) {
+    const std::wstring& own = state.currentFile;
+    if (own.empty() || lstrcmpiW(own.c_str(), next) == 0) return;
+    if (!TitleNamesFile(TitleOf(state.editorWindow), own) && !SwitchToFile(state, own)) {
+        LogWrite(L"[HandFileToNotepadPP] the viewer's document is not the active one: left open\r\n");
+        return;
+    }
+    CloseShownDocumentIfUnmodified(state.editorWindow);
+}
+
+// NPPM_DOOPEN answers whether the file opened (and is now the active document).
+NotepadPPHandOff OpenByMessage(const ViewerState& state, const wchar_t* path) {
+    LRESULT opened = 0;
+    switch (SendPathToNotepadPP(state, kNppDoOpen, path, opened)) {
+        case PathMessage::NotSent:
+            LogWrite(
+                L"[HandFileToNotepadPP] NPPM_DOOPEN not sent: the window is not the started editor's\r\n");
+            return NotepadPPHandOff::Ignored;
+        case PathMessage::NoAnswer:
+            LogPrintf(L"[HandFileToNotepadPP] NPPM_DOOPEN: no reply in time (err=%lu), hand-off failed",
+                      GetLastError());
+            return NotepadPPHandOff::Failed;
+        case PathMessage::Answered:
+            break;
+    }
+    if (opened) return NotepadPPHandOff::Shown;
+    LogPrintf(L"[HandFileToNotepadPP] Notepad++ could not open the file [%ls]", path);
+    return NotepadPPHandOff::Refused;
+}
+
+bool OpensByMessage(const ViewerState& state) {
+    return !state.editorPath.empty() && state.openByMessageEditor == state.editorPath;
+}
+
 }  // namespace
 
-NotepadPPHandOff HandFileToNotepadPP(HWND editor, const wchar_t* path) {
+NotepadPPHandOff HandFileToNotepadPP(ViewerState& state, const wchar_t* path) {
+    HWND editor = state.editorWindow;
     if (!IsLiveWindow(editor) || IsEmpty(path)) return NotepadPPHandOff::Failed;
-    // The file already shown is only brought to the front again: its tab stays, with its caret.
-    if (!TitleNamesFile(TitleOf(editor), path)) CloseShownDocumentIfUnmodified(editor);
+    CloseViewerDocument(state, path);
+    if (OpensByMessage(state)) return OpenByMessage(state, path);
     if (!SendFileToNotepadPP(editor, path)) return NotepadPPHandOff::Failed;
     if (TitleNamesFileWithin(editor, path, kNotepadPPTitleWaitMs)) return NotepadPPHandOff::Shown;
-    LogPrintf(L"[HandFileToNotepadPP] the title does not name the file within %lu ms: hand-off ignored [%ls]",
-              static_cast<unsigned long>(kNotepadPPTitleWaitMs), TitleOf(editor).c_str());
-    return NotepadPPHandOff::Ignored;
+    if (state.destroyRequested) return NotepadPPHandOff::Failed;  // its viewer went during the wait
+    LogPrintf(
+        L"[HandFileToNotepadPP] the title does not name the file within %lu ms: WM_COPYDATA ignored, "
+        L"NPPM_DOOPEN sent [%ls]",
+        static_cast<unsigned long>(kNotepadPPTitleWaitMs), TitleOf(editor).c_str());
+    const NotepadPPHandOff opened = OpenByMessage(state, path);
+    if (opened == NotepadPPHandOff::Shown) {
+        LogWrite(
+            L"[HandFileToNotepadPP] Notepad++ ignores WM_COPYDATA from us: its files go by NPPM_DOOPEN\r\n");
+        state.openByMessageEditor = state.editorPath;
+    }
+    return opened;
+}
+
+bool NotepadPPShowsFile(HWND editor, const wchar_t* path, DWORD timeoutMs) {
+    return !IsEmpty(path) && TitleNamesFileWithin(editor, path, timeoutMs);
 }
 
 bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize) {

@@ -4,17 +4,24 @@
 
 #include <windows.h>
 
+#include "editor/viewer_state.h"
+
 // The Notepad3/Notepad4 hand-off with the reason of a refusal: a document with unsaved changes
 // is neither marked saved nor handed a new file.
 enum class NotepadHandOff { Sent, Unsaved, Failed };
 NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3);
 
-// The Notepad++ hand-off: the shown document is closed first when it is unmodified and another
-// file (tabs would pile up otherwise), then the file is sent and the hand-off counts only once the window's
-// title names it. Ignored: sent and answered, but not shown within kNotepadPPTitleWaitMs.
-enum class NotepadPPHandOff { Shown, Ignored, Failed };
+// The Notepad++ hand-off. Only the document the viewer put there is closed first, when it is
+// unmodified. The file goes by WM_COPYDATA and counts once the window's title names it; a build
+// that ignores WM_COPYDATA from other programs is sent NPPM_DOOPEN with the path written into its
+// memory, and so are all later files for that editor. Shown: the file is shown. Refused: Notepad++
+// answered that it cannot open it. Ignored: not shown, and NPPM_DOOPEN could not be sent.
+enum class NotepadPPHandOff { Shown, Refused, Ignored, Failed };
 constexpr DWORD kNotepadPPTitleWaitMs = 500;
-NotepadPPHandOff HandFileToNotepadPP(HWND editor, const wchar_t* path);
+NotepadPPHandOff HandFileToNotepadPP(ViewerState& state, const wchar_t* path);
+
+// True once the editor's title names path, within timeoutMs (sent messages are answered meanwhile).
+bool NotepadPPShowsFile(HWND editor, const wchar_t* path, DWORD timeoutMs);
 
 bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize);
 bool SendFileToNotepad3(HWND editor, const wchar_t* path);

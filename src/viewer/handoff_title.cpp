@@ -4,9 +4,23 @@
 
 namespace {
 
-bool BeginsWithName(const std::wstring& title, const std::wstring& name) {
-    if (name.empty() || title.compare(0, name.size(), name) != 0) return false;
-    return title.size() == name.size() || title[name.size()] == L' ';
+constexpr wchar_t kAppSuffix[] = L" - notepad++";  // lower-cased, as the title is compared
+constexpr wchar_t kAdminSuffix[] = L" [administrator]";
+constexpr wchar_t kAdditionSeparator[] = L" - ";
+
+bool HasAt(const std::wstring& text, size_t at, const std::wstring& part) {
+    return text.compare(at, part.size(), part) == 0;
+}
+
+// What may follow " - Notepad++": nothing, the elevation mark, then optionally " - <addition>".
+bool IsNotepadPPTail(const std::wstring& title, size_t at) {
+    if (HasAt(title, at, kAdminSuffix)) at += std::wstring(kAdminSuffix).size();
+    return at == title.size() || HasAt(title, at, kAdditionSeparator);
+}
+
+bool NamesExactly(const std::wstring& shown, const std::wstring& name) {
+    if (name.empty() || !HasAt(shown, 0, name) || !HasAt(shown, name.size(), kAppSuffix)) return false;
+    return IsNotepadPPTail(shown, name.size() + std::wstring(kAppSuffix).size());
 }
 
 }  // namespace
@@ -15,8 +29,7 @@ bool TitleNamesFile(const std::wstring& title, const std::wstring& path) {
     std::wstring shown = LowerCased(title);
     if (TitleMarksModified(shown)) shown.erase(0, 1);
     const std::wstring wanted = LowerCased(path);
-    if (BeginsWithName(shown, wanted)) return true;
-    return shown.find(L'\\') == std::wstring::npos && BeginsWithName(shown, FileNameOf(wanted));
+    return NamesExactly(shown, wanted) || NamesExactly(shown, FileNameOf(wanted));
 }
 
 bool TitleMarksModified(const std::wstring& title) {

@@ -24,6 +24,8 @@ namespace {
 
 constexpr UINT_PTR kFocusTimerId = 3585;
 constexpr UINT kFocusTimerPeriodMs = 250;
+// A fresh Notepad++ names the file it opened in its title; a large file may take a while.
+constexpr DWORD kLaunchTitleWaitMs = 5000;
 
 using PendingRequest = ViewerState::PendingRequest;
 
@@ -52,7 +54,7 @@ std::wstring EditorForFile(const wchar_t* path) {
     return pluginConfig.FindViewerForFile(path);
 }
 
-enum class HandOffResult { Shown, Failed, Unsaved, Ignored };
+enum class HandOffResult { Shown, Failed, Unsaved, Ignored, Refused };
 
 HandOffResult FromBool(bool shown) {
     return shown ? HandOffResult::Shown : HandOffResult::Failed;
@@ -64,8 +66,17 @@ HandOffResult FromNotepad(NotepadHandOff result) {
 }
 
 HandOffResult FromNotepadPP(NotepadPPHandOff result) {
-    if (result == NotepadPPHandOff::Shown) return HandOffResult::Shown;
-    return result == NotepadPPHandOff::Ignored ? HandOffResult::Ignored : HandOffResult::Failed;
+    switch (result) {
+        case NotepadPPHandOff::Shown:
+            return HandOffResult::Shown;
+        case NotepadPPHandOff::Refused:
+            return HandOffResult::Refused;
+        case NotepadPPHandOff::Ignored:
+            return HandOffResult::Ignored;
+        case NotepadPPHandOff::Failed:
+            break;
+    }
+    return HandOffResult::Failed;
 }
 
 // dropped tells which way the file went: by the editor's own record, or by a file drop.
@@ -77,7 +88,7 @@ HandOffResult HandOff(ViewerState& state, const EditorProfile& profile, const wc
         case HandOffMethod::Notepad4Record:
             return FromNotepad(HandFileToNotepad(state.editorWindow, path, false));
         case HandOffMethod::NotepadPPPath:
-            return FromNotepadPP(HandFileToNotepadPP(state.editorWindow, path));
+            return FromNotepadPP(HandFileToNotepadPP(state, path));
         case HandOffMethod::EmEditorRecord:
             if (SendFileToEmEditor(state.editorWindow, path)) return HandOffResult::Shown;
             break;
@@ -131,14 +142,21 @@ bool HandOffAllowed(ViewerState& state, const EditorProfile& profile, const std:
     return !state.handOffRefused;
 }
 
-// An editor that answers a hand-off without showing the file would do so again: its later files
-// go straight to a fresh editor instead of waiting for the title each time.
+// An editor that answers a hand-off without showing a file that a fresh one shows would do so
+// again: its later files go straight to a fresh editor instead of waiting for the title each time.
 void RefuseHandOffs(ViewerState& state, const std::wstring& editor) {
     LogWrite(
         L"[LoadFile] the editor ignored the hand-off: no more hand-offs, each file opens in a fresh "
         L"editor\r\n");
     state.handOffCheckedPath = editor;
     state.handOffRefused = true;
+}
+
+// An editor whose hand-offs count once its title names the file (Notepad++) starts with an empty
+// document when it cannot open the file it was given: its title tells the launch's outcome too.
+bool FreshEditorShowsFile(const ViewerState& state, const EditorProfile& profile, const wchar_t* path) {
+    return profile.handOff.method != HandOffMethod::NotepadPPPath ||
+           NotepadPPShowsFile(state.editorWindow, path, kLaunchTitleWaitMs);
 }
 
 // A freshly started editor is focused only in the stand-alone viewer, and only when the user asked.
@@ -161,6 +179,12 @@ bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, cons
     }
     if (state.destroyRequested) return false;
     if (!FocusesFreshEditor(state)) RestoreHostFocus(hostFocus, viewer, state);
+    // The title wait answers messages: the viewer may be destroyed meanwhile.
+    if (launched && !FreshEditorShowsFile(state, profile, path)) {
+        if (!state.destroyRequested) ReportNotOpened(viewer, state, profile);
+        return false;
+    }
+    if (state.destroyRequested) return false;
     if (launched) {
         ApplyPostLoadBehavior(viewer, state, false);
     } else {
@@ -204,10 +228,15 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
             return false;
         if (handOff == HandOffResult::Unsaved && profile.handOff.unsaved == UnsavedSignal::ScintillaModify)
             ReleaseUnsaved(state);
-        // A path the editor drops whoever sends it says nothing about whether it takes the next one.
-        if (handOff == HandOffResult::Ignored && wcslen(path) < profile.path.capacity)
-            RefuseHandOffs(state, editor);
+        if (handOff == HandOffResult::Refused) {
+            ReportNotOpened(viewer, state, profile);
+            return false;
+        }
         if (state.destroyRequested) return false;
+        // Only a file that a fresh editor shows proves that the hand-off was ignored.
+        const bool shown = Relaunch(viewer, state, request, profile, editor, path);
+        if (shown && handOff == HandOffResult::Ignored) RefuseHandOffs(state, editor);
+        return shown;
     }
     return Relaunch(viewer, state, request, profile, editor, path);
 }

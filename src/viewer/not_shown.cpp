@@ -51,6 +51,12 @@ bool GiveBackAskingEditor(HWND viewer, ViewerState& state, const std::vector<HWN
     return true;
 }
 
+void ReportNotOpened(HWND viewer, ViewerState& state, const EditorProfile& profile) {
+    LogPrintf(L"[LoadFile] %ls could not open the file: return 0", profile.name);
+    KillChild(state);
+    ShowPaneNote(viewer, state, std::wstring(profile.name) + L" could not open this file");
+}
+
 void ClearPaneNote(HWND viewer, ViewerState& state) {
     if (state.paneNote.empty()) return;
     state.paneNote.clear();

@@ -16,5 +16,8 @@ bool RefuseExpandedName(HWND viewer, ViewerState& state, const EditorProfile& pr
 // After a failed hand-off: true when the editor shows a window of its own that was not among
 // windowsBefore (it asks the user something). It is then given back to the desktop with its question.
 bool GiveBackAskingEditor(HWND viewer, ViewerState& state, const std::vector<HWND>& windowsBefore);
+// A file the editor could not open (it answered so, or a fresh one does not show it): that editor
+// goes and the pane says why. It says nothing about whether the editor takes the next file.
+void ReportNotOpened(HWND viewer, ViewerState& state, const EditorProfile& profile);
 // Forgets the reason painted by the last load and repaints the viewer.
 void ClearPaneNote(HWND viewer, ViewerState& state);

@@ -46,6 +46,17 @@ bool FocusTakenByLaunch(HWND focus, HWND viewer, DWORD editorProcess) {
            InProcess(focus, editorProcess);
 }
 
+// A frame that keeps a focus it is given (Notepad++ hands it to its text view only when it is
+// activated, which an embedded window is not): its active view, the visible Scintilla among the
+// frame's own children, takes it instead. Panels' Scintilla windows sit deeper and are passed over.
+HWND ActiveTextView(HWND frame) {
+    for (HWND child = FindWindowExW(frame, nullptr, L"Scintilla", nullptr); child;
+         child = FindWindowExW(frame, child, L"Scintilla", nullptr)) {
+        if (IsWindowVisible(child)) return child;
+    }
+    return frame;
+}
+
 void FocusInPane(HWND editor, HWND target) {
     ScopedInputAttachment editorInput(WindowThread(editor));
     SetFocus(target);
@@ -91,7 +102,8 @@ BOOL CALLBACK FindFocusTarget(HWND window, LPARAM searchParam) noexcept {
 }
 
 HWND ChooseFocusTarget(HWND editor, const EditorProfile& profile) {
-    if (profile.embed.focusesFrame) return editor;
+    if (profile.embed.focus == FocusTarget::Frame) return editor;
+    if (profile.embed.focus == FocusTarget::ActiveTextView) return ActiveTextView(editor);
     FocusSearch search;
     EnumChildWindows(editor, FindFocusTarget, reinterpret_cast<LPARAM>(&search));
     if (search.firstScintilla) return search.firstScintilla;
@@ -115,9 +127,11 @@ void ResizeEmbeddedEditor(HWND viewer, const ViewerState& state) {
 }
 
 void FocusEditorWindow(const ViewerState& state) {
+    // Copied first: the probe dispatches sent messages, and the state may be gone after it.
     HWND editor = state.editorWindow;
+    const bool toTextView = state.profile->embed.focus == FocusTarget::ActiveTextView;
     if (!IsLiveWindow(editor) || !AnswersMessages(editor, kEditorProbeTimeoutMs)) return;
-    FocusInPane(editor, editor);
+    FocusInPane(editor, toTextView ? ActiveTextView(editor) : editor);
 }
 
 void FocusEditorContent(const ViewerState& state) {

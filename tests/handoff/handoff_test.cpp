@@ -263,6 +263,27 @@ TEST(EditorTitle, NotepadPPTitleNamesTheShownFileAndMarksItModified) {
     EXPECT_FALSE(TitleMarksModified(L"C:\\Docs\\Notes.txt - Notepad++"));
 }
 
+// Another file whose name begins with this one's, a short title with "\\" in Notepad++'s added
+// text, the untitled document, and paths longer than any fixed title buffer.
+TEST(EditorTitle, NotepadPPTitleNamesTheFileOnlyWhenExactlyNotepadPPsTextFollows) {
+    const std::wstring license = L"C:\\x\\LICENSE";
+    EXPECT_FALSE(TitleNamesFile(L"C:\\x\\LICENSE - Copy - Notepad++", license));
+    EXPECT_FALSE(TitleNamesFile(L"LICENSE - Copy - Notepad++", license));
+    EXPECT_FALSE(TitleNamesFile(L"*LICENSE - Copy - Notepad++ [Administrator]", license));
+    EXPECT_FALSE(TitleNamesFile(L"C:\\x\\LICENSE - Notepad++x", license));
+    EXPECT_FALSE(TitleNamesFile(L"C:\\x\\LICENSE - Notepad", license));
+    EXPECT_FALSE(TitleNamesFile(L"new 1 - Notepad++", L"C:\\x\\new"));
+    EXPECT_TRUE(TitleNamesFile(L"new - Notepad++", L"C:\\x\\new"));
+    EXPECT_TRUE(TitleNamesFile(L"C:\\x\\LICENSE - Notepad++ - D:\\work", license));
+    EXPECT_TRUE(TitleNamesFile(L"LICENSE - Notepad++ [Administrator] - D:\\work", license));
+    EXPECT_FALSE(TitleNamesFile(L"LICENSE - Notepad++ [Administrator]x", license));
+    for (size_t length : {1022u, 1023u, 1024u, 4000u}) {
+        const std::wstring path = L"C:\\" + std::wstring(length - 3, L'd');
+        EXPECT_TRUE(TitleNamesFile(path + L" - Notepad++", path)) << length;
+        EXPECT_TRUE(TitleNamesFile(L"*" + path + L" - Notepad++", path)) << length;
+    }
+}
+
 TEST(EditorFilePath, NotepadFamilyTakes258UnitsByCommandLineAnd259ByRecord) {
     // Folders that do not exist: no short form, so a path that needs one goes as it is, logged.
     const std::wstring at258 = L"C:\\" + std::wstring(253, L'x') + L".t";
@@ -313,17 +334,19 @@ struct Received {
     std::wstring droppedFile;
     POINT dropPoint;
     bool dropInClient;
+    std::wstring path;  // NPPM_DOOPEN's, read where lParam points
 };
 
 std::vector<Received> received;
 LRESULT scintillaModified = 0;
 LRESULT copyDataReply = 1;
 bool titleNamesHandedFile = false;  // as Notepad++ does when it opens a file
+LRESULT doOpenReply = TRUE;         // NPPM_DOOPEN (WM_USER + 1077): TRUE titles the window with the path
 std::vector<LPARAM> menuCommands;   // lParam of each NPPM_MENUCOMMAND (WM_USER + 1048)
 
 void RecordDrop(HWND window, WPARAM wParam) {
     auto drop = reinterpret_cast<HDROP>(wParam);
-    Received r{WM_DROPFILES, window, wParam, 0, 0, {}, {}, {}, false};
+    Received r{WM_DROPFILES, window, wParam, 0, 0, {}, {}, {}, false, {}};
     wchar_t name[MAX_PATH] = {};
     if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) DragQueryFileW(drop, 0, name, MAX_PATH);
     r.droppedFile = name;
@@ -349,7 +372,8 @@ LRESULT CALLBACK EditorProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
                             std::vector<uint8_t>(bytes, bytes + data->cbData),
                             {},
                             {},
-                            false});
+                            false,
+                            {}});
         if (titleNamesHandedFile && data->dwData == 2) {
             const std::wstring quoted(reinterpret_cast<const wchar_t*>(bytes));
             SetWindowTextW(window, (quoted.substr(1, quoted.size() - 2) + L" - Notepad++").c_str());
@@ -361,8 +385,14 @@ LRESULT CALLBACK EditorProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     }
     if (message == WM_USER + 1048) menuCommands.push_back(lParam);
+    if (message == WM_USER + 1077) {
+        const std::wstring path(reinterpret_cast<const wchar_t*>(lParam));
+        received.push_back({message, window, wParam, 0, 0, {}, {}, {}, false, path});
+        if (doOpenReply) SetWindowTextW(window, (path + L" - Notepad++").c_str());
+        return doOpenReply;
+    }
     if (message >= 2000 && message < 2200) {
-        received.push_back({message, window, wParam, 0, 0, {}, {}, {}, false});
+        received.push_back({message, window, wParam, 0, 0, {}, {}, {}, false, {}});
         return message == 2159 ? scintillaModified : 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -394,6 +424,7 @@ class HandOff : public ::testing::Test {
         received.clear();
         scintillaModified = 0;
         copyDataReply = 1;
+        doOpenReply = TRUE;
         titleNamesHandedFile = false;
         menuCommands.clear();
         frame = MakeWindow(L"TestEditorFrame", nullptr);
@@ -458,7 +489,11 @@ TEST_F(HandOff, NotepadPPGetsTheQuotedPathWithDwData2) {
 TEST_F(HandOff, NotepadPPClosesAnUnmodifiedShownDocumentAndCountsOnlyAFileItsTitleNames) {
     MakeWindow(L"Scintilla", frame);
     titleNamesHandedFile = true;
-    EXPECT_EQ(HandFileToNotepadPP(frame, kPath.c_str()), NotepadPPHandOff::Shown);
+    ViewerState state;
+    state.editorWindow = frame;
+    state.currentFile = L"C:\\docs\\before.txt";
+    SetWindowTextW(frame, L"C:\\docs\\before.txt - Notepad++");
+    EXPECT_EQ(HandFileToNotepadPP(state, kPath.c_str()), NotepadPPHandOff::Shown);
     EXPECT_EQ(menuCommands, std::vector<LPARAM>{41003});  // File > Close
     ASSERT_EQ(received.size(), 3u);
     EXPECT_EQ(received[0].message, 2159u);
@@ -469,11 +504,41 @@ TEST_F(HandOff, NotepadPPClosesAnUnmodifiedShownDocumentAndCountsOnlyAFileItsTit
     menuCommands.clear();
     titleNamesHandedFile = false;
     SetWindowTextW(frame, (L"*" + kPath + L" - Notepad++").c_str());
+    state.currentFile = kPath;
     const DWORD start = GetTickCount();
-    EXPECT_EQ(HandFileToNotepadPP(frame, L"C:\\docs\\other.txt"), NotepadPPHandOff::Ignored);
+    EXPECT_EQ(HandFileToNotepadPP(state, L"C:\\docs\\other.txt"), NotepadPPHandOff::Ignored);
     EXPECT_GE(GetTickCount() - start, kNotepadPPTitleWaitMs);
     EXPECT_TRUE(menuCommands.empty());
     EXPECT_TRUE(LogHas(Log(), L"[HandFileToNotepadPP] shown document has unsaved changes: left open"));
+}
+
+// A build that ignores WM_COPYDATA from other programs: NPPM_DOOPEN with the path in the
+// editor's memory (here this process), its answer deciding, and later files by NPPM_DOOPEN alone.
+// The title is read whole: a path of 1,100 units still names its file.
+TEST_F(HandOff, NotepadPPIgnoringCopyDataIsSentDoOpenWithThePathInItsMemory) {
+    ViewerState state;
+    state.editorWindow = frame;
+    state.process.reset(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_QUERY_LIMITED_INFORMATION,
+                                    FALSE, GetCurrentProcessId()));
+    ASSERT_TRUE(state.process);
+    state.editorPath = L"C:\\npp\\notepad++.exe";
+    const std::wstring longPath = L"C:\\" + std::wstring(1100, L'l');
+    EXPECT_EQ(HandFileToNotepadPP(state, longPath.c_str()), NotepadPPHandOff::Shown);
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].dwData, 2u);
+    EXPECT_EQ(received[1].message, static_cast<UINT>(WM_USER + 1077));
+    EXPECT_EQ(received[1].path, longPath);
+    EXPECT_EQ(state.openByMessageEditor, state.editorPath);
+
+    received.clear();
+    doOpenReply = FALSE;
+    state.currentFile = longPath;
+    EXPECT_EQ(HandFileToNotepadPP(state, kPath.c_str()), NotepadPPHandOff::Refused);
+    ASSERT_EQ(received.size(), 2u);  // the shown one closed, then the file sent by NPPM_DOOPEN only
+    EXPECT_EQ(received[0].message, static_cast<UINT>(WM_USER + 1048));
+    EXPECT_EQ(received[1].message, static_cast<UINT>(WM_USER + 1077));
+    EXPECT_EQ(received[1].path, kPath);
+    EXPECT_TRUE(LogHas(Log(), L"[HandFileToNotepadPP] Notepad++ could not open the file [" + kPath + L"]"));
 }
 
 TEST_F(HandOff, EmEditorReplyDecidesAndWParamIsItsWindow) {

@@ -8,6 +8,7 @@
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
 #include "log/log.h"
+#include "support/standin_journal.h"
 #include "viewer/load_file.h"
 
 namespace loadfile_test {
@@ -21,6 +22,7 @@ class TempLogEnvironment : public ::testing::Environment {
 const auto* const tempLog = ::testing::AddGlobalTestEnvironment(new TempLogEnvironment);
 
 constexpr wchar_t kViewerClass[] = L"TestViewerWindow";
+constexpr DWORD kStartWaitMs = 10000;
 constexpr wchar_t kTopClass[] = L"TestViewerTop";
 
 LRESULT OnDestroy(HWND window) {
@@ -64,6 +66,8 @@ LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         case kTestClearMessage:
             return OnTestClear(window);
         case kTestDestroyMessage:
+            // A stand-in ended before it wrote its first line would leave no trace to check.
+            if (lParam) AsPointer<const standin::JournalScope>(lParam)->WaitForEvent("start", kStartWaitMs);
             DestroyWindow(window);
             return 0;
         default:

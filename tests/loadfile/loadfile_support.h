@@ -31,7 +31,9 @@ struct TestViewer {
 // Messages a test posts to a viewer so that they arrive while a launch dispatches messages.
 constexpr UINT kTestLoadMessage = WM_APP + 1;  // lParam: const wchar_t* path, alive until handled
 constexpr UINT kTestClearMessage = WM_APP + 2;
-constexpr UINT kTestDestroyMessage = WM_APP + 3;  // the viewer destroys itself
+constexpr UINT kTestDestroyMessage =
+    WM_APP + 3;  // the viewer destroys itself (lParam: a standin::JournalScope*
+                 // whose stand-in has started first, or 0)
 // What LoadFile answered to each kTestLoadMessage, in order.
 std::vector<int>& TestLoadAnswers();
 

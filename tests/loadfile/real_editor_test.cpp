@@ -102,43 +102,90 @@ TEST_F(RealEditors, OldNotepad4BuildGetsAFreshEditorForEachFileAndOneLogLine) {
               1);
 }
 
-TEST_F(RealEditors, NotepadPPHandOffThatIsIgnoredStartsAFreshEditorAndLaterFilesGoStraightToOne) {
-    JournalScope journal(L"real-npp-ignored");
+// Its current code takes WM_COPYDATA only from another Notepad++: the file goes by NPPM_DOOPEN,
+// and so do the later ones, all in the one editor.
+TEST_F(RealEditors, NotepadPPThatIgnoresCopyDataGetsEveryFileByDoOpenInOneEditor) {
+    JournalScope journal(L"real-npp-checking");
     MapEditors({{L"txt", StandinPath(L"notepad++.exe")}}, L"--sender-check");
     TestViewer viewer(true);
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     const size_t before = Log().size();
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
-    std::vector<DWORD> pids = StartedPids(journal);
-    ASSERT_EQ(pids.size(), 2u);
-    EXPECT_EQ(Events(journal.Read(), "copydata-ignored", pids[0]).size(), 1u);
-    EXPECT_EQ(FileArgument(journal, pids[1]), kFileB);
-    auto entries = LogSince(before);
-    EXPECT_FALSE(LogHas(entries, L"[LoadFile] LoadFile (Notepad++ WM_COPYDATA) return 1"));
-    EXPECT_EQ(CountLogEntriesStartingWith(entries, L"[HandFileToNotepadPP] the title does not name the file"),
-              1);
-
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileC.c_str()));
-    pids = StartedPids(journal);
-    ASSERT_EQ(pids.size(), 3u);
-    EXPECT_TRUE(Events(journal.Read(), "copydata", pids[1]).empty());
-    EXPECT_EQ(CountLogEntriesStartingWith(LogSince(before), L"[LoadFile] the editor ignored the hand-off"),
+    const std::vector<DWORD> pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 1u);
+    EXPECT_EQ(Events(journal.Read(), "copydata-ignored", pids[0]).size(), 1u);
+    EXPECT_EQ(Details(journal, "doopen", pids[0]), (std::vector<std::wstring>{kFileB, kFileC}));
+    EXPECT_EQ(Details(journal, "tab-close", pids[0]), (std::vector<std::wstring>{kFileA, kFileB}));
+    EXPECT_EQ(viewer.state->currentFile, kFileC);
+    const auto entries = LogSince(before);
+    EXPECT_EQ(CountLogEntriesStartingWith(entries, L"[HandFileToNotepadPP] Notepad++ ignores WM_COPYDATA"),
               1);
+    EXPECT_EQ(CountLogEntriesStartingWith(entries, L"[LoadFile] the editor ignored the hand-off"), 0);
 }
 
-TEST_F(RealEditors, NotepadPPDroppingOneLongPathStillGetsTheNextFileHandedOver) {
-    JournalScope journal(L"real-npp-long");
+// Notepad++ opens paths of up to 258 units. A file it cannot open, handed or launched, is a
+// failure with the pane saying why, and the next files are handed over again.
+TEST_F(RealEditors, NotepadPPFileItCannotOpenFailsAndLaterFilesAreStillHandedOver) {
+    JournalScope journal(L"real-npp-refused");
     MapEditors({{L"txt", StandinPath(L"notepad++.exe")}});
     TestViewer viewer(true);
-    const std::wstring longPath = L"C:\\velloquin-tests\\" + std::wstring(250, L'x') + L".txt";
-    testing_support::EnsureFiles({longPath});
+    const std::wstring folder = L"C:\\velloquin-tests\\";
+    const std::wstring at258 = folder + std::wstring(258 - folder.size() - 4, L'x') + L".txt";
+    const std::wstring at259 = folder + std::wstring(259 - folder.size() - 4, L'y') + L".txt";
+    testing_support::EnsureFiles({at258, at259});
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
-    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, longPath.c_str()));
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, at258.c_str()));
+    const size_t before = Log().size();
+    EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, at259.c_str()));
+    EXPECT_EQ(viewer.state->paneNote, L"Notepad++ could not open this file");
+    EXPECT_EQ(viewer.state->editorWindow, nullptr);
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
+    EXPECT_TRUE(viewer.state->paneNote.empty());
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileC.c_str()));
+
+    ClearViewer(viewer.window, *viewer.state);
+    EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, at259.c_str()));  // by launch
+    EXPECT_EQ(viewer.state->paneNote, L"Notepad++ could not open this file");
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
+
     const std::vector<DWORD> pids = StartedPids(journal);
-    ASSERT_EQ(pids.size(), 2u);
-    EXPECT_EQ(Events(journal.Read(), "tab-dropped", pids[0]).size(), 1u);
-    EXPECT_EQ(Details(journal, "tab-open", pids[1]), (std::vector<std::wstring>{longPath, kFileB}));
+    ASSERT_EQ(pids.size(), 4u);
+    EXPECT_EQ(Details(journal, "tab-open", pids[0]), (std::vector<std::wstring>{kFileA, at258}));
+    EXPECT_EQ(Details(journal, "doopen", pids[0]), std::vector<std::wstring>{at259});
+    EXPECT_EQ(Details(journal, "tab-open", pids[1]), (std::vector<std::wstring>{kFileB, kFileC}));
+    EXPECT_EQ(Details(journal, "tab-dropped", pids[2]), std::vector<std::wstring>{at259});
+    EXPECT_EQ(Details(journal, "tab-open", pids[3]), (std::vector<std::wstring>{kFileA, kFileB}));
+    const auto entries = LogSince(before);
+    EXPECT_EQ(CountLogEntriesStartingWith(entries, L"[LoadFile] Notepad++ could not open the file: return 0"),
+              2);
+    EXPECT_EQ(CountLogEntriesStartingWith(entries, L"[LoadFile] the editor ignored the hand-off"), 0);
+}
+
+// The user opened a file of their own in the embedded Notepad++, or switched to it: only the
+// viewer's document is closed (switched to first), never theirs.
+TEST_F(RealEditors, NotepadPPClosesOnlyTheDocumentTheViewerPutThere) {
+    JournalScope journal(L"real-npp-user-tab");
+    const std::wstring userFile = L"C:\\velloquin-tests\\user's own.txt";
+    MapEditors({{L"txt", StandinPath(L"notepad++.exe")}}, L"\"--user-tab=" + userFile + L"\"");
+    TestViewer viewer(true);
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    const DWORD pid = StartedPids(journal).at(0);
+    PostMessageW(viewer.state->editorWindow, WM_APP + 1, 0, 0);  // [A, U<]
+    ASSERT_TRUE(testing_support::WaitFor([&] { return Events(journal.Read(), "tab-open", pid).size() == 2; },
+                                         kJournalMs));
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));  // [U, B<]
+    PostMessageW(viewer.state->editorWindow, WM_APP + 2, 1, 0);           // [U, B], B active
+    PostMessageW(viewer.state->editorWindow, WM_APP + 2, 0, 0);           // [U<, B]
+    ASSERT_TRUE(testing_support::WaitFor(
+        [&] { return Events(journal.Read(), "tab-activate", pid).size() == 2; }, kJournalMs));
+    ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileC.c_str()));  // [U, C<]
+    ASSERT_EQ(StartedPids(journal).size(), 1u);
+    EXPECT_EQ(Details(journal, "tab-open", pid),
+              (std::vector<std::wstring>{kFileA, userFile, kFileB, kFileC}));
+    EXPECT_EQ(Details(journal, "tab-switch", pid), (std::vector<std::wstring>{kFileA, kFileB}));
+    EXPECT_EQ(Details(journal, "tab-close", pid), (std::vector<std::wstring>{kFileA, kFileB}));
 }
 
 TEST_F(RealEditors, NotepadPPClosesTheShownDocumentBeforeTheNextUnlessItIsModified) {

@@ -108,7 +108,7 @@ TEST_F(Reentrancy, ViewerDestroyedDuringALaunchEndsTheEditorAndFreesTheState) {
     MapEditors({{L"txt", StandinPath(L"notepad++.exe")}}, kLate);
     TestViewer viewer(true);
     PostLoad(viewer.window, kFileB);
-    PostMessageW(viewer.window, kTestDestroyMessage, 0, 0);
+    PostMessageW(viewer.window, kTestDestroyMessage, 0, reinterpret_cast<LPARAM>(&journal));
     const size_t before = Log().size();
     EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     viewer.state = nullptr;  // freed by LoadFile

@@ -45,6 +45,8 @@
 //   --question-on-copydata  every WM_COPYDATA opens a modal question box ("question <hwnd>") whose
 //                      message loop runs inside the sender's send until the box is closed
 //                      ("question-answered"), as Notepad4 asks "not found, create?"
+//   --user-tab=PATH    Notepad++: the user's own file, opened as a new tab when the test posts WM_APP+1
+//                      to the main window; WM_APP+2 with wParam N activates tab N (0 is the first)
 //
 // The main window journals "desktop-visible" the first time it is visible and opaque (not layered
 // with alpha 0) as a top-level window, and "embedded" the first time it has another parent: a
@@ -52,10 +54,12 @@
 //
 // Notepad4 journals each 0xFB10 record as it reads it (x64 24.09+ layout): "np4params <byte 0>
 // <int 8> <int 12> <int 32> <path at 48>". Notepad++ shows one tab per file, titles its window
-// "[*]<path> - Notepad++", and closes the shown tab on NPPM_MENUCOMMAND File > Close unless it is
-// modified: "tab-open <path>", "tab-show <path>" (open already), "tab-close <path>",
-// "tab-close-asked <path>", "copydata-ignored";
-// a handed path of 260 units or more is dropped: "tab-dropped <path>".
+// "[*]<path> - Notepad++" ("new 1" without a tab), and closes the active tab on NPPM_MENUCOMMAND
+// File > Close unless it is modified: "tab-open <path>", "tab-show <path>" (open already),
+// "tab-close <path>", "tab-close-asked <path>", "copydata-ignored", "tab-activate <index>". It
+// reads the path of NPPM_DOOPEN ("doopen <path>", answers whether it opened) and
+// NPPM_SWITCHTOFILE ("tab-switch <path>", answers whether such a tab exists) in its own memory.
+// A path of 259 units or more, however it comes, opens nothing: "tab-dropped <path>".
 // Notepad4 reads its file as the real one does: the command-line argument is copied with its opening
 // quote into MAX_PATH units (a path of 259 units loses its last unit, a longer one leaves an empty
 // document), a record's path is cut to 259 units, and %VARIABLES% are expanded in either; then
@@ -115,6 +119,7 @@ struct Options {
     bool singleProcess = false;
     bool noPaint = false;
     bool questionOnCopyData = false;
+    std::wstring userTab;
     DWORD firstPaintMs = 0;
     DWORD busyMs = 0;
     DWORD busyAfterWindowMs = 0;
@@ -248,6 +253,8 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
         options.showAtOnce = true;
     else if (arg == L"--question-on-copydata")
         options.questionOnCopyData = true;
+    else if (StartsWith(arg, L"--user-tab=", &value))
+        options.userTab = value;
     else if (!arg.empty() && arg[0] != L'-' && arg[0] != L'/')
         options.file = arg;
 }
@@ -592,66 +599,132 @@ void JournalNotepad4Record(const COPYDATASTRUCT* data) {
 
 // ---- Notepad++: one tab per file, its title, File > Close, the sender check ----
 
-constexpr UINT kNppMenuCommand = WM_USER + 1000 + 48;  // NPPM_MENUCOMMAND
-constexpr LPARAM kNppFileClose = 41003;                // IDM_FILE_CLOSE
+constexpr UINT kNppSwitchToFile = WM_USER + 1000 + 37;  // NPPM_SWITCHTOFILE
+constexpr UINT kNppMenuCommand = WM_USER + 1000 + 48;   // NPPM_MENUCOMMAND
+constexpr UINT kNppDoOpen = WM_USER + 1000 + 77;        // NPPM_DOOPEN
+constexpr LPARAM kNppFileClose = 41003;                 // IDM_FILE_CLOSE
+// Notepad++'s doOpen refuses a path of MAX_PATH - 1 units or more, whoever asks.
+constexpr size_t kNppPathLimit = 259;
+constexpr size_t kNppMessagePathUnits = 32768;
+// Posted by a test, as the user's own actions: open the --user-tab file; activate tab wParam.
+constexpr UINT kOpenUserTab = WM_APP + 1;
+constexpr UINT kActivateTab = WM_APP + 2;
 
 struct Tab {
     std::wstring path;
     bool modified;
 };
-std::vector<Tab> nppTabs;  // the shown tab is the last one; while shown, its state is app.modified
+std::vector<Tab> nppTabs;  // in tab order; while active, a tab's state is app.modified
+size_t activeTab = 0;
 
 void ShowNppTitle() {
     if (!app.mainWindow) return;
-    std::wstring title = nppTabs.empty() ? L"new 1" : nppTabs.back().path;
+    std::wstring title = nppTabs.empty() ? L"new 1" : nppTabs[activeTab].path;
     if (app.modified) title = L"*" + title;
     SetWindowTextW(app.mainWindow, (title + L" - Notepad++").c_str());
 }
 
-// A file that is open already gets its tab shown again, as Notepad++ does.
-void OpenNppTab(const std::wstring& path) {
-    if (!nppTabs.empty()) nppTabs.back().modified = app.modified;
-    Tab tab{path, false};
-    const char* event = "tab-open";
-    for (size_t i = 0; i < nppTabs.size(); ++i) {
-        if (lstrcmpiW(nppTabs[i].path.c_str(), path.c_str()) != 0) continue;
-        tab = nppTabs[i];
-        nppTabs.erase(nppTabs.begin() + static_cast<std::ptrdiff_t>(i));
-        event = "tab-show";
-        break;
-    }
-    nppTabs.push_back(tab);
-    app.modified = tab.modified;
-    Journal(event, ToUtf8(path));
+void ActivateNppTab(size_t index) {
+    if (index >= nppTabs.size()) return;
+    if (activeTab < nppTabs.size()) nppTabs[activeTab].modified = app.modified;
+    activeTab = index;
+    app.modified = nppTabs[index].modified;
     ShowNppTitle();
 }
 
+size_t FindNppTab(const std::wstring& path) {
+    for (size_t i = 0; i < nppTabs.size(); ++i) {
+        if (lstrcmpiW(nppTabs[i].path.c_str(), path.c_str()) == 0) return i;
+    }
+    return nppTabs.size();
+}
+
+// A file that is open already gets its tab shown again, as Notepad++ does; a path it refuses
+// opens nothing. True when the file is the active document.
+bool OpenNppTab(const std::wstring& path) {
+    if (path.empty() || path.size() >= kNppPathLimit) {
+        Journal("tab-dropped", ToUtf8(path));
+        return false;
+    }
+    const size_t open = FindNppTab(path);
+    if (open < nppTabs.size()) {
+        Journal("tab-show", ToUtf8(path));
+        ActivateNppTab(open);
+        return true;
+    }
+    if (activeTab < nppTabs.size()) nppTabs[activeTab].modified = app.modified;
+    nppTabs.push_back({path, false});
+    activeTab = nppTabs.size() - 1;
+    app.modified = false;
+    Journal("tab-open", ToUtf8(path));
+    ShowNppTitle();
+    return true;
+}
+
 void OpenFirstNppTab() {
-    if (app.flavour != Flavour::NotepadPlusPlus || app.options.file.empty()) return;
-    nppTabs.push_back({app.options.file, false});
-    Journal("tab-open", ToUtf8(app.options.file));
+    if (app.flavour != Flavour::NotepadPlusPlus) return;
+    const bool modified = app.modified;
+    if (!app.options.file.empty()) OpenNppTab(app.options.file);
+    app.modified = modified && !nppTabs.empty();
     ShowNppTitle();
 }
 
 bool HiddenNppTabModified() {
-    for (size_t i = 0; i + 1 < nppTabs.size(); ++i) {
-        if (nppTabs[i].modified) return true;
+    for (size_t i = 0; i < nppTabs.size(); ++i) {
+        if (i != activeTab && nppTabs[i].modified) return true;
     }
     return false;
 }
 
 // A modified document is not closed: Notepad++ would ask; the stand-in keeps it and says so.
+// The tab to the right of the closed one becomes active, else the one to its left.
 LRESULT OnNppMenuCommand(LPARAM command) {
     if (command != kNppFileClose || nppTabs.empty()) return TRUE;
+    const std::string path = ToUtf8(nppTabs[activeTab].path);
     if (app.modified) {
-        Journal("tab-close-asked", ToUtf8(nppTabs.back().path));
+        Journal("tab-close-asked", path);
         return TRUE;
     }
-    Journal("tab-close", ToUtf8(nppTabs.back().path));
-    nppTabs.pop_back();
-    app.modified = !nppTabs.empty() && nppTabs.back().modified;
+    Journal("tab-close", path);
+    nppTabs.erase(nppTabs.begin() + static_cast<std::ptrdiff_t>(activeTab));
+    if (activeTab >= nppTabs.size() && activeTab > 0) --activeTab;
+    app.modified = !nppTabs.empty() && nppTabs[activeTab].modified;
     ShowNppTitle();
     return TRUE;
+}
+
+// The path of NPPM_DOOPEN and NPPM_SWITCHTOFILE is in this process's memory, where the sender
+// wrote it.
+std::wstring PathInOwnMemory(LPARAM lParam) {
+    const auto* units = reinterpret_cast<const wchar_t*>(lParam);
+    return units ? std::wstring(units, wcsnlen(units, kNppMessagePathUnits)) : std::wstring();
+}
+
+LRESULT OnNppDoOpen(LPARAM lParam) {
+    const std::wstring path = PathInOwnMemory(lParam);
+    Journal("doopen", ToUtf8(path));
+    if (!OpenNppTab(path)) return FALSE;
+    ShowFile(path, L"NPPM_DOOPEN");
+    return TRUE;
+}
+
+LRESULT OnNppSwitchToFile(LPARAM lParam) {
+    const std::wstring path = PathInOwnMemory(lParam);
+    Journal("tab-switch", ToUtf8(path));
+    const size_t tab = FindNppTab(path);
+    if (tab >= nppTabs.size()) return FALSE;
+    ActivateNppTab(tab);
+    return TRUE;
+}
+
+LRESULT OnNppUserAction(UINT message, WPARAM wParam) {
+    if (message == kOpenUserTab) {
+        OpenNppTab(app.options.userTab);
+    } else {
+        Journal("tab-activate", std::to_string(wParam));
+        ActivateNppTab(static_cast<size_t>(wParam));
+    }
+    return 0;
 }
 
 std::wstring ExecutableOf(DWORD pid) {
@@ -693,13 +766,7 @@ void OpenNppFiles(WPARAM wParam, const COPYDATASTRUCT* data) {
         Journal("copydata-ignored", "");
         return;
     }
-    constexpr size_t kNppPathCapacity = 260;
-    for (const std::wstring& path : QuotedPaths(data)) {
-        if (path.size() < kNppPathCapacity)
-            OpenNppTab(path);
-        else
-            Journal("tab-dropped", ToUtf8(path));
-    }
+    for (const std::wstring& path : QuotedPaths(data)) OpenNppTab(path);
 }
 
 // ---- Notepad3/Notepad4 "reuse window": the file goes to another window of the kind ----
@@ -848,6 +915,16 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return OnCopyDataMessage(wParam, lParam);
         case kNppMenuCommand:
             if (app.flavour == Flavour::NotepadPlusPlus) return OnNppMenuCommand(lParam);
+            break;
+        case kNppDoOpen:
+            if (app.flavour == Flavour::NotepadPlusPlus) return OnNppDoOpen(lParam);
+            break;
+        case kNppSwitchToFile:
+            if (app.flavour == Flavour::NotepadPlusPlus) return OnNppSwitchToFile(lParam);
+            break;
+        case kOpenUserTab:
+        case kActivateTab:
+            if (app.flavour == Flavour::NotepadPlusPlus) return OnNppUserAction(message, wParam);
             break;
         case WM_DROPFILES:
             Journal("dropfiles", ClassOf(window));

@@ -179,6 +179,24 @@ TEST_F(EmbeddedEditor, SetFocusAndMouseActivateFocusTheEditorWindow) {
     SendMessageW(viewer_, 0x8F08, 0, 0x00100010);
 }
 
+// Its frame keeps a focus it is given; a panel's Scintilla and the hidden second
+// view are passed over for the visible view among the frame's own children.
+TEST_F(EmbeddedEditor, NotepadPPFocusGoesToItsActiveTextViewNotItsFrameOrAPanel) {
+    HWND editor = CreateFakeEditor(viewer_);
+    HWND panel = testwin::CreateChild(editor, L"BigPane", 0, 0, 100, 100);
+    testwin::CreateChild(panel, L"Scintilla", 0, 0, 50, 50);
+    testwin::CreateChild(editor, L"Scintilla", 0, 0, 30, 30, false);
+    HWND view = testwin::CreateChild(editor, L"Scintilla", 0, 0, 30, 30);
+    Embed(editor, L"C:\\Program Files\\Notepad++\\notepad++.exe");
+    EXPECT_EQ(ChooseFocusTarget(editor, ProfileOf(EditorKind::NotepadPlusPlus)), view);
+    SetFocus(host_);
+    SetFocus(viewer_);
+    EXPECT_EQ(GetFocus(), view);
+    SetFocus(host_);
+    FocusEditorContent(*state_);
+    EXPECT_EQ(GetFocus(), view);
+}
+
 TEST_F(EmbeddedEditor, HostSizeMessageResizesOnlyWithBothHalvesSet) {
     HWND editor = CreateFakeEditor(viewer_, 10, 10);
     Embed(editor, L"C:\\notepad3.exe");
