@@ -110,7 +110,7 @@ void HandOffLatency(HWND viewer, ViewerState& state, const wchar_t* editorName) 
 // A Notepad++ that ignores WM_COPYDATA from other programs (its sender check): the per-file cost of
 // the files after the first, to set against the non-checking build's hand-off above.
 void CheckingNotepadPPHandOff(HWND viewer, ViewerState& state) {
-    constexpr int kCheckingRuns = 20;
+    constexpr int kCheckingRuns = 100;
     MapTextFilesTo(standin::StandinPath(L"notepad++.exe"), L"--sender-check --no-paint");
     if (!LoadFile(viewer, state, BenchFile(0).c_str())) {
         std::printf("  notepad++ (checking) launch failed, no figures\n");
