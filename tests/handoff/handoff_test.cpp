@@ -518,8 +518,9 @@ TEST_F(HandOff, NotepadPPClosesAnUnmodifiedShownDocumentAndCountsOnlyAFileItsTit
 TEST_F(HandOff, NotepadPPIgnoringCopyDataIsSentDoOpenWithThePathInItsMemory) {
     ViewerState state;
     state.editorWindow = frame;
-    state.process.reset(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_QUERY_LIMITED_INFORMATION,
-                                    FALSE, GetCurrentProcessId()));
+    state.process.reset(
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                    GetCurrentProcessId()));
     ASSERT_TRUE(state.process);
     state.editorPath = L"C:\\npp\\notepad++.exe";
     const std::wstring longPath = L"C:\\" + std::wstring(1100, L'l');
