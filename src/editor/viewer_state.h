@@ -10,11 +10,21 @@
 #include "common/handles.h"
 #include "editors/editor_profile.h"
 
+// How the editor's window looked on the desktop before it was embedded: given back so, an editor
+// that saves its placement at exit saves the user's own, not the pane's.
+struct DesktopLook {
+    bool known = false;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    WINDOWPLACEMENT placement = {};
+};
+
 struct ViewerState {
     UniqueHandle process;
     UniqueHandle thread;
     DWORD processId = 0;
     HWND editorWindow = nullptr;  // check with IsWindow before every use
+    DesktopLook desktopLook;      // of editorWindow, read when it was captured
     std::wstring editorPath;
     const EditorProfile* profile = &kOtherEditorProfile;  // of the editor at editorPath
     std::wstring currentFile;

@@ -89,13 +89,14 @@ bool EmbedCapturedWindow(HWND viewer, ViewerState& state, const Capture& capture
                             : L"[LaunchAndEmbed]   captured by enumeration\r\n");
     state.editorWindow = window;
     state.focusBeforeEmbedding = GetFocus();
+    state.desktopLook = ReadDesktopLook(window, 0);
     if (!ReparentChild(viewer, window, *state.profile)) return EndUnansweredLaunch(state, processId);
     LogWrite(L"[LaunchAndEmbed] ReparentChild done\r\n");
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
     if (GetAncestor(window, GA_PARENT) != viewer) {
         LogPrintf(L"[LaunchAndEmbed] parent of hwnd=0x%p still wrong after ReparentChild, editor shut down",
                   window);
-        KillChild(state);
+        EndLaunchedEditor(state);
         return false;
     }
     return true;
@@ -179,16 +180,16 @@ bool CaptureWithHook(HWND viewer, ViewerState& state) {
         case HookWaitEnd::Quit:
             LogPrintf(L"[LaunchAndEmbed] WM_QUIT arrived while waiting for pid=%lu, launch abandoned",
                       processId);
-            KillChild(state);
+            EndLaunchedEditor(state);
             return false;
         case HookWaitEnd::Exited:
             LogPrintf(L"[LaunchAndEmbed] process exited with code %lu before its window was found", exitCode);
-            KillChild(state);
+            EndLaunchedEditor(state);
             return false;
         case HookWaitEnd::NotFound:
             break;
     }
     LogWrite(L"[LaunchAndEmbed] failed to find window within 3s\r\n");
-    KillChild(state);
+    EndLaunchedEditor(state);
     return false;
 }

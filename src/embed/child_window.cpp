@@ -1,12 +1,14 @@
 #include "embed/child_window.h"
 
+#include <memory>
+#include <utility>
 #include <vector>
 
-#include "common/deadline.h"
 #include "common/handles.h"
 #include "common/window_data.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
+#include "embed/editor_registry.h"
 #include "embed/editor_shutdown.h"
 #include "embed/window_filters.h"
 #include "log/log.h"
@@ -14,8 +16,6 @@
 namespace {
 
 constexpr DWORD kCloseWaitMs = 200;
-// The WM_NULL probe never waits less than this, whatever the unsaved-changes question took.
-constexpr DWORD kMinimumProbeMs = 100;
 
 // The process and thread handles of the editor, taken out of the state before any wait, so that
 // a request answered during the wait finds the state already empty.
@@ -36,88 +36,62 @@ EditorProcess TakeEditorProcess(ViewerState& state) {
     return editor;
 }
 
-enum class UnsavedAnswer { Unmodified, Modified, NoAnswer };
-
-UnsavedAnswer AskUnsavedChanges(HWND editorWindow) {
-    for (HWND scintilla : ScintillaWindowsOf(editorWindow)) {
-        LRESULT modified = 0;
-        if (!SendToEditor(scintilla, kSciGetModify, 0, 0, &modified)) return UnsavedAnswer::NoAnswer;
-        if (modified) return UnsavedAnswer::Modified;
-    }
-    return UnsavedAnswer::Unmodified;
+UniqueHandle DuplicateOf(HANDLE handle) {
+    HANDLE copy = nullptr;
+    if (!handle || !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE,
+                                    DUPLICATE_SAME_ACCESS))
+        return UniqueHandle();
+    return UniqueHandle(copy);
 }
 
-// What KillChild knows of the editor when it has not ended kCloseWaitMs after WM_CLOSE.
-struct ClosedEditor {
-    HWND window = nullptr;  // null when no WM_CLOSE was posted
-    RECT shownAt = {};
-    std::vector<HWND> windowsBeforeClose;
-    DWORD answerBudgetMs = 0;  // left of the unsaved-changes question's bound; 0: it was not answered
-};
-
-void WatchClosedEditor(EditorProcess& editor, const ClosedEditor& closed, HWND window) {
-    ShutdownWatch watch;
-    watch.process = std::move(editor.process);
-    watch.processId = editor.processId;
-    watch.window = window;
-    watch.shownAt = closed.shownAt;
-    watch.windowsBeforeClose = closed.windowsBeforeClose;
-    if (StartShutdownWatch(watch)) return;
-    editor.process = std::move(watch.process);
-    TerminateEditor(editor.process.get(), editor.processId, L"could not be watched");
+// The window is hidden at once (the request is posted, so nothing waits for the editor); the rest
+// of its way out is the watcher's.
+std::shared_ptr<ShutdownWatch> WatchFor(const EditorProcess& editor, HWND window, const DesktopLook& look,
+                                        bool releaseAtOnce) {
+    auto watch = std::make_shared<ShutdownWatch>();
+    watch->process = DuplicateOf(editor.process.get());
+    watch->processId = editor.processId;
+    watch->window = window;
+    watch->look = look;
+    watch->windowsBeforeClose = TopWindowsOf(editor.processId);
+    watch->releaseAtOnce = releaseAtOnce;
+    return watch;
 }
 
-// An editor that shows a question of its own is given back to the user as it is, question and
-// all: no WM_CLOSE, no wait for its answer, never terminated.
-void ReturnAskingEditor(const wchar_t* caller, DWORD processId, HWND window, const RECT& shownAt) {
-    if (!ReturnToDesktop(window, shownAt, false, kWindowCallWaitMs))
-        LogPrintf(L"[%ls]   pid=%lu not back on the desktop within %lu ms: left to finish", caller, processId,
-                  kWindowCallWaitMs);
+// Without a watcher the editor is at least asked to close; nothing ends it.
+bool HandToWatcher(const std::shared_ptr<ShutdownWatch>& watch) {
+    if (watch->process && StartShutdownWatch(watch)) return true;
+    LogPrintf(L"[KillChild]   pid=%lu could not be watched: left running", watch->processId);
+    if (!watch->releaseAtOnce || watch->closeAfterRelease) PostMessageW(watch->window, WM_CLOSE, 0, 0);
+    ForgetEditor(watch->processId);
+    return false;
 }
 
-// The editor did not end within kCloseWaitMs of WM_CLOSE. It is terminated only when it does not
-// answer messages: one that answers may be saving or about to ask about unsaved documents.
-void EndEditorAfterClose(EditorProcess& editor, const ClosedEditor& closed) {
-    if (!closed.window) {
-        TerminateEditor(editor.process.get(), editor.processId, L"did not end");
+bool HasVisibleTopWindow(DWORD processId) {
+    for (HWND window : TopWindowsOf(processId)) {
+        if (IsWindowVisible(window)) return true;
+    }
+    return false;
+}
+
+// The editor has no window left: it is ended unless it shows another window (a question).
+void EndWindowlessEditor(EditorProcess& editor) {
+    if (HasVisibleTopWindow(editor.processId)) {
+        auto watch = WatchFor(editor, nullptr, DesktopLook(), false);
+        watch->windowsBeforeClose.clear();
+        LogPrintf(L"[KillChild]   pid=%lu has no main window but shows a window: watched", editor.processId);
+        HandToWatcher(watch);
         return;
     }
-    const bool answers = IsWindow(closed.window) && closed.answerBudgetMs > 0 &&
-                         AnswersMessages(closed.window, closed.answerBudgetMs);
-    if (WaitForSingleObject(editor.process.get(), 0) == WAIT_OBJECT_0) return;
-    if (!IsWindow(closed.window)) {
-        LogPrintf(
-            L"[KillChild]   pid=%lu closed its window and is still running: left up to %lu ms to finish",
-            editor.processId, kShutdownWatchMs);
-        WatchClosedEditor(editor, closed, nullptr);
-        return;
-    }
-    if (!answers) {
-        TerminateEditor(editor.process.get(), editor.processId, L"does not answer messages");
-        return;
-    }
-    if (HasNewVisibleTopWindow(editor.processId, closed.windowsBeforeClose)) {
-        LogPrintf(
-            L"[KillChild]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
-            editor.processId);
-        ReturnAskingEditor(L"KillChild", editor.processId, closed.window, closed.shownAt);
-        return;
-    }
-    if (!DetachFromViewer(closed.window, kWindowCallWaitMs)) {
-        TerminateEditor(editor.process.get(), editor.processId,
-                        L"stopped answering while leaving the viewer");
-        return;
-    }
-    LogPrintf(L"[KillChild]   pid=%lu still answers after WM_CLOSE: watched for up to %lu ms",
-              editor.processId, kShutdownWatchMs);
-    WatchClosedEditor(editor, closed, closed.window);
+    TerminateEditor(editor.process.get(), editor.processId, L"did not end");
+    ForgetEditor(editor.processId);
 }
 
 // A window of another process (a single-process EmEditor took the file over): the user's own
 // program, never hidden, closed or left inside the viewer.
 bool ReturnForeignEditorWindow(ViewerState& state) {
     HWND window = state.editorWindow;
-    if (!window || !IsWindow(window)) return false;
+    if (!IsLiveWindow(window)) return false;
     const DWORD owner = ProcessIdOf(window);
     if (owner == state.processId || owner == GetCurrentProcessId()) return false;
     ReturnForeignWindow(window);
@@ -125,79 +99,94 @@ bool ReturnForeignEditorWindow(ViewerState& state) {
     return true;
 }
 
+HWND TakeLiveWindow(ViewerState& state) {
+    HWND window = state.editorWindow;
+    if (!IsLiveWindow(window)) return nullptr;
+    state.editorWindow = nullptr;
+    return window;
+}
+
+// Hands the editor to a watcher. True when a watcher took it.
+bool LetGo(const ViewerState& state, EditorProcess& editor, HWND window, bool releaseAtOnce) {
+    ShowWindowAsync(window, SW_HIDE);
+    auto watch = WatchFor(editor, window, state.desktopLook, releaseAtOnce);
+    if (releaseAtOnce) watch->caller = L"ReleaseChild";
+    return HandToWatcher(watch);
+}
+
 }  // namespace
 
 void ReleaseChild(ViewerState& state) {
-    HWND window = state.editorWindow;
-    bool windowAlive = IsLiveWindow(window);
+    HWND window = TakeLiveWindow(state);
     LogPrintf(
         L"[ReleaseChild] ReleaseChild: editor hwnd=0x%p pid=%lu released to the desktop with unsaved changes",
-        window, state.processId);
-    if (windowAlive) state.editorWindow = nullptr;
+        window ? window : state.editorWindow, state.processId);
     EditorProcess editor = TakeEditorProcess(state);
-    if (!windowAlive) return;
-    const RECT shownAt = ScreenRectOf(window);
-    // It said its document is modified, so it is not terminated; a hung one is released without
-    // waiting for it. Only when its viewer is going: a hung window still inside it would hold the
-    // viewer's destruction, and the host with it, until the editor answers again.
-    if (!AnswersMessages(window, kEditorReplyTimeoutMs)) {
-        if (state.destroyRequested) {
-            TerminateEditor(editor.process.get(), editor.processId,
-                            L"does not answer messages and its viewer is closing");
-            return;
-        }
-        LogPrintf(L"[ReleaseChild]   pid=%lu does not answer messages: released without waiting for it",
-                  editor.processId);
-        ReturnToDesktop(window, shownAt, true, 0);
+    if (!window) {
+        ForgetEditor(editor.processId);
         return;
     }
-    if (!ReturnToDesktop(window, shownAt, true, kWindowCallWaitMs))
-        LogPrintf(L"[ReleaseChild]   pid=%lu not back on the desktop within %lu ms: left to finish",
-                  editor.processId, kWindowCallWaitMs);
+    // It said its document is modified: never terminated, whatever it does next.
+    LetGo(state, editor, window, true);
 }
 
 void ReleaseAskingChild(ViewerState& state) {
-    HWND window = state.editorWindow;
-    const bool windowAlive = window && IsWindow(window);
+    HWND window = TakeLiveWindow(state);
     LogPrintf(
         L"[ReleaseAskingChild] editor hwnd=0x%p pid=%lu asks a question: released to the desktop with it",
-        window, state.processId);
-    state.editorWindow = nullptr;
+        window ? window : state.editorWindow, state.processId);
     EditorProcess editor = TakeEditorProcess(state);
-    if (windowAlive)
-        ReturnAskingEditor(L"ReleaseAskingChild", editor.processId, window, ScreenRectOf(window));
+    if (!window) {
+        ForgetEditor(editor.processId);
+        return;
+    }
+    // Its question is the user's: no WM_CLOSE, no wait for the answer, never terminated.
+    auto watch = WatchFor(editor, window, state.desktopLook, true);
+    watch->closeAfterRelease = false;
+    watch->caller = L"ReleaseAskingChild";
+    HandToWatcher(watch);
 }
 
 void KillChild(ViewerState& state) {
     LogWrite(L"[KillChild] KillChild enter\r\n");
     ReturnForeignEditorWindow(state);
-    HWND window = state.editorWindow;
-    bool windowAlive = IsLiveWindow(window);
-    ClosedEditor closed;
-    if (windowAlive) {
-        const Deadline answerBound(kEditorReplyTimeoutMs);
-        const UnsavedAnswer unsaved = AskUnsavedChanges(window);
-        if (unsaved == UnsavedAnswer::Modified) {
-            ReleaseChild(state);
-            LogWrite(L"[KillChild] KillChild leave\r\n");
-            return;
-        }
-        const DWORD left = answerBound.RemainingMs();
-        if (unsaved == UnsavedAnswer::Unmodified)
-            closed.answerBudgetMs = left > kMinimumProbeMs ? left : kMinimumProbeMs;
-        closed.window = window;
-        closed.shownAt = ScreenRectOf(window);
-        closed.windowsBeforeClose = TopWindowsOf(state.processId);
+    HWND window = TakeLiveWindow(state);
+    EditorProcess editor = TakeEditorProcess(state);
+    if (window && editor.process) {
+        LetGo(state, editor, window, false);
+        if (WaitAnsweringSentMessages(editor.process.get(), kCloseWaitMs) != WaitResult::Signaled)
+            LogPrintf(
+                L"[KillChild]   pid=%lu still running %lu ms after it was asked to close: left to its "
+                L"watcher",
+                editor.processId, kCloseWaitMs);
+    } else if (window) {
         ShowWindowAsync(window, SW_HIDE);
         PostMessageW(window, WM_CLOSE, 0, 0);
-        state.editorWindow = nullptr;
-    }
-    EditorProcess editor = TakeEditorProcess(state);
-    if (editor.process &&
-        WaitAnsweringSentMessages(editor.process.get(), kCloseWaitMs) != WaitResult::Signaled) {
-        EndEditorAfterClose(editor, closed);
+    } else if (editor.process) {
+        if (WaitAnsweringSentMessages(editor.process.get(), kCloseWaitMs) != WaitResult::Signaled)
+            EndWindowlessEditor(editor);
+        else
+            ForgetEditor(editor.processId);
     }
     editor.process.reset();
     editor.thread.reset();
+    LogWrite(L"[KillChild] KillChild leave\r\n");
+}
+
+void EndLaunchedEditor(ViewerState& state) {
+    LogWrite(L"[KillChild] KillChild enter\r\n");
+    ReturnForeignEditorWindow(state);
+    HWND window = TakeLiveWindow(state);
+    if (window) {
+        ShowWindowAsync(window, SW_HIDE);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+    EditorProcess editor = TakeEditorProcess(state);
+    if (editor.process) {
+        if (WaitAnsweringSentMessages(editor.process.get(), kCloseWaitMs) == WaitResult::Signaled)
+            ForgetEditor(editor.processId);
+        else
+            EndWindowlessEditor(editor);
+    }
     LogWrite(L"[KillChild] KillChild leave\r\n");
 }

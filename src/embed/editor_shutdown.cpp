@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <functional>
-#include <memory>
-#include <new>
+#include <string>
 #include <utility>
 
 #include "common/deadline.h"
 #include "common/window_data.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
+#include "embed/editor_registry.h"
 #include "embed/window_filters.h"
 #include "log/log.h"
 
@@ -17,7 +17,9 @@ namespace {
 
 constexpr DWORD kTerminateWaitMs = 500;
 constexpr DWORD kWatchPollMs = 50;
-constexpr int kMinimumReleasedSide = 300;
+// One WM_NULL probe of an editor that is busy; the watcher probes again until kBusyWatchMs passed.
+constexpr DWORD kBusyProbeMs = 250;
+constexpr int kTitleCapacity = 1024;
 
 struct TopWindowCollection {
     DWORD processId = 0;
@@ -34,71 +36,232 @@ BOOL CALLBACK CollectTopWindowOfProcess(HWND window, LPARAM collection) noexcept
     }
 }
 
-int AtLeastReleasedSide(LONG side) {
-    return side < kMinimumReleasedSide ? kMinimumReleasedSide : static_cast<int>(side);
-}
-
-// Makes the window a normal framed top-level window on the desktop again, where it was shown. Each
-// call waits for the editor's thread: only ever made on a worker.
-void ReturnWindowToDesktopNow(HWND window, const RECT& shownAt) {
-    SetParent(window, nullptr);
-    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
-    style = (style & ~(WS_POPUP | WS_CHILD | WS_MINIMIZE)) | WS_OVERLAPPEDWINDOW;
-    SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>(style));
-    SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
-    SetWindowPos(window, HWND_TOP, shownAt.left, shownAt.top,
-                 AtLeastReleasedSide(shownAt.right - shownAt.left),
-                 AtLeastReleasedSide(shownAt.bottom - shownAt.top), SWP_FRAMECHANGED | SWP_SHOWWINDOW);
-    ShowWindow(window, SW_SHOWNORMAL);
-    SetForegroundWindow(window);
-}
-
 bool IsVisibleOnDesktop(HWND window) {
     return GetAncestor(window, GA_PARENT) == GetDesktopWindow() && IsWindowVisible(window);
 }
 
-void ReleaseWatchedEditor(const ShutdownWatch& watch, const wchar_t* format) {
-    LogPrintf(format, watch.processId, kShutdownWatchMs);
-    ReturnWindowToDesktopNow(watch.window, watch.shownAt);
+bool HasEnded(HANDLE process, DWORD timeoutMs = 0) {
+    return WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
 }
 
-// The bound has passed: an editor that still answers is given to the user, one that does not (or
-// whose window is gone) is ended.
-void EndWatch(const ShutdownWatch& watch) {
+const wchar_t* Caller(const ShutdownWatch& watch) {
+    return watch.caller ? watch.caller : L"KillChild";
+}
+
+// Read from the window structure, not by a message: a busy editor cannot hold us.
+bool TitleMarksUnsaved(HWND window) {
+    wchar_t title[kTitleCapacity] = {};
+    InternalGetWindowText(window, title, kTitleCapacity);
+    return title[0] == L'*';
+}
+
+// A visible window that the main window owns (a dialog, also one open since before WM_CLOSE).
+bool HasVisibleOwnedWindow(HWND owner, DWORD processId) {
+    for (HWND window : TopWindowsOf(processId)) {
+        if (window != owner && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == owner) return true;
+    }
+    return false;
+}
+
+// A modal question keeps its owner disabled; a dialog it owns, or a window the editor opened after
+// WM_CLOSE, asks too.
+bool ShowsQuestion(const ShutdownWatch& watch) {
+    if (IsLiveWindow(watch.window) &&
+        (!IsWindowEnabled(watch.window) || HasVisibleOwnedWindow(watch.window, watch.processId)))
+        return true;
+    return HasNewVisibleTopWindow(watch.processId, watch.windowsBeforeClose);
+}
+
+// Runs on a worker of its own, which the watcher waits for in bounded steps. The window stays in the
+// viewer while the editor closes: a top-level window that its editor destroys makes Wine activate
+// another window (the host's, whose focus is then lost). One released at once goes to the desktop.
+void PrepareAndClose(HWND window, const DesktopLook& look, bool releaseAtOnce, bool close) {
+    RestoreDesktopLookNow(window, look);
+    // It holds unsaved changes or asks already: shown, so that its question has its editor.
+    if (releaseAtOnce) {
+        SetParent(window, nullptr);
+        ShowWindowAsync(window, SW_SHOWNORMAL);
+    }
+    if (close) PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+// Runs task on a worker and waits for it at most kWindowCallWaitMs (or until the editor ends): an
+// editor that stops answering in between keeps only that worker, never the watcher.
+enum class CallEnd { Done, Ended, NotAnswered };
+
+CallEnd CallBounded(const ShutdownWatch& watch, std::function<void()> task) {
+    UniqueHandle worker = StartWorker(std::move(task));
+    if (!worker) return CallEnd::NotAnswered;
+    const HANDLE handles[] = {worker.get(), watch.process.get()};
+    const DWORD result = WaitForMultipleObjects(2, handles, FALSE, kWindowCallWaitMs);
+    if (result == WAIT_OBJECT_0) return CallEnd::Done;
+    return result == WAIT_OBJECT_0 + 1 ? CallEnd::Ended : CallEnd::NotAnswered;
+}
+
+void LogEnded(const ShutdownWatch& watch, const Deadline& start) {
+    LogPrintf(L"[%ls]   pid=%lu ended by itself %lu ms after it was watched", Caller(watch), watch.processId,
+              start.ElapsedMs());
+}
+
+void LogLeftRunning(const ShutdownWatch& watch) {
+    LogPrintf(
+        L"[%ls]   pid=%lu has not answered for %lu ms: left running as it is, never terminated while it may "
+        L"hold unsaved work",
+        Caller(watch), watch.processId, kBusyWatchMs);
+}
+
+// Waits, with probes that are each bounded, for a busy editor to answer. False when it ended
+// meanwhile or did not answer within kBusyWatchMs; true also when its window is gone.
+bool WaitUntilAnswering(const ShutdownWatch& watch, const Deadline& start, const wchar_t* busyLine) {
+    const Deadline busy(kBusyWatchMs);
+    bool logged = false;
+    while (!AnswersMessages(watch.window, kBusyProbeMs)) {
+        if (HasEnded(watch.process.get())) {
+            LogEnded(watch, start);
+            return false;
+        }
+        if (!IsLiveWindow(watch.window)) return true;
+        if (busy.Passed()) {
+            LogLeftRunning(watch);
+            return false;
+        }
+        if (!logged) LogPrintf(busyLine, Caller(watch), watch.processId);
+        logged = true;
+        HasEnded(watch.process.get(), kWatchPollMs);
+    }
+    if (logged)
+        LogPrintf(L"[%ls]   pid=%lu answers again after %lu ms", Caller(watch), watch.processId,
+                  busy.ElapsedMs());
+    return true;
+}
+
+// The calls are made right after the editor answered, on a worker that the watcher waits for at most
+// kWindowCallWaitMs: an editor that stops answering in between keeps only that worker, never the
+// watcher. False when they did not finish (or the editor ended meanwhile).
+bool PutOnDesktopAndClose(const ShutdownWatch& watch, const Deadline& start) {
+    if (!WaitUntilAnswering(watch, start,
+                            L"[%ls]   pid=%lu is busy: it leaves the viewer and is asked to close once it "
+                            L"answers, never terminated meanwhile"))
+        return false;
+    if (!IsLiveWindow(watch.window)) return true;
+    const HWND window = watch.window;
+    const DesktopLook look = watch.look;
+    const bool releaseAtOnce = watch.releaseAtOnce;
+    const bool close = !releaseAtOnce || watch.closeAfterRelease;
+    switch (CallBounded(watch, [window, look, releaseAtOnce, close] {
+        if (IsWindow(window)) PrepareAndClose(window, look, releaseAtOnce, close);
+    })) {
+        case CallEnd::Done:
+            return true;
+        case CallEnd::Ended:
+            LogEnded(watch, start);
+            return false;
+        case CallEnd::NotAnswered:
+            break;
+    }
+    LogPrintf(
+        L"[%ls]   pid=%lu stopped answering while it was asked to close: not waited for beyond %lu ms, not "
+        L"terminated",
+        Caller(watch), watch.processId, kWindowCallWaitMs);
+    return false;
+}
+
+// Out of the viewer, to the desktop, where it looks as it did before it was embedded. False when the
+// editor did not let it go in time.
+bool MoveToDesktop(const ShutdownWatch& watch) {
+    if (!IsLiveWindow(watch.window) || GetAncestor(watch.window, GA_PARENT) == GetDesktopWindow())
+        return true;
+    const HWND window = watch.window;
+    if (CallBounded(watch, [window] { SetParent(window, nullptr); }) == CallEnd::Done) return true;
+    LogPrintf(L"[%ls]   pid=%lu did not let its window leave the viewer within %lu ms: left as it is",
+              Caller(watch), watch.processId, kWindowCallWaitMs);
+    return false;
+}
+
+void GiveBackForQuestion(const ShutdownWatch& watch) {
+    LogPrintf(L"[%ls]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
+              Caller(watch), watch.processId);
+    if (!MoveToDesktop(watch)) return;
+    if (IsLiveWindow(watch.window) && !IsWindowVisible(watch.window))
+        ShowWindowAsync(watch.window, SW_SHOWNORMAL);
+}
+
+// An editor that stays after WM_CLOSE without asking (closes to the tray, or refuses): the user
+// finds it where it was, without it taking the foreground from what the user moved on to.
+void GiveBackQuietly(const ShutdownWatch& watch) {
+    if (IsIconic(watch.window)) {
+        LogPrintf(L"[%ls]   pid=%lu minimised itself after WM_CLOSE: left as it is", Caller(watch),
+                  watch.processId);
+        MoveToDesktop(watch);
+        return;
+    }
+    LogPrintf(
+        L"[%ls]   pid=%lu neither ended nor asked within %lu ms after WM_CLOSE and may hold unsaved work: "
+        L"given back to the desktop without activation",
+        Caller(watch), watch.processId, kShutdownWatchMs);
+    if (!MoveToDesktop(watch)) return;
+    if (!IsWindowVisible(watch.window)) ShowWindowAsync(watch.window, SW_SHOWNOACTIVATE);
+}
+
+void EndWindowlessWatch(const ShutdownWatch& watch) {
+    if (HasNewVisibleTopWindow(watch.processId, watch.windowsBeforeClose)) {
+        LogPrintf(L"[%ls]   pid=%lu shows a window after its main window closed: left to the user",
+                  Caller(watch), watch.processId);
+        return;
+    }
+    TerminateEditor(watch.process.get(), watch.processId, L"still running after its window closed");
+}
+
+// The bound has passed and the editor still runs.
+void EndWatch(const ShutdownWatch& watch, const Deadline& start) {
     if (!IsLiveWindow(watch.window)) {
-        TerminateEditor(watch.process.get(), watch.processId, L"still running after its window closed");
+        EndWindowlessWatch(watch);
         return;
     }
-    if (!AnswersMessages(watch.window, kEditorReplyTimeoutMs)) {
-        if (WaitForSingleObject(watch.process.get(), 0) == WAIT_OBJECT_0) return;
-        TerminateEditor(watch.process.get(), watch.processId, L"does not answer messages");
+    if (!WaitUntilAnswering(watch, start,
+                            L"[%ls]   pid=%lu does not answer after WM_CLOSE: waited for, never terminated "
+                            L"while it may hold unsaved work"))
+        return;
+    if (!IsLiveWindow(watch.window)) {
+        EndWindowlessWatch(watch);
         return;
     }
-    ReleaseWatchedEditor(
-        watch,
-        L"[KillChild]   pid=%lu neither ended nor asked within %lu ms after WM_CLOSE, editor "
-        L"released instead of terminated");
+    if (ShowsQuestion(watch)) {
+        GiveBackForQuestion(watch);
+        return;
+    }
+    if (ProvablyHoldsNoUnsavedWork(watch.window)) {
+        if (HasEnded(watch.process.get())) return;
+        TerminateEditor(watch.process.get(), watch.processId, L"ignored WM_CLOSE and holds no unsaved work");
+        return;
+    }
+    GiveBackQuietly(watch);
 }
 
-void WatchEditor(const ShutdownWatch& watch) {
-    const Deadline deadline(kShutdownWatchMs);
+void WatchAfterClose(const ShutdownWatch& watch, const Deadline& start) {
+    const Deadline closed(kShutdownWatchMs);
     for (;;) {
-        const DWORD remaining = deadline.RemainingMs();
-        if (WaitForSingleObject(watch.process.get(), std::min(remaining, kWatchPollMs)) == WAIT_OBJECT_0) {
-            LogPrintf(L"[KillChild]   pid=%lu ended by itself %lu ms after it was watched", watch.processId,
-                      deadline.ElapsedMs());
+        const DWORD remaining = closed.RemainingMs();
+        if (HasEnded(watch.process.get(), std::min(remaining, kWatchPollMs))) {
+            LogEnded(watch, start);
             return;
         }
-        if (IsLiveWindow(watch.window) && HasNewVisibleTopWindow(watch.processId, watch.windowsBeforeClose)) {
-            LogPrintf(
-                L"[KillChild]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
-                watch.processId);
-            ReturnWindowToDesktopNow(watch.window, watch.shownAt);
+        if (IsLiveWindow(watch.window) && ShowsQuestion(watch)) {
+            GiveBackForQuestion(watch);
             return;
         }
         if (remaining == 0) break;
     }
-    EndWatch(watch);
+    EndWatch(watch, start);
+}
+
+void WatchEditor(ShutdownWatch& watch) {
+    const Deadline start(kBusyWatchMs);
+    const bool moved = !IsLiveWindow(watch.window) || PutOnDesktopAndClose(watch, start);
+    // One given back with its question as it is was asked nothing: there is nothing to watch.
+    if (moved && (!watch.releaseAtOnce || watch.closeAfterRelease)) WatchAfterClose(watch, start);
+    ForgetEditor(watch.processId);
+    LogPrintf(L"[%ls]   pid=%lu no longer watched", Caller(watch), watch.processId);
 }
 
 BOOL CALLBACK CollectForeignChild(HWND window, LPARAM collection) noexcept {
@@ -112,7 +275,43 @@ BOOL CALLBACK CollectForeignChild(HWND window, LPARAM collection) noexcept {
     }
 }
 
+// Makes the window a normal framed top-level window on the desktop again, where it is now. Each
+// call waits for the window's thread: only ever made on a worker.
+void ReturnForeignWindowNow(HWND window, const RECT& shownAt) {
+    SetParent(window, nullptr);
+    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
+    style = (style & ~(WS_POPUP | WS_CHILD | WS_MINIMIZE)) | WS_OVERLAPPEDWINDOW;
+    SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>(style));
+    SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
+    SetWindowPos(window, HWND_TOP, shownAt.left, shownAt.top, shownAt.right - shownAt.left,
+                 shownAt.bottom - shownAt.top, SWP_FRAMECHANGED | SWP_SHOWWINDOW | SWP_NOACTIVATE);
+}
+
 }  // namespace
+
+void RestoreDesktopLookNow(HWND window, const DesktopLook& look) {
+    ShowWindow(window, SW_HIDE);
+    if (look.known) {
+        SetWindowLongPtrW(window, GWL_EXSTYLE, static_cast<LONG_PTR>(look.exStyle));
+        // Enabled or not is the editor's present state (a modal question disables it), not the past.
+        const DWORD disabled = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)) & WS_DISABLED;
+        SetWindowLongPtrW(window, GWL_STYLE,
+                          static_cast<LONG_PTR>((look.style & ~(WS_VISIBLE | WS_DISABLED)) | disabled));
+        // The normal rectangle, in the numbers it has on the desktop: a window keeps them when it
+        // leaves its parent, and an editor reads them back as its placement. (Wine does not place
+        // another process's window by SetWindowPlacement.)
+        const RECT& normal = look.placement.rcNormalPosition;
+        SetWindowPos(window, nullptr, normal.left, normal.top, normal.right - normal.left,
+                     normal.bottom - normal.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    } else {
+        DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
+        style = (style & ~(WS_POPUP | WS_CHILD | WS_MINIMIZE | WS_VISIBLE)) | WS_OVERLAPPEDWINDOW;
+        SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>(style));
+        SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
+    }
+    SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 std::vector<HWND> TopWindowsOf(DWORD processId) {
     std::vector<HWND> windows;
@@ -131,24 +330,16 @@ bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before) {
     return false;
 }
 
-RECT ScreenRectOf(HWND window) {
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    return rect;
-}
-
-bool ReturnToDesktop(HWND window, const RECT& shownAt, bool postClose, DWORD waitMs) {
-    return RunBounded(
-        [window, shownAt, postClose] {
-            ReturnWindowToDesktopNow(window, shownAt);
-            // Closing it now lets the editor ask the user whether to save.
-            if (postClose) PostMessageW(window, WM_CLOSE, 0, 0);
-        },
-        waitMs);
-}
-
-bool DetachFromViewer(HWND window, DWORD waitMs) {
-    return RunBounded([window] { SetParent(window, nullptr); }, waitMs);
+bool ProvablyHoldsNoUnsavedWork(HWND editorWindow) {
+    if (!IsLiveWindow(editorWindow)) return true;
+    if (TitleMarksUnsaved(editorWindow) || !IsWindowEnabled(editorWindow)) return false;
+    const std::vector<HWND> controls = ScintillaWindowsOf(editorWindow);
+    if (controls.empty()) return false;
+    for (HWND control : controls) {
+        LRESULT modified = 0;
+        if (!SendToEditor(control, kSciGetModify, 0, 0, &modified) || modified != 0) return false;
+    }
+    return true;
 }
 
 void TerminateEditor(HANDLE process, DWORD processId, const wchar_t* reason) {
@@ -161,11 +352,8 @@ void TerminateEditor(HANDLE process, DWORD processId, const wchar_t* reason) {
     WaitAnsweringSentMessages(process, kTerminateWaitMs);
 }
 
-bool StartShutdownWatch(ShutdownWatch& watch) {
-    auto owned = std::make_shared<ShutdownWatch>(std::move(watch));
-    if (StartWorker([owned] { WatchEditor(*owned); })) return true;
-    watch = std::move(*owned);
-    return false;
+bool StartShutdownWatch(const std::shared_ptr<ShutdownWatch>& watch) {
+    return static_cast<bool>(StartWorker([watch] { WatchEditor(*watch); }));
 }
 
 void ReturnForeignWindow(HWND window) {
@@ -173,7 +361,9 @@ void ReturnForeignWindow(HWND window) {
     LogPrintf(
         L"[ReturnForeignWindow] hwnd=0x%p of pid=%lu, a process not started here: given back to the desktop",
         window, ProcessIdOf(window));
-    if (!ReturnToDesktop(window, ScreenRectOf(window), false, kWindowCallWaitMs))
+    RECT shownAt = {};
+    GetWindowRect(window, &shownAt);
+    if (!RunBounded([window, shownAt] { ReturnForeignWindowNow(window, shownAt); }, kWindowCallWaitMs))
         LogPrintf(L"[ReturnForeignWindow]   hwnd=0x%p not back within %lu ms", window, kWindowCallWaitMs);
 }
 

@@ -1,17 +1,25 @@
 #pragma once
-// The end of an editor that is still running after WM_CLOSE. Nothing here lets the viewer's thread
-// wait for the editor beyond a named bound: calls that wait for the editor's thread run on short-lived
-// worker threads, and an editor that may still be saving or asking is watched by one of them.
+// The end of an editor that leaves the viewer. Nothing here lets the viewer's thread wait for the
+// editor beyond a named bound: the calls that wait for the editor's thread run on worker threads,
+// and the editor is followed by a watcher thread of its own until it ends, asks the user or is
+// given back. An editor that may hold unsaved work is never terminated: busy is not hung.
 
 #include <windows.h>
 
+#include <memory>
 #include <vector>
 
 #include "common/handles.h"
+#include "editor/viewer_state.h"
 
 // How long an editor that still answers, or whose window is gone, may take to end by itself.
 constexpr DWORD kShutdownWatchMs = 5000;
-// How long the viewer's thread waits for a worker that moves or shows an editor's window.
+// How long the watcher waits for a busy editor to answer before it leaves it running as it is.
+constexpr DWORD kBusyWatchMs = 60000;
+// How long a viewer that is being destroyed waits for its busy editor's window to leave it: a
+// window still inside goes with the viewer, and the editor's unsaved work with it.
+constexpr DWORD kViewerClosingDetachMs = 10000;
+// How long the viewer's thread waits for a worker that moves or shows a foreign window.
 constexpr DWORD kWindowCallWaitMs = 1000;
 
 // The top-level windows of the process, visible or not.
@@ -19,31 +27,41 @@ std::vector<HWND> TopWindowsOf(DWORD processId);
 // True when a visible top-level window of the process is not among before (a question the editor
 // opened since then).
 bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before);
-RECT ScreenRectOf(HWND window);
 
-// From a worker thread: makes the window a framed, visible top-level window at shownAt and, when
-// asked, posts it WM_CLOSE. Waits at most waitMs for it (0: not at all); true when it was done in time.
-bool ReturnToDesktop(HWND window, const RECT& shownAt, bool postClose, DWORD waitMs);
-// From a worker thread: takes the (hidden) window out of the viewer, so that the viewer's end cannot
-// destroy it. True when done within waitMs.
-bool DetachFromViewer(HWND window, DWORD waitMs);
+// True only when the editor provably holds no unsaved work: its window is gone, or it answered
+// that nothing is modified (no '*' in front of its title, no modal question open, and each of its
+// Scintilla controls answered "unmodified" in time). An editor without Scintilla controls, or one
+// that does not answer, may hold work.
+bool ProvablyHoldsNoUnsavedWork(HWND editorWindow);
+
+// Gives the window, hidden, the styles and placement it had on the desktop before it was embedded
+// (it stays where it is: SetParent(window, nullptr) takes it out), so that an editor that saves its
+// placement at exit saves the user's. Each call waits for the editor's thread: made on a worker, or
+// right after the editor answered.
+void RestoreDesktopLookNow(HWND window, const DesktopLook& look);
 
 // Ends the process and logs it with the reason; waits for the end at most its own bound.
 void TerminateEditor(HANDLE process, DWORD processId, const wchar_t* reason);
 
-// An editor that answers after WM_CLOSE (or whose window is gone) and has not ended yet.
+// An editor leaving its viewer, handed to a watcher.
 struct ShutdownWatch {
     UniqueHandle process;
     DWORD processId = 0;
-    HWND window = nullptr;  // its main window, detached and hidden; null when gone
-    RECT shownAt = {};
+    HWND window = nullptr;  // its main window; null when it had none left
+    DesktopLook look;
     std::vector<HWND> windowsBeforeClose;
+    // Given back to the user at once; asked to close (so that it asks about its unsaved changes)
+    // unless it shows a question of its own already, which is left to the user as it is.
+    bool releaseAtOnce = false;
+    bool closeAfterRelease = true;
+    const wchar_t* caller = nullptr;  // the function the log names; KillChild when null
 };
-// Watches the editor for up to kShutdownWatchMs on a thread of its own: it ends (done), a window of
-// its process appears (released so the user can answer) or neither (released, or terminated when its
-// window is gone or it no longer answers). False when no thread could be started; the watch is then
-// left untouched.
-bool StartShutdownWatch(ShutdownWatch& watch);
+// Starts the watcher: the window gets back, hidden, the look it had before it was embedded, and
+// WM_CLOSE (once the editor answers, up to kBusyWatchMs; the calls wait for it on a worker). An
+// editor that does not end leaves the viewer for the desktop. Then it ends (done), asks (given back to the
+// user, activated), or after kShutdownWatchMs: it is ended when it provably holds no unsaved work, else given
+// back without activation (one that minimised itself stays so). False when no thread could be started.
+bool StartShutdownWatch(const std::shared_ptr<ShutdownWatch>& watch);
 
 // Gives each window inside viewer that belongs to neither this process nor startedProcessId back to
 // the desktop, visible: such a window belongs to a program the user runs (a single-process EmEditor).

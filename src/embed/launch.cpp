@@ -7,6 +7,7 @@
 #include "embed/capture_hook.h"
 #include "embed/command_line.h"
 #include "embed/editor_file_path.h"
+#include "embed/editor_registry.h"
 #include "embed/window_filters.h"
 #include "log/log.h"
 
@@ -80,7 +81,16 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
     state.profile = &profile;
     state.currentFile = filePath;
 
-    if (hookCapture) return CaptureWithHook(viewer, state);
-    ResumeThread(state.thread.get());
-    return LaunchAndEmbedGeneric(viewer, state);
+    // Tracked from its start: a host that exits during the capture must not leave it behind either.
+    TrackEditor(state.process.get(), state.processId, nullptr, DesktopLook());
+    bool embedded = false;
+    if (hookCapture) {
+        embedded = CaptureWithHook(viewer, state);
+    } else {
+        ResumeThread(state.thread.get());
+        embedded = LaunchAndEmbedGeneric(viewer, state);
+    }
+    if (embedded && state.process)
+        TrackEditor(state.process.get(), state.processId, state.editorWindow, state.desktopLook);
+    return embedded;
 }

@@ -88,7 +88,7 @@ bool RetryParent(HWND viewer, ViewerState& state, HWND window, DWORD processId) 
         L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: parent of 0x%p still wrong after retry, editor shut "
         L"down",
         window);
-    KillChild(state);
+    EndLaunchedEditor(state);
     return false;
 }
 
@@ -98,6 +98,7 @@ bool EmbedFoundWindow(HWND viewer, ViewerState& state, HWND window) {
     GetWindowRect(window, &rect);
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: found main window 0x%p (%dx%d)", window,
               static_cast<int>(rect.right - rect.left), static_cast<int>(rect.bottom - rect.top));
+    state.desktopLook = ReadDesktopLook(window, 0);
     ShowWindowAsync(window, SW_HIDE);
     state.editorWindow = window;
     state.focusBeforeEmbedding = GetFocus();
@@ -139,7 +140,7 @@ bool LaunchAndEmbedGeneric(HWND viewer, ViewerState& state) {
         if (profile.capture.exitEndsSearch && ProcessHasEnded(state.process.get(), &exitCode)) {
             LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: process exited with code %lu",
                       exitCode);
-            KillChild(state);
+            EndLaunchedEditor(state);
             return false;
         }
         WaitDispatchingMessages(nullptr, kWindowSearchPollMs, &state.destroyRequested);
@@ -147,6 +148,6 @@ bool LaunchAndEmbedGeneric(HWND viewer, ViewerState& state) {
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: failed to find window within %lu ms",
               kWindowSearchTimeoutMs);
-    KillChild(state);
+    EndLaunchedEditor(state);
     return false;
 }

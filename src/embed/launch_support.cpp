@@ -19,7 +19,7 @@ bool EndAbandonedLaunch(ViewerState& state, DWORD processId) {
         L"[LaunchAndEmbed] launch of pid=%lu abandoned: the viewer was destroyed or its editor closed "
         L"while waiting",
         processId);
-    if (state.processId == processId) KillChild(state);
+    if (state.processId == processId) EndLaunchedEditor(state);
     return false;
 }
 
@@ -30,6 +30,6 @@ bool EndUnansweredLaunch(ViewerState& state, DWORD processId) {
     // Asked nothing more: it answers nothing. Its end also releases the calls still waiting on it.
     state.editorWindow = nullptr;
     TerminateProcess(state.process.get(), 0);
-    KillChild(state);
+    EndLaunchedEditor(state);
     return false;
 }

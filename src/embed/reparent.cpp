@@ -91,6 +91,22 @@ void PlaceAndShow(HWND parent, HWND child, SIZE& size) {
     RedrawWindow(child, nullptr, nullptr, kRedrawFlags);
 }
 
+DesktopLook ReadDesktopLook(HWND window, DWORD extraExStyle) {
+    DesktopLook look;
+    look.style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)) & ~WS_VISIBLE;
+    look.exStyle = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)) & ~extraExStyle;
+    look.placement.length = sizeof look.placement;
+    GetWindowPlacement(window, &look.placement);
+    // Wine answers for another process's window with what it knows of it: the normal rectangle of a
+    // window that is neither minimised nor maximised is the window's own.
+    RECT rect = {};
+    if (!(look.style & (WS_MINIMIZE | WS_MAXIMIZE)) && GetWindowRect(window, &rect))
+        look.placement.rcNormalPosition = rect;
+    const RECT& normal = look.placement.rcNormalPosition;
+    look.known = normal.right > normal.left && normal.bottom > normal.top;
+    return look;
+}
+
 bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile) {
     LogPrintf(L"[ReparentChild] ReparentChild: parent=0x%p child=0x%p", parent, child);
     ShowWindowAsync(child, SW_HIDE);

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "editor/viewer_state.h"
 #include "editors/editor_profile.h"
 
 // An editor still starting up answers these calls only once it reaches its message loop (a real
@@ -37,6 +38,10 @@ bool SetParentBounded(HWND parent, HWND child);
 // Sizes the child to the parent's client area, shows it without activating it and asks it to
 // repaint; none of these waits for the editor. Returns the client size in size.
 void PlaceAndShow(HWND parent, HWND child, SIZE& size);
+
+// The window's styles and placement as it stands on the desktop, before it is embedded; without
+// extraExStyle (what the capture added itself) and WS_VISIBLE. Reads only, waits for nothing.
+DesktopLook ReadDesktopLook(HWND window, DWORD extraExStyle);
 
 // The hook-based capture's embedding. False when the editor did not answer within
 // kEmbedCallsTimeoutMs.

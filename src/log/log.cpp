@@ -18,6 +18,7 @@ INIT_ONCE logInitOnce = INIT_ONCE_STATIC_INIT;
 SRWLOCK logLock = SRWLOCK_INIT;
 wchar_t logPath[kLogPathCapacity];
 wchar_t rotatedPath[kLogPathCapacity + 2];
+volatile bool processExiting = false;
 HANDLE logFile = INVALID_HANDLE_VALUE;  // read and written only under logLock
 ULONGLONG pathCheckTick = 0;            // when the path last named the open file
 
@@ -113,13 +114,19 @@ void AppendEntry(const wchar_t* message) {
     if (copied < messageLength) WriteUnits(message + copied, messageLength - copied);
 }
 
+// Another thread may have died holding the lock at process exit: its entry is lost, not the exit.
+bool AcquireLogLock() {
+    if (processExiting) return TryAcquireSRWLockExclusive(&logLock) != FALSE;
+    AcquireSRWLockExclusive(&logLock);
+    return true;
+}
+
 }  // namespace
 
 void LogWrite(const wchar_t* message) {
     DWORD lastError = GetLastError();
     LogInit();
-    if (message) {
-        AcquireSRWLockExclusive(&logLock);
+    if (message && AcquireLogLock()) {
         AppendEntry(message);
         ReleaseSRWLockExclusive(&logLock);
     }
@@ -144,6 +151,10 @@ void LogPrintf(const wchar_t* format, ...) {
 const wchar_t* LogFilePath() {
     LogInit();
     return logPath;
+}
+
+void LogEnterProcessExit() {
+    processExiting = true;
 }
 
 void LogClose() {

@@ -12,5 +12,9 @@ void LogPrintf(const wchar_t* format, ...);
 // The full path of the log file (initialises the log if needed). For tests and the demo.
 const wchar_t* LogFilePath();
 
+// From here on an entry is dropped rather than waited for when another thread holds the log: at
+// process exit the other threads are gone, whatever they held.
+void LogEnterProcessExit();
+
 // Closes the file kept open between entries (the next entry opens it again). At unload.
 void LogClose();

@@ -2,6 +2,7 @@
 
 #include "common/module_instance.h"
 #include "config/config_lock.h"
+#include "embed/editor_registry.h"
 #include "log/log.h"
 #include "viewer/loading_text.h"
 #include "viewer/standalone_container.h"
@@ -22,6 +23,7 @@ void ReleaseModuleResources() {
     ReleaseStandaloneContainer();
     UnregisterViewerClass();
     ReleaseConfigLock();
+    ReleaseEditorRegistry();
     LogClose();
 #if defined(__GLIBCXX__)
     __gnu_cxx::__freeres();
@@ -38,7 +40,14 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         DeleteLoadingFont();
         // Only on FreeLibrary: at process exit another thread may have died holding a lock, and the
         // system closes the process's handles anyway.
-        if (!reserved) ReleaseModuleResources();
+        if (!reserved) {
+            ReleaseModuleResources();
+        } else {
+            // The host exits without having closed its viewers: their windows go with it, and an
+            // editor inside one would run on without a window (and with the user's work).
+            LogEnterProcessExit();
+            ReleaseEditorsAtProcessExit();
+        }
     }
     return TRUE;
 }

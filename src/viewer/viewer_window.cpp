@@ -8,6 +8,7 @@
 #include "common/module_instance.h"
 #include "common/window_data.h"
 #include "config/config_refresh.h"
+#include "embed/editor_registry.h"
 #include "embed/editor_shutdown.h"
 #include "log/log.h"
 #include "viewer/load_file.h"
@@ -74,7 +75,9 @@ LRESULT OnDestroy(HWND window, ViewerState* state) {
     StoreWindowData<ViewerState>(window, nullptr);
     // The viewer's end would destroy them with it, also while a launch still runs.
     ReturnForeignWindows(window, state->processId);
+    const DWORD launching = state->launchRunning ? state->processId : 0;
     DestroyViewerState(state);
+    ReleaseEditorsLeftInside(window, launching);
     return 0;
 }
 

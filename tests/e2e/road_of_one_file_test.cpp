@@ -237,15 +237,23 @@ TEST_F(RoadOfOneFile, HungEditorKeepsResizeFocusLoadAndClearShort) {
     LRESULT loaded = 0;
     EXPECT_LT(MillisecondsFor([&] { loaded = Load(viewer, kFileB); }), 8000u);
     EXPECT_EQ(loaded, 1);
-    EXPECT_TRUE(Ends(first));
     auto pids = StartedPids(journal);
     ASSERT_EQ(pids.size(), 2u);
     HWND second = MainWindowOf(journal, pids[1]);
     PostMessageW(second, kHangMessage, 0, 0);
     ASSERT_TRUE(journal.WaitForEvent("hang", kEditorMs, pids[1]));
-    EXPECT_LT(MillisecondsFor([&] { SendMessageW(viewer, kClear, 0, 0); }), 5000u);
+    EXPECT_LT(MillisecondsFor([&] { SendMessageW(viewer, kClear, 0, 0); }), 500u);
+    // Not answering is no proof of holding nothing: neither is terminated while its viewer lives.
+    EXPECT_TRUE(ProcessRunning(first));
+    EXPECT_TRUE(ProcessRunning(pids[1]));
+    // Their windows are still inside: the viewer's end would take them and wait for them. After a
+    // longer wait for them to leave, they are ended.
+    EXPECT_LT(MillisecondsFor([&] { DestroyWindow(viewer); }), 10000u + 3000u);
+    EXPECT_TRUE(Ends(first));
     EXPECT_TRUE(Ends(pids[1]));
-    DestroyWindow(viewer);
+    EXPECT_EQ(CountLogEntriesStartingWith(Log(), L"[KillChild]   pid=" + std::to_wstring(first) +
+                                                     L" still inside its closing viewer"),
+              1);
 }
 
 // A single-process EmEditor: the process the plug-in starts hands the file to the user's EmEditor
@@ -267,6 +275,63 @@ TEST_F(RoadOfOneFile, UsersOwnEditorWindowOutlivesTheViewer) {
     EXPECT_TRUE(IsWindowVisible(frame));
     EXPECT_TRUE(ProcessRunning(users.pid));
     EXPECT_TRUE(Events(journal.Read(), "close", users.pid).empty());
+}
+
+// The host process ends without clearing its viewer (as a host that is killed or exits at once
+// would): the viewer gets no WM_DESTROY, only DLL_PROCESS_DETACH with its process-exit reason. The
+// editors' windows go with the host's, and a real Notepad4 then runs on without any window. An
+// editor that holds nothing is ended; one with unsaved work is given back to the desktop.
+TEST_F(RoadOfOneFile, HostExitingWithoutClearingLeavesNoEditorRunningWithoutAWindow) {
+    constexpr int kExitedWithoutClearing = 7;
+    for (const wchar_t* params : {L"--windowless-after-destroy", L"--windowless-after-destroy --unsaved"}) {
+        SCOPED_TRACE(Wide2Utf8(params));
+        const bool unsaved = std::wstring(params).find(L"--unsaved") != std::wstring::npos;
+        StoreSettings(L"notes\ttxt\t" + StandinPath(L"notepad4.exe"), params);
+        JournalScope journal(L"e2e-host-exit");
+        EXPECT_EQ(testhost::RunHostProcess(L"ExitingHost.EmbedsAnEditorThenExitsWithoutClearing",
+                                           testhost::Host().configFolder, 60000),
+                  kExitedWithoutClearing);
+        auto pids = StartedPids(journal);
+        ASSERT_EQ(pids.size(), 1u);
+        const DWORD pid = pids[0];
+        const HWND editor = MainWindowOf(journal, pid);
+        if (unsaved) {
+            EXPECT_TRUE(journal.WaitForEvent("prompt", kEditorMs, pid));
+            EXPECT_TRUE(ProcessRunning(pid));
+            EXPECT_TRUE(IsWindow(editor));
+            EXPECT_EQ(GetAncestor(editor, GA_PARENT), GetDesktopWindow());
+            EXPECT_TRUE(WaitFor([editor] { return IsWindowVisible(editor) != FALSE; }, kEditorMs));
+            EXPECT_TRUE(
+                LogHas(Log(), L"[ReleaseEditorsAtProcessExit] pid=" + std::to_wstring(pid) +
+                                  L" may hold unsaved work: given back to the desktop as its host exits"));
+        } else {
+            EXPECT_TRUE(Ends(pid));
+            EXPECT_TRUE(Events(journal.Read(), "destroyed", pid).empty());
+            EXPECT_TRUE(LogHas(Log(), L"[KillChild]   pid=" + std::to_wstring(pid) +
+                                          L" holds no unsaved work and its host is exiting: terminated"));
+        }
+        // Started by the host process that exited, not by this one: ended here.
+        UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+        if (process) {
+            TerminateProcess(process.get(), 0);
+            WaitForSingleObject(process.get(), kEditorMs);
+        }
+    }
+}
+
+// The host process of the test above: it embeds an editor in the pane and exits at once.
+TEST(ExitingHost, EmbedsAnEditorThenExitsWithoutClearing) {
+    if (!testhost::InHostChildProcess()) GTEST_SKIP() << "runs in the exiting host process only";
+    LoadedPlugin plugin;
+    auto identify = plugin.Get<IdentifyFn>("DVP_IdentifyW");
+    auto createViewer = plugin.Get<CreateViewerFn>("DVP_CreateViewer");
+    ASSERT_TRUE(identify && createViewer);
+    HWND host = testwin::CreateHostWindow(520, 400);
+    HWND pane = testwin::CreateChild(host, L"HostViewerPane", 10, 10, 500, 380);
+    HWND viewer = createViewer(pane, nullptr, kInPane);
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_EQ(Load(viewer, kFileA), 1);
+    ExitProcess(7);
 }
 
 HWND viewerToDestroy = nullptr;

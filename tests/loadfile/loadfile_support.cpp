@@ -7,6 +7,7 @@
 #include "common/window_data.h"
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
+#include "embed/editor_registry.h"
 #include "log/log.h"
 #include "support/standin_journal.h"
 #include "viewer/load_file.h"
@@ -25,10 +26,13 @@ constexpr wchar_t kViewerClass[] = L"TestViewerWindow";
 constexpr DWORD kStartWaitMs = 10000;
 constexpr wchar_t kTopClass[] = L"TestViewerTop";
 
+// As the product's viewer window does.
 LRESULT OnDestroy(HWND window) {
     ViewerState* state = GetWindowData<ViewerState>(window);
     StoreWindowData<ViewerState>(window, nullptr);
+    const DWORD launching = state && state->launchRunning ? state->processId : 0;
     DestroyViewerState(state);
+    ReleaseEditorsLeftInside(window, launching);
     return 0;
 }
 

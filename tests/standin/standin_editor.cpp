@@ -31,7 +31,8 @@
 //   --slow-exit=MS     after its main window is destroyed, spends MS ms writing the settings file
 //                      <journal>.<pid>.settings ("begin", one line per 50 ms, "end"): a kill leaves it cut
 //   --late-question=MS on WM_CLOSE, opens its save question only MS ms later (a modified background tab)
-//   --hang-after=MSG   once message MSG (decimal) was handled, the next message of its windows never returns
+//   --hang-after=MSG   once message MSG (decimal; 0 is WM_NULL) was handled, the next message of its
+//                      windows never returns
 //   --single-process   an EmEditor that runs once: a second process hands its command line to the
 //                      first one's window (WM_COPYDATA 0x53504831) and exits with 0; the first opens a
 //                      new frame window for it ("window" entry)
@@ -47,6 +48,20 @@
 //                      ("question-answered"), as Notepad4 asks "not found, create?"
 //   --user-tab=PATH    Notepad++: the user's own file, opened as a new tab when the test posts WM_APP+1
 //                      to the main window; WM_APP+2 with wParam N activates tab N (0 is the first)
+//   --busy-later=D:MS  D ms after its main window exists, its thread works MS ms without reading
+//                      messages (a long Replace All); journals "busy" when it starts and "idle" after
+//   --busy-first=D:MS  as --busy-later, in the first stand-in of its journal only (it leaves a mark
+//                      file <journal>.busy beside the journal): an editor started after it is not busy
+//   --close-to-tray    WM_CLOSE minimises the window and hides it ("tray"), as Notepad4 set to the tray
+//   --modified-title   Notepad++: the title begins with '*' while the edit window answers 2159 with 0
+//                      (a modified document in Notepad++'s other view)
+//   --question-at-start opens a question owned by the main window right after it (Notepad4's "not
+//                      found, create?"): the main window is disabled and WM_CLOSE does nothing meanwhile
+//   --windowless-after-destroy  keeps running once its main window was destroyed ("destroyed"), as
+//                      Notepad4 does when its window went with its host's
+//   --settings=PATH    reads "placement X Y W H" from PATH at start and opens its window there; at exit
+//                      writes "placement X Y W H" (of its window's normal placement) and its recent
+//                      files ("recent <path>", the shown files first, at most 10) back, as real editors do
 //
 // The main window journals "desktop-visible" the first time it is visible and opaque (not layered
 // with alpha 0) as a top-level window, and "embedded" the first time it has another parent: a
@@ -88,6 +103,7 @@ constexpr DWORD kDefaultLifetimeMs = 120000;
 constexpr int kLifetimeExitCode = 99;
 constexpr DWORD kSettingsLinePeriodMs = 50;
 constexpr UINT_PTR kLateQuestionTimer = 7;
+constexpr UINT_PTR kBusyLaterTimer = 8;
 constexpr ULONG_PTR kHandOverData = 0x53504831;
 constexpr UINT kHandOverTimeoutMs = 5000;
 
@@ -116,6 +132,7 @@ struct Options {
     DWORD slowExitMs = 0;
     DWORD lateQuestionMs = 0;
     UINT hangAfterMessage = 0;
+    bool hangAfterSet = false;
     bool singleProcess = false;
     bool noPaint = false;
     bool questionOnCopyData = false;
@@ -124,6 +141,14 @@ struct Options {
     DWORD busyMs = 0;
     DWORD busyAfterWindowMs = 0;
     bool showAtOnce = false;
+    DWORD busyLaterDelayMs = 0;
+    DWORD busyLaterMs = 0;
+    bool busyFirstOnly = false;
+    bool closeToTray = false;
+    bool modifiedTitle = false;
+    bool questionAtStart = false;
+    bool windowlessAfterDestroy = false;
+    std::wstring settingsPath;
 };
 
 struct App {
@@ -135,10 +160,13 @@ struct App {
     bool mainCreated = false;
     bool modified = false;
     bool hangAtNextMessage = false;
+    bool questionOpen = false;
     std::vector<HWND> handedOverFrames;
 };
 
 App app;
+
+void WriteSettings(HWND window);
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return std::string();
@@ -237,9 +265,10 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
         options.slowExitMs = wcstoul(value.c_str(), nullptr, 10);
     else if (StartsWith(arg, L"--late-question=", &value))
         options.lateQuestionMs = wcstoul(value.c_str(), nullptr, 10);
-    else if (StartsWith(arg, L"--hang-after=", &value))
+    else if (StartsWith(arg, L"--hang-after=", &value)) {
         options.hangAfterMessage = wcstoul(value.c_str(), nullptr, 10);
-    else if (arg == L"--single-process")
+        options.hangAfterSet = true;
+    } else if (arg == L"--single-process")
         options.singleProcess = true;
     else if (StartsWith(arg, L"--first-paint=", &value))
         options.firstPaintMs = wcstoul(value.c_str(), nullptr, 10);
@@ -255,6 +284,25 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
         options.questionOnCopyData = true;
     else if (StartsWith(arg, L"--user-tab=", &value))
         options.userTab = value;
+    else if (StartsWith(arg, L"--busy-first=", &value)) {
+        wchar_t* end = nullptr;
+        options.busyLaterDelayMs = wcstoul(value.c_str(), &end, 10);
+        if (end && *end == L':') options.busyLaterMs = wcstoul(end + 1, nullptr, 10);
+        options.busyFirstOnly = true;
+    } else if (StartsWith(arg, L"--busy-later=", &value)) {
+        wchar_t* end = nullptr;
+        options.busyLaterDelayMs = wcstoul(value.c_str(), &end, 10);
+        if (end && *end == L':') options.busyLaterMs = wcstoul(end + 1, nullptr, 10);
+    } else if (arg == L"--close-to-tray")
+        options.closeToTray = true;
+    else if (arg == L"--modified-title")
+        options.modifiedTitle = true;
+    else if (arg == L"--question-at-start")
+        options.questionAtStart = true;
+    else if (arg == L"--windowless-after-destroy")
+        options.windowlessAfterDestroy = true;
+    else if (StartsWith(arg, L"--settings=", &value))
+        options.settingsPath = value;
     else if (!arg.empty() && arg[0] != L'-' && arg[0] != L'/')
         options.file = arg;
 }
@@ -382,7 +430,21 @@ std::wstring FirstLinesOf(const std::wstring& path) {
     return text;
 }
 
+std::vector<std::wstring> sessionFiles;  // the files shown, latest first
+
+void RememberShown(const std::wstring& path) {
+    if (path.empty()) return;
+    for (size_t i = 0; i < sessionFiles.size(); ++i) {
+        if (lstrcmpiW(sessionFiles[i].c_str(), path.c_str()) == 0) {
+            sessionFiles.erase(sessionFiles.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+        }
+    }
+    sessionFiles.insert(sessionFiles.begin(), path);
+}
+
 void ShowFile(const std::wstring& path, const std::wstring& received) {
+    RememberShown(path);
     if (app.options.noPaint) return;
     shown.file = path;
     shown.received = received;
@@ -521,8 +583,7 @@ void HangAfterAsked(UINT message) {
         Journal("hang", std::to_string(message));
         for (;;) Sleep(1000);  // the lifetime watchdog ends the process
     }
-    if (app.options.hangAfterMessage != 0 && message == app.options.hangAfterMessage)
-        app.hangAtNextMessage = true;
+    if (app.options.hangAfterSet && message == app.options.hangAfterMessage) app.hangAtNextMessage = true;
 }
 
 void OpenPrompt() {
@@ -620,7 +681,7 @@ size_t activeTab = 0;
 void ShowNppTitle() {
     if (!app.mainWindow) return;
     std::wstring title = nppTabs.empty() ? L"new 1" : nppTabs[activeTab].path;
-    if (app.modified) title = L"*" + title;
+    if (app.modified || app.options.modifiedTitle) title = L"*" + title;
     SetWindowTextW(app.mainWindow, (title + L" - Notepad++").c_str());
 }
 
@@ -838,7 +899,29 @@ LRESULT OnCopyDataMessage(WPARAM wParam, LPARAM lParam) {
     return reply;
 }
 
+// --busy-later: the thread works without reading its messages, then goes on as before.
+bool TakeBusyMark() {
+    if (!app.options.busyFirstOnly) return true;
+    HANDLE mark = CreateFileW((app.options.journalPath + L".busy").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (mark == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(mark);
+    return true;
+}
+
+void WorkBusily() {
+    if (!TakeBusyMark()) return;
+    Journal("busy", std::to_string(app.options.busyLaterMs));
+    Sleep(app.options.busyLaterMs);
+    Journal("idle", "");
+}
+
 LRESULT OnLateQuestionTimer(HWND window, WPARAM timer) {
+    if (timer == kBusyLaterTimer) {
+        KillTimer(window, timer);
+        WorkBusily();
+        return 0;
+    }
     if (timer != kLateQuestionTimer) return 0;
     KillTimer(window, timer);
     OpenPrompt();
@@ -847,7 +930,13 @@ LRESULT OnLateQuestionTimer(HWND window, WPARAM timer) {
 
 LRESULT OnClose(HWND window) {
     Journal("close", "");
-    if (app.options.ignoreClose) return 0;
+    if (app.options.ignoreClose || app.questionOpen) return 0;
+    if (app.options.closeToTray) {
+        Journal("tray", "");
+        ShowWindow(window, SW_SHOWMINNOACTIVE);
+        ShowWindow(window, SW_HIDE);
+        return 0;
+    }
     if (app.modified || HiddenNppTabModified()) {
         OpenPrompt();
         return 0;
@@ -938,7 +1027,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         case WM_TIMER:
             return OnLateQuestionTimer(window, wParam);
         case WM_DESTROY:
-            if (!IsHandedOverFrame(window)) PostQuitMessage(0);
+            if (IsHandedOverFrame(window)) return 0;
+            WriteSettings(window);
+            if (app.options.windowlessAfterDestroy) {
+                Journal("destroyed", "");
+                return 0;
+            }
+            PostQuitMessage(0);
             return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -980,6 +1075,28 @@ LRESULT CALLBACK PromptWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// --question-at-start: answered (closed) by the user, it gives the main window back.
+LRESULT CALLBACK QuestionWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE) {
+        Journal("question-closed", "");
+        app.questionOpen = false;
+        if (IsWindow(app.mainWindow)) EnableWindow(app.mainWindow, TRUE);
+        DestroyWindow(window);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void OpenQuestionAtStart() {
+    if (!app.options.questionAtStart) return;
+    HWND question = CreateWindowExW(WS_EX_DLGMODALFRAME, L"StandinQuestion", L"Not found. Create it?",
+                                    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 220, 220, 320, 140,
+                                    app.mainWindow, nullptr, GetModuleHandleW(nullptr), nullptr);
+    app.questionOpen = question != nullptr;
+    EnableWindow(app.mainWindow, FALSE);
+    Journal("question", WindowText(question));
+}
+
 void Register(const wchar_t* name, WNDPROC procedure) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
@@ -996,8 +1113,72 @@ void RegisterClasses() {
     Register(L"Scintilla", EditWndProc);
     Register(L"StandinEdit", EditWndProc);
     Register(L"StandinPrompt", PromptWndProc);
+    Register(L"StandinQuestion", QuestionWndProc);
     Register(L"StandinDecoy", DefWindowProcW);
     Register(L"StandinQuestion", DefWindowProcW);
+}
+
+// ---- --settings: the placement and recent files a real editor saves at exit ----
+
+std::vector<std::string> SettingsLines() {
+    std::vector<std::string> lines;
+    HANDLE file =
+        CreateFileW(app.options.settingsPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return lines;
+    std::string text(65536, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr)) read = 0;
+    CloseHandle(file);
+    text.resize(read);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+RECT SavedPlacement() {
+    RECT place = {100, 100, 100 + app.options.width, 100 + app.options.height};
+    if (app.options.settingsPath.empty()) return place;
+    for (const std::string& line : SettingsLines()) {
+        int x = 0, y = 0, w = 0, h = 0;
+        if (std::sscanf(line.c_str(), "placement %d %d %d %d", &x, &y, &w, &h) == 4)
+            place = {x, y, x + w, y + h};
+    }
+    return place;
+}
+
+void WriteSettings(HWND window) {
+    if (app.options.settingsPath.empty()) return;
+    std::vector<std::string> recent;
+    for (const std::wstring& file : sessionFiles) recent.push_back(ToUtf8(file));
+    for (const std::string& line : SettingsLines()) {
+        if (line.compare(0, 7, "recent ") != 0) continue;
+        const std::string path = line.substr(7);
+        bool known = false;
+        for (const std::string& have : recent) known = known || lstrcmpiA(have.c_str(), path.c_str()) == 0;
+        if (!known) recent.push_back(path);
+    }
+    constexpr size_t kRecentCapacity = 10;
+    if (recent.size() > kRecentCapacity) recent.resize(kRecentCapacity);
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    GetWindowPlacement(window, &placement);
+    const RECT& r = placement.rcNormalPosition;
+    std::string text = "placement " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+                       std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top) + "\n";
+    for (const std::string& path : recent) text += "recent " + path + "\n";
+    HANDLE file = CreateFileW(app.options.settingsPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    Journal("settings-saved", text.substr(0, text.find('\n')));
 }
 
 void CreateDecoy() {
@@ -1031,9 +1212,10 @@ void CreateDecoy() {
 void CreateMainWindow() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     app.modified = app.options.unsaved;
-    app.mainWindow =
-        CreateWindowExW(WS_EX_ACCEPTFILES, MainClassName(), L"Stand-in editor", app.options.style, 100, 100,
-                        app.options.width, app.options.height, nullptr, nullptr, instance, nullptr);
+    const RECT place = SavedPlacement();
+    app.mainWindow = CreateWindowExW(WS_EX_ACCEPTFILES, MainClassName(), L"Stand-in editor",
+                                     app.options.style, place.left, place.top, place.right - place.left,
+                                     place.bottom - place.top, nullptr, nullptr, instance, nullptr);
     if (!app.mainWindow) {
         Journal("window-failed", std::to_string(GetLastError()));
         PostQuitMessage(1);
@@ -1051,6 +1233,9 @@ void CreateMainWindow() {
     JournalDesktopVisibility(app.mainWindow);
     UpdateWindow(app.mainWindow);
     if (app.options.busyAfterWindowMs > 0) Sleep(app.options.busyAfterWindowMs);
+    OpenQuestionAtStart();
+    if (app.options.busyLaterMs > 0)
+        SetTimer(app.mainWindow, kBusyLaterTimer, app.options.busyLaterDelayMs, nullptr);
 }
 
 void CALLBACK OnLateTimer(HWND, UINT, UINT_PTR id, DWORD) {

@@ -1,0 +1,210 @@
+#include "embed/editor_registry.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "common/deadline.h"
+#include "common/window_data.h"
+#include "embed/bounded_wait.h"
+#include "embed/editor_messages.h"
+#include "embed/editor_shutdown.h"
+#include "embed/window_filters.h"
+#include "log/log.h"
+
+namespace {
+
+// At process exit there is no time for the usual bounds: one short probe per editor.
+constexpr DWORD kExitProbeMs = 300;
+constexpr DWORD kInsidePollMs = 50;
+
+struct TrackedEditor {
+    HANDLE process = nullptr;  // owned: closed by ForgetEditor
+    DWORD processId = 0;
+    HWND window = nullptr;
+    DesktopLook look;
+};
+
+SRWLOCK registryLock = SRWLOCK_INIT;
+std::vector<TrackedEditor>* tracked = nullptr;  // under registryLock; created on first use
+
+void ForgetLocked(DWORD processId) {
+    if (!tracked) return;
+    auto found = std::find_if(tracked->begin(), tracked->end(), [processId](const TrackedEditor& editor) {
+        return editor.processId == processId;
+    });
+    if (found == tracked->end()) return;
+    CloseHandle(found->process);
+    tracked->erase(found);
+}
+
+// The window calls wait for the editor's thread: made only after it answered the probe, and with
+// no worker to make them on (none would start while the process exits).
+void GiveBackAtExit(const TrackedEditor& editor) {
+    RestoreDesktopLookNow(editor.window, editor.look);
+    SetParent(editor.window, nullptr);
+    ShowWindowAsync(editor.window, SW_SHOWNOACTIVATE);
+    PostMessageW(editor.window, WM_CLOSE, 0, 0);
+}
+
+void ReleaseAtExit(const TrackedEditor& editor) {
+    if (WaitForSingleObject(editor.process, 0) == WAIT_OBJECT_0) return;
+    if (!IsLiveWindow(editor.window)) {
+        TerminateEditor(editor.process, editor.processId, L"has no window left and its host is exiting");
+        return;
+    }
+    if (!AnswersMessages(editor.window, kExitProbeMs)) {
+        LogPrintf(
+            L"[ReleaseEditorsAtProcessExit] pid=%lu does not answer while its host exits: left as it is",
+            editor.processId);
+        return;
+    }
+    if (ProvablyHoldsNoUnsavedWork(editor.window)) {
+        TerminateEditor(editor.process, editor.processId, L"holds no unsaved work and its host is exiting");
+        return;
+    }
+    LogPrintf(
+        L"[ReleaseEditorsAtProcessExit] pid=%lu may hold unsaved work: given back to the desktop as its host "
+        L"exits",
+        editor.processId);
+    GiveBackAtExit(editor);
+}
+
+struct ChildCollection {
+    HWND parent = nullptr;
+    std::vector<HWND>* windows = nullptr;
+};
+
+BOOL CALLBACK CollectDirectChild(HWND window, LPARAM collection) noexcept {
+    try {
+        auto* record = AsPointer<ChildCollection>(collection);
+        if (GetAncestor(window, GA_PARENT) == record->parent) record->windows->push_back(window);
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+bool IsTrackedLocked(DWORD processId) {
+    if (!tracked) return false;
+    return std::any_of(tracked->begin(), tracked->end(),
+                       [processId](const TrackedEditor& editor) { return editor.processId == processId; });
+}
+
+std::vector<HWND> DirectChildrenOf(HWND viewer) {
+    std::vector<HWND> children;
+    ChildCollection collection{viewer, &children};
+    EnumChildWindows(viewer, CollectDirectChild, reinterpret_cast<LPARAM>(&collection));
+    return children;
+}
+
+// The tracked editors with a window directly inside viewer.
+std::vector<DWORD> TrackedEditorsInside(HWND viewer, DWORD launchingProcessId) {
+    const std::vector<HWND> children = DirectChildrenOf(viewer);
+    std::vector<DWORD> inside;
+    AcquireSRWLockExclusive(&registryLock);
+    for (HWND child : children) {
+        const DWORD owner = ProcessIdOf(child);
+        if (owner == launchingProcessId || !IsTrackedLocked(owner)) continue;
+        if (std::find(inside.begin(), inside.end(), owner) == inside.end()) inside.push_back(owner);
+    }
+    ReleaseSRWLockExclusive(&registryLock);
+    return inside;
+}
+
+HANDLE DuplicateTrackedProcess(DWORD processId) {
+    HANDLE copy = nullptr;
+    AcquireSRWLockExclusive(&registryLock);
+    if (tracked) {
+        for (const TrackedEditor& editor : *tracked) {
+            if (editor.processId == processId)
+                DuplicateHandle(GetCurrentProcess(), editor.process, GetCurrentProcess(), &copy, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS);
+        }
+    }
+    ReleaseSRWLockExclusive(&registryLock);
+    return copy;
+}
+
+void LogLeft(const std::vector<DWORD>& before, const std::vector<DWORD>& now, const Deadline& start) {
+    for (DWORD processId : before) {
+        if (std::find(now.begin(), now.end(), processId) == now.end())
+            LogPrintf(L"[KillChild]   pid=%lu out of the closing viewer after %lu ms", processId,
+                      start.ElapsedMs());
+    }
+}
+
+}  // namespace
+
+void ReleaseEditorsLeftInside(HWND viewer, DWORD launchingProcessId) {
+    const Deadline start(kViewerClosingDetachMs);
+    std::vector<DWORD> inside = TrackedEditorsInside(viewer, launchingProcessId);
+    // A closing editor's window stays inside until it ends: one that has not ended is taken out now,
+    // on a worker (hidden; its watcher gives it back if it stays).
+    for (HWND child : DirectChildrenOf(viewer)) {
+        if (std::find(inside.begin(), inside.end(), ProcessIdOf(child)) == inside.end()) continue;
+        StartWorker([child] {
+            // Not abandoned when it seems hung: a busy editor lets its window go once it is done.
+            DWORD_PTR ignored = 0;
+            if (SendMessageTimeoutW(child, WM_NULL, 0, 0, SMTO_NORMAL, kViewerClosingDetachMs, &ignored))
+                SetParent(child, nullptr);
+        });
+    }
+    while (!inside.empty() && !start.Passed()) {
+        WaitAnsweringSentMessages(nullptr, kInsidePollMs);
+        std::vector<DWORD> now = TrackedEditorsInside(viewer, launchingProcessId);
+        LogLeft(inside, now, start);
+        inside = std::move(now);
+    }
+    for (DWORD processId : inside) {
+        UniqueHandle process(DuplicateTrackedProcess(processId));
+        if (process)
+            TerminateEditor(
+                process.get(), processId,
+                L"still inside its closing viewer: its window, and any unsaved work in it, would go "
+                L"with the viewer, which would wait for it");
+    }
+}
+
+void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook& look) {
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        return;
+    AcquireSRWLockExclusive(&registryLock);
+    try {
+        if (!tracked) tracked = new std::vector<TrackedEditor>();
+        ForgetLocked(processId);
+        tracked->push_back({copy, processId, window, look});
+        copy = nullptr;
+    } catch (const std::bad_alloc&) {
+    }
+    ReleaseSRWLockExclusive(&registryLock);
+    if (copy) CloseHandle(copy);
+}
+
+void ForgetEditor(DWORD processId) {
+    AcquireSRWLockExclusive(&registryLock);
+    ForgetLocked(processId);
+    ReleaseSRWLockExclusive(&registryLock);
+}
+
+void ReleaseEditorsAtProcessExit() {
+    // A thread that died holding the lock leaves the list as it was: it is read all the same.
+    const bool locked = TryAcquireSRWLockExclusive(&registryLock) != FALSE;
+    if (tracked) {
+        for (const TrackedEditor& editor : *tracked) ReleaseAtExit(editor);
+    }
+    if (locked) ReleaseSRWLockExclusive(&registryLock);
+}
+
+void ReleaseEditorRegistry() {
+    AcquireSRWLockExclusive(&registryLock);
+    if (tracked) {
+        for (const TrackedEditor& editor : *tracked) CloseHandle(editor.process);
+        delete tracked;
+        tracked = nullptr;
+    }
+    ReleaseSRWLockExclusive(&registryLock);
+}

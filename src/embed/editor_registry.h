@@ -1,0 +1,27 @@
+#pragma once
+// The editors this process started and has not seen end yet, embedded or being watched: at the
+// host's exit none of them may be left running without a window the user can reach.
+
+#include <windows.h>
+
+#include "editor/viewer_state.h"
+
+// Remembers the editor (its process handle is duplicated); a second call for the same process
+// replaces the first.
+void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook& look);
+// Forgets it: it ended, or it is the user's now.
+void ForgetEditor(DWORD processId);
+
+// For a viewer that is being destroyed: a window still inside it goes with it (and the viewer's end
+// waits for the window's thread, under Windows and under Wine), so the editors whose windows are
+// still inside (busy ones, on their way out) are waited for up to kViewerClosingDetachMs. One still
+// inside then would lose its window, and its unsaved work, anyway and would hold the host with it:
+// it is terminated. launchingProcessId, an editor whose launch is still running, is left to it.
+void ReleaseEditorsLeftInside(HWND viewer, DWORD launchingProcessId);
+
+// Called once the process is exiting (the other threads are gone and nothing will be waited for):
+// an editor that holds no unsaved work is ended, one that may hold some and answers is given back
+// to the desktop, shown without activation, and asked to close so that it asks about its work.
+void ReleaseEditorsAtProcessExit();
+// Forgets every editor; at unload, when no viewer and no watcher is left.
+void ReleaseEditorRegistry();
