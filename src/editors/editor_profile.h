@@ -106,9 +106,11 @@ struct EditorProfile {
     PathProfile path;
     HandOffProfile handOff;
 
-    // Shutdown: nothing of its own. Every editor is asked for unsaved changes through its Scintilla
-    // windows, sent WM_CLOSE, watched and, only when it stops answering, ended; a window that
-    // belongs to a process not started here (a single-process EmEditor) is given back to the desktop.
+    // Shutdown: nothing of its own. Every editor gets its window's look from before the embedding
+    // back, is sent WM_CLOSE (once it answers) and watched; it is ended only when it provably holds
+    // no unsaved work (ProvablyHoldsNoUnsavedWork: no '*' in front of its title, each Scintilla
+    // window "unmodified"), else given back. A window that belongs to a process not started here
+    // (a single-process EmEditor) is given back to the desktop.
 };
 
 // The families' records.
