@@ -245,7 +245,7 @@ TEST_F(LoadFileWithStandins, UnsavedNotepad3DocumentIsReleasedAndAFreshEditorOpe
 // with it: its destruction waits (longer than any other bound) until the window is out.
 TEST_F(LoadFileWithStandins, ViewerDestroyedWithABusyEditorInsideWaitsUntilItsWindowIsOut) {
     JournalScope journal(L"load-unsaved-busy");
-    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}}, L"--unsaved --busy-later=100:3000");
+    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}}, L"--unsaved --busy-later=100:4500");
     TestViewer viewer(true);
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     const DWORD pid = viewer.state->processId;
