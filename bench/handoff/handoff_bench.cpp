@@ -8,16 +8,22 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "common/window_data.h"
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
+#include "editor/editor_kind.h"
 #include "embed/child_window.h"
+#include "embed/editor_messages.h"
 #include "embed/launch.h"
+#include "log/log.h"
 #include "support/standin_journal.h"
 #include "support/test_support.h"
+#include "viewer/handoff.h"
+#include "viewer/handoff_records.h"
 #include "viewer/load_file.h"
 
 namespace {
@@ -26,6 +32,9 @@ constexpr int kHandOffWarmup = 20;
 constexpr int kHandOffRuns = 300;
 constexpr int kLaunchRuns = 15;
 constexpr DWORD kJournalWaitMs = 5000;
+constexpr int kStepRuns = 200;
+constexpr UINT kSciGetModify = 2159;
+constexpr UINT kSciSetSavePoint = 2014;
 
 LRESULT CALLBACK BenchViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (message == kRunPendingRequestMessage) {
@@ -85,6 +94,117 @@ void EnsureBenchFiles() {
     testing_support::EnsureFiles(files);
 }
 
+long long LogBytes() {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    const wchar_t* path = LogFilePath();
+    if (!*path || !GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Median of kStepRuns calls of step, in microseconds.
+template <typename Step>
+double StepMicroseconds(Step step) {
+    std::vector<double> times;
+    for (int i = 0; i < kStepRuns; ++i) {
+        const double start = Now();
+        step();
+        times.push_back(1000.0 * (Now() - start));
+    }
+    return Percentile(times, 0.5);
+}
+
+struct Step {
+    const char* name;
+    std::function<void()> run;
+};
+
+// What one hand-off is made of: the calls LoadFile makes for this kind, replayed one by one against
+// the same embedded editor, each timed alone (medians over kStepRuns rounds), next to the total.
+void HandOffBreakdown(HWND viewer, ViewerState& state, const wchar_t* editorName) {
+    HWND editor = state.editorWindow;
+    HWND scintilla = FindWindowExW(editor, nullptr, L"Scintilla", nullptr);
+    const EditorKind kind = DetectEditorKind(state.editorPath);
+    const std::wstring file = BenchFile(1);
+    wchar_t text[1024];
+    std::vector<uint8_t> record;
+    COPYDATASTRUCT data{};
+    std::vector<Step> steps{
+        {"log", [&] { LogPrintf(L"[LoadFile] filePath=[%ls]", file.c_str()); }},
+        {"settings", [&] {
+             ConfigLockGuard lock;
+             pluginConfig.FindViewerForFile(file.c_str());
+         }},
+        {"IsWindow", [&] { IsWindow(editor); }},
+        {"FindWindowEx", [&] { FindWindowExW(editor, nullptr, L"Scintilla", nullptr); }},
+        {"GetClassName", [&] { GetClassNameW(editor, text, 64); }},
+        {"title", [&] { InternalGetWindowText(editor, text, 1024); }},
+        {"pid", [&] {
+             DWORD pid = 0;
+             GetWindowThreadProcessId(editor, &pid);
+         }},
+        {"send WM_NULL", [&] { SendToEditor(editor, WM_NULL, 0, 0); }},
+        {"SendMessage WM_NULL", [&] { SendMessageW(editor, WM_NULL, 0, 0); }},
+    };
+    if (scintilla) {
+        steps.push_back({"send SCI_GETMODIFY", [&] { SendToEditor(scintilla, kSciGetModify, 0, 0); }});
+        steps.push_back({"send SCI_SETSAVEPOINT", [&] { SendToEditor(scintilla, kSciSetSavePoint, 0, 0); }});
+    }
+    if (kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4) {
+        steps.push_back({"send WM_COPYDATA", [&] {
+                             record = BuildNotepadParamRecord(file, kind == EditorKind::Notepad3 ? NotepadFamily::Notepad3
+                                                                                                : NotepadFamily::Notepad4);
+                             data = {kNotepadParamsCopyDataId, static_cast<DWORD>(record.size()), record.data()};
+                             SendToEditor(editor, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+                         }});
+        steps.push_back({"HandFileToNotepad", [&] { HandFileToNotepad(editor, file.c_str(), kind == EditorKind::Notepad3); }});
+    }
+    if (kind == EditorKind::NotepadPlusPlus)
+        steps.push_back({"HandFileToNotepadPP", [&] { HandFileToNotepadPP(editor, file.c_str()); }});
+    if (kind == EditorKind::EmEditor) steps.push_back({"SendFileToEmEditor", [&] { SendFileToEmEditor(editor, file.c_str()); }});
+    if (kind == EditorKind::EverEdit || kind == EditorKind::Other)
+        steps.push_back({"SendFileByDrop", [&] { SendFileByDrop(editor, file.c_str()); }});
+    steps.push_back({"LoadFile", [&] { LoadFile(viewer, state, file.c_str()); }});
+    std::vector<std::vector<double>> times(steps.size());
+    for (int round = 0; round < kStepRuns; ++round) {
+        for (size_t i = 0; i < steps.size(); ++i) {
+            const double start = Now();
+            steps[i].run();
+            times[i].push_back(1000.0 * (Now() - start));
+        }
+        testing_support::PumpMessages();
+    }
+    std::printf("    steps, median us:");
+    for (size_t i = 0; i < steps.size(); ++i) std::printf("  %s %.0f", steps[i].name, Percentile(times[i], 0.5));
+    std::printf("\n");
+    (void)editorName;
+}
+
+void LogInternals() {
+    const std::wstring path = testing_support::MakeTempDir(L"bench-log-steps") + L"\\steps.log";
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    const wchar_t line[] = L"[2026-12-07 17:00:00.000] [LoadFile] filePath=[C:\\velloquin-bench\\file1.txt]\r\n";
+    FILE_STANDARD_INFO info{};
+    WIN32_FILE_ATTRIBUTE_DATA named{};
+    SYSTEMTIME now{};
+    wchar_t formatted[2048];
+    std::printf("  log entry parts (median us): GetLocalTime %.1f  GetTickCount64 %.1f  format %.1f  WriteFile %.1f"
+                "  handle info %.1f  path attributes %.1f\n",
+                StepMicroseconds([&] { GetLocalTime(&now); }), StepMicroseconds([&] { GetTickCount64(); }),
+                StepMicroseconds([&] {
+                    swprintf(formatted, 2048, L"[LoadFile] filePath=[%ls] 0x%016llX err=%lu", path.c_str(),
+                             0x1234ull, 5ul);
+                }),
+                StepMicroseconds([&] {
+                    DWORD written = 0;
+                    WriteFile(file, line, sizeof(line) - sizeof(wchar_t), &written, nullptr);
+                }),
+                StepMicroseconds([&] { GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof(info)); }),
+                StepMicroseconds([&] { GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &named); }));
+    CloseHandle(file);
+}
+
 void HandOffLatency(HWND viewer, ViewerState& state, const wchar_t* editorName) {
     MapTextFilesTo(standin::StandinPath(editorName), L"--no-paint");
     EnsureBenchFiles();
@@ -93,17 +213,24 @@ void HandOffLatency(HWND viewer, ViewerState& state, const wchar_t* editorName) 
         return;
     }
     std::vector<double> times;
+    long long logBytes = 0;
     for (int i = 1; i <= kHandOffWarmup + kHandOffRuns; ++i) {
         const std::wstring file = BenchFile(i);
+        const long long logBefore = LogBytes();
         const double start = Now();
         const bool shown = LoadFile(viewer, state, file.c_str());
         const double elapsed = Now() - start;
         if (!shown) std::printf("  %-14ls hand-off %d failed\n", editorName, i);
-        if (i > kHandOffWarmup) times.push_back(elapsed);
+        if (i > kHandOffWarmup) {
+            times.push_back(elapsed);
+            logBytes += LogBytes() - logBefore;
+        }
         testing_support::PumpMessages();
     }
-    std::printf("  %-14ls median %7.3f ms   p99 %7.3f ms   (n=%zu)\n", editorName, Percentile(times, 0.5),
-                Percentile(times, 0.99), times.size());
+    std::printf("  %-14ls median %7.3f ms   p99 %7.3f ms   log %lld bytes per hand-off   (n=%zu)\n", editorName,
+                Percentile(times, 0.5), Percentile(times, 0.99), logBytes / static_cast<long long>(times.size()),
+                times.size());
+    HandOffBreakdown(viewer, state, editorName);
     ClearViewer(viewer, state);
 }
 
@@ -203,6 +330,7 @@ int main(int argc, char** argv) {
     }
     CheckingNotepadPPHandOff(viewer, *state);
     if (!notepadPPOnly) {
+        LogInternals();
         std::printf("Launch overhead (LaunchAndEmbed beyond the stand-in's own start-to-window time)\n");
         LaunchOverhead(viewer, *state, L"hook path", L"notepad3.exe");
         LaunchOverhead(viewer, *state, L"generic", L"otheredit.exe");

@@ -233,8 +233,11 @@ bool NotepadPPShowsFile(HWND editor, const wchar_t* path, DWORD timeoutMs) {
     return !IsEmpty(path) && TitleNamesFileWithin(editor, path, timeoutMs);
 }
 
-bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize) {
-    if (!IsLiveWindow(target)) return false;
+namespace {
+
+// The record send of a hand-off whose caller has just checked the window: only the send and the
+// class name its log line shows reach the window server.
+bool SendNotepadRecord(HWND target, const void* record, DWORD recordSize) {
     COPYDATASTRUCT data{kNotepadParamsCopyDataId, recordSize, const_cast<void*>(record)};
     wchar_t className[kClassNameCapacity] = {};
     GetClassNameW(target, className, kClassNameCapacity);
@@ -247,6 +250,12 @@ bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize) {
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize) {
+    return IsLiveWindow(target) && SendNotepadRecord(target, record, recordSize);
 }
 
 NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3) {
@@ -267,7 +276,7 @@ NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3
         const NotepadHandOff prepared = PrepareScintilla(caller, scintilla);
         if (prepared != NotepadHandOff::Sent) return prepared;
     }
-    return SendCopyDataHelper(editor, record.data(), static_cast<DWORD>(record.size()))
+    return SendNotepadRecord(editor, record.data(), static_cast<DWORD>(record.size()))
                ? NotepadHandOff::Sent
                : NotepadHandOff::Failed;
 }
