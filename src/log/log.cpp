@@ -105,7 +105,11 @@ void AppendEntry(const wchar_t* message) {
     if (size < 0) return;
     wchar_t entry[kLogEntryCapacity];
     size_t length = 0;
-    if (size == 0) entry[length++] = kLogByteOrderMark;
+    if (size == 0) {
+        entry[length++] = kLogByteOrderMark;
+        length += CurrentPrefix(entry + length);
+        length += FormatLogHeader(entry + length, kLogHeaderCapacity);
+    }
     length += CurrentPrefix(entry + length);
     size_t messageLength = wcslen(message);
     size_t copied = messageLength < kLogEntryCapacity - length ? messageLength : kLogEntryCapacity - length;

@@ -1,7 +1,8 @@
 #pragma once
 
 // The diagnostic log: one UTF-16 file "velloquin.log" in the user's temporary folder, kept open
-// between entries; past 8 MiB it becomes "velloquin.log.1" and a new file starts.
+// between entries; past 8 MiB it becomes "velloquin.log.1" and a new file starts. Each new file
+// begins with a line that names the plug-in's version.
 // Texts passed to LogWrite carry their own CR LF; LogPrintf formats (wide strings as %ls)
 // and appends CR LF itself. Neither ever fails towards its caller, and both leave the
 // thread's last-error value as they found it.

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "common/version.h"
+
 #if !defined(_MSC_VER)
 // The C99 formatter of mingw-w64 writes %p in lower case; the Microsoft runtime, in upper case.
 // Rewrite %p so that both builds write the same log. Pointers are 64-bit like long long here.
@@ -53,6 +55,10 @@ static size_t FormatInto(wchar_t* buffer, size_t capacity, const wchar_t* format
 size_t FormatLogPrefix(wchar_t* buffer, size_t capacity, const LogTime& t) {
     return FormatInto(buffer, capacity, L"[%04d-%02d-%02d %02d:%02d:%02d.%03d] ", t.year, t.month,
                       t.day, t.hour, t.minute, t.second, t.millisecond);
+}
+
+size_t FormatLogHeader(wchar_t* buffer, size_t capacity) {
+    return FormatInto(buffer, capacity, L"[velloquin] velloquin %ls\r\n", VELLOQUIN_VERSION_WIDE);
 }
 
 size_t TerminateLogMessage(wchar_t* buffer, size_t n) {

@@ -13,8 +13,10 @@ constexpr wchar_t kRotatedLogSuffix[] = L".1";
 constexpr wchar_t kLogByteOrderMark = 0xFEFF;
 // A file that has passed this size is renamed to velloquin.log.1 and a new one started.
 constexpr long long kLogRotateBytes = 8LL * 1024 * 1024;
-// One entry as written: byte-order mark, prefix and the longest formatted message.
-constexpr size_t kLogEntryCapacity = 1 + kLogPrefixCapacity + kLogMessageCapacity;
+constexpr size_t kLogHeaderCapacity = 64;
+// One entry as written: byte-order mark, the version line with its prefix, prefix and the
+// longest formatted message.
+constexpr size_t kLogEntryCapacity = 1 + 2 * kLogPrefixCapacity + kLogHeaderCapacity + kLogMessageCapacity;
 
 struct LogTime {
     int year, month, day, hour, minute, second, millisecond;
@@ -25,6 +27,9 @@ size_t FormatTruncated(wchar_t* buffer, size_t capacity, const wchar_t* format, 
 
 // "[YYYY-MM-DD hh:mm:ss.mmm] " into buffer; returns its length.
 size_t FormatLogPrefix(wchar_t* buffer, size_t capacity, const LogTime& time);
+
+// "[velloquin] velloquin <version>" with CR LF, the first line of each new file; returns its length.
+size_t FormatLogHeader(wchar_t* buffer, size_t capacity);
 
 // Gives a formatted message of length n (in a kLogMessageCapacity buffer) its line end:
 // nothing for an empty message or one that ends in LF; otherwise CR LF, cutting the message to

@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "common/version.h"
 #include "host/test_host.h"
 #include "paths/alias_resolver.h"
 #include "support/test_support.h"
@@ -31,7 +32,7 @@ const std::wstring kDefaultHandleExts =
     L"dart;"
     L".cmake;.make;.rc;.def;.iss;.nsi";
 const wchar_t kAboutText[] =
-    L"velloquin\r\nDirectory Opus \u6587\u672c\u6587\u4ef6\u9884\u89c8\u63d2\u4ef6\r\n\r\n\u8c03\u7528 "
+    L"velloquin " VELLOQUIN_VERSION_WIDE L"\r\nDirectory Opus \u6587\u672c\u6587\u4ef6\u9884\u89c8\u63d2\u4ef6\r\n\r\n\u8c03\u7528 "
     L"notepad3 / "
     L"notepad4 / notepad++ / EverEdit / EmEditor "
     L"\u7b49\u7f16\u8f91\u5668\u9884\u89c8\u6587\u672c\u6587\u4ef6\uff0c"

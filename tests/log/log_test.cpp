@@ -6,6 +6,7 @@
 #include <cstring>
 #include <thread>
 
+#include "common/version.h"
 #include "log/log.h"
 #include "log/log_format.h"
 #include "support/test_support.h"
@@ -177,6 +178,19 @@ TEST(LogFile, LoggingLeavesTheLastErrorAlone) {
     SetLastError(4321);
     LogPrintf(L"[LogTest] keep error %d", 2);
     EXPECT_EQ(GetLastError(), 4321u);
+}
+
+// Whoever reads a log, from the first entries or after a rotation, learns which build wrote it.
+TEST(LogFile, EachNewFileBeginsWithALineThatNamesTheVersion) {
+    const std::wstring versionLine = std::wstring(L"[velloquin] velloquin ") + VELLOQUIN_VERSION_WIDE + L"\r\n";
+    EXPECT_EQ(ReadRawText().substr(1 + 26, versionLine.size()), versionLine);
+    MoveLogAway();
+    LogWrite(L"[LogTest] first of a new file\r\n");
+    const std::wstring text = ReadRawText();
+    ASSERT_GE(text.size(), 1 + 26 + versionLine.size());
+    EXPECT_EQ(text.substr(1 + 26, versionLine.size()), versionLine);
+    EXPECT_EQ(text.substr(1 + 26 + versionLine.size() + 26), L"[LogTest] first of a new file\r\n");
+    EXPECT_EQ(ReadLogEntries(LogPath()), std::vector<std::wstring>{L"[LogTest] first of a new file"});
 }
 
 TEST(LogFile, UnopenableFileDropsTheEntryAndTheNextOneTriesAgain) {

@@ -124,7 +124,8 @@ std::vector<std::wstring> ReadLogEntries(const std::wstring& logPath) {
         std::wstring entry = text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
         // "[YYYY-MM-DD hh:mm:ss.mmm] " is 26 units.
         if (entry.size() >= 26 && entry[0] == L'[' && entry[24] == L']' && entry[25] == L' ') entry.erase(0, 26);
-        entries.push_back(entry);
+        // The line that names the version at the top of each file is not an entry of any caller.
+        if (start != 0 || entry.compare(0, 22, L"[velloquin] velloquin ") != 0) entries.push_back(entry);
         if (end == std::wstring::npos) break;
         start = end + 2;
     }

@@ -31,7 +31,7 @@ void EnsureFiles(const std::vector<std::wstring>& paths);
 int CountPixelsOtherThan(HWND window, COLORREF background);
 
 // The log file's entries: decoded from UTF-16 (byte-order mark dropped), split at CR LF,
-// each entry with its timestamp prefix removed.
+// each entry with its timestamp prefix removed; a file's first line, which names the version, is left out.
 std::vector<std::wstring> ReadLogEntries(const std::wstring& logPath);
 // True when some entry equals line.
 bool LogHas(const std::vector<std::wstring>& entries, const std::wstring& line);
