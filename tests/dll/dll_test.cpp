@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "host/test_host.h"
+#include "support/process_resources.h"
 #include "support/test_support.h"
 
 using namespace testing_support;
@@ -34,73 +35,6 @@ using CreateViewerFn = HWND(WINAPI*)(HWND, LPRECT, DWORD);
 
 constexpr int kWarmUpReloads = 3;
 constexpr int kMeasuredReloads = 40;
-constexpr ULONG kSystemHandleInformation = 16;
-constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-
-// What a reload could leave behind: the lowest free TLS slot, this process's handles (from the
-// system's handle list: Wine's GetProcessHandleCount answers 0) and the busy blocks of every heap.
-struct ProcessCounts {
-    DWORD tlsSlot = 0;
-    size_t handles = 0;
-    size_t heapBlocks = 0;
-    size_t heapBytes = 0;
-};
-
-DWORD LowestFreeTlsSlot() {
-    DWORD slot = TlsAlloc();
-    TlsFree(slot);
-    return slot;
-}
-
-// SYSTEM_HANDLE_INFORMATION: a 4-byte count padded to 8, then 24-byte entries whose first 4
-// bytes are the owning process id.
-size_t CountOwnHandles() {
-    using QueryFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
-    auto query = reinterpret_cast<QueryFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    if (!query) return 0;
-    std::vector<uint8_t> buffer(1 << 16);
-    ULONG needed = 0;
-    LONG status = 0;
-    while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
-                           &needed)) == kInfoLengthMismatch) {
-        buffer.resize(buffer.size() * 2);
-    }
-    if (status < 0) return 0;
-    uint32_t count = 0;
-    std::memcpy(&count, buffer.data(), 4);
-    size_t own = 0;
-    for (uint32_t i = 0; i < count && 8 + (i + 1) * 24ull <= buffer.size(); ++i) {
-        uint32_t owner = 0;
-        std::memcpy(&owner, buffer.data() + 8 + i * 24ull, 4);
-        own += owner == GetCurrentProcessId() ? 1 : 0;
-    }
-    return own;
-}
-
-void CountHeapBlocks(ProcessCounts& counts) {
-    std::vector<HANDLE> heaps(256);
-    DWORD heapCount = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
-    for (DWORD i = 0; i < heapCount && i < heaps.size(); ++i) {
-        if (!HeapLock(heaps[i])) continue;
-        PROCESS_HEAP_ENTRY entry = {};
-        while (HeapWalk(heaps[i], &entry)) {
-            if (!(entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)) continue;
-            ++counts.heapBlocks;
-            counts.heapBytes += entry.cbData;
-        }
-        HeapUnlock(heaps[i]);
-    }
-}
-
-ProcessCounts CountProcessResources() {
-    ProcessCounts counts;
-    counts.tlsSlot = LowestFreeTlsSlot();
-    counts.handles = CountOwnHandles();
-    CountHeapBlocks(counts);
-    return counts;
-}
-
 // One load of the plug-in as a host uses it: identify a file, open a stand-alone viewer and close it.
 void LoadUseAndUnload(HWND parent) {
     HMODULE module = LoadLibraryW(DllPath().c_str());
@@ -182,9 +116,9 @@ TEST(DllReload, ReloadsLeaveNoTlsSlotHandleOrHeapBlockThatGrows) {
     // loading them again with each cycle would count Wine's own leftovers (a handle per cycle).
     for (const wchar_t* library : {L"comdlg32.dll", L"comctl32.dll", L"shell32.dll"}) LoadLibraryW(library);
     for (int i = 0; i < kWarmUpReloads; ++i) LoadUseAndUnload(parent);
-    ProcessCounts before = CountProcessResources();
+    ProcessResources before = CountProcessResources();
     for (int i = 0; i < kMeasuredReloads; ++i) LoadUseAndUnload(parent);
-    ProcessCounts after = CountProcessResources();
+    ProcessResources after = CountProcessResources();
     DestroyWindow(parent);
     EXPECT_EQ(GetModuleHandleW(L"velloquin.dll"), nullptr);
     EXPECT_LE(after.tlsSlot, before.tlsSlot);

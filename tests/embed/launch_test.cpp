@@ -22,6 +22,7 @@
 #include "embed/editor_messages.h"
 #include "embed/editor_shutdown.h"
 #include "log/log.h"
+#include "support/process_resources.h"
 #include "support/standin_journal.h"
 #include "support/test_support.h"
 
@@ -829,40 +830,6 @@ TEST_F(Launch, EditorWhoseParentCannotBeSetIsShutDownAndTheLaunchFails) {
     for (const JournalEntry& started : Events(journal.Read(), "start"))
         EXPECT_FALSE(ProcessRunning(started.pid));
 }
-
-namespace {
-
-// This process's handles, counted from the system's handle list (Wine answers 0 to
-// GetProcessHandleCount). Record: a 32-bit count at 0, then 24-byte entries from offset 8, each
-// beginning with the owner's 32-bit process id.
-size_t CountOwnHandles() {
-    using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-    const auto query = reinterpret_cast<QueryFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    if (!query) return 0;
-    constexpr ULONG kSystemHandleInformation = 16;
-    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-    std::vector<uint8_t> buffer(1 << 16);
-    LONG status = 0;
-    for (;;) {
-        ULONG needed = 0;
-        status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
-        if (status != kInfoLengthMismatch) break;
-        buffer.resize(buffer.size() * 2);
-    }
-    if (status != 0) return 0;
-    uint32_t count = 0;
-    std::memcpy(&count, buffer.data(), 4);
-    size_t own = 0;
-    for (uint32_t i = 0; i < count && 8 + 24 * (i + 1) <= buffer.size(); ++i) {
-        uint32_t pid = 0;
-        std::memcpy(&pid, buffer.data() + 8 + 24 * i, 4);
-        own += pid == GetCurrentProcessId();
-    }
-    return own;
-}
-
-}  // namespace
 
 TEST_F(Launch, EditorThatStopsAnsweringWhileItsWindowIsEmbeddedFailsTheLaunchWithinItsBounds) {
     // WM_STYLECHANGING (124) arrives with the style change, after the editor answered everything
