@@ -130,7 +130,8 @@ void HandOffBreakdown(HWND viewer, ViewerState& state, const wchar_t* editorName
     COPYDATASTRUCT data{};
     std::vector<Step> steps{
         {"log", [&] { LogPrintf(L"[LoadFile] filePath=[%ls]", file.c_str()); }},
-        {"settings", [&] {
+        {"settings",
+         [&] {
              ConfigLockGuard lock;
              pluginConfig.FindViewerForFile(file.c_str());
          }},
@@ -138,7 +139,8 @@ void HandOffBreakdown(HWND viewer, ViewerState& state, const wchar_t* editorName
         {"FindWindowEx", [&] { FindWindowExW(editor, nullptr, L"Scintilla", nullptr); }},
         {"GetClassName", [&] { GetClassNameW(editor, text, 64); }},
         {"title", [&] { InternalGetWindowText(editor, text, 1024); }},
-        {"pid", [&] {
+        {"pid",
+         [&] {
              DWORD pid = 0;
              GetWindowThreadProcessId(editor, &pid);
          }},
@@ -150,17 +152,20 @@ void HandOffBreakdown(HWND viewer, ViewerState& state, const wchar_t* editorName
         steps.push_back({"send SCI_SETSAVEPOINT", [&] { SendToEditor(scintilla, kSciSetSavePoint, 0, 0); }});
     }
     if (kind == EditorKind::Notepad3 || kind == EditorKind::Notepad4) {
-        steps.push_back({"send WM_COPYDATA", [&] {
-                             record = BuildNotepadParamRecord(file, kind == EditorKind::Notepad3 ? NotepadFamily::Notepad3
-                                                                                                : NotepadFamily::Notepad4);
-                             data = {kNotepadParamsCopyDataId, static_cast<DWORD>(record.size()), record.data()};
-                             SendToEditor(editor, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
-                         }});
-        steps.push_back({"HandFileToNotepad", [&] { HandFileToNotepad(editor, file.c_str(), kind == EditorKind::Notepad3); }});
+        steps.push_back(
+            {"send WM_COPYDATA", [&] {
+                 record = BuildNotepadParamRecord(
+                     file, kind == EditorKind::Notepad3 ? NotepadFamily::Notepad3 : NotepadFamily::Notepad4);
+                 data = {kNotepadParamsCopyDataId, static_cast<DWORD>(record.size()), record.data()};
+                 SendToEditor(editor, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+             }});
+        steps.push_back({"HandFileToNotepad",
+                         [&] { HandFileToNotepad(editor, file.c_str(), kind == EditorKind::Notepad3); }});
     }
     if (kind == EditorKind::NotepadPlusPlus)
         steps.push_back({"HandFileToNotepadPP", [&] { HandFileToNotepadPP(editor, file.c_str()); }});
-    if (kind == EditorKind::EmEditor) steps.push_back({"SendFileToEmEditor", [&] { SendFileToEmEditor(editor, file.c_str()); }});
+    if (kind == EditorKind::EmEditor)
+        steps.push_back({"SendFileToEmEditor", [&] { SendFileToEmEditor(editor, file.c_str()); }});
     if (kind == EditorKind::EverEdit || kind == EditorKind::Other)
         steps.push_back({"SendFileByDrop", [&] { SendFileByDrop(editor, file.c_str()); }});
     steps.push_back({"LoadFile", [&] { LoadFile(viewer, state, file.c_str()); }});
@@ -174,7 +179,8 @@ void HandOffBreakdown(HWND viewer, ViewerState& state, const wchar_t* editorName
         testing_support::PumpMessages();
     }
     std::printf("    steps, median us:");
-    for (size_t i = 0; i < steps.size(); ++i) std::printf("  %s %.0f", steps[i].name, Percentile(times[i], 0.5));
+    for (size_t i = 0; i < steps.size(); ++i)
+        std::printf("  %s %.0f", steps[i].name, Percentile(times[i], 0.5));
     std::printf("\n");
     (void)editorName;
 }
@@ -184,24 +190,26 @@ void LogInternals() {
     HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    const wchar_t line[] = L"[2026-12-07 17:00:00.000] [LoadFile] filePath=[C:\\velloquin-bench\\file1.txt]\r\n";
+    const wchar_t line[] =
+        L"[2026-12-07 17:00:00.000] [LoadFile] filePath=[C:\\velloquin-bench\\file1.txt]\r\n";
     FILE_STANDARD_INFO info{};
     WIN32_FILE_ATTRIBUTE_DATA named{};
     SYSTEMTIME now{};
     wchar_t formatted[2048];
-    std::printf("  log entry parts (median us): GetLocalTime %.1f  GetTickCount64 %.1f  format %.1f  WriteFile %.1f"
-                "  handle info %.1f  path attributes %.1f\n",
-                StepMicroseconds([&] { GetLocalTime(&now); }), StepMicroseconds([&] { GetTickCount64(); }),
-                StepMicroseconds([&] {
-                    swprintf(formatted, 2048, L"[LoadFile] filePath=[%ls] 0x%016llX err=%lu", path.c_str(),
-                             0x1234ull, 5ul);
-                }),
-                StepMicroseconds([&] {
-                    DWORD written = 0;
-                    WriteFile(file, line, sizeof(line) - sizeof(wchar_t), &written, nullptr);
-                }),
-                StepMicroseconds([&] { GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof(info)); }),
-                StepMicroseconds([&] { GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &named); }));
+    std::printf(
+        "  log entry parts (median us): GetLocalTime %.1f  GetTickCount64 %.1f  format %.1f  WriteFile %.1f"
+        "  handle info %.1f  path attributes %.1f\n",
+        StepMicroseconds([&] { GetLocalTime(&now); }), StepMicroseconds([&] { GetTickCount64(); }),
+        StepMicroseconds([&] {
+            swprintf(formatted, 2048, L"[LoadFile] filePath=[%ls] 0x%016llX err=%lu", path.c_str(), 0x1234ull,
+                     5ul);
+        }),
+        StepMicroseconds([&] {
+            DWORD written = 0;
+            WriteFile(file, line, sizeof(line) - sizeof(wchar_t), &written, nullptr);
+        }),
+        StepMicroseconds([&] { GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof(info)); }),
+        StepMicroseconds([&] { GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &named); }));
     CloseHandle(file);
 }
 
@@ -227,9 +235,9 @@ void HandOffLatency(HWND viewer, ViewerState& state, const wchar_t* editorName) 
         }
         testing_support::PumpMessages();
     }
-    std::printf("  %-14ls median %7.3f ms   p99 %7.3f ms   log %lld bytes per hand-off   (n=%zu)\n", editorName,
-                Percentile(times, 0.5), Percentile(times, 0.99), logBytes / static_cast<long long>(times.size()),
-                times.size());
+    std::printf("  %-14ls median %7.3f ms   p99 %7.3f ms   log %lld bytes per hand-off   (n=%zu)\n",
+                editorName, Percentile(times, 0.5), Percentile(times, 0.99),
+                logBytes / static_cast<long long>(times.size()), times.size());
     HandOffBreakdown(viewer, state, editorName);
     ClearViewer(viewer, state);
 }

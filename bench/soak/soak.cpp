@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <map>
@@ -60,8 +61,9 @@ struct EditorKind {
     const wchar_t* extension;
     const wchar_t* exe;
 };
-const EditorKind kKinds[] = {{L"txt", L"notepad3.exe"}, {L"log", L"notepad4.exe"},  {L"md", L"notepad++.exe"},
-                             {L"ini", L"everedit.exe"}, {L"cfg", L"emeditor.exe"}, {L"xml", L"otheredit.exe"}};
+const EditorKind kKinds[] = {{L"txt", L"notepad3.exe"}, {L"log", L"notepad4.exe"},
+                             {L"md", L"notepad++.exe"}, {L"ini", L"everedit.exe"},
+                             {L"cfg", L"emeditor.exe"}, {L"xml", L"otheredit.exe"}};
 constexpr int kKindCount = sizeof(kKinds) / sizeof(kKinds[0]);
 
 // Misbehaviour of every stand-in for one round: late or busy starts, a decoy window first, a slow
@@ -123,7 +125,8 @@ void UnloadPlugin() {
 std::wstring Mappings() {
     std::wstring text;
     for (const EditorKind& kind : kKinds) {
-        text += std::wstring(kind.exe) + L"\t" + kind.extension + L"\t" + standin::StandinPath(kind.exe) + L"\n";
+        text +=
+            std::wstring(kind.exe) + L"\t" + kind.extension + L"\t" + standin::StandinPath(kind.exe) + L"\n";
     }
     return text;
 }
@@ -163,7 +166,8 @@ HWND CreateHostWindow(int index) {
     windowClass.lpszClassName = L"VelloquinSoakHost";
     RegisterClassW(&windowClass);  // the second thread's call fails harmlessly
     return CreateWindowExW(0, windowClass.lpszClassName, L"soak host", WS_POPUP | WS_BORDER | WS_VISIBLE,
-                           40 + 420 * index, 40, 400, 320, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+                           40 + 420 * index, 40, 400, 320, nullptr, nullptr, GetModuleHandleW(nullptr),
+                           nullptr);
 }
 
 // ---- One host thread ----
@@ -286,8 +290,8 @@ struct Sample {
     int editorWindowsOnDesktop = 0;
     long long logBytes = 0;
     double longestPostedWaitMs = 0;
-    int genericLaunches = 0;  // WaitForInputIdle calls in the round (Wine leaves an event behind each)
-    int drops = 0;            // file drops posted in the round (Wine leaves the block in our heap)
+    int genericLaunches = 0;        // WaitForInputIdle calls in the round (Wine leaves an event behind each)
+    int drops = 0;                  // file drops posted in the round (Wine leaves the block in our heap)
     bool editorsGivenBack = false;  // the round's editors had unsaved changes: left to ask the user
 };
 
@@ -297,7 +301,8 @@ std::set<DWORD> StandinProcesses() {
     if (snapshot.get() == INVALID_HANDLE_VALUE) return pids;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry)) {
         if (entry.th32ParentProcessID != GetCurrentProcessId()) continue;
         for (const EditorKind& kind : kKinds) {
             if (_wcsicmp(entry.szExeFile, kind.exe) == 0) pids.insert(entry.th32ProcessID);
@@ -365,8 +370,9 @@ class LogReader {
 };
 
 int CountContaining(const std::vector<std::wstring>& lines, const wchar_t* part) {
-    return static_cast<int>(
-        std::count_if(lines.begin(), lines.end(), [part](const std::wstring& l) { return l.find(part) != std::wstring::npos; }));
+    return static_cast<int>(std::count_if(lines.begin(), lines.end(), [part](const std::wstring& l) {
+        return l.find(part) != std::wstring::npos;
+    }));
 }
 
 Sample Measure(LogReader& log, bool editorsGivenBack) {
@@ -471,14 +477,18 @@ void PrintSlopes(const std::vector<Sample>& samples) {
     PrintSlope("heap blocks", Slope(samples, [](const Sample& s) { return s.resources.heapBlocks; }), drops,
                "<= file drops (Wine keeps each drop block)");
     std::snprintf(aim, sizeof aim, "<= %.0f (about 103 bytes per drop, Wine)", 110 * drops);
-    PrintSlope("heap bytes", Slope(samples, [](const Sample& s) { return s.resources.heapBytes; }), 110 * drops,
-               aim);
+    PrintSlope("heap bytes", Slope(samples, [](const Sample& s) { return s.resources.heapBytes; }),
+               110 * drops, aim);
     PrintSlope("lowest free TLS slot", Slope(samples, [](const Sample& s) { return s.resources.tlsSlot; }), 0,
                "0");
-    PrintSlope("editor processes", Slope(samples, [](const Sample& s) { return s.editorProcesses; }, true), 0,
-               "0 (rounds of unsaved editors left out)");
+    PrintSlope("editor processes",
+               Slope(
+                   samples, [](const Sample& s) { return s.editorProcesses; }, true),
+               0, "0 (rounds of unsaved editors left out)");
     PrintSlope("editor windows on desktop",
-               Slope(samples, [](const Sample& s) { return s.editorWindowsOnDesktop; }, true), 0, "0");
+               Slope(
+                   samples, [](const Sample& s) { return s.editorWindowsOnDesktop; }, true),
+               0, "0");
     std::printf("  %-28s %+9.0f per 100 ops   (the log's own growth; it rotates at 8 MiB)\n", "log bytes",
                 Slope(samples, [](const Sample& s) { return s.logBytes; }));
     double longest = 0;
@@ -487,8 +497,8 @@ void PrintSlopes(const std::vector<Sample>& samples) {
         longest = std::max(longest, samples[i].longestPostedWaitMs);
         if (!samples[i].editorsGivenBack) leftEditors = std::max(leftEditors, samples[i].editorProcesses);
     }
-    std::printf("  %-28s %9.0f ms            aim <= %.0f ms %34s %s\n", "longest posted-message wait", longest,
-                kPostedWaitAimMs, "", longest <= kPostedWaitAimMs ? "ok" : "ABOVE AIM");
+    std::printf("  %-28s %9.0f ms            aim <= %.0f ms %34s %s\n", "longest posted-message wait",
+                longest, kPostedWaitAimMs, "", longest <= kPostedWaitAimMs ? "ok" : "ABOVE AIM");
     std::printf("  %-28s %9d                aim 0 %43s %s\n", "editors left after a round", leftEditors, "",
                 leftEditors == 0 ? "ok" : "ABOVE AIM");
     std::printf("  per 100 ops: %.1f generic launches, %.1f file drops\n", generic, drops);
@@ -549,8 +559,8 @@ int main(int argc, char** argv) {
         std::printf("velloquin.dll did not load from %ls\n", DllPath().c_str());
         return 1;
     }
-    std::printf("Soak: %d operations from %d host threads, the DLL reloaded every %d; stand-ins %ls\n", operations,
-                kHostThreads, kOpsPerRound, kLifetime);
+    std::printf("Soak: %d operations from %d host threads, the DLL reloaded every %d; stand-ins %ls\n",
+                operations, kHostThreads, kOpsPerRound, kLifetime);
 
     RoundSync sync;
     for (HANDLE& done : sync.roundDone) done = CreateEventW(nullptr, FALSE, FALSE, nullptr);

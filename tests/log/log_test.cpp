@@ -1,13 +1,14 @@
 // The diagnostic log, driven through the product code linked into this program. The file that
 // is checked is the one the log really writes, read byte by byte.
 
+#include "log/log.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <thread>
 
 #include "common/version.h"
-#include "log/log.h"
 #include "log/log_format.h"
 #include "support/test_support.h"
 
@@ -182,7 +183,8 @@ TEST(LogFile, LoggingLeavesTheLastErrorAlone) {
 
 // Whoever reads a log, from the first entries or after a rotation, learns which build wrote it.
 TEST(LogFile, EachNewFileBeginsWithALineThatNamesTheVersion) {
-    const std::wstring versionLine = std::wstring(L"[velloquin] velloquin ") + VELLOQUIN_VERSION_WIDE + L"\r\n";
+    const std::wstring versionLine =
+        std::wstring(L"[velloquin] velloquin ") + VELLOQUIN_VERSION_WIDE + L"\r\n";
     EXPECT_EQ(ReadRawText().substr(1 + 26, versionLine.size()), versionLine);
     MoveLogAway();
     LogWrite(L"[LogTest] first of a new file\r\n");
