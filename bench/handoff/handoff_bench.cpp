@@ -15,7 +15,7 @@
 #include "common/window_data.h"
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
-#include "editor/editor_kind.h"
+#include "editors/editor_kind.h"
 #include "embed/child_window.h"
 #include "embed/editor_messages.h"
 #include "embed/launch.h"
