@@ -284,8 +284,42 @@ class HostThread {
 
 // ---- What is measured after each round ----
 
+// The soak's own records must not grow the heap it measures: the figures of a round are kept in
+// fixed arrays, the type names once, and the list of rounds is reserved before the first.
+std::vector<std::wstring> handleTypeNames;
+
+struct ResourceFigures {
+    DWORD tlsSlot = 0;
+    size_t handles = 0;
+    size_t heapBlocks = 0;
+    size_t heapBytes = 0;
+    size_t handlesOfType[kMaxHandleTypes] = {};
+};
+
+size_t HandleTypeIndex(const std::wstring& name) {
+    for (size_t i = 0; i < handleTypeNames.size(); ++i) {
+        if (handleTypeNames[i] == name) return i;
+    }
+    if (handleTypeNames.size() == kMaxHandleTypes) return kMaxHandleTypes - 1;
+    handleTypeNames.push_back(name);
+    return handleTypeNames.size() - 1;
+}
+
+ResourceFigures CountResources() {
+    static testing_support::ProcessResources counted;  // large: not on the stack
+    counted = CountProcessResources();
+    ResourceFigures figures;
+    figures.tlsSlot = counted.tlsSlot;
+    figures.handles = counted.handles;
+    figures.heapBlocks = counted.heapBlocks;
+    figures.heapBytes = counted.heapBytes;
+    for (size_t i = 0; i < counted.handleTypeCount; ++i)
+        figures.handlesOfType[HandleTypeIndex(counted.handleTypes[i].name)] = counted.handleTypes[i].count;
+    return figures;
+}
+
 struct Sample {
-    testing_support::ProcessResources resources;
+    ResourceFigures resources;
     int editorProcesses = 0;
     int editorWindowsOnDesktop = 0;
     long long logBytes = 0;
@@ -387,31 +421,20 @@ Sample Measure(LogReader& log, bool editorsGivenBack) {
     sample.genericLaunches = CountContaining(lines, L"WaitForInputIdle returned");
     sample.drops = CountContaining(lines, L"anyOk=1");
     sample.longestPostedWaitMs = static_cast<double>(longestPostedWaitUs.exchange(0)) / 1000.0;
-    sample.resources = CountProcessResources();
+    sample.resources = CountResources();
     return sample;
 }
 
 // ---- Output ----
 
-std::vector<std::wstring> HandleTypes(const std::vector<Sample>& samples) {
-    std::set<std::wstring> types;
-    for (const Sample& s : samples)
-        for (const auto& t : s.resources.handlesByType) types.insert(t.first);
-    return {types.begin(), types.end()};
-}
-
-size_t HandlesOf(const Sample& s, const std::wstring& type) {
-    auto found = s.resources.handlesByType.find(type);
-    return found == s.resources.handlesByType.end() ? 0 : found->second;
+size_t HandlesOf(const Sample& s, size_t type) {
+    return s.resources.handlesOfType[type];
 }
 
 void PrintRound(int round, int operations, const Sample& s, double seconds) {
     std::printf("after %4d ops (%5.0f s): handles %zu [", operations, seconds, s.resources.handles);
-    bool first = true;
-    for (const auto& type : s.resources.handlesByType) {
-        std::printf("%s%ls %zu", first ? "" : ", ", type.first.c_str(), type.second);
-        first = false;
-    }
+    for (size_t type = 0; type < handleTypeNames.size(); ++type)
+        std::printf("%s%ls %zu", type ? ", " : "", handleTypeNames[type].c_str(), HandlesOf(s, type));
     std::printf(
         "]  heap %zu blocks %zu bytes  TLS slot %lu  editors %d (windows on desktop %d)  log %lld bytes  "
         "longest posted wait %.0f ms  (round %d: %d generic launches, %d drops%s)\n",
@@ -464,11 +487,11 @@ void PrintSlopes(const std::vector<Sample>& samples) {
     const double generic = Mean(samples, [](const Sample& s) { return s.genericLaunches; });
     const double drops = Mean(samples, [](const Sample& s) { return s.drops; });
     char aim[96];
-    for (const std::wstring& type : HandleTypes(samples)) {
+    for (size_t type = 0; type < handleTypeNames.size(); ++type) {
         const double slope = Slope(samples, [&](const Sample& s) { return HandlesOf(s, type); });
         char name[64];
-        std::snprintf(name, sizeof name, "handles %ls", type.c_str());
-        const bool isEvent = type == L"Event";
+        std::snprintf(name, sizeof name, "handles %ls", handleTypeNames[type].c_str());
+        const bool isEvent = handleTypeNames[type] == L"Event";
         std::snprintf(aim, sizeof aim, isEvent ? "<= %.1f (Wine: 1 per generic launch)" : "0", generic);
         PrintSlope(name, slope, isEvent ? generic : 0, aim);
     }
@@ -575,6 +598,8 @@ int main(int argc, char** argv) {
 
     LogReader log(folder + L"\\velloquin.log");
     std::vector<Sample> samples;
+    samples.reserve(static_cast<size_t>(rounds));
+    handleTypeNames.reserve(kMaxHandleTypes);
     const ULONGLONG start = GetTickCount64();
     bool timedOut = false;
     for (int round = 0; round < rounds; ++round) {

@@ -1,7 +1,11 @@
 #include "support/process_resources.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
+#include <map>
+#include <string>
 #include <vector>
 
 namespace testing_support {
@@ -68,6 +72,21 @@ std::wstring TypeNameOf(HANDLE handle) {
 // SYSTEM_HANDLE_INFORMATION_EX: the count (8 bytes) and 8 reserved bytes, then 40-byte entries:
 // object (8), owner process id (8), handle value (8), access (4), back trace (2), type index (2),
 // attributes (4), reserved (4).
+void AddHandleOfType(ProcessResources& counts, const std::wstring& type) {
+    for (size_t i = 0; i < counts.handleTypeCount; ++i) {
+        if (type == counts.handleTypes[i].name) {
+            ++counts.handleTypes[i].count;
+            return;
+        }
+    }
+    if (counts.handleTypeCount == kMaxHandleTypes) return;
+    HandleTypeCount& added = counts.handleTypes[counts.handleTypeCount++];
+    const size_t length = std::min(type.size(), sizeof(added.name) / sizeof(added.name[0]) - 1);
+    std::wmemcpy(added.name, type.c_str(), length);
+    added.name[length] = L'\0';
+    added.count = 1;
+}
+
 bool CountByType(ProcessResources& counts) {
     const std::vector<uint8_t> list = QuerySystem(kSystemExtendedHandleInformation);
     if (list.size() < 16) return false;
@@ -84,7 +103,7 @@ bool CountByType(ProcessResources& counts) {
             std::wstring name = TypeNameOf(handle);
             known = typeNames.emplace(typeIndex, name.empty() ? L"(unnamed)" : name).first;
         }
-        ++counts.handlesByType[known->second];
+        AddHandleOfType(counts, known->second);
         ++counts.handles;
     }
     return counts.handles > 0;
@@ -129,6 +148,7 @@ ProcessResources CountProcessResources() {
     ProcessResources counts;
     counts.tlsSlot = LowestFreeTlsSlot();
     if (!CountByType(counts)) counts.handles = CountOwnHandles();
+    // Last, when the lists read above are freed again.
     CountHeapBlocks(counts);
     return counts;
 }

@@ -6,15 +6,22 @@
 #include <windows.h>
 
 #include <cstddef>
-#include <map>
-#include <string>
 
 namespace testing_support {
+
+// Kept in fixed arrays, so that a count that is still alive adds nothing to the heap of the next.
+struct HandleTypeCount {
+    wchar_t name[32];
+    size_t count;
+};
+constexpr size_t kMaxHandleTypes = 48;
 
 struct ProcessResources {
     DWORD tlsSlot = 0;  // the lowest free slot: it rises when slots are taken and never given back
     size_t handles = 0;
-    std::map<std::wstring, size_t> handlesByType;  // empty when the system does not tell types
+    HandleTypeCount handleTypes[kMaxHandleTypes] =
+        {};  // the first handleTypeCount, when the system tells types
+    size_t handleTypeCount = 0;
     size_t heapBlocks = 0;
     size_t heapBytes = 0;
 };
