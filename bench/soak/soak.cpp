@@ -170,6 +170,26 @@ HWND CreateHostWindow(int index) {
                            nullptr);
 }
 
+// ---- The files: real ones, since a file that does not exist is not handed to an editor ----
+
+std::wstring soakFolder;
+
+std::wstring SoakFile(int thread, int kind, bool other) {
+    return soakFolder + L"\\" + std::to_wstring(thread) + (other ? L"b." : L"a.") + kKinds[kind].extension;
+}
+
+void MakeSoakFiles() {
+    std::vector<std::wstring> files;
+    for (int thread = 0; thread < kHostThreads; ++thread) {
+        for (int kind = 0; kind < kKindCount; ++kind) {
+            files.push_back(SoakFile(thread, kind, false));
+            files.push_back(SoakFile(thread, kind, true));
+        }
+    }
+    files.push_back(soakFolder + L"\\unclaimed.zzz");
+    EnsureFiles(files);
+}
+
 // ---- One host thread ----
 
 struct RoundSync {
@@ -213,10 +233,7 @@ class HostThread {
         return (random_ >> 8) % bound;
     }
 
-    std::wstring FileOf(int kind, bool other) const {
-        return L"C:\\velloquin-soak\\" + std::to_wstring(index_) + (other ? L"b." : L"a.") +
-               kKinds[kind].extension;
-    }
+    std::wstring FileOf(int kind, bool other) const { return SoakFile(index_, kind, other); }
 
     void EnsureViewer(DWORD flags) {
         if (viewer_ && IsWindow(viewer_)) return;
@@ -247,7 +264,7 @@ class HostThread {
         } else if (choice < 63) {
             LoadOneFile();
         } else if (choice < 73) {
-            const std::wstring file = L"C:\\velloquin-soak\\unclaimed.zzz";
+            const std::wstring file = soakFolder + L"\\unclaimed.zzz";
             SendMessageW(viewer_, kLoadW, 0, reinterpret_cast<LPARAM>(file.c_str()));
             ++counts_.unclaimed;
         } else if (choice < 85) {
@@ -572,6 +589,8 @@ int main(int argc, char** argv) {
     const int rounds = operations / kOpsPerRound;
     const std::wstring folder = MakeTempDir(L"soak");
     UseTempFolder(folder);
+    soakFolder = MakeTempDir(L"soak-files");
+    MakeSoakFiles();
     testhost::Host().configFolder = folder;
     testhost::ResetHost();
     // The host keeps the system libraries the plug-in imports loaded (as Directory Opus does), so that
