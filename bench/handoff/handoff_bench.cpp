@@ -163,7 +163,7 @@ void HandOffBreakdown(HWND viewer, ViewerState& state, const wchar_t* editorName
                          [&] { HandFileToNotepad(editor, file.c_str(), kind == EditorKind::Notepad3); }});
     }
     if (kind == EditorKind::NotepadPlusPlus)
-        steps.push_back({"HandFileToNotepadPP", [&] { HandFileToNotepadPP(editor, file.c_str()); }});
+        steps.push_back({"HandFileToNotepadPP", [&] { HandFileToNotepadPP(state, file.c_str()); }});
     if (kind == EditorKind::EmEditor)
         steps.push_back({"SendFileToEmEditor", [&] { SendFileToEmEditor(editor, file.c_str()); }});
     if (kind == EditorKind::EverEdit || kind == EditorKind::Other)
