@@ -18,6 +18,7 @@ struct LoadedValues {
     std::wstring editorParams;
     int32_t maximizeStandaloneViewer = 0;
     int32_t focusEditorOnLoad = 0;
+    int32_t keepEditorsReady = 0;
 };
 
 // The mapping text of the last load and the rows it gave. The host is asked at every refresh, and
@@ -51,7 +52,8 @@ void LoadFromHost(LoadOrSaveConfigFn loadOrSave, LoadedValues& values) {
     wchar_t paramsBuffer[kParamsBufferUnits] = {};
     SettingsRecord record;
     BuildSettingsRecord(record, mappingBuffer.data(), kMappingBufferUnits * sizeof(wchar_t), paramsBuffer,
-                        sizeof(paramsBuffer), &values.maximizeStandaloneViewer, &values.focusEditorOnLoad);
+                        sizeof(paramsBuffer), &values.maximizeStandaloneViewer, &values.focusEditorOnLoad,
+                        &values.keepEditorsReady);
     values.succeeded = loadOrSave(kLoadMode, &record.header) != 0;
     // A host that fills a buffer to its end must not make us read past it.
     mappingBuffer[kMappingBufferUnits - 1] = L'\0';
@@ -129,6 +131,7 @@ void InstallValues(LoadedValues& values) {
     pluginConfig.editorParams = std::move(values.editorParams);
     pluginConfig.maximizeStandaloneViewer = values.maximizeStandaloneViewer != 0;
     pluginConfig.focusEditorOnLoad = values.focusEditorOnLoad != 0;
+    pluginConfig.keepEditorsReady = values.keepEditorsReady != 0;
 }
 
 }  // namespace
@@ -158,16 +161,18 @@ bool PluginConfig::Save(const PluginConfig& config) {
     std::wstring editorParams;
     int32_t maximizeStandaloneViewer = 0;
     int32_t focusEditorOnLoad = 0;
+    int32_t keepEditorsReady = 0;
     {
         ConfigLockGuard lock;
         mappingText = SerializeMappings(config.mappings);
         editorParams = config.editorParams;
         maximizeStandaloneViewer = config.maximizeStandaloneViewer ? 1 : 0;
         focusEditorOnLoad = config.focusEditorOnLoad ? 1 : 0;
+        keepEditorsReady = config.keepEditorsReady ? 1 : 0;
     }
     SettingsRecord record;
     BuildSettingsRecord(record, &mappingText[0], 0, &editorParams[0], 0, &maximizeStandaloneViewer,
-                        &focusEditorOnLoad);
+                        &focusEditorOnLoad, &keepEditorsReady);
     bool succeeded = loadOrSave(kSaveMode, &record.header) != 0;
     LogPrintf(L"[PluginConfig::Save]   LoadOrSaveConfig(SAVE) return %d", succeeded ? 1 : 0);
     return succeeded;

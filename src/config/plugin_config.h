@@ -25,6 +25,8 @@ struct PluginConfig {
     std::wstring editorParams;
     bool maximizeStandaloneViewer = false;
     bool focusEditorOnLoad = false;
+    // Editors left by a change of group stay running, hidden, for their group's next file.
+    bool keepEditorsReady = false;
 
     // Derived by RebuildIndex, never stored.
     std::unordered_map<std::wstring, std::wstring> extToGroup;     // "txt" -> "text"
@@ -35,7 +37,7 @@ struct PluginConfig {
 
     // Reloads the process-wide pluginConfig from the host (defaults when nothing usable is stored).
     static bool Load();
-    // Stores the four settings of config through the host; true when the host reported success.
+    // Stores the five settings of config through the host; true when the host reported success.
     static bool Save(const PluginConfig& config);
     // The resolved editor path for a file name, or empty when no group claims its extension.
     std::wstring FindViewerForFile(const wchar_t* fileName) const;

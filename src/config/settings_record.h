@@ -39,10 +39,10 @@ static_assert(offsetof(SettingsHeader, count) == 20, "header count");
 static_assert(offsetof(SettingsHeader, entries) == 24, "header entries");
 static_assert(sizeof(SettingsHeader) == 32, "header");
 
-constexpr size_t kSettingCount = 4;
+constexpr size_t kSettingCount = 5;
 
-// The header and the four entries in their fixed order: mappings, editorParams,
-// maximizeStandaloneViewer, focusEditorOnLoad. Texts of size 0 are zero-terminated strings.
+// The header and the five entries in their fixed order: mappings, editorParams,
+// maximizeStandaloneViewer, focusEditorOnLoad, keepEditorsReady. Texts of size 0 are zero-terminated strings.
 struct SettingsRecord {
     SettingsHeader header;
     SettingEntry entries[kSettingCount];
@@ -50,4 +50,4 @@ struct SettingsRecord {
 
 void BuildSettingsRecord(SettingsRecord& record, void* mappings, uint32_t mappingsSize, void* editorParams,
                          uint32_t editorParamsSize, int32_t* maximizeStandaloneViewer,
-                         int32_t* focusEditorOnLoad);
+                         int32_t* focusEditorOnLoad, int32_t* keepEditorsReady);

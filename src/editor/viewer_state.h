@@ -19,6 +19,19 @@ struct DesktopLook {
     WINDOWPLACEMENT placement = {};
 };
 
+// An editor put away by a change of group ("Keep editors ready"): hidden, out of the viewer, running
+// for its group's next file. It held no unsaved work when it was put away.
+struct KeptEditor {
+    UniqueHandle process;
+    UniqueHandle thread;
+    DWORD processId = 0;
+    HWND window = nullptr;  // check with IsWindow before every use
+    std::wstring editorPath;
+    const EditorProfile* profile = &kOtherEditorProfile;
+    ULONGLONG lastUse = 0;   // GetTickCount64 when it was put away: the oldest is closed first
+    UniqueHandle detaching;  // the worker that takes it out of the viewer; done before it is shown again
+};
+
 struct ViewerState {
     UniqueHandle process;
     UniqueHandle thread;
@@ -36,6 +49,7 @@ struct ViewerState {
     int focusRetries = 0;
     // Why the last file is not shown, painted in the empty viewer until the next load; empty: nothing.
     std::wstring paneNote;
+    std::vector<KeptEditor> keptEditors;  // at most kMaxKeptEditors, the embedded editor not among them
 
     // Files are not handed to the editor at handOffCheckedPath when handOffRefused is set (a build
     // that reads the record elsewhere, or one that ignored a hand-off): each file starts a fresh

@@ -16,7 +16,8 @@ std::wstring BuildEditorCommandLine(const EditorProfile& profile, const std::wst
                                     const std::wstring& editorParams, const std::wstring& filePath) {
     std::wstring commandLine = L"\"" + editorPath + L"\"" + profile.switches;
     if (!editorParams.empty()) commandLine += L" " + editorParams;
-    commandLine += L" \"" + filePath + L"\"";
+    // No file: an editor started ready, before the first file of its group.
+    if (!filePath.empty()) commandLine += L" \"" + filePath + L"\"";
     return commandLine;
 }
 

@@ -139,3 +139,25 @@ bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile) {
     LogWrite(L"[ReparentChild] ReparentChild done\r\n");
     return true;
 }
+
+UniqueHandle StartHideAndDetach(HWND child) {
+    ShowWindowAsync(child, SW_HIDE);
+    // Hidden again, and waited for, before it leaves the viewer: the posted hide above may come
+    // after the sent calls, and the window must never show on the desktop between them.
+    return StartWorker([child] {
+        ShowWindow(child, SW_HIDE);
+        SetParent(child, nullptr);
+    });
+}
+
+bool EmbedAgain(HWND parent, HWND child, const EditorProfile& profile) {
+    LogPrintf(L"[ReparentChild] ReparentChild again: parent=0x%p child=0x%p", parent, child);
+    if (!SetParentBounded(parent, child)) {
+        LogNotAnswered();
+        return false;
+    }
+    SIZE size = {};
+    PlaceAndShow(parent, child, size);
+    if (profile.embed.sizeAfterReparent) SendSizeAfterReparent(child, size);
+    return GetAncestor(child, GA_PARENT) == parent;
+}

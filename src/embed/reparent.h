@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "common/handles.h"
 #include "editor/viewer_state.h"
 #include "editors/editor_profile.h"
 
@@ -46,3 +47,10 @@ DesktopLook ReadDesktopLook(HWND window, DWORD extraExStyle);
 // The hook-based capture's embedding. False when the editor did not answer within
 // kEmbedCallsTimeoutMs.
 bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile);
+
+// A kept editor: hides the window at once and, on a worker that is not waited for, makes it a
+// top-level window again (its embedding styles stay). The worker's handle; empty when none started.
+UniqueHandle StartHideAndDetach(HWND child);
+// Puts a window that was embedded before (its styles are those of the embedding) into parent
+// again and shows it, sized to parent's client area. False when it did not answer in time.
+bool EmbedAgain(HWND parent, HWND child, const EditorProfile& profile);

@@ -42,6 +42,7 @@ constexpr LayoutRule kLayout[kLayoutControlCount] = {
     {IDCANCEL, Anchor::MoveDownRight},
     {IDC_CHECK_MAXIMIZE, Anchor::MoveDownGrowWidth},
     {IDC_CHECK_FOCUS, Anchor::MoveDownGrowWidth},
+    {IDC_CHECK_KEEP_READY, Anchor::MoveDownGrowWidth},
 };
 
 struct ListColumn {
@@ -98,7 +99,7 @@ RECT ClientRectOf(HWND dialog, HWND control) {
 
 void WidenCheckBoxes(HWND dialog) {
     RECT field = ClientRectOf(dialog, GetDlgItem(dialog, IDC_EDITOR_PARAMS));
-    for (int id : {IDC_CHECK_MAXIMIZE, IDC_CHECK_FOCUS}) {
+    for (int id : {IDC_CHECK_MAXIMIZE, IDC_CHECK_FOCUS, IDC_CHECK_KEEP_READY}) {
         HWND box = GetDlgItem(dialog, id);
         RECT own = ClientRectOf(dialog, box);
         SetWindowPos(box, nullptr, 0, 0, field.right - field.left, own.bottom - own.top,
@@ -120,28 +121,56 @@ void RecordLayout(HWND dialog, ConfigDialogState& state) {
     }
 }
 
-void CopySettingsInto(ConfigDialogState& state, bool& maximize, bool& focus) {
+// The check boxes' settings, copied in at WM_INITDIALOG and out at OK.
+struct DialogFlags {
+    bool maximize = false;
+    bool focus = false;
+    bool keepReady = false;
+};
+
+struct FlagBox {
+    int controlId;
+    bool DialogFlags::*flag;
+};
+
+constexpr FlagBox kFlagBoxes[] = {{IDC_CHECK_MAXIMIZE, &DialogFlags::maximize},
+                                  {IDC_CHECK_FOCUS, &DialogFlags::focus},
+                                  {IDC_CHECK_KEEP_READY, &DialogFlags::keepReady}};
+
+DialogFlags CopySettingsInto(ConfigDialogState& state) {
     ConfigLockGuard lock;
     state.mappings = pluginConfig.mappings;
     state.editorParams = pluginConfig.editorParams;
-    maximize = pluginConfig.maximizeStandaloneViewer;
-    focus = pluginConfig.focusEditorOnLoad;
+    DialogFlags flags;
+    flags.maximize = pluginConfig.maximizeStandaloneViewer;
+    flags.focus = pluginConfig.focusEditorOnLoad;
+    flags.keepReady = pluginConfig.keepEditorsReady;
+    return flags;
+}
+
+void CheckFlagBoxes(HWND dialog, const DialogFlags& flags) {
+    for (const FlagBox& box : kFlagBoxes)
+        CheckDlgButton(dialog, box.controlId, flags.*box.flag ? BST_CHECKED : BST_UNCHECKED);
+}
+
+DialogFlags ReadFlagBoxes(HWND dialog) {
+    DialogFlags flags;
+    for (const FlagBox& box : kFlagBoxes)
+        flags.*box.flag = IsDlgButtonChecked(dialog, box.controlId) == BST_CHECKED;
+    return flags;
 }
 
 INT_PTR OnInitDialog(HWND dialog, LPARAM param) {
     ConfigDialogState* state = AsPointer<ConfigDialogState>(param);
     StoreWindowData(dialog, state);
-    bool maximize = false;
-    bool focus = false;
-    CopySettingsInto(*state, maximize, focus);
+    const DialogFlags flags = CopySettingsInto(*state);
     SetUpColumns(MappingList(dialog));
     FillList(dialog, state->mappings);
     // The host returns at most 1023 units of editorParams when it loads them.
     SendDlgItemMessageW(dialog, IDC_EDITOR_PARAMS, EM_LIMITTEXT, kMaxEditorParamsUnits, 0);
     SetDlgItemTextW(dialog, IDC_EDITOR_PARAMS, state->editorParams.c_str());
     SetDlgItemTextW(dialog, IDC_CONFIG_PATH_LABEL, CurrentConfigPath().c_str());
-    CheckDlgButton(dialog, IDC_CHECK_MAXIMIZE, maximize ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(dialog, IDC_CHECK_FOCUS, focus ? BST_CHECKED : BST_UNCHECKED);
+    CheckFlagBoxes(dialog, flags);
     WidenCheckBoxes(dialog);
     RecordLayout(dialog, *state);
     SetDialogIcons(dialog);
@@ -162,19 +191,21 @@ bool MappingTextFits(HWND dialog, const std::vector<GroupMapping>& rows) {
 
 // The host's store is called without the config lock: the host may marshal it to a thread that
 // waits for that lock.
-bool StoreSettings(const ConfigDialogState& state, bool maximize, bool focus) {
+bool StoreSettings(const ConfigDialogState& state, const DialogFlags& flags) {
     PluginConfig saved;
     {
         ConfigLockGuard lock;
         pluginConfig.mappings = state.mappings;
         pluginConfig.editorParams = state.editorParams;
-        pluginConfig.maximizeStandaloneViewer = maximize;
-        pluginConfig.focusEditorOnLoad = focus;
+        pluginConfig.maximizeStandaloneViewer = flags.maximize;
+        pluginConfig.focusEditorOnLoad = flags.focus;
+        pluginConfig.keepEditorsReady = flags.keepReady;
         RebuildIndex(pluginConfig);
         saved.mappings = pluginConfig.mappings;
         saved.editorParams = pluginConfig.editorParams;
-        saved.maximizeStandaloneViewer = maximize;
-        saved.focusEditorOnLoad = focus;
+        saved.maximizeStandaloneViewer = flags.maximize;
+        saved.focusEditorOnLoad = flags.focus;
+        saved.keepEditorsReady = flags.keepReady;
     }
     return PluginConfig::Save(saved);
 }
@@ -189,9 +220,7 @@ void NotifyHost(const ConfigDialogState& state) {
 void OnOk(HWND dialog, ConfigDialogState& state) {
     if (!MappingTextFits(dialog, state.mappings)) return;
     state.editorParams = ReadControlText(dialog, IDC_EDITOR_PARAMS);
-    bool maximize = IsDlgButtonChecked(dialog, IDC_CHECK_MAXIMIZE) == BST_CHECKED;
-    bool focus = IsDlgButtonChecked(dialog, IDC_CHECK_FOCUS) == BST_CHECKED;
-    if (!StoreSettings(state, maximize, focus)) {
+    if (!StoreSettings(state, ReadFlagBoxes(dialog))) {
         std::wstring text = L"Failed to save config:\n  " + CurrentConfigPath();
         ShowMessage(dialog, text.c_str(), MB_ICONERROR);
     }

@@ -8,7 +8,7 @@
 
 #include "config/plugin_config.h"
 
-constexpr int kLayoutControlCount = 11;
+constexpr int kLayoutControlCount = 12;
 
 // One per open configuration dialog, from CreateConfigDialog to WM_NCDESTROY.
 struct ConfigDialogState {

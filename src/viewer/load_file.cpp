@@ -1,6 +1,7 @@
 #include "viewer/load_file.h"
 
 #include <cwchar>
+#include <cwctype>
 #include <new>
 #include <string>
 #include <vector>
@@ -12,9 +13,11 @@
 #include "embed/child_window.h"
 #include "embed/editor_shutdown.h"
 #include "embed/launch.h"
+#include "embed/reparent.h"
 #include "log/log.h"
 #include "viewer/handoff.h"
 #include "viewer/handoff_image.h"
+#include "viewer/kept_editors.h"
 #include "viewer/loading_text.h"
 #include "viewer/not_shown.h"
 #include "viewer/request_registry.h"
@@ -168,6 +171,7 @@ bool FocusesFreshEditor(const ViewerState& state) {
 bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, const EditorProfile& profile,
               const std::wstring& editor, const wchar_t* path) {
     KillChild(state);
+    SettleKeptEditors(state);
     if (state.destroyRequested) return false;
     InvalidateRect(viewer, nullptr, TRUE);
     DrawLoadingText(viewer);
@@ -194,9 +198,48 @@ bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, cons
     return launched;
 }
 
+void CloseKeptEditorsIfOff(ViewerState& state) {
+    if (!state.keptEditors.empty() && !KeepEditorsReadyOn())
+        CloseKeptEditors(state, L"Keep editors ready is off");
+}
+
+// With "Keep editors ready": the editor of the group left is put away (or closed as usual), and the
+// new group's kept editor, if any, takes its place, still hidden. True when one was taken back.
+bool SwitchToKeptEditor(ViewerState& state, const std::wstring& editor) {
+    if (!KeepEditorsReadyOn()) return false;
+    const bool sameEditor = IsWindow(state.editorWindow) && state.editorPath == editor;
+    if (sameEditor) return false;
+    // Taken first: the editor put away next must not push it out of a full list.
+    KeptEditor taken;
+    const bool found = TakeKeptEditor(state, editor, taken);
+    if (state.editorWindow || state.process) {
+        // Only an editor that may be handed files is worth keeping.
+        const bool mayHandOff = HandOffAllowed(state, *state.profile, state.editorPath);
+        if (!mayHandOff || !KeepEmbeddedEditor(state)) KillChild(state);
+    }
+    if (!found) return false;
+    if (state.destroyRequested) {
+        state.keptEditors.push_back(std::move(taken));  // closed with the others as the state is freed
+        return false;
+    }
+    InstallTakenEditor(taken, state);
+    // It was allowed hand-offs when it was put away: its image is not read again.
+    state.handOffCheckedPath = editor;
+    state.handOffRefused = false;
+    return true;
+}
+
+// The kept editor was handed the file while hidden: now it is shown in the viewer.
+bool ShowTakenBack(HWND viewer, ViewerState& state) {
+    if (EmbedAgain(viewer, state.editorWindow, *state.profile)) return true;
+    LogWrite(L"[LoadFile] the kept editor could not be embedded again: a fresh one opens the file\r\n");
+    return false;
+}
+
 bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
     ActiveRequestScope request(state);
     ClearPaneNote(viewer, state);
+    CloseKeptEditorsIfOff(state);
     if (!path || !*path) {
         KillChild(state);
         return false;
@@ -211,13 +254,15 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
     const EditorProfile& profile = DetectEditorProfile(editor);
     if (RefuseMissingFile(viewer, state, path) || RefuseExpandedName(viewer, state, profile, path))
         return false;
+    const bool takenBack = SwitchToKeptEditor(state, editor);
+    if (state.destroyRequested) return false;
     const bool reusable = IsLiveWindow(state.editorWindow) && state.editorPath == editor &&
                           HandOffAllowed(state, profile, editor);
     if (reusable) {
         bool dropped = false;
         const std::vector<HWND> windowsBefore = TopWindowsOf(state.processId);
         const HandOffResult handOff = HandOff(state, profile, path, dropped);
-        if (handOff == HandOffResult::Shown) {
+        if (handOff == HandOffResult::Shown && (!takenBack || ShowTakenBack(viewer, state))) {
             state.currentFile = path;
             ApplyPostLoadBehavior(viewer, state, true);
             LogHandedOff(profile, dropped);
@@ -253,7 +298,34 @@ bool LoadNowOrFail(HWND viewer, ViewerState& state, const wchar_t* path) {
 void ClearNow(HWND viewer, ViewerState& state) {
     ActiveRequestScope request(state);
     ClearPaneNote(viewer, state);
+    CloseKeptEditorsIfOff(state);
     KillChild(state);
+}
+
+// The editor of the first mapping row's group, or empty.
+std::wstring FirstGroupEditor() {
+    ConfigLockGuard lock;
+    if (pluginConfig.mappings.empty()) return std::wstring();
+    std::wstring group = pluginConfig.mappings.front().group;
+    for (wchar_t& unit : group) unit = towlower(unit);
+    auto found = pluginConfig.groupToViewer.find(group);
+    return found == pluginConfig.groupToViewer.end() ? std::wstring() : found->second;
+}
+
+void StartEditorReadyNow(HWND viewer, ViewerState& state, const std::wstring& editor) {
+    ActiveRequestScope request(state);
+    const EditorProfile& profile = DetectEditorProfile(editor);
+    LogPrintf(L"[StartEditorReady] the first group's editor is started and kept hidden: [%ls]",
+              editor.c_str());
+    bool launched = false;
+    {
+        LaunchScope launch(request, state, profile);
+        launched = LaunchAndEmbed(viewer, state, profile, editor, std::wstring());
+    }
+    if (state.destroyRequested) return;
+    const bool kept = launched && HandOffAllowed(state, profile, editor) && KeepEmbeddedEditor(state);
+    if (!kept) KillChild(state);
+    InvalidateRect(viewer, nullptr, TRUE);
 }
 
 void LogLoadRequest(const wchar_t* path) {
@@ -373,5 +445,21 @@ void FreeViewerState(ViewerState* state) {
     ForgetDeferred(state);
     state->destroyRequested = true;  // the editor's shutdown knows its viewer is going
     KillChild(*state);
+    CloseKeptEditors(*state, L"the viewer is closed");
     delete state;
+}
+
+void StartEditorReady(HWND viewer, ViewerState& state) {
+    try {
+        if (!KeepEditorsReadyOn() || state.editorWindow || state.process || !state.keptEditors.empty())
+            return;
+        if (state.launchRunning || IsActive(&state)) return;
+        const std::wstring editor = FirstGroupEditor();
+        if (editor.empty() || DetectEditorProfile(editor).handOff.unsaved == UnsavedSignal::None) return;
+        StartEditorReadyNow(viewer, state, editor);
+        if (FreeIfDestroyed(state)) return;
+        RunPendingRequests(viewer, state);
+    } catch (const std::bad_alloc&) {
+        LogWrite(L"[StartEditorReady] out of memory\r\n");
+    }
 }

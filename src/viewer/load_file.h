@@ -12,6 +12,13 @@ void ApplyPostLoadBehavior(HWND viewer, ViewerState& state, bool reused);
 // DVPLUGINMSG_CLEAR: closes the embedded editor (deferred while a launch on this state runs).
 void ClearViewer(HWND viewer, ViewerState& state);
 
+// With "Keep editors ready", on a new viewer: the first mapping row's group's editor is started with
+// no file and kept hidden, so that the first file of that group is handed to it. Nothing when the
+// viewer already has an editor or a request.
+void StartEditorReady(HWND viewer, ViewerState& state);
+// Private message a new viewer window posts itself; it answers with StartEditorReady.
+constexpr UINT kStartEditorReadyMessage = WM_USER + 0x101;
+
 // Private message a viewer window receives when a request that arrived during a launch can run
 // now; the window answers it with RunPendingRequest.
 constexpr UINT kRunPendingRequestMessage = WM_USER + 0x100;

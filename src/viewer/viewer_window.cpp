@@ -175,6 +175,11 @@ LRESULT OnRunPendingRequest(HWND window, ViewerState* state) {
     return 0;
 }
 
+LRESULT OnStartEditorReady(HWND window, ViewerState* state) {
+    if (state) StartEditorReady(window, *state);
+    return 0;
+}
+
 LRESULT OnHostResize(HWND window, const ViewerState* state, LPARAM lParam) {
     uint32_t size = static_cast<uint32_t>(lParam);
     bool bothHalves = (size & 0xFFFF) != 0 && (size >> 16) != 0;
@@ -225,6 +230,7 @@ LRESULT HandleViewerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         case kHostMsgIgnored2: return 0;
         case DVPLUGINMSG_CLEAR: return OnClear(window, state);
         case kRunPendingRequestMessage: return OnRunPendingRequest(window, state);
+        case kStartEditorReadyMessage: return OnStartEditorReady(window, state);
         default: return OnOtherMessage(window, message, wParam, lParam);
     }
     // clang-format on
@@ -259,5 +265,7 @@ HWND CreateViewer(HWND parent, const RECT* given, DWORD flags) {
     if (!state) return window;
     state->inPreviewPane = (flags & kInPreviewPaneFlag) != 0;
     if (!state->inPreviewPane) RegisterStandaloneContainer(window);
+    // Started once the host has its viewer: a first file sent at once is not held up by it.
+    PostMessageW(window, kStartEditorReadyMessage, 0, 0);
     return window;
 }

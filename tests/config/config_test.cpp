@@ -175,15 +175,15 @@ TEST_F(Settings, LoadRecordIsTheHostLayoutWithZeroedBuffers) {
     EXPECT_EQ(U32(call.header, 0), 32u);
     EXPECT_EQ(U32(call.header, 4), 0u);
     EXPECT_EQ(U32(call.header, 16), 0u);
-    EXPECT_EQ(U32(call.header, 20), 4u);
+    EXPECT_EQ(U32(call.header, 20), 5u);
     EXPECT_EQ(call.section, L"velloquin");
     EXPECT_EQ(call.keys, (std::vector<std::wstring>{L"mappings", L"editorParams", L"maximizeStandaloneViewer",
-                                                    L"focusEditorOnLoad"}));
-    const uint32_t types[] = {4, 4, 0, 0};
-    const uint32_t sizes[] = {16384, 2048, 4, 4};
-    ASSERT_EQ(call.entries.size(), 128u);
-    ASSERT_EQ(call.buffers.size(), 4u);
-    for (size_t i = 0; i < 4; ++i) {
+                                                    L"focusEditorOnLoad", L"keepEditorsReady"}));
+    const uint32_t types[] = {4, 4, 0, 0, 0};
+    const uint32_t sizes[] = {16384, 2048, 4, 4, 4};
+    ASSERT_EQ(call.entries.size(), 160u);
+    ASSERT_EQ(call.buffers.size(), 5u);
+    for (size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(U32(call.entries, i * 32 + 8), types[i]) << i;
         EXPECT_EQ(U32(call.entries, i * 32 + 12), 0u) << i;
         EXPECT_EQ(U32(call.entries, i * 32 + 24), sizes[i]) << i;
@@ -204,10 +204,11 @@ TEST_F(Settings, SaveRecordHasSaveSizesAndFlagsAsOneOrZero) {
     EXPECT_TRUE(PluginConfig::Save(config));
     const testhost::RecordedCall& call = testhost::LastCall();
     EXPECT_EQ(call.mode, 1);
-    const uint32_t sizes[] = {0, 0, 4, 4};
-    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(U32(call.entries, i * 32 + 24), sizes[i]) << i;
+    const uint32_t sizes[] = {0, 0, 4, 4, 4};
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(U32(call.entries, i * 32 + 24), sizes[i]) << i;
     EXPECT_EQ(testhost::ReadStore()[L"maximizeStandaloneViewer"].integer, 1);
     EXPECT_EQ(testhost::ReadStore()[L"focusEditorOnLoad"].integer, 0);
+    EXPECT_EQ(testhost::ReadStore()[L"keepEditorsReady"].integer, 0);
 
     testhost::Host().saveSucceeds = false;
     EXPECT_FALSE(PluginConfig::Save(config));
@@ -231,6 +232,32 @@ TEST_F(Settings, HostFailureOrUnusableTextGivesDefaultsButKeepsFlags) {
     EXPECT_EQ(pluginConfig.handleExts, kDefaultHandleExts);
     EXPECT_EQ(pluginConfig.editorParams, L"");
     EXPECT_TRUE(pluginConfig.focusEditorOnLoad);
+}
+
+// Settings stored before "Keep editors ready" existed have no such key: they load with it off.
+TEST_F(Settings, KeepEditorsReadyIsStoredAndAnOlderStoreWithoutItLoadsOff) {
+    StoreText(L"mappings", L"g\tq\tC:\\q.exe");
+    StoreInteger(L"focusEditorOnLoad", 1);
+    {
+        ConfigLockGuard lock;
+        pluginConfig.keepEditorsReady = true;
+    }
+    PluginConfig::Load();
+    {
+        ConfigLockGuard lock;
+        EXPECT_FALSE(pluginConfig.keepEditorsReady);
+        EXPECT_TRUE(pluginConfig.focusEditorOnLoad);
+    }
+    PluginConfig config;
+    config.mappings = RoundTripRows();
+    config.keepEditorsReady = true;
+    ASSERT_TRUE(PluginConfig::Save(config));
+    EXPECT_EQ(testhost::ReadStore()[L"keepEditorsReady"].integer, 1);
+    EXPECT_EQ(testhost::ReadStore()[L"keepEditorsReady"].type, 0u);
+    PluginConfig::Load();
+    ConfigLockGuard lock;
+    EXPECT_TRUE(pluginConfig.keepEditorsReady);
+    EXPECT_FALSE(pluginConfig.focusEditorOnLoad);
 }
 
 TEST_F(Settings, HostThatFillsBuffersWithoutZeroCannotMakeLoadReadPastThem) {

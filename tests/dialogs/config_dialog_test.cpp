@@ -105,12 +105,14 @@ TEST_F(ConfigDialog, OpensOnTheStoredSettingsWithItsCaptionsAndColumns) {
     EXPECT_EQ(ItemText(dialog, IDC_PARAMS_LABEL), L"Editor Extra Params:");
     EXPECT_EQ(ItemText(dialog, IDC_CHECK_MAXIMIZE), L"Maximize window when opening standalone viewer");
     EXPECT_EQ(ItemText(dialog, IDC_CHECK_FOCUS), L"Focus the editor on preview start");
+    EXPECT_EQ(ItemText(dialog, IDC_CHECK_KEEP_READY), L"Keep editors ready");
     EXPECT_EQ(ItemText(dialog, 1), L"OK");
     EXPECT_EQ(ItemText(dialog, 2), L"Cancel");
     EXPECT_EQ(ItemText(dialog, IDC_CONFIG_PATH_LABEL), fixture.tempFolder + L"\\velloquin.oxc");
     EXPECT_EQ(ItemText(dialog, IDC_EDITOR_PARAMS), L"-q -n");
     EXPECT_TRUE(IsChecked(dialog, IDC_CHECK_MAXIMIZE));
     EXPECT_FALSE(IsChecked(dialog, IDC_CHECK_FOCUS));
+    EXPECT_FALSE(IsChecked(dialog, IDC_CHECK_KEEP_READY));
     EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_EDITOR_PARAMS, EM_GETLIMITTEXT, 0, 0), 1023);
 
     HWND list = GetDlgItem(dialog, IDC_MAPPING_LIST);
@@ -176,6 +178,7 @@ TEST_F(ConfigDialog, OkSavesTheEditedTableAndNotifiesTheHost) {
     EXPECT_TRUE(WaitFor([&] { return ListRows(dialog) == expected; }, kWindowWaitMs));
     Type(dialog, IDC_EDITOR_PARAMS, L"");
     Toggle(dialog, IDC_CHECK_FOCUS);
+    Toggle(dialog, IDC_CHECK_KEEP_READY);
     Click(dialog, 1);
     ASSERT_TRUE(session.WaitForEnd());  // the quit message ended the host thread's loop
 
@@ -184,6 +187,7 @@ TEST_F(ConfigDialog, OkSavesTheEditedTableAndNotifiesTheHost) {
     EXPECT_EQ(store[L"editorParams"].text, L"");
     EXPECT_EQ(store[L"maximizeStandaloneViewer"].integer, 0);
     EXPECT_EQ(store[L"focusEditorOnLoad"].integer, 1);
+    EXPECT_EQ(store[L"keepEditorsReady"].integer, 1);
     ASSERT_TRUE(WaitFor([] { return !NotifyTarget::received.empty(); }, kWindowWaitMs));
     EXPECT_EQ(NotifyTarget::received[0].first, 0u);
     EXPECT_EQ(NotifyTarget::received[0].second, static_cast<LPARAM>(4000000000u));
@@ -344,7 +348,7 @@ TEST_F(ConfigDialog, GrowingMovesControlsAndShrinkingNeverMovesThemUpOrLeft) {
     HWND dialog = session.dialog();
     RECT client = {};
     GetClientRect(dialog, &client);
-    const int ids[] = {IDC_MAPPING_LIST, IDC_BTN_ADD, IDC_EDITOR_PARAMS, IDC_CONFIG_PATH_LABEL, IDC_MAPPINGS_LABEL, IDC_CHECK_MAXIMIZE, 1, 2};
+    const int ids[] = {IDC_MAPPING_LIST, IDC_BTN_ADD, IDC_EDITOR_PARAMS, IDC_CONFIG_PATH_LABEL, IDC_MAPPINGS_LABEL, IDC_CHECK_MAXIMIZE, 1, 2, IDC_CHECK_KEEP_READY};
     std::vector<RECT> initial;
     for (int id : ids) initial.push_back(RectIn(dialog, id));
 
@@ -361,6 +365,8 @@ TEST_F(ConfigDialog, GrowingMovesControlsAndShrinkingNeverMovesThemUpOrLeft) {
     EXPECT_EQ(ok.left, initial[6].left + 100);
     EXPECT_EQ(ok.top, initial[6].top + 40);
     EXPECT_EQ(label.top, initial[4].top);
+    EXPECT_EQ(RectIn(dialog, IDC_CHECK_KEEP_READY).top, initial[8].top + 40);
+    EXPECT_EQ(RectIn(dialog, IDC_CHECK_KEEP_READY).right, initial[8].right + 100);
 
     ResizeClient(dialog, client.right - 120, client.bottom - 80);
     for (size_t i = 0; i < initial.size(); ++i) {

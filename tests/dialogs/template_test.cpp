@@ -193,7 +193,7 @@ TEST(Templates, ConfigurationDialogIsResizableAndEachControlHasItsOwnPlace) {
     EXPECT_EQ(dialog.style, 0x90CC0048u);
     EXPECT_EQ(dialog.exStyle, 0u);
     EXPECT_EQ(dialog.cx, 400);
-    EXPECT_EQ(dialog.cy, 300);
+    EXPECT_EQ(dialog.cy, 314);
     EXPECT_EQ(dialog.pointSize, 8);
     EXPECT_EQ(dialog.typeface, L"MS Shell Dlg");
     ExpectControls(dialog, {
@@ -206,6 +206,7 @@ TEST(Templates, ConfigurationDialogIsResizableAndEachControlHasItsOwnPlace) {
                                {IDC_EDITOR_PARAMS, L"edit"},
                                {IDC_CHECK_MAXIMIZE, L"button", BS_AUTOCHECKBOX},
                                {IDC_CHECK_FOCUS, L"button", BS_AUTOCHECKBOX},
+                               {IDC_CHECK_KEEP_READY, L"button", BS_AUTOCHECKBOX},
                                {IDC_CONFIG_PATH_LABEL, L"static"},
                                {IDOK, L"button"},
                                {IDCANCEL, L"button", BS_PUSHBUTTON},

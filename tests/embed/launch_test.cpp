@@ -827,8 +827,10 @@ TEST_F(Launch, EditorWhoseParentCannotBeSetIsShutDownAndTheLaunchFails) {
     EXPECT_FALSE(LaunchDetected(goneViewer, state, StandinPath(L"notepad3.exe"), TestFile()));
     EXPECT_TRUE(HasEntryStartingWith(NewLog(), L"[LaunchAndEmbed] parent of hwnd=0x"));
     ExpectEmptyEditorFields();
+    // An editor that still answers after WM_CLOSE is left its shutdown watch to end.
     for (const JournalEntry& started : Events(journal.Read(), "start"))
-        EXPECT_FALSE(ProcessRunning(started.pid));
+        EXPECT_TRUE(WaitFor([&] { return !ProcessRunning(started.pid); }, kShutdownThreadsEndMs))
+            << started.pid;
 }
 
 TEST_F(Launch, EditorThatStopsAnsweringWhileItsWindowIsEmbeddedFailsTheLaunchWithinItsBounds) {

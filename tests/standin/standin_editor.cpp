@@ -670,6 +670,7 @@ constexpr size_t kNppMessagePathUnits = 32768;
 // Posted by a test, as the user's own actions: open the --user-tab file; activate tab wParam.
 constexpr UINT kOpenUserTab = WM_APP + 1;
 constexpr UINT kActivateTab = WM_APP + 2;
+constexpr UINT kNppGetNbOpenFiles = WM_USER + 1000 + 7;  // NPPM_GETNBOPENFILES; lParam 1: main view
 
 struct Tab {
     std::wstring path;
@@ -1002,6 +1003,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
         case WM_COPYDATA:
             return OnCopyDataMessage(wParam, lParam);
+        case kNppGetNbOpenFiles:
+            if (app.flavour != Flavour::NotepadPlusPlus) break;
+            return lParam == 2 ? 0 : static_cast<LRESULT>(nppTabs.size());
         case kNppMenuCommand:
             if (app.flavour == Flavour::NotepadPlusPlus) return OnNppMenuCommand(lParam);
             break;

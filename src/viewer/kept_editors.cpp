@@ -1,0 +1,184 @@
+#include "viewer/kept_editors.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "config/config_lock.h"
+#include "config/plugin_config.h"
+#include "embed/bounded_wait.h"
+#include "embed/child_window.h"
+#include "embed/editor_messages.h"
+#include "embed/editor_shutdown.h"
+#include "embed/reparent.h"
+#include "embed/window_filters.h"
+#include "log/log.h"
+
+namespace {
+
+// A kept editor is hidden and held nothing when it was put away: one that does not answer this
+// quickly is ended rather than waited for while the user waits for the next file.
+constexpr DWORD kKeptAnswerWaitMs = 500;
+constexpr UINT kNppGetNbOpenFiles = WM_USER + 1000 + 7;  // NPPM_GETNBOPENFILES
+constexpr LPARAM kNppPrimaryView = 1;
+
+// A document left open in a background tab (one with unsaved edits the hand-off did not close) is
+// seen neither in the title nor in the text control.
+bool NotepadPPShowsOneDocument(HWND editorWindow) {
+    LRESULT documents = 0;
+    return SendToEditor(editorWindow, kNppGetNbOpenFiles, 0, kNppPrimaryView, &documents) && documents == 1;
+}
+
+bool EditorHasEnded(const KeptEditor& kept) {
+    return !kept.process || WaitForSingleObject(kept.process.get(), 0) == WAIT_OBJECT_0;
+}
+
+// The same fields KillChild reads from a viewer's state, for closing a kept editor the same way.
+void CloseKeptEditor(KeptEditor& kept, bool viewerClosing) {
+    ViewerState closing;
+    closing.process = kept.process.release();
+    closing.thread = kept.thread.release();
+    closing.processId = kept.processId;
+    closing.editorWindow = kept.window;
+    closing.editorPath = kept.editorPath;
+    closing.profile = kept.profile;
+    closing.destroyRequested = viewerClosing;
+    KillChild(closing);
+}
+
+void MoveIntoKept(ViewerState& state, KeptEditor& kept) {
+    kept.process.reset(std::exchange(state.process, nullptr));
+    kept.thread.reset(std::exchange(state.thread, nullptr));
+    kept.processId = std::exchange(state.processId, 0);
+    kept.window = std::exchange(state.editorWindow, nullptr);
+    kept.editorPath = std::move(state.editorPath);
+    kept.profile = std::exchange(state.profile, &kOtherEditorProfile);
+    kept.lastUse = GetTickCount64();
+    state.editorPath.clear();
+    state.currentFile.clear();
+}
+
+void MoveIntoState(KeptEditor& kept, ViewerState& state) {
+    state.process = kept.process.release();
+    state.thread = kept.thread.release();
+    state.processId = kept.processId;
+    state.editorWindow = kept.window;
+    state.editorPath = kept.editorPath;
+    state.profile = kept.profile;
+    state.currentFile.clear();
+}
+
+void CloseLeastRecentlyUsed(ViewerState& state) {
+    auto oldest =
+        std::min_element(state.keptEditors.begin(), state.keptEditors.end(),
+                         [](const KeptEditor& a, const KeptEditor& b) { return a.lastUse < b.lastUse; });
+    KeptEditor closing = std::move(*oldest);
+    state.keptEditors.erase(oldest);
+    LogPrintf(L"[KeepEditor] more than %zu editors kept: the least recently used pid=%lu [%ls] is closed",
+              kMaxKeptEditors, closing.processId, closing.editorPath.c_str());
+    CloseKeptEditor(closing, state.destroyRequested);
+}
+
+// The embedded editor may be put away: one of the process started here that can tell its unsaved work.
+bool MayBeKept(const ViewerState& state) {
+    if (!IsLiveWindow(state.editorWindow) || !state.process) return false;
+    if (ProcessIdOf(state.editorWindow) != state.processId) return false;
+    return state.profile->handOff.unsaved != UnsavedSignal::None;
+}
+
+// Dropped: its process has ended, or it no longer answers (ended: it was hidden and held nothing).
+bool DropIfGone(KeptEditor& kept) {
+    if (EditorHasEnded(kept)) {
+        LogPrintf(L"[KeepEditor] kept editor pid=%lu [%ls] has ended: a fresh one is started", kept.processId,
+                  kept.editorPath.c_str());
+        return true;
+    }
+    const bool detached =
+        !kept.detaching ||
+        WaitAnsweringSentMessages(kept.detaching.get(), kKeptAnswerWaitMs) == WaitResult::Signaled;
+    if (detached && IsLiveWindow(kept.window) && AnswersMessages(kept.window, kKeptAnswerWaitMs))
+        return false;
+    LogPrintf(L"[KeepEditor] kept editor pid=%lu [%ls] does not answer: dropped, a fresh one is started",
+              kept.processId, kept.editorPath.c_str());
+    TerminateEditor(kept.process.get(), kept.processId, L"kept hidden and does not answer messages");
+    return true;
+}
+
+}  // namespace
+
+bool KeepEditorsReadyOn() {
+    ConfigLockGuard lock;
+    return pluginConfig.keepEditorsReady;
+}
+
+bool HoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile) {
+    if (profile.handOff.unsaved == UnsavedSignal::None || !IsLiveWindow(editorWindow)) return false;
+    if (profile.handOff.unsaved == UnsavedSignal::TitleMarkOrModify && !NotepadPPShowsOneDocument(editorWindow))
+        return false;
+    return ProvablyHoldsNoUnsavedWork(editorWindow);
+}
+
+bool KeepEmbeddedEditor(ViewerState& state) {
+    if (!KeepEditorsReadyOn() || !MayBeKept(state)) return false;
+    if (!HoldsNoUnsavedWork(state.editorWindow, *state.profile)) {
+        LogPrintf(L"[KeepEditor] pid=%lu may hold unsaved work: closed, not kept", state.processId);
+        return false;
+    }
+    UniqueHandle detaching = StartHideAndDetach(state.editorWindow);
+    if (!detaching) {
+        LogPrintf(L"[KeepEditor] pid=%lu could not be taken out of the viewer: closed, not kept",
+                  state.processId);
+        return false;
+    }
+    KeptEditor kept;
+    MoveIntoKept(state, kept);
+    kept.detaching = std::move(detaching);
+    LogPrintf(L"[KeepEditor] pid=%lu hwnd=0x%p [%ls] kept hidden", kept.processId, kept.window,
+              kept.editorPath.c_str());
+    state.keptEditors.push_back(std::move(kept));
+    while (state.keptEditors.size() > kMaxKeptEditors) CloseLeastRecentlyUsed(state);
+    return true;
+}
+
+bool TakeKeptEditor(ViewerState& state, const std::wstring& editorPath, KeptEditor& taken) {
+    auto found = std::find_if(state.keptEditors.begin(), state.keptEditors.end(),
+                              [&](const KeptEditor& kept) { return kept.editorPath == editorPath; });
+    if (found == state.keptEditors.end()) return false;
+    KeptEditor kept = std::move(*found);
+    state.keptEditors.erase(found);
+    if (DropIfGone(kept)) return false;
+    LogPrintf(L"[KeepEditor] pid=%lu hwnd=0x%p [%ls] taken back", kept.processId, kept.window,
+              kept.editorPath.c_str());
+    taken = std::move(kept);
+    return true;
+}
+
+void InstallTakenEditor(KeptEditor& taken, ViewerState& state) {
+    MoveIntoState(taken, state);
+}
+
+void SettleKeptEditors(ViewerState& state) {
+    const ULONGLONG start = GetTickCount64();
+    for (auto kept = state.keptEditors.begin(); kept != state.keptEditors.end();) {
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        const DWORD remaining =
+            elapsed >= kWindowCallWaitMs ? 0 : static_cast<DWORD>(kWindowCallWaitMs - elapsed);
+        if (!kept->detaching ||
+            WaitAnsweringSentMessages(kept->detaching.get(), remaining) == WaitResult::Signaled) {
+            ++kept;
+            continue;
+        }
+        LogPrintf(L"[KeepEditor] kept editor pid=%lu [%ls] did not leave the viewer within %lu ms: ended",
+                  kept->processId, kept->editorPath.c_str(), kWindowCallWaitMs);
+        TerminateEditor(kept->process.get(), kept->processId, L"kept hidden and does not answer messages");
+        kept = state.keptEditors.erase(kept);
+    }
+}
+
+void CloseKeptEditors(ViewerState& state, const wchar_t* reason) {
+    if (state.keptEditors.empty()) return;
+    LogPrintf(L"[KeepEditor] %zu kept editors closed: %ls", state.keptEditors.size(), reason);
+    // Taken out first: a request answered during a close finds the list empty.
+    std::vector<KeptEditor> closing = std::move(state.keptEditors);
+    state.keptEditors.clear();
+    for (KeptEditor& kept : closing) CloseKeptEditor(kept, state.destroyRequested);
+}
