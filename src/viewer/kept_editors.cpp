@@ -35,8 +35,8 @@ bool EditorHasEnded(const KeptEditor& kept) {
 // The same fields KillChild reads from a viewer's state, for closing a kept editor the same way.
 void CloseKeptEditor(KeptEditor& kept, bool viewerClosing) {
     ViewerState closing;
-    closing.process = kept.process.release();
-    closing.thread = kept.thread.release();
+    closing.process = std::move(kept.process);
+    closing.thread = std::move(kept.thread);
     closing.processId = kept.processId;
     closing.editorWindow = kept.window;
     closing.editorPath = kept.editorPath;
@@ -46,8 +46,8 @@ void CloseKeptEditor(KeptEditor& kept, bool viewerClosing) {
 }
 
 void MoveIntoKept(ViewerState& state, KeptEditor& kept) {
-    kept.process.reset(std::exchange(state.process, nullptr));
-    kept.thread.reset(std::exchange(state.thread, nullptr));
+    kept.process = std::move(state.process);
+    kept.thread = std::move(state.thread);
     kept.processId = std::exchange(state.processId, 0);
     kept.window = std::exchange(state.editorWindow, nullptr);
     kept.editorPath = std::move(state.editorPath);
@@ -58,8 +58,8 @@ void MoveIntoKept(ViewerState& state, KeptEditor& kept) {
 }
 
 void MoveIntoState(KeptEditor& kept, ViewerState& state) {
-    state.process = kept.process.release();
-    state.thread = kept.thread.release();
+    state.process = std::move(kept.process);
+    state.thread = std::move(kept.thread);
     state.processId = kept.processId;
     state.editorWindow = kept.window;
     state.editorPath = kept.editorPath;
