@@ -208,6 +208,41 @@ TEST_F(RoadOfOneFile, IdentifyCreateLoadHandOffReplaceResizeAndClearInThePane) {
     DestroyWindow(viewer);
 }
 
+// "Keep editors ready" from the host's store: the first row's editor is started as the viewer is
+// created and takes the first file; the editor of the group left waits hidden for its next file;
+// the viewer's end closes them all.
+TEST_F(RoadOfOneFile, KeepEditorsReadyStartsTheFirstGroupsEditorAndKeepsEditorsAcrossGroups) {
+    StoreSettings(TwoEditors());
+    testhost::Store store = testhost::ReadStore();
+    store[L"keepEditorsReady"] = {0, L"", 1};
+    testhost::WriteStore(store);
+    JournalScope journal(L"e2e-keep-ready");
+
+    HWND viewer = createViewer_(pane_, nullptr, kInPane);
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !Events(journal.Read(), "window").empty(); }, kEditorMs));
+    auto pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 1u);
+    HWND first = MainWindowOf(journal, pids[0]);
+    EXPECT_TRUE(WaitFor([&] { return GetAncestor(first, GA_PARENT) != viewer && !IsWindowVisible(first); },
+                        kEditorMs));
+
+    ASSERT_EQ(Load(viewer, kFileA), 1);
+    EXPECT_TRUE(journal.WaitForEvent("copydata", kEditorMs, pids[0]));
+    EXPECT_TRUE(IsEmbeddedIn(first, viewer));
+    ASSERT_EQ(Load(viewer, kFileLog), 1);
+    ASSERT_EQ(Load(viewer, kFileB), 1);
+    pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 2u);
+    EXPECT_EQ(Events(journal.Read(), "copydata", pids[0]).size(), 2u);
+    EXPECT_TRUE(IsEmbeddedIn(first, viewer));
+    EXPECT_TRUE(ProcessRunning(pids[1]));
+
+    DestroyWindow(viewer);
+    EXPECT_TRUE(Ends(pids[0]));
+    EXPECT_TRUE(Ends(pids[1]));
+}
+
 DWORD MillisecondsFor(const std::function<void()>& action) {
     DWORD start = GetTickCount();
     action();
