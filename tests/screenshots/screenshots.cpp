@@ -51,6 +51,7 @@ void SeedSettings() {
     store[L"editorParams"] = {4, L"/s", 0};
     store[L"maximizeStandaloneViewer"] = {0, L"", 1};
     store[L"focusEditorOnLoad"] = {0, L"", 0};
+    store[L"keepEditorsReady"] = {0, L"", 1};
     testhost::WriteStore(store);
 }
 
