@@ -50,6 +50,7 @@ struct ViewerState {
     // Why the last file is not shown, painted in the empty viewer until the next load; empty: nothing.
     std::wstring paneNote;
     std::vector<KeptEditor> keptEditors;  // at most kMaxKeptEditors, the embedded editor not among them
+    UniqueHandle embedding;  // a kept editor going back into the viewer; waited for by the next request
 
     // Files are not handed to the editor at handOffCheckedPath when handOffRefused is set (a build
     // that reads the record elsewhere, or one that ignored a hand-off): each file starts a fresh

@@ -150,14 +150,13 @@ UniqueHandle StartHideAndDetach(HWND child) {
     });
 }
 
-bool EmbedAgain(HWND parent, HWND child, const EditorProfile& profile) {
+UniqueHandle StartEmbedAgain(HWND parent, HWND child, const EditorProfile& profile) {
     LogPrintf(L"[ReparentChild] ReparentChild again: parent=0x%p child=0x%p", parent, child);
-    if (!SetParentBounded(parent, child)) {
-        LogNotAnswered();
-        return false;
-    }
-    SIZE size = {};
-    PlaceAndShow(parent, child, size);
-    if (profile.embed.sizeAfterReparent) SendSizeAfterReparent(child, size);
-    return GetAncestor(child, GA_PARENT) == parent;
+    const bool sizeAfterReparent = profile.embed.sizeAfterReparent;
+    return StartWorker([parent, child, sizeAfterReparent] {
+        SetParent(child, parent);
+        SIZE size = {};
+        PlaceAndShow(parent, child, size);
+        if (sizeAfterReparent) SendSizeAfterReparent(child, size);
+    });
 }

@@ -52,5 +52,6 @@ bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile);
 // top-level window again (its embedding styles stay). The worker's handle; empty when none started.
 UniqueHandle StartHideAndDetach(HWND child);
 // Puts a window that was embedded before (its styles are those of the embedding) into parent
-// again and shows it, sized to parent's client area. False when it did not answer in time.
-bool EmbedAgain(HWND parent, HWND child, const EditorProfile& profile);
+// again and shows it, sized to parent's client area, on a worker that is not waited for (its
+// calls wait for the editor). The worker's handle; empty when none started.
+UniqueHandle StartEmbedAgain(HWND parent, HWND child, const EditorProfile& profile);

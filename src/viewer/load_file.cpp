@@ -10,6 +10,7 @@
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
 #include "editors/editor_profile.h"
+#include "embed/bounded_wait.h"
 #include "embed/child_window.h"
 #include "embed/editor_shutdown.h"
 #include "embed/launch.h"
@@ -229,15 +230,27 @@ bool SwitchToKeptEditor(ViewerState& state, const std::wstring& editor) {
     return true;
 }
 
-// The kept editor was handed the file while hidden: now it is shown in the viewer.
+// The kept editor was handed the file while hidden: now it is shown in the viewer. The calls that
+// wait for the editor run on a worker; the next request on this viewer waits for it.
 bool ShowTakenBack(HWND viewer, ViewerState& state) {
-    if (EmbedAgain(viewer, state.editorWindow, *state.profile)) return true;
+    state.embedding = StartEmbedAgain(viewer, state.editorWindow, *state.profile);
+    if (state.embedding) return true;
     LogWrite(L"[LoadFile] the kept editor could not be embedded again: a fresh one opens the file\r\n");
     return false;
 }
 
+// Every request on the viewer, and its end, begin once a kept editor is back in it.
+void SettleEmbedding(ViewerState& state) {
+    if (!state.embedding) return;
+    if (WaitAnsweringSentMessages(state.embedding.get(), kEmbedCallsTimeoutMs) != WaitResult::Signaled)
+        LogPrintf(L"[LoadFile] the kept editor pid=%lu did not come back into the viewer within %lu ms",
+                  state.processId, kEmbedCallsTimeoutMs);
+    state.embedding.reset();
+}
+
 bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
     ActiveRequestScope request(state);
+    SettleEmbedding(state);
     ClearPaneNote(viewer, state);
     CloseKeptEditorsIfOff(state);
     if (!path || !*path) {
@@ -297,6 +310,7 @@ bool LoadNowOrFail(HWND viewer, ViewerState& state, const wchar_t* path) {
 
 void ClearNow(HWND viewer, ViewerState& state) {
     ActiveRequestScope request(state);
+    SettleEmbedding(state);
     ClearPaneNote(viewer, state);
     CloseKeptEditorsIfOff(state);
     KillChild(state);
@@ -444,6 +458,7 @@ void FreeViewerState(ViewerState* state) {
     if (!state) return;
     ForgetDeferred(state);
     state->destroyRequested = true;  // the editor's shutdown knows its viewer is going
+    SettleEmbedding(*state);
     KillChild(*state);
     CloseKeptEditors(*state, L"the viewer is closed");
     delete state;

@@ -229,12 +229,15 @@ TEST_F(RoadOfOneFile, KeepEditorsReadyStartsTheFirstGroupsEditorAndKeepsEditorsA
 
     ASSERT_EQ(Load(viewer, kFileA), 1);
     EXPECT_TRUE(journal.WaitForEvent("copydata", kEditorMs, pids[0]));
+    // It goes back into the viewer on a worker.
+    EXPECT_TRUE(WaitFor([&] { return GetAncestor(first, GA_PARENT) == viewer; }, kEditorMs));
     EXPECT_TRUE(IsEmbeddedIn(first, viewer));
     ASSERT_EQ(Load(viewer, kFileLog), 1);
     ASSERT_EQ(Load(viewer, kFileB), 1);
     pids = StartedPids(journal);
     ASSERT_EQ(pids.size(), 2u);
     EXPECT_EQ(Events(journal.Read(), "copydata", pids[0]).size(), 2u);
+    EXPECT_TRUE(WaitFor([&] { return GetAncestor(first, GA_PARENT) == viewer; }, kEditorMs));
     EXPECT_TRUE(IsEmbeddedIn(first, viewer));
     EXPECT_TRUE(ProcessRunning(pids[1]));
 

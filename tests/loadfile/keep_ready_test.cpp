@@ -72,8 +72,10 @@ bool IsKeptHidden(HWND editor, const TestViewer& viewer) {
         kEndMs);
 }
 
+// A kept editor goes back into the viewer on a worker: waited for.
 bool IsEmbedded(HWND editor, const TestViewer& viewer) {
-    return IsWindow(editor) && GetAncestor(editor, GA_PARENT) == viewer.window;
+    return WaitFor([&] { return IsWindow(editor) && GetAncestor(editor, GA_PARENT) == viewer.window; },
+                   kEndMs);
 }
 
 bool Ended(DWORD pid) {
