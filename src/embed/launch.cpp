@@ -60,8 +60,10 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
         LogWrite(L"[LaunchAndEmbed] another window capture is in progress, launch refused\r\n");
         return false;
     }
-    const std::wstring fileArgument = EditorFilePath(profile, filePath, PathRoute::CommandLine);
-    if (fileArgument.empty()) return false;
+    // No file: an editor started ready, before the first file of its group.
+    const std::wstring fileArgument =
+        filePath.empty() ? std::wstring() : EditorFilePath(profile, filePath, PathRoute::CommandLine);
+    if (fileArgument.empty() && !filePath.empty()) return false;
     std::wstring text = BuildEditorCommandLine(profile, editorPath, EditorParams(), fileArgument);
     std::vector<wchar_t> commandLine(text.begin(), text.end());
     commandLine.push_back(L'\0');

@@ -28,8 +28,11 @@ namespace {
 
 constexpr DWORD kEndMs = 5000;
 
+// A file that exists, as the host's selection does.
 std::wstring TestFile(const std::wstring& name) {
-    return L"C:\\velloquin-tests\\" + name;
+    const std::wstring path = L"C:\\velloquin-tests\\" + name;
+    testing_support::EnsureFiles({path});
+    return path;
 }
 
 void KeepEditorsReady(bool on) {
