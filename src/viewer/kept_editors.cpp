@@ -52,6 +52,7 @@ void MoveIntoKept(ViewerState& state, KeptEditor& kept) {
     kept.window = std::exchange(state.editorWindow, nullptr);
     kept.editorPath = std::move(state.editorPath);
     kept.profile = std::exchange(state.profile, &kOtherEditorProfile);
+    kept.shownFile = std::move(state.currentFile);
     kept.lastUse = GetTickCount64();
     state.editorPath.clear();
     state.currentFile.clear();
@@ -64,7 +65,8 @@ void MoveIntoState(KeptEditor& kept, ViewerState& state) {
     state.editorWindow = kept.window;
     state.editorPath = kept.editorPath;
     state.profile = kept.profile;
-    state.currentFile.clear();
+    // The Notepad++ hand-off closes the tab the viewer showed, and only that one.
+    state.currentFile = kept.shownFile;
 }
 
 void CloseLeastRecentlyUsed(ViewerState& state) {

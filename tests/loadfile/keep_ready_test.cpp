@@ -147,6 +147,8 @@ TEST_F(KeepEditorsReadyTest, AnEditorLeftByAChangeOfGroupIsKeptAndHandedItsGroup
     std::vector<std::vector<uint8_t>> nppRecords = RecordsReceived(journal, pids[2]);
     ASSERT_EQ(nppRecords.size(), 1u);
     EXPECT_EQ(nppRecords[0], BuildNotepadPPRecord(TestFile(L"second.cpp")));
+    // The tab it showed when it was put away is the viewer's own: closed, not left to pile up.
+    EXPECT_TRUE(journal.WaitForEvent("tab-close", kEndMs, pids[2]));
     EXPECT_TRUE(IsEmbedded(notepadPP, viewer));
     EXPECT_TRUE(WaitFor([&] { return HasVisibleStyle(notepadPP); }, kEndMs));
     EXPECT_TRUE(IsKeptHidden(notepad4, viewer));
