@@ -28,7 +28,8 @@ struct KeptEditor {
     HWND window = nullptr;  // check with IsWindow before every use
     std::wstring editorPath;
     const EditorProfile* profile = &kOtherEditorProfile;
-    std::wstring shownFile;  // the file it showed when it was put away
+    DesktopLook desktopLook;  // how it looked on the desktop before it was first embedded
+    std::wstring shownFile;   // the file it showed when it was put away
     ULONGLONG lastUse = 0;   // GetTickCount64 when it was put away: the oldest is closed first
     UniqueHandle detaching;  // the worker that takes it out of the viewer; done before it is shown again
 };

@@ -41,6 +41,7 @@ void CloseKeptEditor(KeptEditor& kept, bool viewerClosing) {
     closing.editorWindow = kept.window;
     closing.editorPath = kept.editorPath;
     closing.profile = kept.profile;
+    closing.desktopLook = kept.desktopLook;
     closing.destroyRequested = viewerClosing;
     KillChild(closing);
 }
@@ -52,6 +53,7 @@ void MoveIntoKept(ViewerState& state, KeptEditor& kept) {
     kept.window = std::exchange(state.editorWindow, nullptr);
     kept.editorPath = std::move(state.editorPath);
     kept.profile = std::exchange(state.profile, &kOtherEditorProfile);
+    kept.desktopLook = state.desktopLook;
     kept.shownFile = std::move(state.currentFile);
     kept.lastUse = GetTickCount64();
     state.editorPath.clear();
@@ -65,6 +67,7 @@ void MoveIntoState(KeptEditor& kept, ViewerState& state) {
     state.editorWindow = kept.window;
     state.editorPath = kept.editorPath;
     state.profile = kept.profile;
+    state.desktopLook = kept.desktopLook;
     // The Notepad++ hand-off closes the tab the viewer showed, and only that one.
     state.currentFile = kept.shownFile;
 }
