@@ -30,8 +30,8 @@ struct KeptEditor {
     const EditorProfile* profile = &kOtherEditorProfile;
     DesktopLook desktopLook;  // how it looked on the desktop before it was first embedded
     std::wstring shownFile;   // the file it showed when it was put away
-    ULONGLONG lastUse = 0;   // GetTickCount64 when it was put away: the oldest is closed first
-    UniqueHandle detaching;  // the worker that takes it out of the viewer; done before it is shown again
+    ULONGLONG lastUse = 0;    // GetTickCount64 when it was put away: the oldest is closed first
+    UniqueHandle detaching;   // the worker that takes it out of the viewer; done before it is shown again
 };
 
 struct ViewerState {

@@ -117,7 +117,8 @@ bool KeepEditorsReadyOn() {
 
 bool HoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile) {
     if (profile.handOff.unsaved == UnsavedSignal::None || !IsLiveWindow(editorWindow)) return false;
-    if (profile.handOff.unsaved == UnsavedSignal::TitleMarkOrModify && !NotepadPPShowsOneDocument(editorWindow))
+    if (profile.handOff.unsaved == UnsavedSignal::TitleMarkOrModify &&
+        !NotepadPPShowsOneDocument(editorWindow))
         return false;
     return ProvablyHoldsNoUnsavedWork(editorWindow);
 }
