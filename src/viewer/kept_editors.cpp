@@ -32,20 +32,6 @@ bool EditorHasEnded(const KeptEditor& kept) {
     return !kept.process || WaitForSingleObject(kept.process.get(), 0) == WAIT_OBJECT_0;
 }
 
-// The same fields KillChild reads from a viewer's state, for closing a kept editor the same way.
-void CloseKeptEditor(KeptEditor& kept, bool viewerClosing) {
-    ViewerState closing;
-    closing.process = std::move(kept.process);
-    closing.thread = std::move(kept.thread);
-    closing.processId = kept.processId;
-    closing.editorWindow = kept.window;
-    closing.editorPath = kept.editorPath;
-    closing.profile = kept.profile;
-    closing.desktopLook = kept.desktopLook;
-    closing.destroyRequested = viewerClosing;
-    KillChild(closing);
-}
-
 void MoveIntoKept(ViewerState& state, KeptEditor& kept) {
     kept.process = std::move(state.process);
     kept.thread = std::move(state.thread);
@@ -70,6 +56,14 @@ void MoveIntoState(KeptEditor& kept, ViewerState& state) {
     state.desktopLook = kept.desktopLook;
     // The Notepad++ hand-off closes the tab the viewer showed, and only that one.
     state.currentFile = kept.shownFile;
+}
+
+// Closed the way KillChild closes a viewer's editor, from a state of its own.
+void CloseKeptEditor(KeptEditor& kept, bool viewerClosing) {
+    ViewerState closing;
+    MoveIntoState(kept, closing);
+    closing.destroyRequested = viewerClosing;
+    KillChild(closing);
 }
 
 void CloseLeastRecentlyUsed(ViewerState& state) {
