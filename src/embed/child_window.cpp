@@ -114,6 +114,15 @@ bool LetGo(const ViewerState& state, EditorProcess& editor, HWND window, bool re
     return HandToWatcher(watch);
 }
 
+// Takes the editor out of the viewer for a release; false when its window is already gone, so there
+// is nothing left to give back.
+bool TakeEditorToRelease(ViewerState& state, HWND window, EditorProcess& editor) {
+    editor = TakeEditorProcess(state);
+    if (window) return true;
+    ForgetEditor(editor.processId);
+    return false;
+}
+
 }  // namespace
 
 void ReleaseChild(ViewerState& state) {
@@ -121,11 +130,8 @@ void ReleaseChild(ViewerState& state) {
     LogPrintf(
         L"[ReleaseChild] ReleaseChild: editor hwnd=0x%p pid=%lu released to the desktop with unsaved changes",
         window ? window : state.editorWindow, state.processId);
-    EditorProcess editor = TakeEditorProcess(state);
-    if (!window) {
-        ForgetEditor(editor.processId);
-        return;
-    }
+    EditorProcess editor;
+    if (!TakeEditorToRelease(state, window, editor)) return;
     // It said its document is modified: never terminated, whatever it does next.
     LetGo(state, editor, window, true);
 }
@@ -135,11 +141,8 @@ void ReleaseAskingChild(ViewerState& state) {
     LogPrintf(
         L"[ReleaseAskingChild] editor hwnd=0x%p pid=%lu asks a question: released to the desktop with it",
         window ? window : state.editorWindow, state.processId);
-    EditorProcess editor = TakeEditorProcess(state);
-    if (!window) {
-        ForgetEditor(editor.processId);
-        return;
-    }
+    EditorProcess editor;
+    if (!TakeEditorToRelease(state, window, editor)) return;
     // Its question is the user's: no WM_CLOSE, no wait for the answer, never terminated.
     auto watch = WatchFor(editor, window, state.desktopLook, true);
     watch->closeAfterRelease = false;
