@@ -4,7 +4,7 @@
 cd "$1" || exit 2
 rank() {
   case "$1" in
-    plugin) echo 0 ;; ui | viewer) echo 1 ;; embed) echo 2 ;; editor) echo 3 ;; editors) echo 4 ;;
+    plugin) echo 0 ;; ui | viewer) echo 1 ;; embed) echo 2 ;; editor | editor_settings) echo 3 ;; editors) echo 4 ;;
     config) echo 5 ;; paths) echo 6 ;; host) echo 7 ;; log) echo 8 ;; common | resources) echo 9 ;;
     *) echo unknown ;;
   esac

@@ -88,6 +88,16 @@ struct PathProfile {
     bool expandsVariables;
 };
 
+// How a preview keeps what the editor saves at exit (its recent files, its other settings) out of
+// the user's own settings.
+enum class SavedSettings {
+    Shared,               // nothing known: it saves into the user's own, as it would anyway
+    PrivateIniSwitch,     // Notepad3: "/f <ini>" names a private copy of the user's ini
+    PrivateFolderSwitch,  // Notepad++: "-settingsDir=<folder>" names a private copy of the user's folder
+    RecentFilesRestored,  // Notepad4 (no such switch): the files shown are taken out of its
+                          // "Recent Files" once it has ended
+};
+
 struct HandOffProfile {
     HandOffMethod method;
     UnsavedSignal unsaved;
@@ -95,7 +105,7 @@ struct HandOffProfile {
 };
 
 // Each family's record is written in four rows: kind, name, file name and switches; capture; embed
-// and path; hand-off.
+// and path; hand-off; and, where the family has one, a fifth: its saved settings.
 struct EditorProfile {
     EditorKind kind;
     const wchar_t* name;      // as the log names it
@@ -105,6 +115,7 @@ struct EditorProfile {
     EmbedProfile embed;
     PathProfile path;
     HandOffProfile handOff;
+    SavedSettings savedSettings = SavedSettings::Shared;
 
     // Shutdown: nothing of its own. Every editor gets its window's look from before the embedding
     // back, is sent WM_CLOSE (once it answers) and watched; it is ended only when it provably holds

@@ -2,12 +2,14 @@
 
 // "/n": a window of this process only. Without it, the user's "reuse window" or "single file
 // instance" setting makes the new process hand the file to the user's own window and exit.
+// Notepad3 takes its ini from "/f"; Notepad4 has no such switch, only its recent files are put back.
 // clang-format off
 const EditorProfile kNotepad3Profile = {
     EditorKind::Notepad3, L"Notepad3", L"notepad3.exe", L" /n",
     {CaptureMethod::Hook, WindowSearch::LargestOfProcess, nullptr, false, true},
     {true, false, FocusTarget::TextControl}, {kMaxPathUnits, true, kQuotedArgumentPathUnits, true},
     {HandOffMethod::Notepad3Record, UnsavedSignal::ScintillaModify, VersionGuard::None},
+    SavedSettings::PrivateIniSwitch,
 };
 // clang-format on
 
@@ -19,5 +21,6 @@ const EditorProfile kNotepad4Profile = {
     {CaptureMethod::Hook, WindowSearch::LargestOfProcess, nullptr, false, true},
     {true, false, FocusTarget::TextControl}, {kMaxPathUnits, true, kQuotedArgumentPathUnits, true},
     {HandOffMethod::Notepad4Record, UnsavedSignal::ScintillaModify, VersionGuard::Notepad4RecordLayout},
+    SavedSettings::RecentFilesRestored,
 };
 // clang-format on

@@ -10,5 +10,6 @@ const EditorProfile kNotepadPPProfile = {
     {CaptureMethod::Hook, WindowSearch::LargestOfProcess, nullptr, false, true},
     {true, true, FocusTarget::ActiveTextView}, {kMaxPathUnits - 1, false, 0, false},
     {HandOffMethod::NotepadPPPath, UnsavedSignal::TitleMarkOrModify, VersionGuard::None},
+    SavedSettings::PrivateFolderSwitch,
 };
 // clang-format on

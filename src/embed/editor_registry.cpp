@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "common/deadline.h"
+#include "common/text.h"
 #include "common/window_data.h"
+#include "editor_settings/recent_files.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
 #include "embed/editor_shutdown.h"
@@ -24,19 +26,35 @@ struct TrackedEditor {
     DWORD processId = 0;
     HWND window = nullptr;
     DesktopLook look;
+    RecentFilesGuard recentFiles;          // put back once it has ended
+    std::vector<std::wstring> shownFiles;  // kept only while there is a list to put back
 };
 
 SRWLOCK registryLock = SRWLOCK_INIT;
 std::vector<TrackedEditor>* tracked = nullptr;  // under registryLock; created on first use
 
-void ForgetLocked(DWORD processId) {
-    if (!tracked) return;
+TrackedEditor* FindLocked(DWORD processId) {
+    if (!tracked) return nullptr;
     auto found = std::find_if(tracked->begin(), tracked->end(), [processId](const TrackedEditor& editor) {
         return editor.processId == processId;
     });
-    if (found == tracked->end()) return;
-    CloseHandle(found->process);
-    tracked->erase(found);
+    return found == tracked->end() ? nullptr : &*found;
+}
+
+// Only an editor that has ended has saved its list; one given back to the user saves it later, as
+// the user's own editor.
+void PutBackRecentFiles(const TrackedEditor& editor) {
+    if (editor.recentFiles.iniPath.empty() || WaitForSingleObject(editor.process, 0) != WAIT_OBJECT_0) return;
+    const RecentFilesRestore outcome = RestoreRecentFiles(editor.recentFiles, editor.shownFiles);
+    if (outcome.written)
+        LogPrintf(
+            L"[RestoreRecentFiles] pid=%lu [%ls]: %zu shown files taken out of its recent files, the list "
+            L"put "
+            L"back",
+            editor.processId, editor.recentFiles.iniPath.c_str(), outcome.takenOut);
+    else
+        LogPrintf(L"[RestoreRecentFiles] pid=%lu [%ls]: its recent files are as they were", editor.processId,
+                  editor.recentFiles.iniPath.c_str());
 }
 
 // The window calls wait for the editor's thread: made only after it answered the probe, and with
@@ -175,19 +193,65 @@ void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook
     AcquireSRWLockExclusive(&registryLock);
     try {
         if (!tracked) tracked = new std::vector<TrackedEditor>();
-        ForgetLocked(processId);
-        tracked->push_back({copy, processId, window, look});
-        copy = nullptr;
+        TrackedEditor* known = FindLocked(processId);
+        // An ended process's id may be given to a new one.
+        if (known && WaitForSingleObject(known->process, 0) == WAIT_OBJECT_0) {
+            CloseHandle(known->process);
+            tracked->erase(tracked->begin() + (known - tracked->data()));
+            known = nullptr;
+        }
+        if (known) {
+            known->window = window;
+            known->look = look;
+        } else {
+            TrackedEditor editor;
+            editor.process = copy;
+            editor.processId = processId;
+            editor.window = window;
+            editor.look = look;
+            tracked->push_back(std::move(editor));
+            copy = nullptr;
+        }
     } catch (const std::bad_alloc&) {
     }
     ReleaseSRWLockExclusive(&registryLock);
     if (copy) CloseHandle(copy);
 }
 
-void ForgetEditor(DWORD processId) {
+void GuardRecentFiles(DWORD processId, RecentFilesGuard guard) {
     AcquireSRWLockExclusive(&registryLock);
-    ForgetLocked(processId);
+    if (TrackedEditor* editor = FindLocked(processId)) editor->recentFiles = std::move(guard);
     ReleaseSRWLockExclusive(&registryLock);
+}
+
+void NoteShownFile(DWORD processId, const std::wstring& path) {
+    if (path.empty()) return;
+    AcquireSRWLockExclusive(&registryLock);
+    try {
+        TrackedEditor* editor = FindLocked(processId);
+        if (editor && !editor->recentFiles.iniPath.empty()) {
+            const std::wstring key = LowerCased(path);
+            const bool known =
+                std::any_of(editor->shownFiles.begin(), editor->shownFiles.end(),
+                            [&key](const std::wstring& shown) { return LowerCased(shown) == key; });
+            if (!known) editor->shownFiles.push_back(path);
+        }
+    } catch (const std::bad_alloc&) {
+    }
+    ReleaseSRWLockExclusive(&registryLock);
+}
+
+void ForgetEditor(DWORD processId) {
+    TrackedEditor forgotten;
+    AcquireSRWLockExclusive(&registryLock);
+    if (TrackedEditor* editor = FindLocked(processId)) {
+        forgotten = std::move(*editor);
+        tracked->erase(tracked->begin() + (editor - tracked->data()));
+    }
+    ReleaseSRWLockExclusive(&registryLock);
+    if (!forgotten.process) return;
+    PutBackRecentFiles(forgotten);
+    CloseHandle(forgotten.process);
 }
 
 void ReleaseEditorsAtProcessExit() {

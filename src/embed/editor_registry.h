@@ -4,12 +4,18 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "editor/viewer_state.h"
+#include "editor_settings/recent_files.h"
 
 // Remembers the editor (its process handle is duplicated); a second call for the same process
-// replaces the first.
+// updates its window and look.
 void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook& look);
-// Forgets it: it ended, or it is the user's now.
+// Its recent-files list is put back once it has ended, without the files noted as shown in it.
+void GuardRecentFiles(DWORD processId, RecentFilesGuard guard);
+void NoteShownFile(DWORD processId, const std::wstring& path);
+// Forgets it: it ended (its recent-files list is then put back), or it is the user's now.
 void ForgetEditor(DWORD processId);
 
 // For a viewer that is being destroyed: a window still inside it goes with it (and the viewer's end

@@ -4,6 +4,7 @@
 
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
+#include "editor_settings/saved_settings.h"
 #include "embed/capture_hook.h"
 #include "embed/command_line.h"
 #include "embed/editor_file_path.h"
@@ -28,6 +29,12 @@ void CollectExistingFrames(const wchar_t* frameClass, ViewerState& state) {
     collection.className = frameClass;
     collection.windows = &state.preexistingWindows;
     EnumWindows(CollectWindowsOfClass, reinterpret_cast<LPARAM>(&collection));
+}
+
+std::wstring WithSettingsSwitches(const SavedSettingsPlan& plan, const std::wstring& params) {
+    if (plan.switches.empty()) return params;
+    const std::wstring switches = plan.switches.substr(1);  // BuildEditorCommandLine puts the space back
+    return params.empty() ? switches : switches + L" " + params;
 }
 
 bool StartEditorProcess(const std::wstring& editorPath, std::vector<wchar_t>& commandLine,
@@ -64,7 +71,10 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
     const std::wstring fileArgument =
         filePath.empty() ? std::wstring() : EditorFilePath(profile, filePath, PathRoute::CommandLine);
     if (fileArgument.empty() && !filePath.empty()) return false;
-    std::wstring text = BuildEditorCommandLine(profile, editorPath, EditorParams(), fileArgument);
+    const std::wstring params = EditorParams();
+    const SavedSettingsPlan settings = PrepareSavedSettings(profile, editorPath, params);
+    std::wstring text =
+        BuildEditorCommandLine(profile, editorPath, WithSettingsSwitches(settings, params), fileArgument);
     std::vector<wchar_t> commandLine(text.begin(), text.end());
     commandLine.push_back(L'\0');
     if (profile.capture.collectsExistingFrames) CollectExistingFrames(profile.capture.windowClass, state);
@@ -85,6 +95,10 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
 
     // Tracked from its start: a host that exits during the capture must not leave it behind either.
     TrackEditor(state.process.get(), state.processId, nullptr, DesktopLook());
+    if (!settings.recentFiles.iniPath.empty()) {
+        GuardRecentFiles(state.processId, settings.recentFiles);
+        NoteShownFile(state.processId, filePath);
+    }
     bool embedded = false;
     if (hookCapture) {
         embedded = CaptureWithHook(viewer, state);

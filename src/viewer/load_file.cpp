@@ -12,6 +12,7 @@
 #include "editors/editor_profile.h"
 #include "embed/bounded_wait.h"
 #include "embed/child_window.h"
+#include "embed/editor_registry.h"
 #include "embed/editor_shutdown.h"
 #include "embed/launch.h"
 #include "embed/reparent.h"
@@ -274,6 +275,8 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
     if (reusable) {
         bool dropped = false;
         const std::vector<HWND> windowsBefore = TopWindowsOf(state.processId);
+        // Noted before it is sent: an editor may list the file even when the hand-off fails.
+        NoteShownFile(state.processId, path);
         const HandOffResult handOff = HandOff(state, profile, path, dropped);
         if (handOff == HandOffResult::Shown && (!takenBack || ShowTakenBack(viewer, state))) {
             state.currentFile = path;

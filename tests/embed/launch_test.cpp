@@ -245,18 +245,32 @@ class Launch : public ::testing::Test {
 }  // namespace
 
 TEST_F(Launch, HookCaptureEmbedsNotepad3Notepad4AndNotepadPlusPlusAsFramelessPopupsFillingTheViewer) {
+    // Notepad3 and Notepad++ are pointed at a private copy of the user's settings (a folder of its own
+    // per source under the temporary folder); Notepad4 has no such switch.
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    const std::wstring copies = std::wstring(temp) + L"velloquin-settings\\";
     struct Case {
         const wchar_t* exe;
-        const wchar_t* switches;
+        std::wstring switches;
+        const wchar_t* settingsEnd;
     } cases[] = {
-        {L"notepad3.exe", L" /n"}, {L"notepad4.exe", L" /n"}, {L"notepad++.exe", L" -multiInst -nosession"}};
+        {L"notepad3.exe", L" /n /f \"" + copies + L"Notepad3-", L"\\Notepad3.ini\""},
+        {L"notepad4.exe", L" /n", L""},
+        {L"notepad++.exe", L" -multiInst -nosession -settingsDir=\"" + copies + L"Notepad++-", L"\""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(Wide2Utf8(c.exe));
         MarkLog();
         ASSERT_TRUE(Start(c.exe, L"-x -y"));
         const std::wstring exe = StandinPath(c.exe);
-        EXPECT_EQ(CommandLineOf(journal.Read(), state.processId),
-                  L"\"" + exe + L"\"" + c.switches + L" -x -y \"" + TestFile() + L"\"");
+        const std::wstring start = L"\"" + exe + L"\"" + c.switches;
+        const std::wstring end = std::wstring(c.settingsEnd) + L" -x -y \"" + TestFile() + L"\"";
+        const std::wstring commandLine = CommandLineOf(journal.Read(), state.processId);
+        EXPECT_EQ(commandLine.substr(0, start.size()), start);
+        ASSERT_GE(commandLine.size(), start.size() + end.size());
+        EXPECT_EQ(commandLine.substr(commandLine.size() - end.size()), end);
+        // The copy's name: 8 hex digits, nothing else between.
+        EXPECT_EQ(commandLine.size(), start.size() + end.size() + (*c.settingsEnd ? 8 : 0));
         EXPECT_EQ(state.editorPath, exe);
         EXPECT_EQ(state.currentFile, TestFile());
         EXPECT_TRUE(state.process);

@@ -1,0 +1,107 @@
+#include "editor_settings/saved_settings.h"
+
+#include <windows.h>
+
+#include <cwctype>
+
+#include "common/text.h"
+#include "editor_settings/private_copy.h"
+#include "editor_settings/settings_places.h"
+#include "log/log.h"
+
+namespace {
+
+// Notepad3 reads a switch by its first letter after '/' or '-'.
+bool IsNotepad3IniSwitch(const std::wstring& token) {
+    return token.size() >= 2 && (token[0] == L'/' || token[0] == L'-') && std::towlower(token[1]) == L'f';
+}
+
+std::wstring Quoted(const std::wstring& path) {
+    return L"\"" + path + L"\"";
+}
+
+SavedSettingsPlan PrivateIni(const EditorProfile& profile, const std::wstring& editorPath) {
+    SavedSettingsPlan plan;
+    const std::wstring users = Notepad3IniFile(editorPath, ThisUsersFolders());
+    const std::wstring folder = PrivateSettingsFolder(profile.name, users.empty() ? editorPath : users);
+    const std::wstring privateIni =
+        folder + L"\\" + (users.empty() ? std::wstring(L"Notepad3.ini") : FileNameOf(users));
+    if (folder.empty() || !RefreshFileCopy(users, privateIni)) {
+        const DWORD error = GetLastError();
+        LogPrintf(
+            L"[LaunchAndEmbed] no private copy of %ls's settings [%ls], err=%lu: it saves into the user's "
+            L"own",
+            profile.name, users.c_str(), error);
+        return plan;
+    }
+    LogPrintf(L"[LaunchAndEmbed] %ls saves into a private copy of the user's settings: [%ls] from [%ls]",
+              profile.name, privateIni.c_str(), users.empty() ? L"(none)" : users.c_str());
+    plan.switches = L" /f " + Quoted(privateIni);
+    return plan;
+}
+
+SavedSettingsPlan PrivateFolder(const EditorProfile& profile, const std::wstring& editorPath) {
+    SavedSettingsPlan plan;
+    const std::wstring users = NotepadPPSettingsFolder(editorPath, ThisUsersFolders());
+    const std::wstring folder = PrivateSettingsFolder(profile.name, users);
+    if (folder.empty() || !RefreshFolderCopy(users, folder)) {
+        const DWORD error = GetLastError();
+        LogPrintf(
+            L"[LaunchAndEmbed] no private copy of %ls's settings [%ls], err=%lu: it saves into the user's "
+            L"own",
+            profile.name, users.c_str(), error);
+        return plan;
+    }
+    LogPrintf(L"[LaunchAndEmbed] %ls saves into a private copy of the user's settings: [%ls] from [%ls]",
+              profile.name, folder.c_str(), users.c_str());
+    plan.switches = L" -settingsDir=" + Quoted(folder);
+    return plan;
+}
+
+SavedSettingsPlan RecentFilesPutBack(const EditorProfile& profile, const std::wstring& editorPath) {
+    SavedSettingsPlan plan;
+    const std::wstring ini = Notepad4IniFile(editorPath, ThisUsersFolders());
+    plan.recentFiles = SnapshotRecentFiles(ini, FolderOf(editorPath));
+    LogPrintf(L"[LaunchAndEmbed] %ls's recent files in [%ls] (%zu) are put back once it has ended",
+              profile.name, ini.c_str(), plan.recentFiles.entries.size());
+    return plan;
+}
+
+}  // namespace
+
+bool ParamsNameSettings(SavedSettings savedSettings, const std::wstring& params) {
+    if (savedSettings == SavedSettings::PrivateFolderSwitch)
+        return params.find(L"-settingsDir=") != std::wstring::npos;
+    if (savedSettings != SavedSettings::PrivateIniSwitch) return false;
+    size_t start = 0;
+    while (start < params.size()) {
+        const size_t end = params.find_first_of(L" \t", start);
+        const std::wstring token =
+            params.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        if (IsNotepad3IniSwitch(token)) return true;
+        if (end == std::wstring::npos) break;
+        start = end + 1;
+    }
+    return false;
+}
+
+SavedSettingsPlan PrepareSavedSettings(const EditorProfile& profile, const std::wstring& editorPath,
+                                       const std::wstring& editorParams) {
+    if (profile.savedSettings == SavedSettings::Shared) return SavedSettingsPlan();
+    if (ParamsNameSettings(profile.savedSettings, editorParams)) {
+        LogPrintf(L"[LaunchAndEmbed] the editor parameters name %ls's settings: left as they are",
+                  profile.name);
+        return SavedSettingsPlan();
+    }
+    switch (profile.savedSettings) {
+        case SavedSettings::PrivateIniSwitch:
+            return PrivateIni(profile, editorPath);
+        case SavedSettings::PrivateFolderSwitch:
+            return PrivateFolder(profile, editorPath);
+        case SavedSettings::RecentFilesRestored:
+            return RecentFilesPutBack(profile, editorPath);
+        case SavedSettings::Shared:
+            break;
+    }
+    return SavedSettingsPlan();
+}
