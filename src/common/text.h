@@ -11,3 +11,9 @@ std::wstring FileNameOf(const std::wstring& path);
 
 // What precedes the last '\' or '/' of path; path itself when it has neither.
 std::wstring FolderOf(const std::wstring& path);
+
+// folder and name with one '\' between them; folder alone when name is empty.
+std::wstring JoinedPath(const std::wstring& folder, const std::wstring& name);
+
+// True unless path begins with a drive ("C:") or a separator.
+bool IsRelativePath(const std::wstring& path);

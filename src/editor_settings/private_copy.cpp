@@ -29,16 +29,11 @@ class FindHandle {
     HANDLE handle_;
 };
 
-std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
-    if (name.empty()) return folder;
-    return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
-}
-
 // The names of the .xml files directly in folder.
 std::vector<std::wstring> XmlFilesIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found = {};
-    FindHandle search(FindFirstFileW(Joined(folder, L"*.xml").c_str(), &found));
+    FindHandle search(FindFirstFileW(JoinedPath(folder, L"*.xml").c_str(), &found));
     if (search.get() == INVALID_HANDLE_VALUE) return names;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
@@ -70,11 +65,11 @@ bool CopySubfolder(const std::wstring& from, const std::wstring& to) {
         bool stillThere = false;
         for (const std::wstring& have : wanted)
             stillThere = stillThere || LowerCased(have) == LowerCased(name);
-        if (!stillThere || LowerCased(name) == L"session.xml") DeleteFileW(Joined(to, name).c_str());
+        if (!stillThere || LowerCased(name) == L"session.xml") DeleteFileW(JoinedPath(to, name).c_str());
     }
     for (const std::wstring& name : wanted) {
         if (LowerCased(name) == L"session.xml") continue;
-        if (!CopyFileW(Joined(from, name).c_str(), Joined(to, name).c_str(), FALSE)) return false;
+        if (!CopyFileW(JoinedPath(from, name).c_str(), JoinedPath(to, name).c_str(), FALSE)) return false;
     }
     return true;
 }
@@ -85,13 +80,13 @@ std::wstring PrivateSettingsFolder(const wchar_t* name, const std::wstring& sour
     wchar_t temp[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
     if (length == 0 || length > MAX_PATH) return std::wstring();
-    return Joined(Joined(temp, kPrivateRoot), std::wstring(name) + L"-" + ShortNameOf(source));
+    return JoinedPath(JoinedPath(temp, kPrivateRoot), std::wstring(name) + L"-" + ShortNameOf(source));
 }
 
 bool RefreshFolderCopy(const std::wstring& folder, const std::wstring& privateFolder) {
     if (!EnsureFolder(FolderOf(privateFolder)) || !EnsureFolder(privateFolder)) return false;
     for (const wchar_t* subfolder : kCopiedSubfolders) {
-        if (!CopySubfolder(Joined(folder, subfolder), Joined(privateFolder, subfolder))) return false;
+        if (!CopySubfolder(JoinedPath(folder, subfolder), JoinedPath(privateFolder, subfolder))) return false;
     }
     return true;
 }

@@ -49,8 +49,7 @@ bool WriteSectionValues(const std::wstring& iniPath, const std::vector<std::wstr
 // The file an entry or a shown path names, in one form: full, long, lower-cased.
 std::wstring FileKey(const std::wstring& path, const std::wstring& exeFolder) {
     std::wstring full = path;
-    const bool relative = !(path.size() >= 2 && path[1] == L':') && !(path.size() >= 1 && path[0] == L'\\');
-    if (relative && !exeFolder.empty()) full = exeFolder + L"\\" + path;
+    if (IsRelativePath(path) && !exeFolder.empty()) full = JoinedPath(exeFolder, path);
     std::vector<wchar_t> buffer(kLongPathCapacity, L'\0');
     if (GetFullPathNameW(full.c_str(), kLongPathCapacity, buffer.data(), nullptr)) full = buffer.data();
     if (GetLongPathNameW(full.c_str(), buffer.data(), kLongPathCapacity)) full = buffer.data();

@@ -30,12 +30,6 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
-    if (folder.empty()) return name;
-    const wchar_t last = folder.back();
-    return (last == L'\\' || last == L'/') ? folder + name : folder + L"\\" + name;
-}
-
 bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
     return !prefix.empty() && text.size() >= prefix.size() &&
            LowerCased(text.substr(0, prefix.size())) == LowerCased(prefix);
@@ -49,26 +43,21 @@ std::wstring Expanded(const std::wstring& text) {
     return expanded;
 }
 
-bool IsRelative(const std::wstring& path) {
-    if (path.size() >= 2 && path[1] == L':') return false;
-    return path.empty() || (path[0] != L'\\' && path[0] != L'/');
-}
-
 // Notepad3's search for an ini it is told of: expanded, taken from its own folder when relative;
 // when no such file exists, a file of that name in %APPDATA%\Rizonesoft\Notepad3 or the profile.
 std::wstring FoundNotepad3Ini(const std::wstring& named, const std::wstring& exeFolder,
                               const UserFolders& folders) {
     std::wstring path = Expanded(named);
-    if (IsRelative(path)) path = Joined(exeFolder, path);
+    if (IsRelativePath(path)) path = JoinedPath(exeFolder, path);
     if (IsFile(path)) return path;
     const std::wstring name = FileNameOf(path);
     if (!folders.roamingAppData.empty()) {
         const std::wstring roaming =
-            Joined(Joined(Joined(folders.roamingAppData, L"Rizonesoft"), L"Notepad3"), name);
+            JoinedPath(JoinedPath(JoinedPath(folders.roamingAppData, L"Rizonesoft"), L"Notepad3"), name);
         if (IsFile(roaming)) return roaming;
     }
-    if (!folders.profile.empty() && IsFile(Joined(folders.profile, name)))
-        return Joined(folders.profile, name);
+    if (!folders.profile.empty() && IsFile(JoinedPath(folders.profile, name)))
+        return JoinedPath(folders.profile, name);
     return std::wstring();
 }
 
@@ -93,8 +82,8 @@ std::wstring Notepad4IniFile(const std::wstring& exePath, const UserFolders& fol
                            exePath.find(L"WinGet") != std::wstring::npos ||
                            exePath.find(L"hocolatey") != std::wstring::npos;
     if (installed && !folders.localAppData.empty())
-        return Joined(Joined(folders.localAppData, L"Notepad4"), L"Notepad4.ini");
-    return Joined(FolderOf(exePath), L"Notepad4.ini");
+        return JoinedPath(JoinedPath(folders.localAppData, L"Notepad4"), L"Notepad4.ini");
+    return JoinedPath(FolderOf(exePath), L"Notepad4.ini");
 }
 
 std::wstring Notepad3IniFile(const std::wstring& exePath, const UserFolders& folders) {
@@ -109,7 +98,7 @@ std::wstring Notepad3IniFile(const std::wstring& exePath, const UserFolders& fol
         if (found.empty()) {
             // Notepad3 creates a redirection's missing target and keeps its settings there.
             std::wstring created = Expanded(target);
-            return IsRelative(created) ? Joined(exeFolder, created) : created;
+            return IsRelativePath(created) ? JoinedPath(exeFolder, created) : created;
         }
         ini = found;
     }
@@ -121,9 +110,9 @@ std::wstring NotepadPPSettingsFolder(const std::wstring& exePath, const UserFold
     const bool inProgramFiles =
         !folders.programFiles.empty() && LowerCased(FolderOf(exeFolder)) == LowerCased(folders.programFiles);
     std::wstring folder = exeFolder;
-    if (!IsFile(Joined(exeFolder, L"doLocalConf.xml")) || inProgramFiles)
-        folder = Joined(folders.roamingAppData, L"Notepad++");
-    std::wstring cloud = ReadTextFile(Joined(Joined(folder, L"cloud"), L"choice"));
+    if (!IsFile(JoinedPath(exeFolder, L"doLocalConf.xml")) || inProgramFiles)
+        folder = JoinedPath(folders.roamingAppData, L"Notepad++");
+    std::wstring cloud = ReadTextFile(JoinedPath(JoinedPath(folder, L"cloud"), L"choice"));
     while (!cloud.empty() && (cloud.back() == L'\r' || cloud.back() == L'\n' || cloud.back() == L'\0'))
         cloud.pop_back();
     if (!cloud.empty() && IsFolder(cloud)) return cloud;
