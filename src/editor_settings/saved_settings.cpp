@@ -20,13 +20,12 @@ std::wstring Quoted(const std::wstring& path) {
     return L"\"" + path + L"\"";
 }
 
-SavedSettingsPlan PrivateIni(const EditorProfile& profile, const std::wstring& editorPath) {
+// The switch that points the editor at its copy, once the copy is fresh; none (and the editor saves
+// into the user's own, as it would without the plug-in) when it could not be made.
+SavedSettingsPlan PlanForCopy(const EditorProfile& profile, const std::wstring& users,
+                              const std::wstring& copy, bool copied, const wchar_t* switchText) {
     SavedSettingsPlan plan;
-    const std::wstring users = Notepad3IniFile(editorPath, ThisUsersFolders());
-    const std::wstring folder = PrivateSettingsFolder(profile.name, users.empty() ? editorPath : users);
-    const std::wstring privateIni =
-        folder + L"\\" + (users.empty() ? std::wstring(L"Notepad3.ini") : FileNameOf(users));
-    if (folder.empty() || !RefreshFileCopy(users, privateIni)) {
+    if (!copied) {
         const DWORD error = GetLastError();
         LogPrintf(
             L"[LaunchAndEmbed] no private copy of %ls's settings [%ls], err=%lu: it saves into the user's "
@@ -35,27 +34,25 @@ SavedSettingsPlan PrivateIni(const EditorProfile& profile, const std::wstring& e
         return plan;
     }
     LogPrintf(L"[LaunchAndEmbed] %ls saves into a private copy of the user's settings: [%ls] from [%ls]",
-              profile.name, privateIni.c_str(), users.empty() ? L"(none)" : users.c_str());
-    plan.switches = L" /f " + Quoted(privateIni);
+              profile.name, copy.c_str(), users.empty() ? L"(none)" : users.c_str());
+    plan.switches = switchText + Quoted(copy);
     return plan;
 }
 
+SavedSettingsPlan PrivateIni(const EditorProfile& profile, const std::wstring& editorPath) {
+    const std::wstring users = Notepad3IniFile(editorPath, ThisUsersFolders());
+    const std::wstring folder = PrivateSettingsFolder(profile.name, users.empty() ? editorPath : users);
+    const std::wstring copy =
+        JoinedPath(folder, users.empty() ? std::wstring(L"Notepad3.ini") : FileNameOf(users));
+    const bool copied = !folder.empty() && RefreshFileCopy(users, copy);
+    return PlanForCopy(profile, users, copy, copied, L" /f ");
+}
+
 SavedSettingsPlan PrivateFolder(const EditorProfile& profile, const std::wstring& editorPath) {
-    SavedSettingsPlan plan;
     const std::wstring users = NotepadPPSettingsFolder(editorPath, ThisUsersFolders());
     const std::wstring folder = PrivateSettingsFolder(profile.name, users);
-    if (folder.empty() || !RefreshFolderCopy(users, folder)) {
-        const DWORD error = GetLastError();
-        LogPrintf(
-            L"[LaunchAndEmbed] no private copy of %ls's settings [%ls], err=%lu: it saves into the user's "
-            L"own",
-            profile.name, users.c_str(), error);
-        return plan;
-    }
-    LogPrintf(L"[LaunchAndEmbed] %ls saves into a private copy of the user's settings: [%ls] from [%ls]",
-              profile.name, folder.c_str(), users.c_str());
-    plan.switches = L" -settingsDir=" + Quoted(folder);
-    return plan;
+    const bool copied = !folder.empty() && RefreshFolderCopy(users, folder);
+    return PlanForCopy(profile, users, folder, copied, L" -settingsDir=");
 }
 
 SavedSettingsPlan RecentFilesPutBack(const EditorProfile& profile, const std::wstring& editorPath) {
