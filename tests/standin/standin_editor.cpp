@@ -62,6 +62,17 @@
 //   --settings=PATH    reads "placement X Y W H" from PATH at start and opens its window there; at exit
 //                      writes "placement X Y W H" (of its window's normal placement) and its recent
 //                      files ("recent <path>", the shown files first, at most 10) back, as real editors do
+//   --own-settings     Notepad3, Notepad4, Notepad++: keeps its window placement and recent files where
+//                      and how the real one does ("settings-loaded <path>" at start, "settings-saved
+//                      <path>" at exit). Notepad4: Notepad4.ini beside the exe (%LOCALAPPDATA%\Notepad4
+//                      for an installed copy), [Window Position WxH] and [Recent Files]. Notepad3: the
+//                      ini of /f PATH (/f0: none), else <exe name>.ini or Notepad3.ini beside the exe and
+//                      the ini its [Notepad3] Notepad3.ini= names; [Window] "WxH PosX".. and [Recent
+//                      Files]. Both merge their recent files with the stored ones at exit. Notepad++:
+//                      config.xml in the folder of -settingsDir=DIR ("settings-dir-invalid <DIR>" when
+//                      it does not exist), else beside the exe with doLocalConf.xml, else
+//                      %APPDATA%\Notepad++; <History> gets each closed tab (and the tabs open at exit),
+//                      AppPosition the placement; the file is written only where these changed
 //
 // The main window journals "desktop-visible" the first time it is visible and opaque (not layered
 // with alpha 0) as a top-level window, and "embedded" the first time it has another parent: a
@@ -84,9 +95,11 @@
 // after windows.h, which it needs
 #include <shellapi.h>
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
@@ -149,6 +162,11 @@ struct Options {
     bool questionAtStart = false;
     bool windowlessAfterDestroy = false;
     std::wstring settingsPath;
+    bool ownSettings = false;
+    std::wstring iniArgument;  // Notepad3's /f PATH
+    bool noIni = false;        // Notepad3's /f0
+    std::wstring settingsDir;  // Notepad++'s -settingsDir=
+    bool settingsDirGiven = false;
 };
 
 struct App {
@@ -167,6 +185,7 @@ struct App {
 App app;
 
 void WriteSettings(HWND window);
+void SaveOwnSettings(HWND window);
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return std::string();
@@ -222,6 +241,11 @@ bool StartsWith(const std::wstring& text, const wchar_t* prefix, std::wstring* r
     if (text.compare(0, n, prefix) != 0) return false;
     if (rest) *rest = text.substr(n);
     return true;
+}
+
+// Notepad3's "/f PATH" (or -f, either case): the next argument names its ini file.
+bool IsIniSwitch(const wchar_t* arg) {
+    return (arg[0] == L'/' || arg[0] == L'-') && towlower(arg[1]) == L'f' && arg[2] == L'\0';
 }
 
 void ParseSwitch(const std::wstring& arg, Options& options) {
@@ -303,6 +327,15 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
         options.windowlessAfterDestroy = true;
     else if (StartsWith(arg, L"--settings=", &value))
         options.settingsPath = value;
+    else if (arg == L"--own-settings")
+        options.ownSettings = true;
+    else if (StartsWith(arg, L"-settingsDir=", &value)) {
+        if (value.size() >= 2 && value.front() == L'"' && value.back() == L'"')
+            value = value.substr(1, value.size() - 2);
+        options.settingsDir = value;
+        options.settingsDirGiven = true;
+    } else if (arg.size() == 3 && IsIniSwitch(arg.substr(0, 2).c_str()) && arg[2] == L'0')
+        options.noIni = true;
     else if (!arg.empty() && arg[0] != L'-' && arg[0] != L'/')
         options.file = arg;
 }
@@ -314,7 +347,12 @@ Options ParseOptions() {
         options.journalPath = journal;
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-    for (int i = 1; args && i < count; ++i) ParseSwitch(args[i], options);
+    for (int i = 1; args && i < count; ++i) {
+        if (IsIniSwitch(args[i]) && i + 1 < count)
+            options.iniArgument = args[++i];
+        else
+            ParseSwitch(args[i], options);
+    }
     if (args) LocalFree(args);
     return options;
 }
@@ -431,16 +469,29 @@ std::wstring FirstLinesOf(const std::wstring& path) {
 }
 
 std::vector<std::wstring> sessionFiles;  // the files shown, latest first
+std::vector<std::wstring> nppHistory;    // Notepad++'s recent files (closed documents), latest first
+constexpr size_t kRecentCapacity = 10;
+size_t nppHistoryCapacity = kRecentCapacity;
 
-void RememberShown(const std::wstring& path) {
-    if (path.empty()) return;
-    for (size_t i = 0; i < sessionFiles.size(); ++i) {
-        if (lstrcmpiW(sessionFiles[i].c_str(), path.c_str()) == 0) {
-            sessionFiles.erase(sessionFiles.begin() + static_cast<std::ptrdiff_t>(i));
-            break;
+void RemoveFrom(std::vector<std::wstring>& list, const std::wstring& path) {
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (lstrcmpiW(list[i].c_str(), path.c_str()) == 0) {
+            list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
         }
     }
-    sessionFiles.insert(sessionFiles.begin(), path);
+}
+
+// As the editors' recent-file lists: an equal entry moves to the top.
+void AddOnTop(std::vector<std::wstring>& list, const std::wstring& path, size_t capacity) {
+    if (path.empty()) return;
+    RemoveFrom(list, path);
+    list.insert(list.begin(), path);
+    if (list.size() > capacity) list.resize(capacity);
+}
+
+void RememberShown(const std::wstring& path) {
+    AddOnTop(sessionFiles, path, SIZE_MAX);
 }
 
 void ShowFile(const std::wstring& path, const std::wstring& received) {
@@ -494,7 +545,10 @@ void ShowFileFromCommandLine() {
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
     std::wstring file;
     for (int i = 1; args && i < count; ++i) {
-        if (args[i][0] != L'-' && args[i][0] != L'/') file = args[i];
+        if (IsIniSwitch(args[i]))
+            ++i;
+        else if (args[i][0] != L'-' && args[i][0] != L'/')
+            file = args[i];
     }
     if (args) LocalFree(args);
     if (app.flavour == Flavour::Notepad4 && !file.empty())
@@ -715,6 +769,7 @@ bool OpenNppTab(const std::wstring& path) {
         return true;
     }
     if (activeTab < nppTabs.size()) nppTabs[activeTab].modified = app.modified;
+    RemoveFrom(nppHistory, path);  // an open document is not a recent one
     nppTabs.push_back({path, false});
     activeTab = nppTabs.size() - 1;
     app.modified = false;
@@ -748,6 +803,7 @@ LRESULT OnNppMenuCommand(LPARAM command) {
         return TRUE;
     }
     Journal("tab-close", path);
+    AddOnTop(nppHistory, nppTabs[activeTab].path, nppHistoryCapacity);
     nppTabs.erase(nppTabs.begin() + static_cast<std::ptrdiff_t>(activeTab));
     if (activeTab >= nppTabs.size() && activeTab > 0) --activeTab;
     app.modified = !nppTabs.empty() && nppTabs[activeTab].modified;
@@ -1033,6 +1089,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         case WM_DESTROY:
             if (IsHandedOverFrame(window)) return 0;
             WriteSettings(window);
+            SaveOwnSettings(window);
             if (app.options.windowlessAfterDestroy) {
                 Journal("destroyed", "");
                 return 0;
@@ -1124,17 +1181,30 @@ void RegisterClasses() {
 
 // ---- --settings: the placement and recent files a real editor saves at exit ----
 
-std::vector<std::string> SettingsLines() {
-    std::vector<std::string> lines;
-    HANDLE file =
-        CreateFileW(app.options.settingsPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return lines;
-    std::string text(65536, '\0');
+std::string ReadWhole(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::string();
+    std::string text(GetFileSize(file, nullptr), '\0');
     DWORD read = 0;
-    if (!ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr)) read = 0;
+    if (text.empty() || !ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr)) read = 0;
     CloseHandle(file);
     text.resize(read);
+    return text;
+}
+
+void WriteWhole(const std::wstring& path, const std::string& text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::vector<std::string> SettingsLines() {
+    std::vector<std::string> lines;
+    const std::string text = ReadWhole(app.options.settingsPath);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -1145,8 +1215,326 @@ std::vector<std::string> SettingsLines() {
     return lines;
 }
 
+// ---- --own-settings: placement and recent files where and how the real editor keeps them ----
+
+struct OwnSettings {
+    bool active = false;
+    std::wstring path;                 // Notepad3/Notepad4: the ini; Notepad++: config.xml
+    std::vector<std::wstring> recent;  // as read at start
+    bool hasPlacement = false;
+    RECT placement = {};
+};
+
+OwnSettings own;
+
+std::wstring ExeFolder() {
+    wchar_t path[MAX_PATH * 2] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L"\\/"));
+}
+
+bool Exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring FromExeFolder(const std::wstring& path) {
+    const std::wstring expanded = ExpandVariables(path);
+    const bool absolute = (expanded.size() > 1 && expanded[1] == L':') ||
+                          (!expanded.empty() && (expanded[0] == L'\\' || expanded[0] == L'/'));
+    return absolute ? expanded : ExeFolder() + L"\\" + expanded;
+}
+
+std::wstring Notepad4Ini() {
+    wchar_t exe[MAX_PATH * 2] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH * 2);
+    const std::wstring path(exe);
+    // An installed Notepad4 keeps its settings per user.
+    if (_wcsnicmp(exe, L"C:\\Program Files", 16) == 0 || path.find(L"WinGet") != std::wstring::npos ||
+        path.find(L"hocolatey") != std::wstring::npos) {
+        const std::wstring folder = ExpandVariables(L"%LOCALAPPDATA%\\Notepad4");
+        CreateDirectoryW(folder.c_str(), nullptr);
+        return folder + L"\\Notepad4.ini";
+    }
+    return ExeFolder() + L"\\Notepad4.ini";
+}
+
+std::wstring Notepad3Ini() {
+    if (app.options.noIni) return std::wstring();
+    if (!app.options.iniArgument.empty()) return FromExeFolder(app.options.iniArgument);
+    wchar_t exe[MAX_PATH * 2] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH * 2);
+    std::wstring ini(exe);
+    ini = ini.substr(0, ini.find_last_of(L'.')) + L".ini";
+    if (!Exists(ini)) ini = ExeFolder() + L"\\Notepad3.ini";
+    for (int redirects = 0; redirects < 2 && Exists(ini); ++redirects) {
+        wchar_t target[MAX_PATH * 2] = {};
+        GetPrivateProfileStringW(L"Notepad3", L"Notepad3.ini", L"", target, MAX_PATH * 2, ini.c_str());
+        if (!target[0]) break;
+        ini = FromExeFolder(target);
+    }
+    return Exists(ini) ? ini : ExeFolder() + L"\\Notepad3.ini";
+}
+
+std::wstring NppConfig() {
+    std::wstring folder = app.options.settingsDir;
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (app.options.settingsDirGiven &&
+        (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))) {
+        Journal("settings-dir-invalid", ToUtf8(folder));  // the real one says so in a box, then goes on
+        folder.clear();
+    }
+    if (!app.options.settingsDirGiven || folder.empty()) {
+        folder = ExeFolder();
+        if (!Exists(folder + L"\\doLocalConf.xml")) {
+            folder = ExpandVariables(L"%APPDATA%\\Notepad++");
+            CreateDirectoryW(folder.c_str(), nullptr);
+        }
+    }
+    const std::wstring config = folder + L"\\config.xml";
+    if (!Exists(config))
+        WriteWhole(config, "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<NotepadPlus>\n</NotepadPlus>\n");
+    return config;
+}
+
+// Notepad3 and Notepad4: the placement keys are named after the screen size.
+struct PlacementKeys {
+    std::wstring section, x, y, width, height;
+};
+
+PlacementKeys IniPlacementKeys() {
+    const std::wstring screen = std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"x" +
+                                std::to_wstring(GetSystemMetrics(SM_CYSCREEN));
+    if (app.flavour == Flavour::Notepad4)
+        return {L"Window Position " + screen, L"WindowPosX", L"WindowPosY", L"WindowSizeX", L"WindowSizeY"};
+    return {L"Window", screen + L" PosX", screen + L" PosY", screen + L" SizeX", screen + L" SizeY"};
+}
+
+std::vector<std::wstring> ReadIniRecent(const std::wstring& ini) {
+    std::vector<std::wstring> recent;
+    for (size_t i = 1; i <= kRecentCapacity; ++i) {
+        wchar_t key[8], value[MAX_PATH * 2] = {};
+        wsprintfW(key, L"%02i", static_cast<int>(i));
+        GetPrivateProfileStringW(L"Recent Files", key, L"", value, MAX_PATH * 2, ini.c_str());
+        if (value[0]) recent.push_back(value);
+    }
+    return recent;
+}
+
+void LoadIniSettings() {
+    if (app.flavour == Flavour::Notepad4 && ReadWhole(own.path).size() < 2) {
+        static const wchar_t kEmpty[] = L"\xFEFF[Notepad4]\r\n";
+        WriteWhole(own.path, std::string(reinterpret_cast<const char*>(kEmpty), sizeof kEmpty - 2));
+    }
+    own.recent = ReadIniRecent(own.path);
+    const PlacementKeys keys = IniPlacementKeys();
+    int values[4];
+    const std::wstring* names[4] = {&keys.x, &keys.y, &keys.width, &keys.height};
+    own.hasPlacement = true;
+    for (int i = 0; i < 4; ++i) {
+        values[i] = static_cast<int>(
+            GetPrivateProfileIntW(keys.section.c_str(), names[i]->c_str(), INT_MIN, own.path.c_str()));
+        own.hasPlacement = own.hasPlacement && values[i] != INT_MIN;
+    }
+    own.placement = {values[0], values[1], values[0] + values[2], values[1] + values[3]};
+}
+
+RECT NormalPlacement(HWND window) {
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    GetWindowPlacement(window, &placement);
+    return placement.rcNormalPosition;
+}
+
+// The merge save: what another instance stored meanwhile stays, below this instance's own list.
+void SaveIniSettings(HWND window) {
+    const PlacementKeys keys = IniPlacementKeys();
+    const RECT r = NormalPlacement(window);
+    const int values[4] = {r.left, r.top, r.right - r.left, r.bottom - r.top};
+    const std::wstring* names[4] = {&keys.x, &keys.y, &keys.width, &keys.height};
+    for (int i = 0; i < 4; ++i)
+        WritePrivateProfileStringW(keys.section.c_str(), names[i]->c_str(),
+                                   std::to_wstring(values[i]).c_str(), own.path.c_str());
+    std::vector<std::wstring> memory = own.recent;
+    for (size_t i = sessionFiles.size(); i-- > 0;) AddOnTop(memory, sessionFiles[i], kRecentCapacity);
+    std::vector<std::wstring> merged = ReadIniRecent(own.path);
+    for (size_t i = memory.size(); i-- > 0;) AddOnTop(merged, memory[i], kRecentCapacity);
+    std::wstring section;
+    for (size_t i = 0; i < merged.size(); ++i) {
+        wchar_t key[8];
+        wsprintfW(key, L"%02i", static_cast<int>(i + 1));
+        section += key + (L"=" + merged[i]);
+        section += L'\0';
+    }
+    section += L'\0';
+    WritePrivateProfileSectionW(L"Recent Files", section.c_str(), own.path.c_str());
+}
+
+// ---- Notepad++'s config.xml, edited in place: only the elements whose values changed ----
+
+std::wstring FromUtf8(const std::string& text) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
+const char* const kXmlEntities[][2] = {{"&", "&amp;"}, {"\"", "&quot;"}, {"<", "&lt;"}, {">", "&gt;"}};
+
+std::string XmlEscape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        const char* entity = nullptr;
+        for (const auto& pair : kXmlEntities) entity = c == pair[0][0] ? pair[1] : entity;
+        out += entity ? std::string(entity) : std::string(1, c);
+    }
+    return out;
+}
+
+std::string XmlUnescape(std::string text) {
+    for (size_t at = text.find('&'); at != std::string::npos; at = text.find('&', at + 1)) {
+        for (const auto& pair : kXmlEntities) {
+            if (text.compare(at, std::strlen(pair[1]), pair[1]) == 0)
+                text.replace(at, std::strlen(pair[1]), pair[0]);
+        }
+    }
+    return text;
+}
+
+std::string Attribute(const std::string& tag, const char* name) {
+    const size_t at = tag.find(std::string(" ") + name + "=\"");
+    if (at == std::string::npos) return std::string();
+    const size_t begin = at + std::strlen(name) + 3;
+    return XmlUnescape(tag.substr(begin, tag.find('"', begin) - begin));
+}
+
+// An element from its '<' to the end of its end tag, or of its start tag when it has no content.
+struct Span {
+    size_t begin = std::string::npos, end = std::string::npos;
+    std::string startTag;
+};
+
+Span ElementAt(const std::string& xml, size_t begin, const std::string& name) {
+    Span span;
+    const size_t close = begin == std::string::npos ? begin : xml.find('>', begin);
+    if (close == std::string::npos) return span;
+    span.begin = begin;
+    span.startTag = xml.substr(begin, close + 1 - begin);
+    const size_t endTag = xml.find("</" + name + ">", close);
+    span.end = xml[close - 1] == '/' || endTag == std::string::npos ? close + 1 : endTag + name.size() + 3;
+    return span;
+}
+
+Span HistoryElement(const std::string& xml) {
+    return ElementAt(xml, xml.find("<History "), "History");
+}
+
+Span AppPositionElement(const std::string& xml) {
+    const size_t name = xml.find("name=\"AppPosition\"");
+    return ElementAt(xml, name == std::string::npos ? name : xml.rfind('<', name), "GUIConfig");
+}
+
+void LoadNppSettings() {
+    const std::string xml = ReadWhole(own.path);
+    const Span history = HistoryElement(xml);
+    if (history.begin != std::string::npos) {
+        const std::string capacity = Attribute(history.startTag, "nbMaxFile");
+        if (!capacity.empty()) nppHistoryCapacity = std::strtoul(capacity.c_str(), nullptr, 10);
+        const std::string body = xml.substr(history.begin, history.end - history.begin);
+        for (size_t at = body.find("<File "); at != std::string::npos; at = body.find("<File ", at + 1)) {
+            const std::string file = Attribute(body.substr(at, body.find('>', at) - at), "filename");
+            if (!file.empty() && own.recent.size() < nppHistoryCapacity) own.recent.push_back(FromUtf8(file));
+        }
+    }
+    nppHistory = own.recent;
+    const Span position = AppPositionElement(xml);
+    if (position.begin == std::string::npos) return;
+    const auto value = [&](const char* name) {
+        return std::atoi(Attribute(position.startTag, name).c_str());
+    };
+    own.hasPlacement = true;
+    own.placement = {value("x"), value("y"), value("x") + value("width"), value("y") + value("height")};
+}
+
+// Replaces the element, or inserts it as the last child of its parent, one level deeper.
+void PutElement(std::string& xml, const Span& span, const std::string& element, const std::string& parent,
+                const std::string& eol) {
+    if (span.begin != std::string::npos) {
+        xml.replace(span.begin, span.end - span.begin, element);
+        return;
+    }
+    const size_t end = xml.find("</" + parent + ">");
+    if (end == std::string::npos && parent == "NotepadPlus") {
+        xml += element + eol;
+    } else if (end == std::string::npos) {
+        PutElement(xml, Span(), "<GUIConfigs>" + eol + "        " + element + eol + "    </GUIConfigs>",
+                   "NotepadPlus", eol);
+    } else {
+        const size_t line = xml.rfind('\n', end) + 1;  // 0 when there is none
+        const std::string indent = xml.substr(line, end - line);
+        if (indent.find_first_not_of(" \t") == std::string::npos)
+            xml.insert(line, indent + "    " + element + eol);
+        else
+            xml.insert(end, element);
+    }
+}
+
+void SaveNppSettings(HWND window) {
+    for (const Tab& tab : nppTabs) AddOnTop(nppHistory, tab.path, nppHistoryCapacity);
+    std::string xml = ReadWhole(own.path);
+    const std::string eol = xml.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    const RECT r = NormalPlacement(window);
+    if (!own.hasPlacement || !EqualRect(&r, &own.placement)) {
+        char position[200];
+        std::snprintf(position, sizeof position,
+                      "<GUIConfig name=\"AppPosition\" x=\"%ld\" y=\"%ld\" width=\"%ld\" height=\"%ld\" "
+                      "isMaximized=\"no\" />",
+                      r.left, r.top, r.right - r.left, r.bottom - r.top);
+        PutElement(xml, AppPositionElement(xml), position, "GUIConfigs", eol);
+    }
+    if (nppHistory != own.recent) {
+        const Span history = HistoryElement(xml);
+        std::string element = history.begin == std::string::npos
+                                  ? "<History nbMaxFile=\"10\" inSubMenu=\"no\" customLength=\"-1\">"
+                                  : history.startTag;
+        if (element.size() >= 2 && element[element.size() - 2] == '/')
+            element = element.substr(0, element.find_last_not_of(" /", element.size() - 2) + 1) + ">";
+        for (const std::wstring& file : nppHistory)
+            element += eol + "        <File filename=\"" + XmlEscape(ToUtf8(file)) + "\" />";
+        PutElement(xml, history, element + eol + "    </History>", "NotepadPlus", eol);
+    }
+    if (xml != ReadWhole(own.path)) WriteWhole(own.path, xml);
+}
+
+void LoadOwnSettings() {
+    if (!app.options.ownSettings) return;
+    if (app.flavour == Flavour::Notepad4)
+        own.path = Notepad4Ini();
+    else if (app.flavour == Flavour::Notepad3)
+        own.path = Notepad3Ini();
+    else if (app.flavour == Flavour::NotepadPlusPlus)
+        own.path = NppConfig();
+    if (own.path.empty()) return;
+    own.active = true;
+    if (app.flavour == Flavour::NotepadPlusPlus)
+        LoadNppSettings();
+    else
+        LoadIniSettings();
+    Journal("settings-loaded", ToUtf8(own.path));
+}
+
+void SaveOwnSettings(HWND window) {
+    if (!own.active) return;
+    if (app.flavour == Flavour::NotepadPlusPlus)
+        SaveNppSettings(window);
+    else
+        SaveIniSettings(window);
+    Journal("settings-saved", ToUtf8(own.path));
+}
+
 RECT SavedPlacement() {
     RECT place = {100, 100, 100 + app.options.width, 100 + app.options.height};
+    if (own.hasPlacement) return own.placement;
     if (app.options.settingsPath.empty()) return place;
     for (const std::string& line : SettingsLines()) {
         int x = 0, y = 0, w = 0, h = 0;
@@ -1167,21 +1555,12 @@ void WriteSettings(HWND window) {
         for (const std::string& have : recent) known = known || lstrcmpiA(have.c_str(), path.c_str()) == 0;
         if (!known) recent.push_back(path);
     }
-    constexpr size_t kRecentCapacity = 10;
     if (recent.size() > kRecentCapacity) recent.resize(kRecentCapacity);
-    WINDOWPLACEMENT placement = {};
-    placement.length = sizeof placement;
-    GetWindowPlacement(window, &placement);
-    const RECT& r = placement.rcNormalPosition;
+    const RECT r = NormalPlacement(window);
     std::string text = "placement " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
                        std::to_string(r.right - r.left) + " " + std::to_string(r.bottom - r.top) + "\n";
     for (const std::string& path : recent) text += "recent " + path + "\n";
-    HANDLE file = CreateFileW(app.options.settingsPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteWhole(app.options.settingsPath, text);
     Journal("settings-saved", text.substr(0, text.find('\n')));
 }
 
@@ -1329,6 +1708,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         Journal("exit", "0");
         return 0;
     }
+    LoadOwnSettings();
     CreateDecoy();
     if (app.options.lateMs > 0 && !app.options.noWindow)
         SetTimer(nullptr, 0, app.options.lateMs, OnLateTimer);

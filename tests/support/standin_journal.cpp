@@ -36,7 +36,13 @@ int HexDigit(char c) {
 }  // namespace
 
 std::wstring StandinPath(const std::wstring& fileName) {
+    if (fileName.find(L'\\') != std::wstring::npos) return fileName;
     return testing_support::BuildDir() + L"\\standins\\" + fileName;
+}
+
+std::wstring StandinCopy(const std::wstring& fileName) {
+    const std::wstring copy = testing_support::MakeTempDir(L"standin") + L"\\" + fileName;
+    return CopyFileW(StandinPath(fileName).c_str(), copy.c_str(), TRUE) ? copy : std::wstring();
 }
 
 std::vector<JournalEntry> ReadJournal(const std::wstring& path) {

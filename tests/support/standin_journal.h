@@ -12,7 +12,8 @@
 
 namespace standin {
 
-// build\standins\<fileName>, e.g. StandinPath(L"notepad3.exe").
+// build\standins\<fileName>, e.g. StandinPath(L"notepad3.exe"); a path with a folder (a StandinCopy)
+// as it is.
 std::wstring StandinPath(const std::wstring& fileName);
 
 struct JournalEntry {
@@ -29,6 +30,10 @@ struct CopyData {
 };
 
 std::vector<JournalEntry> ReadJournal(const std::wstring& path);
+// A copy of build\standins\<fileName> alone in a fresh temporary folder, so that what it keeps
+// beside itself belongs to one test; returns the copy's path.
+std::wstring StandinCopy(const std::wstring& fileName);
+
 // The entries of one event, optionally only those of one process (pid 0: all).
 std::vector<JournalEntry> Events(const std::vector<JournalEntry>& journal, const std::string& event,
                                  DWORD pid = 0);
