@@ -785,4 +785,99 @@ TEST_F(RoadOfOneFile, MouseInputDuringALaunchIsAnsweredByTheHookAtOnce) {
     for (DWORD pid : StartedPids(journal)) EXPECT_TRUE(Ends(pid));
 }
 
+// The user's own settings for one editor, written where the editor run from folder finds them:
+// the placement 120,60 600x400 and three recent files.
+std::wstring WriteUsersEditorSettings(const std::wstring& exe, const std::vector<std::string>& recent) {
+    const std::wstring folder = exe.substr(0, exe.rfind(L'\\'));
+    const std::string screen =
+        std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "x" + std::to_string(GetSystemMetrics(SM_CYSCREEN));
+    if (exe.find(L"notepad++") != std::wstring::npos) {
+        std::string xml =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<NotepadPlus>\r\n    <GUIConfigs>\r\n"
+            "        <GUIConfig name=\"ToolBar\" visible=\"yes\">standard</GUIConfig>\r\n"
+            "        <GUIConfig name=\"AppPosition\" x=\"120\" y=\"60\" width=\"600\" height=\"400\" "
+            "isMaximized=\"no\" />\r\n    </GUIConfigs>\r\n"
+            "    <History nbMaxFile=\"10\" inSubMenu=\"no\" customLength=\"-1\">\r\n";
+        for (const std::string& file : recent) xml += "        <File filename=\"" + file + "\" />\r\n";
+        xml += "    </History>\r\n</NotepadPlus>\r\n";
+        WriteFileText(folder + L"\\doLocalConf.xml", "");
+        WriteFileText(folder + L"\\config.xml", xml);
+        return folder + L"\\config.xml";
+    }
+    const bool notepad4 = exe.find(L"notepad4") != std::wstring::npos;
+    std::string ini =
+        notepad4 ? "[Notepad4]\r\n[Window Position " + screen +
+                       "]\r\nWindowPosX=120\r\nWindowPosY=60\r\nWindowSizeX=600\r\nWindowSizeY=400\r\n"
+                 : "[Notepad3]\r\n[Window]\r\n" + screen + " PosX=120\r\n" + screen + " PosY=60\r\n" +
+                       screen + " SizeX=600\r\n" + screen + " SizeY=400\r\n";
+    ini += "[Recent Files]\r\n";
+    for (size_t i = 0; i < recent.size(); ++i) ini += "0" + std::to_string(i + 1) + "=" + recent[i] + "\r\n";
+    const std::wstring path = folder + (notepad4 ? L"\\Notepad4.ini" : L"\\Notepad3.ini");
+    if (!notepad4) {
+        WriteFileText(path, ini);
+        return path;
+    }
+    // Notepad4 keeps its ini in UTF-16 with a byte-order mark.
+    const std::wstring wide = L"\xFEFF" + Narrow2Wide(ini);
+    WriteFileBytes(path, wide.data(), wide.size() * sizeof(wchar_t));
+    return path;
+}
+
+std::string IniValues(const std::wstring& ini, const wchar_t* section) {
+    wchar_t values[4096] = {};
+    const DWORD n = GetPrivateProfileSectionW(section, values, 4096, ini.c_str());
+    std::wstring text(values, n);
+    for (wchar_t& c : text) c = c == L'\0' ? L'|' : c;
+    return Wide2Utf8(text);
+}
+
+// A preview session (a launch, two hand-offs, CLEAR) leaves what the user's editor keeps at exit,
+// its window placement and its recent files, as the user had them: Notepad3 and Notepad++ keep
+// their writes in a copy of the user's settings; Notepad4 gets its own list back.
+TEST_F(RoadOfOneFile, PreviewSessionLeavesTheUsersEditorSettingsAsTheyWere) {
+    const std::wstring kFileC = L"C:\\velloquin-e2e\\c.txt";
+    EnsureFiles({kFileC});
+    const std::vector<std::string> users = {"C:\\own\\first.txt", "C:\\own\\second.txt",
+                                            "C:\\own\\third.txt"};
+    for (const wchar_t* name : {L"notepad4.exe", L"notepad3.exe", L"notepad++.exe"}) {
+        SCOPED_TRACE(Wide2Utf8(name));
+        const std::wstring exe = StandinCopy(name);
+        ASSERT_FALSE(exe.empty());
+        const std::wstring settings = WriteUsersEditorSettings(exe, users);
+        const std::vector<uint8_t> before = ReadFileBytes(settings);
+        const std::wstring position = L"Window Position " + std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) +
+                                      L"x" + std::to_wstring(GetSystemMetrics(SM_CYSCREEN));
+        const std::string recentBefore = IniValues(settings, L"Recent Files");
+        StoreSettings(L"notes\ttxt\t" + exe, L"--own-settings");
+        JournalScope journal(L"e2e-own-settings");
+        HWND viewer = createViewer_(pane_, nullptr, kInPane);
+        for (const std::wstring& file : {kFileA, kFileB, kFileC}) ASSERT_EQ(Load(viewer, file), 1);
+        const auto pids = StartedPids(journal);
+        ASSERT_EQ(pids.size(), 1u);
+        EXPECT_EQ(SendMessageW(viewer, kClear, 0, 0), 0);
+        ASSERT_TRUE(Ends(pids[0]));
+        DestroyWindow(viewer);
+        const auto loaded = Events(journal.Read(), "settings-loaded", pids[0]);
+        const auto saved = Events(journal.Read(), "settings-saved", pids[0]);
+        ASSERT_EQ(loaded.size(), 1u);
+        ASSERT_EQ(saved.size(), 1u);
+        if (std::wstring(name) == L"notepad4.exe") {
+            // It has no other ini: it saved into the user's, which gets its list back once it ended.
+            EXPECT_EQ(lstrcmpiA(saved[0].detail.c_str(), Wide2Utf8(settings).c_str()), 0);
+            WaitFor([&] { return IniValues(settings, L"Recent Files") == recentBefore; }, kEditorMs);
+            EXPECT_EQ(IniValues(settings, L"Recent Files"), recentBefore);
+            EXPECT_EQ(IniValues(settings, position.c_str()),
+                      "WindowPosX=120|WindowPosY=60|WindowSizeX=600|WindowSizeY=400|");
+            continue;
+        }
+        EXPECT_TRUE(ReadFileBytes(settings) == before)
+            << "the user's " << Wide2Utf8(settings) << " was changed";
+        EXPECT_NE(lstrcmpiA(saved[0].detail.c_str(), Wide2Utf8(settings).c_str()), 0);
+        EXPECT_EQ(loaded[0].detail, saved[0].detail);
+        const std::vector<uint8_t> copy = ReadFileBytes(Narrow2Wide(saved[0].detail));
+        const std::string copied(copy.begin(), copy.end());
+        for (const std::string& file : users) EXPECT_NE(copied.find(file), std::string::npos) << file;
+    }
+}
+
 }  // namespace
