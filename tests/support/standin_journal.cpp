@@ -36,7 +36,7 @@ int HexDigit(char c) {
 }  // namespace
 
 std::wstring StandinPath(const std::wstring& fileName) {
-    if (fileName.find(L'\\') != std::wstring::npos) return fileName;
+    if (fileName.size() > 1 && fileName[1] == L':') return fileName;
     return testing_support::BuildDir() + L"\\standins\\" + fileName;
 }
 

@@ -12,8 +12,8 @@
 
 namespace standin {
 
-// build\standins\<fileName>, e.g. StandinPath(L"notepad3.exe"); a path with a folder (a StandinCopy)
-// as it is.
+// build\standins\<fileName>, e.g. StandinPath(L"notepad3.exe"); an absolute path (a StandinCopy) as
+// it is.
 std::wstring StandinPath(const std::wstring& fileName);
 
 struct JournalEntry {
