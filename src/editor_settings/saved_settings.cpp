@@ -59,7 +59,7 @@ SavedSettingsPlan RecentFilesPutBack(const EditorProfile& profile, const std::ws
     SavedSettingsPlan plan;
     const std::wstring ini = Notepad4IniFile(editorPath, ThisUsersFolders());
     plan.recentFiles = SnapshotRecentFiles(ini, FolderOf(editorPath));
-    LogPrintf(L"[LaunchAndEmbed] %ls's recent files in [%ls] (%zu) are put back once it has ended",
+    LogPrintf(L"[LaunchAndEmbed] %ls's recent files in [%ls] (%zu entries) are put back once it has ended",
               profile.name, ini.c_str(), plan.recentFiles.entries.size());
     return plan;
 }
