@@ -4,12 +4,16 @@
 
 #include <cwctype>
 
+#include "common/handles.h"
 #include "common/text.h"
 #include "editor_settings/private_copy.h"
 #include "editor_settings/settings_places.h"
 #include "log/log.h"
 
 namespace {
+
+// Two viewers on two threads may start the same editor at once: one copy is made at a time.
+SRWLOCK copyLock = SRWLOCK_INIT;
 
 // Notepad3 reads a switch by its first letter after '/' or '-'.
 bool IsNotepad3IniSwitch(const std::wstring& token) {
@@ -44,6 +48,7 @@ SavedSettingsPlan PrivateIni(const EditorProfile& profile, const std::wstring& e
     const std::wstring folder = PrivateSettingsFolder(profile.name, users.empty() ? editorPath : users);
     const std::wstring copy =
         JoinedPath(folder, users.empty() ? std::wstring(L"Notepad3.ini") : FileNameOf(users));
+    ScopedExclusiveLock lock(copyLock);
     const bool copied = !folder.empty() && RefreshFileCopy(users, copy);
     return PlanForCopy(profile, users, copy, copied, L" /f ");
 }
@@ -51,6 +56,7 @@ SavedSettingsPlan PrivateIni(const EditorProfile& profile, const std::wstring& e
 SavedSettingsPlan PrivateFolder(const EditorProfile& profile, const std::wstring& editorPath) {
     const std::wstring users = NotepadPPSettingsFolder(editorPath, ThisUsersFolders());
     const std::wstring folder = PrivateSettingsFolder(profile.name, users);
+    ScopedExclusiveLock lock(copyLock);
     const bool copied = !folder.empty() && RefreshFolderCopy(users, folder);
     return PlanForCopy(profile, users, folder, copied, L" -settingsDir=");
 }
