@@ -6,6 +6,7 @@
 
 #include "common/handles.h"
 #include "common/text.h"
+#include "editor_settings/ini_text.h"
 #include "editor_settings/private_copy.h"
 #include "editor_settings/settings_places.h"
 #include "log/log.h"
@@ -71,6 +72,12 @@ SavedSettingsPlan RecentFilesPutBack(const EditorProfile& profile, const std::ws
 }
 
 }  // namespace
+
+bool ClosesToTray(const EditorProfile& profile, const std::wstring& editorPath) {
+    if (profile.traySetting != TraySetting::Notepad4MinimizeToTray) return false;
+    const std::wstring ini = ReadTextFile(Notepad4IniFile(editorPath, ThisUsersFolders()));
+    return IniValue(ini, L"Settings", L"MinimizeToTray") == L"1";
+}
 
 bool ParamsNameSettings(SavedSettings savedSettings, const std::wstring& params) {
     if (savedSettings == SavedSettings::PrivateFolderSwitch)

@@ -18,5 +18,8 @@ struct SavedSettingsPlan {
 SavedSettingsPlan PrepareSavedSettings(const EditorProfile& profile, const std::wstring& editorPath,
                                        const std::wstring& editorParams);
 
+// True when the editor's own settings send it to the tray on WM_CLOSE.
+bool ClosesToTray(const EditorProfile& profile, const std::wstring& editorPath);
+
 // True when params hold a Notepad3 "/f" (or "-f") switch, or a Notepad++ "-settingsDir=".
 bool ParamsNameSettings(SavedSettings savedSettings, const std::wstring& params);

@@ -98,6 +98,13 @@ enum class SavedSettings {
                           // "Recent Files" once it has ended
 };
 
+// Where the editor's own settings can send it to the tray on WM_CLOSE (its window hidden, an icon
+// in the notification area) instead of ending: such an editor is left there, as the user asked.
+enum class TraySetting {
+    None,
+    Notepad4MinimizeToTray,  // "MinimizeToTray=1" in [Settings] of its Notepad4.ini
+};
+
 struct HandOffProfile {
     HandOffMethod method;
     UnsavedSignal unsaved;
@@ -105,7 +112,7 @@ struct HandOffProfile {
 };
 
 // Each family's record is written in four rows: kind, name, file name and switches; capture; embed
-// and path; hand-off; and, where the family has one, a fifth: its saved settings.
+// and path; hand-off; and, where the family has them, its saved settings and its tray setting.
 struct EditorProfile {
     EditorKind kind;
     const wchar_t* name;      // as the log names it
@@ -116,6 +123,7 @@ struct EditorProfile {
     PathProfile path;
     HandOffProfile handOff;
     SavedSettings savedSettings = SavedSettings::Shared;
+    TraySetting traySetting = TraySetting::None;
 
     // Shutdown: nothing of its own. Every editor gets its window's look from before the embedding
     // back, is sent WM_CLOSE (once it answers) and watched; it is ended only when it provably holds

@@ -21,6 +21,6 @@ const EditorProfile kNotepad4Profile = {
     {CaptureMethod::Hook, WindowSearch::LargestOfProcess, nullptr, false, true},
     {true, false, FocusTarget::TextControl}, {kMaxPathUnits, true, kQuotedArgumentPathUnits, true},
     {HandOffMethod::Notepad4Record, UnsavedSignal::ScintillaModify, VersionGuard::Notepad4RecordLayout},
-    SavedSettings::RecentFilesRestored,
+    SavedSettings::RecentFilesRestored, TraySetting::Notepad4MinimizeToTray,
 };
 // clang-format on

@@ -6,6 +6,7 @@
 
 #include "common/handles.h"
 #include "common/window_data.h"
+#include "editor_settings/saved_settings.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
 #include "embed/editor_registry.h"
@@ -23,6 +24,7 @@ struct EditorProcess {
     UniqueHandle process;
     UniqueHandle thread;
     DWORD processId = 0;
+    bool closesToTray = false;  // its settings send it to the tray on WM_CLOSE
 };
 
 EditorProcess TakeEditorProcess(ViewerState& state) {
@@ -30,6 +32,7 @@ EditorProcess TakeEditorProcess(ViewerState& state) {
     editor.process = std::move(state.process);
     editor.thread = std::move(state.thread);
     editor.processId = std::exchange(state.processId, 0);
+    editor.closesToTray = editor.process && ClosesToTray(*state.profile, state.editorPath);
     state.editorPath.clear();
     state.profile = &kOtherEditorProfile;
     state.currentFile.clear();
@@ -55,6 +58,7 @@ std::shared_ptr<ShutdownWatch> WatchFor(const EditorProcess& editor, HWND window
     watch->look = look;
     watch->windowsBeforeClose = TopWindowsOf(editor.processId);
     watch->releaseAtOnce = releaseAtOnce;
+    watch->closesToTray = editor.closesToTray;
     return watch;
 }
 

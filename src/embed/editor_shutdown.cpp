@@ -195,6 +195,13 @@ void GiveBackQuietly(const ShutdownWatch& watch) {
         MoveToDesktop(watch);
         return;
     }
+    // Its window was hidden already; hiding it again leaves nothing to see, so its settings tell.
+    if (watch.closesToTray && !IsWindowVisible(watch.window)) {
+        LogPrintf(L"[%ls]   pid=%lu went to the tray after WM_CLOSE, as its settings ask: left there",
+                  Caller(watch), watch.processId);
+        MoveToDesktop(watch);
+        return;
+    }
     LogPrintf(
         L"[%ls]   pid=%lu neither ended nor asked within %lu ms after WM_CLOSE and may hold unsaved work: "
         L"given back to the desktop without activation",

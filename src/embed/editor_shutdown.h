@@ -54,6 +54,7 @@ struct ShutdownWatch {
     // unless it shows a question of its own already, which is left to the user as it is.
     bool releaseAtOnce = false;
     bool closeAfterRelease = true;
+    bool closesToTray = false;        // its own settings send it to the tray on WM_CLOSE
     const wchar_t* caller = nullptr;  // the function the log names; KillChild when null
 };
 // Starts the watcher: the window gets back, hidden, the look it had before it was embedded, and

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "common/text.h"
 #include "common/window_data.h"
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
@@ -562,6 +563,10 @@ TEST_F(Launch, BusyAskingOrHungEditorIsNeverTerminatedAndKillChildNeverWaitsForI
 // it may hold unsaved work, ended when it provably holds none, left alone when it went to the tray.
 // One that hangs right after answering costs the watcher one bounded wait, never more.
 TEST_F(Launch, EditorStayingAfterWmCloseIsGivenBackQuietlyOrEndedWhenItHoldsNothing) {
+    // A Notepad4 whose settings send it to the tray on WM_CLOSE, as the user set it.
+    const std::wstring trayNotepad4 = StandinCopy(L"notepad4.exe");
+    ASSERT_TRUE(
+        WriteFileText(FolderOf(trayNotepad4) + L"\\Notepad4.ini", "[Settings]\r\nMinimizeToTray=1\r\n"));
     struct Case {
         const wchar_t* exe;
         const wchar_t* params;
@@ -572,8 +577,9 @@ TEST_F(Launch, EditorStayingAfterWmCloseIsGivenBackQuietlyOrEndedWhenItHoldsNoth
                  {L"otheredit.exe", L"--ignore-close", 0, nullptr},
                  {L"notepad4.exe", L"--ignore-close", 0, nullptr},
                  {L"notepad++.exe", L"--ignore-close --modified-title", 0, nullptr},
-                 {L"notepad4.exe", L"--close-to-tray --unsaved", 0, nullptr},
-                 {L"notepad4.exe", L"--ignore-close --hang-after=0 --lifetime=60000", 0, nullptr}};
+                 {L"otheredit.exe", L"--minimise-on-close --unsaved", 0, nullptr},
+                 {L"notepad4.exe", L"--ignore-close --hang-after=0 --lifetime=60000", 0, nullptr},
+                 {trayNotepad4.c_str(), L"--close-to-tray --unsaved", 0, nullptr}};
     ViewerState states[std::size(cases)];
     for (size_t i = 0; i < std::size(cases); ++i) {
         ASSERT_TRUE(StartInto(states[i], cases[i].exe, cases[i].params)) << Wide2Utf8(cases[i].params);
@@ -609,7 +615,11 @@ TEST_F(Launch, EditorStayingAfterWmCloseIsGivenBackQuietlyOrEndedWhenItHoldsNoth
     EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(cases[4].window) != FALSE; }, kWindowWaitMs));
     EXPECT_TRUE(ProcessRunning(cases[5].pid));
     EXPECT_TRUE(LogHas(log, line(cases[5], L" minimised itself after WM_CLOSE: left as it is")));
-    EXPECT_FALSE(IsWindowVisible(cases[5].window));
+    EXPECT_TRUE(IsIconic(cases[5].window));
+    EXPECT_TRUE(ProcessRunning(cases[7].pid));
+    EXPECT_TRUE(
+        LogHas(log, line(cases[7], L" went to the tray after WM_CLOSE, as its settings ask: left there")));
+    EXPECT_FALSE(IsWindowVisible(cases[7].window));
     EXPECT_TRUE(journal.WaitForEvent("hang", kWindowWaitMs, cases[6].pid));
     EXPECT_TRUE(ProcessRunning(cases[6].pid));
     EXPECT_TRUE(LogHas(log, line(cases[6],

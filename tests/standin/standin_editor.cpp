@@ -52,7 +52,9 @@
 //                      messages (a long Replace All); journals "busy" when it starts and "idle" after
 //   --busy-first=D:MS  as --busy-later, in the first stand-in of its journal only (it leaves a mark
 //                      file <journal>.busy beside the journal): an editor started after it is not busy
-//   --close-to-tray    WM_CLOSE minimises the window and hides it ("tray"), as Notepad4 set to the tray
+//   --close-to-tray    WM_CLOSE hides the window ("tray"), as Notepad4 set to the tray does (its icon
+//                      goes to the notification area; the window is not minimised)
+//   --minimise-on-close  WM_CLOSE minimises the window ("minimised")
 //   --modified-title   Notepad++: the title begins with '*' while the edit window answers 2159 with 0
 //                      (a modified document in Notepad++'s other view)
 //   --question-at-start opens a question owned by the main window right after it (Notepad4's "not
@@ -158,6 +160,7 @@ struct Options {
     DWORD busyLaterMs = 0;
     bool busyFirstOnly = false;
     bool closeToTray = false;
+    bool minimiseOnClose = false;
     bool modifiedTitle = false;
     bool questionAtStart = false;
     bool windowlessAfterDestroy = false;
@@ -319,6 +322,8 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
         if (end && *end == L':') options.busyLaterMs = wcstoul(end + 1, nullptr, 10);
     } else if (arg == L"--close-to-tray")
         options.closeToTray = true;
+    else if (arg == L"--minimise-on-close")
+        options.minimiseOnClose = true;
     else if (arg == L"--modified-title")
         options.modifiedTitle = true;
     else if (arg == L"--question-at-start")
@@ -990,8 +995,12 @@ LRESULT OnClose(HWND window) {
     if (app.options.ignoreClose || app.questionOpen) return 0;
     if (app.options.closeToTray) {
         Journal("tray", "");
-        ShowWindow(window, SW_SHOWMINNOACTIVE);
         ShowWindow(window, SW_HIDE);
+        return 0;
+    }
+    if (app.options.minimiseOnClose) {
+        Journal("minimised", "");
+        ShowWindow(window, SW_SHOWMINNOACTIVE);
         return 0;
     }
     if (app.modified || HiddenNppTabModified()) {
