@@ -63,10 +63,12 @@ struct ViewerState {
     // Notepad++): files go to it by NPPM_DOOPEN straight away.
     std::wstring openByMessageEditor;
 
-    // A launch answers messages while it waits, so requests for this viewer can arrive during it.
+    // A launch or a hand-off answers messages while it waits, so requests for this viewer can
+    // arrive during it.
     enum class PendingRequest { None, Load, Clear };
     bool launchRunning = false;     // a LaunchAndEmbed on this state has not returned yet
-    bool destroyRequested = false;  // the viewer window was destroyed during that launch
+    bool handOffRunning = false;    // a hand-off to the embedded editor has not returned yet
+    bool destroyRequested = false;  // the viewer window was destroyed during either
     PendingRequest pending = PendingRequest::None;
     std::wstring pendingPath;
 };

@@ -148,10 +148,10 @@ bool RunBounded(std::function<void()> task, DWORD timeoutMs) {
     return WaitAnsweringSentMessages(worker.get(), timeoutMs) == WaitResult::Signaled;
 }
 
-bool RunBoundedDispatchingMessages(std::function<void()> task, DWORD timeoutMs) {
+bool RunBoundedDispatchingMessages(std::function<void()> task, DWORD timeoutMs, const bool* stop) {
     UniqueHandle worker = StartWorker(std::move(task));
     if (!worker) return false;
-    return WaitDispatchingMessages(worker.get(), timeoutMs) == WaitResult::Signaled;
+    return WaitDispatchingMessages(worker.get(), timeoutMs, stop) == WaitResult::Signaled;
 }
 
 bool WaitForWorkerThreads(DWORD timeoutMs) {

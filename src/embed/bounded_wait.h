@@ -39,8 +39,8 @@ UniqueHandle StartWorker(std::function<void()> task);
 // True when the task finished in time; false when it did not (it keeps running on its own) or
 // could not be started.
 bool RunBounded(std::function<void()> task, DWORD timeoutMs);
-// The same, dispatching every message meanwhile (for the waits of a launch).
-bool RunBoundedDispatchingMessages(std::function<void()> task, DWORD timeoutMs);
+// The same, dispatching every message meanwhile (for the waits of a launch or a hand-off).
+bool RunBoundedDispatchingMessages(std::function<void()> task, DWORD timeoutMs, const bool* stop = nullptr);
 
 // Waits until every worker has finished its task, at most timeoutMs. For tests and orderly ends.
 bool WaitForWorkerThreads(DWORD timeoutMs);

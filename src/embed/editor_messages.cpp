@@ -1,11 +1,45 @@
 #include "embed/editor_messages.h"
 
+#include "embed/bounded_wait.h"
+
+namespace {
+
+// The worker's send ends at its own bound: this much longer is left for it to report.
+constexpr DWORD kSendReportMs = 200;
+
+struct SendOutcome {
+    bool answered = false;
+    LRESULT reply = 0;
+    DWORD error = ERROR_SUCCESS;
+};
+
+}  // namespace
+
 bool SendToEditor(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* reply) {
     DWORD_PTR result = 0;
     LRESULT sent = SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_NORMAL,
                                        kEditorReplyTimeoutMs, &result);
     if (reply) *reply = static_cast<LRESULT>(result);
     return sent != 0;
+}
+
+bool SendToEditorDispatchingMessages(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* reply,
+                                     const bool* stop, std::shared_ptr<const void> lParamData) {
+    // Read only once the worker has ended: a worker left behind writes into it alone.
+    auto outcome = std::make_shared<SendOutcome>();
+    const bool finished = RunBoundedDispatchingMessages(
+        [window, message, wParam, lParam, outcome, lParamData] {
+            outcome->answered = SendToEditor(window, message, wParam, lParam, &outcome->reply);
+            outcome->error = GetLastError();
+        },
+        kEditorReplyTimeoutMs + kSendReportMs, stop);
+    if (reply) *reply = finished ? outcome->reply : 0;
+    if (finished) {
+        SetLastError(outcome->error);
+    } else {
+        SetLastError(stop && *stop ? ERROR_CANCELLED : ERROR_TIMEOUT);
+    }
+    return finished && outcome->answered;
 }
 
 bool AnswersMessages(HWND window, DWORD timeoutMs) {

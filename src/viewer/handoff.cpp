@@ -1,6 +1,7 @@
 #include "viewer/handoff.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -38,8 +39,29 @@ HWND FirstScintillaOf(HWND editor) {
     return windows.empty() ? nullptr : windows.front();
 }
 
-LPARAM AsLParam(const COPYDATASTRUCT& data) {
-    return reinterpret_cast<LPARAM>(&data);
+// A WM_COPYDATA block with its bytes, shared with the send's worker for as long as it may read them.
+struct CopyDataBlock {
+    std::vector<uint8_t> bytes;
+    COPYDATASTRUCT data{};
+};
+
+std::shared_ptr<CopyDataBlock> MakeCopyData(ULONG_PTR id, std::vector<uint8_t> bytes) {
+    auto block = std::make_shared<CopyDataBlock>();
+    block->bytes = std::move(bytes);
+    block->data = {id, static_cast<DWORD>(block->bytes.size()), block->bytes.data()};
+    return block;
+}
+
+bool SendCopyData(HWND target, WPARAM wParam, std::shared_ptr<CopyDataBlock> block, const bool* stop,
+                  LRESULT* reply = nullptr) {
+    const LPARAM lParam = reinterpret_cast<LPARAM>(&block->data);
+    return SendToEditorDispatchingMessages(target, WM_COPYDATA, wParam, lParam, reply, stop,
+                                           std::move(block));
+}
+
+// The hand-off's sends without data of ours behind lParam.
+bool SendValue(HWND window, UINT message, LPARAM lParam, const bool* stop, LRESULT* reply = nullptr) {
+    return SendToEditorDispatchingMessages(window, message, 0, lParam, reply, stop);
 }
 
 void LogNoAnswer(const wchar_t* caller, HWND scintilla) {
@@ -49,9 +71,9 @@ void LogNoAnswer(const wchar_t* caller, HWND scintilla) {
 
 // The shown document is marked saved before the next file opens, so a modified one must never
 // get that far: its edits would be dropped without a word.
-NotepadHandOff PrepareScintilla(const wchar_t* caller, HWND scintilla) {
+NotepadHandOff PrepareScintilla(const wchar_t* caller, HWND scintilla, const bool* stop) {
     LRESULT modified = 0;
-    if (!SendToEditor(scintilla, kSciGetModify, 0, 0, &modified)) {
+    if (!SendValue(scintilla, kSciGetModify, 0, stop, &modified)) {
         LogNoAnswer(caller, scintilla);
         return NotepadHandOff::Failed;
     }
@@ -59,7 +81,7 @@ NotepadHandOff PrepareScintilla(const wchar_t* caller, HWND scintilla) {
         LogPrintf(L"[%ls] document has unsaved changes, not handed over", caller);
         return NotepadHandOff::Unsaved;
     }
-    if (!SendToEditor(scintilla, kSciSetSavePoint, 0, 0) || !SendToEditor(scintilla, kSciSetAnchor, 0, 0)) {
+    if (!SendValue(scintilla, kSciSetSavePoint, 0, stop) || !SendValue(scintilla, kSciSetAnchor, 0, stop)) {
         LogNoAnswer(caller, scintilla);
         return NotepadHandOff::Failed;
     }
@@ -114,19 +136,19 @@ std::wstring TitleOf(HWND window) {
 
 // A document counts as modified when the title or the editor's text control says so, or when
 // the text control does not answer: closing it would make Notepad++ ask inside our send.
-bool ShownDocumentModified(HWND editor) {
+bool ShownDocumentModified(HWND editor, const bool* stop) {
     if (TitleMarksModified(TitleOf(editor))) return true;
     HWND scintilla = FirstScintillaOf(editor);
     LRESULT modified = 0;
-    return scintilla && (!SendToEditor(scintilla, kSciGetModify, 0, 0, &modified) || modified != 0);
+    return scintilla && (!SendValue(scintilla, kSciGetModify, 0, stop, &modified) || modified != 0);
 }
 
-void CloseShownDocumentIfUnmodified(HWND editor) {
-    if (ShownDocumentModified(editor)) {
+void CloseShownDocumentIfUnmodified(HWND editor, const bool* stop) {
+    if (ShownDocumentModified(editor, stop)) {
         LogWrite(L"[HandFileToNotepadPP] shown document has unsaved changes: left open\r\n");
         return;
     }
-    if (!SendToEditor(editor, kNppMenuCommand, 0, kNppFileClose))
+    if (!SendValue(editor, kNppMenuCommand, kNppFileClose, stop))
         LogPrintf(L"[HandFileToNotepadPP] close of the shown document not answered (err=%lu)",
                   GetLastError());
 }
@@ -143,6 +165,19 @@ bool TitleNamesFileWithin(HWND editor, const wchar_t* path, DWORD timeoutMs) {
 
 enum class PathMessage { Answered, NotSent, NoAnswer };
 
+// A path written into Notepad++'s memory: freed once Notepad++ answered, left there when it did not
+// (it may still read it).
+struct RemotePath {
+    RemotePath(HANDLE process, SIZE_T bytes) : memory(process, bytes) {}
+    RemotePath(const RemotePath&) = delete;
+    RemotePath& operator=(const RemotePath&) = delete;
+    ~RemotePath() {
+        if (!answered) memory.abandon();
+    }
+    RemoteMemory memory;
+    bool answered = false;  // set by the sending thread once the send's worker has ended
+};
+
 // Notepad++ reads the path of its open and switch messages in its own memory: it is written into
 // the process the viewer started, and only when the window is that process's.
 PathMessage SendPathToNotepadPP(const ViewerState& state, UINT message, const std::wstring& path,
@@ -151,16 +186,17 @@ PathMessage SendPathToNotepadPP(const ViewerState& state, UINT message, const st
     const DWORD owner = ProcessIdOf(state.editorWindow);
     if (!process || owner == 0 || owner != GetProcessId(process)) return PathMessage::NotSent;
     const SIZE_T bytes = (path.size() + 1) * sizeof(wchar_t);
-    RemoteMemory remote(process, bytes);
-    if (!remote || !WriteProcessMemory(process, remote.get(), path.c_str(), bytes, nullptr)) {
+    auto remote = std::make_shared<RemotePath>(process, bytes);
+    if (!remote->memory || !WriteProcessMemory(process, remote->memory.get(), path.c_str(), bytes, nullptr)) {
         LogPrintf(L"[HandFileToNotepadPP] the path could not be written into the editor (err=%lu)",
                   GetLastError());
         return PathMessage::NotSent;
     }
-    if (!SendToEditor(state.editorWindow, message, 0, reinterpret_cast<LPARAM>(remote.get()), &reply)) {
-        remote.abandon();
+    const LPARAM lParam = reinterpret_cast<LPARAM>(remote->memory.get());
+    if (!SendToEditorDispatchingMessages(state.editorWindow, message, 0, lParam, &reply,
+                                         &state.destroyRequested, remote))
         return PathMessage::NoAnswer;
-    }
+    remote->answered = true;
     return PathMessage::Answered;
 }
 
@@ -179,7 +215,7 @@ void CloseViewerDocument(const ViewerState& state, const wchar_t* next) {
         LogWrite(L"[HandFileToNotepadPP] the viewer's document is not the active one: left open\r\n");
         return;
     }
-    CloseShownDocumentIfUnmodified(state.editorWindow);
+    CloseShownDocumentIfUnmodified(state.editorWindow, &state.destroyRequested);
 }
 
 // NPPM_DOOPEN answers whether the file opened (and is now the active document).
@@ -213,7 +249,7 @@ NotepadPPHandOff HandFileToNotepadPP(ViewerState& state, const wchar_t* path) {
     if (!IsLiveWindow(editor) || IsEmpty(path)) return NotepadPPHandOff::Failed;
     CloseViewerDocument(state, path);
     if (OpensByMessage(state)) return OpenByMessage(state, path);
-    if (!SendFileToNotepadPP(editor, path)) return NotepadPPHandOff::Failed;
+    if (!SendFileToNotepadPP(editor, path, &state.destroyRequested)) return NotepadPPHandOff::Failed;
     if (TitleNamesFileWithin(editor, path, kNotepadPPTitleWaitMs)) return NotepadPPHandOff::Shown;
     if (state.destroyRequested) return NotepadPPHandOff::Failed;  // its viewer went during the wait
     LogPrintf(
@@ -237,14 +273,13 @@ namespace {
 
 // The record send of a hand-off whose caller has just checked the window: only the send and the
 // class name its log line shows reach the window server.
-bool SendNotepadRecord(HWND target, const void* record, DWORD recordSize) {
-    COPYDATASTRUCT data{kNotepadParamsCopyDataId, recordSize, const_cast<void*>(record)};
+bool SendNotepadRecord(HWND target, std::vector<uint8_t> record, const bool* stop) {
+    const auto recordSize = static_cast<unsigned long>(record.size());
     wchar_t className[kClassNameCapacity] = {};
     GetClassNameW(target, className, kClassNameCapacity);
     LogPrintf(L"[SendCopyDataHelper] SendCopyData: dwData=0x%lX cbData=%lu hwnd=%p class=%ls",
-              static_cast<unsigned long>(kNotepadParamsCopyDataId), static_cast<unsigned long>(recordSize),
-              target, className);
-    if (!SendToEditor(target, WM_COPYDATA, 0, AsLParam(data))) {
+              static_cast<unsigned long>(kNotepadParamsCopyDataId), recordSize, target, className);
+    if (!SendCopyData(target, 0, MakeCopyData(kNotepadParamsCopyDataId, std::move(record)), stop)) {
         LogPrintf(L"[SendCopyDataHelper] SendCopyData: no reply in time (err=%lu), hand-off failed",
                   GetLastError());
         return false;
@@ -255,10 +290,12 @@ bool SendNotepadRecord(HWND target, const void* record, DWORD recordSize) {
 }  // namespace
 
 bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize) {
-    return IsLiveWindow(target) && SendNotepadRecord(target, record, recordSize);
+    if (!IsLiveWindow(target)) return false;
+    const auto* bytes = static_cast<const uint8_t*>(record);
+    return SendNotepadRecord(target, std::vector<uint8_t>(bytes, bytes + recordSize), nullptr);
 }
 
-NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3) {
+NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3, const bool* stop) {
     if (!IsLiveWindow(editor) || !path) return NotepadHandOff::Failed;
     const wchar_t* caller = notepad3 ? L"SendFileToNotepad3" : L"SendFileToNotepad4";
     std::vector<uint8_t> record;
@@ -273,12 +310,10 @@ NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3
     }
     HWND scintilla = FirstScintillaOf(editor);
     if (scintilla) {
-        const NotepadHandOff prepared = PrepareScintilla(caller, scintilla);
+        const NotepadHandOff prepared = PrepareScintilla(caller, scintilla, stop);
         if (prepared != NotepadHandOff::Sent) return prepared;
     }
-    return SendNotepadRecord(editor, record.data(), static_cast<DWORD>(record.size()))
-               ? NotepadHandOff::Sent
-               : NotepadHandOff::Failed;
+    return SendNotepadRecord(editor, std::move(record), stop) ? NotepadHandOff::Sent : NotepadHandOff::Failed;
 }
 
 bool SendFileToNotepad3(HWND editor, const wchar_t* path) {
@@ -289,13 +324,12 @@ bool SendFileToNotepad4(HWND editor, const wchar_t* path) {
     return HandFileToNotepad(editor, path, false) == NotepadHandOff::Sent;
 }
 
-bool SendFileToNotepadPP(HWND editor, const wchar_t* path) {
+bool SendFileToNotepadPP(HWND editor, const wchar_t* path, const bool* stop) {
     if (!IsLiveWindow(editor) || !path) return false;
-    std::vector<uint8_t> record = BuildNotepadPPRecord(path);
-    COPYDATASTRUCT data{kNotepadPPCopyDataId, static_cast<DWORD>(record.size()), record.data()};
+    std::shared_ptr<CopyDataBlock> block = MakeCopyData(kNotepadPPCopyDataId, BuildNotepadPPRecord(path));
     LogPrintf(L"[SendFileToNotepadPP] SendFileToNotepadPP: file=%ls cbData=%lu hwnd=%p", path,
-              static_cast<unsigned long>(data.cbData), editor);
-    if (!SendToEditor(editor, WM_COPYDATA, 0, AsLParam(data))) {
+              static_cast<unsigned long>(block->data.cbData), editor);
+    if (!SendCopyData(editor, 0, std::move(block), stop)) {
         LogPrintf(L"[SendFileToNotepadPP] SendFileToNotepadPP: no reply in time (err=%lu), hand-off failed",
                   GetLastError());
         return false;
@@ -303,13 +337,12 @@ bool SendFileToNotepadPP(HWND editor, const wchar_t* path) {
     return true;
 }
 
-bool SendFileToEmEditor(HWND editor, const wchar_t* path) {
+bool SendFileToEmEditor(HWND editor, const wchar_t* path, const bool* stop) {
     if (!IsLiveWindow(editor) || IsEmpty(path)) return false;
-    std::vector<uint8_t> record = BuildEmEditorRecord(path);
-    COPYDATASTRUCT data{kEmEditorCopyDataId, static_cast<DWORD>(record.size()), record.data()};
     LRESULT reply = 0;
     const bool answered =
-        SendToEditor(editor, WM_COPYDATA, reinterpret_cast<WPARAM>(editor), AsLParam(data), &reply);
+        SendCopyData(editor, reinterpret_cast<WPARAM>(editor),
+                     MakeCopyData(kEmEditorCopyDataId, BuildEmEditorRecord(path)), stop, &reply);
     LogPrintf(L"[SendFileToEmEditor] SendFileToEmEditor: WM_COPYDATA to 0x%p file=%ls result=%lld", editor,
               path, static_cast<long long>(reply));
     if (!answered) {

@@ -1,6 +1,8 @@
 #pragma once
 // Telling the editor embedded in a viewer to open the next file. Each returns true when the
-// editor was told; a false result makes the caller relaunch the editor.
+// editor was told; a false result makes the caller relaunch the editor. Each send to the editor
+// waits on a worker while this thread dispatches its messages (a request for the viewer that
+// arrives meanwhile waits its turn); the sends stop early once *stop becomes true.
 
 #include <windows.h>
 
@@ -9,7 +11,7 @@
 // The Notepad3/Notepad4 hand-off with the reason of a refusal: a document with unsaved changes
 // is neither marked saved nor handed a new file.
 enum class NotepadHandOff { Sent, Unsaved, Failed };
-NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3);
+NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3, const bool* stop = nullptr);
 
 // The Notepad++ hand-off. Only the document the viewer put there is closed first, when it is
 // unmodified. The file goes by WM_COPYDATA and counts once the window's title names it; a build
@@ -26,8 +28,8 @@ bool NotepadPPShowsFile(HWND editor, const wchar_t* path, DWORD timeoutMs);
 bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize);
 bool SendFileToNotepad3(HWND editor, const wchar_t* path);
 bool SendFileToNotepad4(HWND editor, const wchar_t* path);
-bool SendFileToNotepadPP(HWND editor, const wchar_t* path);
-bool SendFileToEmEditor(HWND editor, const wchar_t* path);
+bool SendFileToNotepadPP(HWND editor, const wchar_t* path, const bool* stop = nullptr);
+bool SendFileToEmEditor(HWND editor, const wchar_t* path, const bool* stop = nullptr);
 bool SendFileByDrop(HWND editor, const wchar_t* path);
 
 // EnumChildWindows callback: appends each window to the std::vector<HWND> behind targets.

@@ -54,6 +54,18 @@ class LaunchScope {
     ViewerState& state_;
 };
 
+// handOffRunning marks the state for the hand-off, whose sends dispatch messages while they wait.
+class HandOffScope {
+   public:
+    explicit HandOffScope(ViewerState& state) : state_(state) { state_.handOffRunning = true; }
+    HandOffScope(const HandOffScope&) = delete;
+    HandOffScope& operator=(const HandOffScope&) = delete;
+    ~HandOffScope() { state_.handOffRunning = false; }
+
+   private:
+    ViewerState& state_;
+};
+
 std::wstring EditorForFile(const wchar_t* path) {
     ConfigLockGuard lock;
     return pluginConfig.FindViewerForFile(path);
@@ -87,15 +99,17 @@ HandOffResult FromNotepadPP(NotepadPPHandOff result) {
 // dropped tells which way the file went: by the editor's own record, or by a file drop.
 HandOffResult HandOff(ViewerState& state, const EditorProfile& profile, const wchar_t* path, bool& dropped) {
     dropped = false;
+    const bool* stop = &state.destroyRequested;
     switch (profile.handOff.method) {
         case HandOffMethod::Notepad3Record:
-            return FromNotepad(HandFileToNotepad(state.editorWindow, path, true));
+            return FromNotepad(HandFileToNotepad(state.editorWindow, path, true, stop));
         case HandOffMethod::Notepad4Record:
-            return FromNotepad(HandFileToNotepad(state.editorWindow, path, false));
+            return FromNotepad(HandFileToNotepad(state.editorWindow, path, false, stop));
         case HandOffMethod::NotepadPPPath:
             return FromNotepadPP(HandFileToNotepadPP(state, path));
         case HandOffMethod::EmEditorRecord:
-            if (SendFileToEmEditor(state.editorWindow, path)) return HandOffResult::Shown;
+            if (SendFileToEmEditor(state.editorWindow, path, stop)) return HandOffResult::Shown;
+            if (state.destroyRequested) return HandOffResult::Failed;
             break;
         case HandOffMethod::FileDrop:
             break;
@@ -277,7 +291,13 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
         const std::vector<HWND> windowsBefore = TopWindowsOf(state.processId);
         // Noted before it is sent: an editor may list the file even when the hand-off fails.
         NoteShownFile(state.processId, path);
-        const HandOffResult handOff = HandOff(state, profile, path, dropped);
+        HandOffResult handOff = HandOffResult::Failed;
+        {
+            HandOffScope handingOff(state);
+            handOff = HandOff(state, profile, path, dropped);
+        }
+        // Its waits dispatch messages: the viewer may have been destroyed meanwhile.
+        if (state.destroyRequested) return false;
         if (handOff == HandOffResult::Shown && (!takenBack || ShowTakenBack(viewer, state))) {
             state.currentFile = path;
             ApplyPostLoadBehavior(viewer, state, true);
@@ -449,7 +469,7 @@ void RunPendingRequest(HWND viewer, ViewerState& state) {
 
 void DestroyViewerState(ViewerState* state) {
     if (!state) return;
-    if (state->launchRunning || IsActive(state)) {
+    if (state->launchRunning || state->handOffRunning || IsActive(state)) {
         LogWrite(L"[DestroyViewerState] a load is in progress: it ends the editor and frees the state\r\n");
         state->destroyRequested = true;
         return;

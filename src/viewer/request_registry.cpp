@@ -62,7 +62,7 @@ void TakePendingLocked(ViewerState& state, PendingRequest& request, std::wstring
 
 bool DeferIfBusy(HWND viewer, ViewerState& state, PendingRequest request, const wchar_t* path) {
     ScopedExclusiveLock lock(registryLock);
-    if (!state.launchRunning && !MustWaitLocked(state)) return false;
+    if (!state.launchRunning && !state.handOffRunning && !MustWaitLocked(state)) return false;
     state.pending = request;
     state.pendingPath = path ? path : L"";
     ListDeferredLocked(viewer, state);

@@ -11,8 +11,8 @@
 #include "editor/viewer_state.h"
 
 // Records request as the state's pending one (with path) and returns true when it must wait: a
-// launch on its state runs, a request runs on its viewer or below it on this thread (it would run
-// inside that one's wait), or a hook-based capture runs anywhere (one at a time).
+// launch or a hand-off on its state runs, a request runs on its viewer or below it on this thread (it would
+// run inside that one's wait), or a hook-based capture runs anywhere (one at a time).
 bool DeferIfBusy(HWND viewer, ViewerState& state, ViewerState::PendingRequest request, const wchar_t* path);
 
 // Takes the state's pending request when it may run now; otherwise lists the viewer to be woken

@@ -127,8 +127,9 @@ void RepaintIfEmpty(HWND window, const ViewerState* state) {
 
 LRESULT OnTimer(HWND window, ViewerState* state, WPARAM timerId) {
     if (timerId != kFocusTimerId) return 0;
-    // A launch that dispatches messages while it waits is under way: its editor is not placed yet.
-    if (state && state->launchRunning) return 0;
+    // A launch or a hand-off that dispatches messages while it waits is under way: its editor is
+    // not placed yet, or does not answer.
+    if (state && (state->launchRunning || state->handOffRunning)) return 0;
     if (state) {
         FocusEditorContent(*state);
         // The focus calls dispatch sent messages; the window may be gone now.

@@ -532,6 +532,74 @@ TEST_F(RoadOfOneFile, HostTakesPostedMessagesThroughoutLaunchesThatWaitForSlowEd
     for (DWORD pid : StartedPids(journal)) EXPECT_TRUE(Ends(pid));
 }
 
+size_t FirstEntryStartingWith(const std::vector<std::wstring>& entries, const std::wstring& prefix) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].compare(0, prefix.size(), prefix) == 0) return i;
+    }
+    return entries.size();
+}
+
+// A hand-off whose editor stops answering SCI_GETMODIFY (2159) keeps the host's thread taking its
+// posted messages for the send's whole bound. A CLEAR and a load of another group's file posted
+// during the hang wait their turn: the failed hand-off relaunches the editor as before, then the
+// newest request (the load) runs.
+TEST_F(RoadOfOneFile, HostTakesPostedMessagesThroughoutAHandOffToAHungEditor) {
+    constexpr DWORD kLongestPostedWaitMs = 1000;
+    StoreSettings(
+        L"notes\ttxt\t" + StandinPath(L"notepad3.exe") + L"\nlogs\tlog\t" + StandinPath(L"otheredit.exe"),
+        L"--hang=2159");
+    JournalScope journal(L"e2e-responsive-handoff");
+    HWND probeWindow = ProbeWindow(host_);
+    HWND viewer = createViewer_(pane_, nullptr, kInPane);
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_EQ(Load(viewer, kFileA), 1);
+    const DWORD hung = StartedPids(journal).at(0);
+    const size_t logBefore = Log().size();
+    std::thread poster([&] {
+        if (!journal.WaitForEvent("hang", kEditorMs, hung)) return;
+        PostMessageW(viewer, kClear, 0, 0);
+        PostMessageW(viewer, kLoadW, 0, reinterpret_cast<LPARAM>(kFileLog.c_str()));
+    });
+    PostedMessageProbe probe(probeWindow);
+    LRESULT loaded = -1;
+    const DWORD loadMs = MillisecondsFor([&] { loaded = Load(viewer, kFileB); });
+    poster.join();
+    // The deferred load ran before that load returned: its editor journals its start on its own.
+    ASSERT_TRUE(WaitFor([&] { return StartedPids(journal).size() == 3; }, kEditorMs));
+    const DWORD longest = probe.Stop();
+    std::printf(
+        "[ measure  ] hand-off to an editor hung at SCI_GETMODIFY: load %lu ms, longest posted wait %lu ms\n",
+        static_cast<unsigned long>(loadMs), static_cast<unsigned long>(longest));
+    EXPECT_EQ(loaded, 1);
+    EXPECT_LE(longest, kLongestPostedWaitMs);
+
+    auto log = Log();
+    log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(logBefore));
+    const size_t clearDeferred =
+        FirstEntryStartingWith(log, L"[ClearViewer] a load is in progress: clear deferred");
+    const size_t loadDeferred =
+        FirstEntryStartingWith(log, L"[LoadFile] another load is in progress: request deferred, return 1");
+    const size_t handOffFailed = FirstEntryStartingWith(log, L"[SendFileToNotepad3] Scintilla 0x");
+    const size_t deferredRun = FirstEntryStartingWith(log, L"[RunPendingRequest] running a deferred load");
+    EXPECT_LT(clearDeferred, loadDeferred);
+    EXPECT_LT(loadDeferred, handOffFailed);
+    EXPECT_LT(handOffFailed, deferredRun);
+    EXPECT_LT(deferredRun, log.size());
+    EXPECT_EQ(CountLogEntriesStartingWith(log, L"[RunPendingRequest] running a deferred clear"), 0);
+    const std::vector<DWORD> pids = StartedPids(journal);
+    ASSERT_EQ(pids.size(), 3u);
+    EXPECT_NE(CommandLineOf(journal.Read(), pids[1]).find(kFileB), std::wstring::npos);
+    EXPECT_NE(CommandLineOf(journal.Read(), pids[2]).find(kFileLog), std::wstring::npos);
+    EXPECT_TRUE(IsEmbeddedIn(MainWindowOf(journal, pids[2]), viewer));
+
+    // Both Notepad3 stand-ins hang at 2159 (the second one when its close asks it): not answering is
+    // no proof of holding nothing, so the plug-in leaves them running.
+    TerminateChildProcesses();
+    DestroyWindow(viewer);
+    DestroyWindow(probeWindow);
+    for (DWORD pid : pids) EXPECT_TRUE(Ends(pid));
+}
+
 // A flash: the stand-in's main window was visible and opaque on the desktop before its embedding.
 bool Flashed(const std::vector<JournalEntry>& journal, DWORD pid) {
     for (const JournalEntry& entry : journal) {
