@@ -250,4 +250,32 @@ TEST_F(Reentrancy, ViewerDestroyedDuringAGenericLaunchEndsTheEditorAndFreesTheSt
     EXPECT_TRUE(Ended(starts[0].pid));
 }
 
+// A hand-off's sends dispatch messages while the editor takes its time (here it hangs at
+// SCI_GETMODIFY): the viewer destroyed meanwhile stops the hand-off at once, no other editor is
+// started for it, and its state is freed when the load unwinds.
+TEST_F(Reentrancy, ViewerDestroyedDuringAHandOffStartsNoOtherEditorAndFreesTheState) {
+    JournalScope journal(L"reenter-handoff-destroy");
+    MapEditors({{L"txt", StandinPath(L"notepad3.exe")}}, L"--hang=2159");
+    TestViewer viewer(true);
+    HWND window = viewer.window;
+    ASSERT_TRUE(LoadFile(window, *viewer.state, kFileA.c_str()));
+    const DWORD hung = Starts(journal).at(0).pid;
+    std::thread poster([&] {
+        if (journal.WaitForEvent("hang", kEndMs, hung)) PostMessageW(window, kTestDestroyMessage, 0, 0);
+    });
+    const size_t before = Log().size();
+    EXPECT_FALSE(LoadFile(window, *viewer.state, kFileB.c_str()));
+    poster.join();
+    viewer.state = nullptr;  // freed by LoadFile
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(Starts(journal).size(), 1u);
+    // Still inside its closing viewer, which would wait for it: ended.
+    EXPECT_TRUE(Ended(hung));
+    auto entries = LogSince(before);
+    EXPECT_TRUE(LogHas(
+        entries, L"[DestroyViewerState] a load is in progress: it ends the editor and frees the state"));
+    EXPECT_TRUE(
+        LogHas(entries, L"[DestroyViewerState] viewer destroyed during a load: editor closed, state freed"));
+}
+
 }  // namespace
