@@ -8,7 +8,8 @@
 // running and their windows on the desktop, the log's size, and the longest time a message posted
 // to a host window waited. At the end: the slope of each after the warm-up, next to its aim.
 //
-// Usage: dopus.exe [--ops=N]   (default 2700 operations; whole hundreds)
+// Usage: dopus.exe [--ops=N] [--switches=K]   (default 2700 operations, whole hundreds; K: every
+// round starts the stand-ins with the K-th set of switches below, from 0, instead of each in turn)
 
 #include <windows.h>
 // after windows.h, which it needs
@@ -84,6 +85,11 @@ const RoundSwitches kSwitches[] = {{L"", false},
                                    {L"--unsaved", true},
                                    {L"--hang=2159 --hang-skip=3", false}};
 constexpr int kSwitchCount = sizeof(kSwitches) / sizeof(kSwitches[0]);
+int fixedSwitches = -1;  // --switches=K
+
+const RoundSwitches& SwitchesOfRound(int round) {
+    return kSwitches[fixedSwitches >= 0 ? fixedSwitches : round % kSwitchCount];
+}
 
 double NowMs() {
     static const LARGE_INTEGER frequency = [] {
@@ -550,6 +556,8 @@ int OperationsFromArguments(int argc, char** argv) {
     int ops = kDefaultOps;
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--ops=", 6) == 0) ops = std::atoi(argv[i] + 6);
+        if (std::strncmp(argv[i], "--switches=", 11) == 0)
+            fixedSwitches = std::min(std::max(std::atoi(argv[i] + 11), 0), kSwitchCount - 1);
     }
     return std::max(kOpsPerRound * (kWarmUpRounds + 2), ops / kOpsPerRound * kOpsPerRound);
 }
@@ -596,7 +604,7 @@ int main(int argc, char** argv) {
     // The host keeps the system libraries the plug-in imports loaded (as Directory Opus does), so that
     // a reload does not count Wine's own leftovers of loading them again.
     for (const wchar_t* library : {L"comdlg32.dll", L"comctl32.dll", L"shell32.dll"}) LoadLibraryW(library);
-    StoreSettings(std::wstring(kSwitches[0].arguments) + L" " + kLifetime);
+    StoreSettings(std::wstring(SwitchesOfRound(0).arguments) + L" " + kLifetime);
     if (!LoadPlugin()) {
         std::printf("velloquin.dll did not load from %ls\n", DllPath().c_str());
         return 1;
@@ -624,8 +632,8 @@ int main(int argc, char** argv) {
     for (int round = 0; round < rounds; ++round) {
         WaitForMultipleObjects(kHostThreads, sync.roundDone, TRUE, kRoundWaitMs);
         UnloadPlugin();
-        const RoundSwitches& ran = kSwitches[round % kSwitchCount];
-        StoreSettings(std::wstring(kSwitches[(round + 1) % kSwitchCount].arguments) + L" " + kLifetime);
+        const RoundSwitches& ran = SwitchesOfRound(round);
+        StoreSettings(std::wstring(SwitchesOfRound(round + 1).arguments) + L" " + kLifetime);
         LoadPlugin();
         samples.push_back(Measure(log, ran.editorsGivenBack));
         // The user's answer to the editors given back with unsaved changes.
