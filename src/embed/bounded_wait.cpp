@@ -1,7 +1,9 @@
 #include "embed/bounded_wait.h"
 
 #include <atomic>
+#include <deque>
 #include <memory>
+#include <new>
 #include <utility>
 
 #include "common/deadline.h"
@@ -40,6 +42,57 @@ DWORD WINAPI WorkerMain(LPVOID parameter) noexcept {
     InterlockedDecrement(&runningWorkers);
     if (module) FreeLibraryAndExitThread(module, 0);
     return 0;
+}
+
+// A worker that finished its task waits this long for the next before it ends: a hand-off makes
+// several sends in a row, and starting a thread costs more than a send (about 1.3 ms under Wine).
+constexpr DWORD kReusedWorkerIdleMs = 500;
+
+struct ReusedJob {
+    std::function<void()> task;
+    UniqueHandle done;  // manual-reset event, set once the task returned
+};
+
+SRWLOCK reuseLock = SRWLOCK_INIT;
+CONDITION_VARIABLE reuseWake = CONDITION_VARIABLE_INIT;
+std::deque<std::shared_ptr<ReusedJob>> reuseQueue;  // under reuseLock
+int idleReusedWorkers = 0;                          // under reuseLock
+
+void ReusedWorkerLoop() {
+    AcquireSRWLockExclusive(&reuseLock);
+    for (;;) {
+        while (reuseQueue.empty()) {
+            ++idleReusedWorkers;
+            const BOOL woken = SleepConditionVariableSRW(&reuseWake, &reuseLock, kReusedWorkerIdleMs, 0);
+            --idleReusedWorkers;
+            if (!woken && reuseQueue.empty()) {
+                ReleaseSRWLockExclusive(&reuseLock);
+                return;
+            }
+        }
+        std::shared_ptr<ReusedJob> job = std::move(reuseQueue.front());
+        reuseQueue.pop_front();
+        ReleaseSRWLockExclusive(&reuseLock);
+        try {
+            job->task();
+        } catch (...) {
+        }
+        // Its captures go here, with this module still loaded, whether or not anyone still waits.
+        job->task = nullptr;
+        // Done is told under the lock: the waiter's next task then finds this worker idle.
+        AcquireSRWLockExclusive(&reuseLock);
+        SetEvent(job->done.get());
+        job.reset();
+    }
+}
+
+void DropQueuedJob(const std::shared_ptr<ReusedJob>& job) {
+    ScopedExclusiveLock lock(reuseLock);
+    for (auto queued = reuseQueue.begin(); queued != reuseQueue.end(); ++queued) {
+        if (*queued != job) continue;
+        reuseQueue.erase(queued);
+        return;
+    }
 }
 
 void AnswerSentMessages() {
@@ -152,6 +205,32 @@ bool RunBoundedDispatchingMessages(std::function<void()> task, DWORD timeoutMs, 
     UniqueHandle worker = StartWorker(std::move(task));
     if (!worker) return false;
     return WaitDispatchingMessages(worker.get(), timeoutMs, stop) == WaitResult::Signaled;
+}
+
+bool RunOnReusedWorkerDispatchingMessages(std::function<void()> task, DWORD timeoutMs, const bool* stop) {
+    auto job = std::make_shared<ReusedJob>();
+    job->task = std::move(task);
+    job->done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!job->done) return false;
+    bool startWorker = false;
+    {
+        ScopedExclusiveLock lock(reuseLock);
+        try {
+            reuseQueue.push_back(job);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        // One idle worker per waiting job, else one more: a busy worker may be inside a send to an
+        // editor that hangs.
+        startWorker = idleReusedWorkers < static_cast<int>(reuseQueue.size());
+    }
+    if (!startWorker) {
+        WakeConditionVariable(&reuseWake);
+    } else if (!StartWorker(ReusedWorkerLoop)) {
+        DropQueuedJob(job);
+        return false;
+    }
+    return WaitDispatchingMessages(job->done.get(), timeoutMs, stop) == WaitResult::Signaled;
 }
 
 bool WaitForWorkerThreads(DWORD timeoutMs) {

@@ -42,5 +42,10 @@ bool RunBounded(std::function<void()> task, DWORD timeoutMs);
 // The same, dispatching every message meanwhile (for the waits of a launch or a hand-off).
 bool RunBoundedDispatchingMessages(std::function<void()> task, DWORD timeoutMs, const bool* stop = nullptr);
 
+// The same on a worker that stays a moment for the next task (a hand-off's sends come in a row);
+// another one starts when none is free.
+bool RunOnReusedWorkerDispatchingMessages(std::function<void()> task, DWORD timeoutMs,
+                                          const bool* stop = nullptr);
+
 // Waits until every worker has finished its task, at most timeoutMs. For tests and orderly ends.
 bool WaitForWorkerThreads(DWORD timeoutMs);

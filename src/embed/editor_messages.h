@@ -20,5 +20,11 @@ bool SendToEditor(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESU
 bool SendToEditorDispatchingMessages(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* reply,
                                      const bool* stop, std::shared_ptr<const void> lParamData = nullptr);
 
+// For a message the editor may get twice without harm (it reads a value, or sets what the second one
+// sets again): sent from this thread for a moment first, and only for an editor slower than that on
+// a worker as above. Most editors answer at once, and then no thread is needed.
+bool SendRepeatableDispatchingMessages(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                       LRESULT* reply, const bool* stop);
+
 // The WM_NULL probe: true when the window's thread handled it within timeoutMs.
 bool AnswersMessages(HWND window, DWORD timeoutMs);

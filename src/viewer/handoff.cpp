@@ -64,6 +64,12 @@ bool SendValue(HWND window, UINT message, LPARAM lParam, const bool* stop, LRESU
     return SendToEditorDispatchingMessages(window, message, 0, lParam, reply, stop);
 }
 
+// Scintilla's: asking whether the text is modified, setting the save point and the anchor may each
+// come twice without harm.
+bool SendToScintilla(HWND scintilla, UINT message, const bool* stop, LRESULT* reply = nullptr) {
+    return SendRepeatableDispatchingMessages(scintilla, message, 0, 0, reply, stop);
+}
+
 void LogNoAnswer(const wchar_t* caller, HWND scintilla) {
     LogPrintf(L"[%ls] Scintilla 0x%p did not answer (err=%lu), hand-off failed", caller, scintilla,
               GetLastError());
@@ -73,7 +79,7 @@ void LogNoAnswer(const wchar_t* caller, HWND scintilla) {
 // get that far: its edits would be dropped without a word.
 NotepadHandOff PrepareScintilla(const wchar_t* caller, HWND scintilla, const bool* stop) {
     LRESULT modified = 0;
-    if (!SendValue(scintilla, kSciGetModify, 0, stop, &modified)) {
+    if (!SendToScintilla(scintilla, kSciGetModify, stop, &modified)) {
         LogNoAnswer(caller, scintilla);
         return NotepadHandOff::Failed;
     }
@@ -81,7 +87,8 @@ NotepadHandOff PrepareScintilla(const wchar_t* caller, HWND scintilla, const boo
         LogPrintf(L"[%ls] document has unsaved changes, not handed over", caller);
         return NotepadHandOff::Unsaved;
     }
-    if (!SendValue(scintilla, kSciSetSavePoint, 0, stop) || !SendValue(scintilla, kSciSetAnchor, 0, stop)) {
+    if (!SendToScintilla(scintilla, kSciSetSavePoint, stop) ||
+        !SendToScintilla(scintilla, kSciSetAnchor, stop)) {
         LogNoAnswer(caller, scintilla);
         return NotepadHandOff::Failed;
     }
@@ -140,7 +147,7 @@ bool ShownDocumentModified(HWND editor, const bool* stop) {
     if (TitleMarksModified(TitleOf(editor))) return true;
     HWND scintilla = FirstScintillaOf(editor);
     LRESULT modified = 0;
-    return scintilla && (!SendValue(scintilla, kSciGetModify, 0, stop, &modified) || modified != 0);
+    return scintilla && (!SendToScintilla(scintilla, kSciGetModify, stop, &modified) || modified != 0);
 }
 
 void CloseShownDocumentIfUnmodified(HWND editor, const bool* stop) {
