@@ -51,7 +51,7 @@ SavedSettingsPlan PrivateIni(const EditorProfile& profile, const std::wstring& e
         JoinedPath(folder, users.empty() ? std::wstring(L"Notepad3.ini") : FileNameOf(users));
     ScopedExclusiveLock lock(copyLock);
     const bool copied = !folder.empty() && RefreshFileCopy(users, copy);
-    return PlanForCopy(profile, users, copy, copied, L" /f ");
+    return PlanForCopy(profile, users, copy, copied, L"/f ");
 }
 
 SavedSettingsPlan PrivateFolder(const EditorProfile& profile, const std::wstring& editorPath) {
@@ -59,7 +59,7 @@ SavedSettingsPlan PrivateFolder(const EditorProfile& profile, const std::wstring
     const std::wstring folder = PrivateSettingsFolder(profile.name, users);
     ScopedExclusiveLock lock(copyLock);
     const bool copied = !folder.empty() && RefreshFolderCopy(users, folder);
-    return PlanForCopy(profile, users, folder, copied, L" -settingsDir=");
+    return PlanForCopy(profile, users, folder, copied, L"-settingsDir=");
 }
 
 SavedSettingsPlan RecentFilesPutBack(const EditorProfile& profile, const std::wstring& editorPath) {

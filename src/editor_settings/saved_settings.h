@@ -8,7 +8,7 @@
 #include "editors/editor_profile.h"
 
 struct SavedSettingsPlan {
-    std::wstring switches;         // for the command line, after the profile's own; may be empty
+    std::wstring switches;         // before the user's parameters on the command line; may be empty
     RecentFilesGuard recentFiles;  // to put back once the editor has ended; may be empty
 };
 

@@ -1,5 +1,6 @@
 #include "embed/bounded_wait.h"
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <memory>
@@ -88,11 +89,8 @@ void ReusedWorkerLoop() {
 
 void DropQueuedJob(const std::shared_ptr<ReusedJob>& job) {
     ScopedExclusiveLock lock(reuseLock);
-    for (auto queued = reuseQueue.begin(); queued != reuseQueue.end(); ++queued) {
-        if (*queued != job) continue;
-        reuseQueue.erase(queued);
-        return;
-    }
+    const auto queued = std::find(reuseQueue.begin(), reuseQueue.end(), job);
+    if (queued != reuseQueue.end()) reuseQueue.erase(queued);
 }
 
 void AnswerSentMessages() {

@@ -27,7 +27,7 @@ struct TrackedEditor {
     HWND window = nullptr;
     DesktopLook look;
     RecentFilesGuard recentFiles;          // put back once it has ended
-    std::vector<std::wstring> shownFiles;  // kept only while there is a list to put back
+    std::vector<std::wstring> shownFiles;  // lower-cased; kept only while there is a list to put back
 };
 
 SRWLOCK registryLock = SRWLOCK_INIT;
@@ -41,6 +41,10 @@ TrackedEditor* FindLocked(DWORD processId) {
     return found == tracked->end() ? nullptr : &*found;
 }
 
+void EraseLocked(const TrackedEditor* editor) {
+    tracked->erase(tracked->begin() + (editor - tracked->data()));
+}
+
 // Only an editor that has ended has saved its list; one given back to the user saves it later, as
 // the user's own editor.
 void PutBackRecentFiles(const TrackedEditor& editor) {
@@ -49,8 +53,7 @@ void PutBackRecentFiles(const TrackedEditor& editor) {
     if (outcome.written)
         LogPrintf(
             L"[RestoreRecentFiles] pid=%lu [%ls]: %zu shown files taken out of its recent files, the list "
-            L"put "
-            L"back",
+            L"put back",
             editor.processId, editor.recentFiles.iniPath.c_str(), outcome.takenOut);
     else
         LogPrintf(L"[RestoreRecentFiles] pid=%lu [%ls]: its recent files are as they were", editor.processId,
@@ -197,7 +200,7 @@ void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook
         // An ended process's id may be given to a new one.
         if (known && WaitForSingleObject(known->process, 0) == WAIT_OBJECT_0) {
             CloseHandle(known->process);
-            tracked->erase(tracked->begin() + (known - tracked->data()));
+            EraseLocked(known);
             known = nullptr;
         }
         if (known) {
@@ -229,13 +232,11 @@ void NoteShownFile(DWORD processId, const std::wstring& path) {
     AcquireSRWLockExclusive(&registryLock);
     try {
         TrackedEditor* editor = FindLocked(processId);
-        if (editor && !editor->recentFiles.iniPath.empty()) {
-            const std::wstring key = LowerCased(path);
-            const bool known =
-                std::any_of(editor->shownFiles.begin(), editor->shownFiles.end(),
-                            [&key](const std::wstring& shown) { return LowerCased(shown) == key; });
-            if (!known) editor->shownFiles.push_back(path);
-        }
+        // Kept lower-cased: each hand-off compares, and file names do not tell case apart.
+        const std::wstring key = LowerCased(path);
+        if (editor && !editor->recentFiles.iniPath.empty() &&
+            std::find(editor->shownFiles.begin(), editor->shownFiles.end(), key) == editor->shownFiles.end())
+            editor->shownFiles.push_back(key);
     } catch (const std::bad_alloc&) {
     }
     ReleaseSRWLockExclusive(&registryLock);
@@ -246,7 +247,7 @@ void ForgetEditor(DWORD processId) {
     AcquireSRWLockExclusive(&registryLock);
     if (TrackedEditor* editor = FindLocked(processId)) {
         forgotten = std::move(*editor);
-        tracked->erase(tracked->begin() + (editor - tracked->data()));
+        EraseLocked(editor);
     }
     ReleaseSRWLockExclusive(&registryLock);
     if (!forgotten.process) return;

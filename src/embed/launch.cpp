@@ -32,9 +32,8 @@ void CollectExistingFrames(const wchar_t* frameClass, ViewerState& state) {
 }
 
 std::wstring WithSettingsSwitches(const SavedSettingsPlan& plan, const std::wstring& params) {
-    if (plan.switches.empty()) return params;
-    const std::wstring switches = plan.switches.substr(1);  // BuildEditorCommandLine puts the space back
-    return params.empty() ? switches : switches + L" " + params;
+    if (plan.switches.empty() || params.empty()) return plan.switches + params;
+    return plan.switches + L" " + params;
 }
 
 bool StartEditorProcess(const std::wstring& editorPath, std::vector<wchar_t>& commandLine,
