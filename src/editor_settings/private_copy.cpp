@@ -46,18 +46,6 @@ bool EnsureFolder(const std::wstring& folder) {
     return GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-// FNV-1a over the lower-cased units: a short, stable name for a source path.
-std::wstring ShortNameOf(const std::wstring& source) {
-    uint32_t hash = 2166136261u;
-    for (wchar_t unit : LowerCased(source)) {
-        hash ^= static_cast<uint32_t>(unit);
-        hash *= 16777619u;
-    }
-    wchar_t text[9] = {};
-    wsprintfW(text, L"%08x", hash);
-    return text;
-}
-
 bool CopySubfolder(const std::wstring& from, const std::wstring& to) {
     if (!EnsureFolder(to)) return false;
     const std::vector<std::wstring> wanted = XmlFilesIn(from);
@@ -76,11 +64,29 @@ bool CopySubfolder(const std::wstring& from, const std::wstring& to) {
 
 }  // namespace
 
-std::wstring PrivateSettingsFolder(const wchar_t* name, const std::wstring& source) {
+// FNV-1a over the lower-cased units.
+std::wstring ShortNameOf(const std::wstring& source) {
+    uint32_t hash = 2166136261u;
+    for (wchar_t unit : LowerCased(source)) {
+        hash ^= static_cast<uint32_t>(unit);
+        hash *= 16777619u;
+    }
+    wchar_t text[9] = {};
+    wsprintfW(text, L"%08x", hash);
+    return text;
+}
+
+std::wstring PrivateSettingsRoot() {
     wchar_t temp[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
     if (length == 0 || length > MAX_PATH) return std::wstring();
-    return JoinedPath(JoinedPath(temp, kPrivateRoot), std::wstring(name) + L"-" + ShortNameOf(source));
+    return JoinedPath(temp, kPrivateRoot);
+}
+
+std::wstring PrivateSettingsFolder(const wchar_t* name, const std::wstring& source) {
+    const std::wstring root = PrivateSettingsRoot();
+    if (root.empty()) return std::wstring();
+    return JoinedPath(root, std::wstring(name) + L"-" + ShortNameOf(source));
 }
 
 bool RefreshFolderCopy(const std::wstring& folder, const std::wstring& privateFolder) {

@@ -4,6 +4,12 @@
 
 #include <string>
 
+// This user's folder of private copies (and of what is owed to the user's own settings).
+std::wstring PrivateSettingsRoot();
+
+// Eight hex digits that name a path (any case) shortly and stably.
+std::wstring ShortNameOf(const std::wstring& source);
+
 // The folder that holds the copy of the settings at source for the editor named name, under this
 // user's temporary folder; one per source, so that two installations do not share one.
 std::wstring PrivateSettingsFolder(const wchar_t* name, const std::wstring& source);

@@ -62,12 +62,28 @@ SavedSettingsPlan PrivateFolder(const EditorProfile& profile, const std::wstring
     return PlanForCopy(profile, users, folder, copied, L"-settingsDir=");
 }
 
+// A maximized Notepad4 shows itself maximized on the desktop before anything can embed it: it is
+// started at the user's own normal placement, and maximized again in its settings afterwards.
+std::wstring NormalPlacementSwitch(const OwedPutBack& owed) {
+    const RECT& r = owed.normal;
+    if (!owed.maximized || r.right <= r.left || r.bottom <= r.top) return std::wstring();
+    wchar_t text[96] = {};
+    wsprintfW(text, L"/p %ld,%ld,%ld,%ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return text;
+}
+
 SavedSettingsPlan RecentFilesPutBack(const EditorProfile& profile, const std::wstring& editorPath) {
     SavedSettingsPlan plan;
     const std::wstring ini = Notepad4IniFile(editorPath, ThisUsersFolders());
-    plan.recentFiles = SnapshotRecentFiles(ini, FolderOf(editorPath));
+    plan.putBack = PreparePutBack(ini, FolderOf(editorPath));
     LogPrintf(L"[LaunchAndEmbed] %ls's recent files in [%ls] (%zu entries) are put back once it has ended",
-              profile.name, ini.c_str(), plan.recentFiles.entries.size());
+              profile.name, ini.c_str(), plan.putBack.before.size());
+    plan.switches = NormalPlacementSwitch(plan.putBack);
+    if (!plan.switches.empty())
+        LogPrintf(
+            L"[LaunchAndEmbed] %ls's window is maximized in its settings: started at the user's normal placement "
+            L"(%ls), maximized again in its settings once it has ended",
+            profile.name, plan.switches.c_str());
     return plan;
 }
 

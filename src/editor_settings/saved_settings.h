@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "editor_settings/recent_files.h"
+#include "editor_settings/put_back.h"
 #include "editors/editor_profile.h"
 
 struct SavedSettingsPlan {
     std::wstring switches;         // before the user's parameters on the command line; may be empty
-    RecentFilesGuard recentFiles;  // to put back once the editor has ended; may be empty
+    OwedPutBack putBack;           // owed once the editor has started; empty ini: none
 };
 
 // Refreshes the private copy the editor is pointed at, or reads the list to put back. The user's

@@ -74,6 +74,7 @@ UserFolders ThisUsersFolders() {
     folders.localAppData = KnownFolder(CSIDL_LOCAL_APPDATA);
     folders.profile = KnownFolder(CSIDL_PROFILE);
     folders.programFiles = KnownFolder(CSIDL_PROGRAM_FILES);
+    folders.documents = KnownFolder(CSIDL_PERSONAL);
     return folders;
 }
 

@@ -10,6 +10,7 @@ struct UserFolders {
     std::wstring localAppData;    // %LOCALAPPDATA%
     std::wstring profile;         // %USERPROFILE%
     std::wstring programFiles;    // the 64-bit Program Files folder
+    std::wstring documents;       // Documents
 };
 
 UserFolders ThisUsersFolders();

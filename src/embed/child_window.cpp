@@ -113,6 +113,7 @@ HWND TakeLiveWindow(ViewerState& state) {
 // Hands the editor to a watcher. True when a watcher took it.
 bool LetGo(const ViewerState& state, EditorProcess& editor, HWND window, bool releaseAtOnce) {
     ShowWindowAsync(window, SW_HIDE);
+    NoteEditorClosing(editor.processId);
     auto watch = WatchFor(editor, window, state.desktopLook, releaseAtOnce);
     if (releaseAtOnce) watch->caller = L"ReleaseChild";
     return HandToWatcher(watch);
@@ -186,6 +187,7 @@ void EndLaunchedEditor(ViewerState& state) {
     HWND window = TakeLiveWindow(state);
     if (window) {
         ShowWindowAsync(window, SW_HIDE);
+        NoteEditorClosing(state.processId);
         PostMessageW(window, WM_CLOSE, 0, 0);
     }
     EditorProcess editor = TakeEditorProcess(state);

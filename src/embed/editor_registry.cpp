@@ -1,6 +1,8 @@
 #include "embed/editor_registry.h"
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <new>
 #include <utility>
 #include <vector>
@@ -8,7 +10,6 @@
 #include "common/deadline.h"
 #include "common/text.h"
 #include "common/window_data.h"
-#include "editor_settings/recent_files.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
 #include "embed/editor_shutdown.h"
@@ -20,14 +21,16 @@ namespace {
 // At process exit there is no time for the usual bounds: one short probe per editor.
 constexpr DWORD kExitProbeMs = 300;
 constexpr DWORD kInsidePollMs = 50;
+// An editor given back to the user may run for a working day; what it is owed is put back when it
+// ends, or at a later launch or load of the plug-in.
+constexpr DWORD kOwedPutBackWatchMs = 12 * 60 * 60 * 1000;
 
 struct TrackedEditor {
     HANDLE process = nullptr;  // owned: closed by ForgetEditor
     DWORD processId = 0;
     HWND window = nullptr;
     DesktopLook look;
-    RecentFilesGuard recentFiles;          // put back once it has ended
-    std::vector<std::wstring> shownFiles;  // lower-cased; kept only while there is a list to put back
+    OwedPutBack putBack;  // recorded; done once it has ended
 };
 
 SRWLOCK registryLock = SRWLOCK_INIT;
@@ -45,19 +48,17 @@ void EraseLocked(const TrackedEditor* editor) {
     tracked->erase(tracked->begin() + (editor - tracked->data()));
 }
 
-// Only an editor that has ended has saved its list; one given back to the user saves it later, as
-// the user's own editor.
-void PutBackRecentFiles(const TrackedEditor& editor) {
-    if (editor.recentFiles.iniPath.empty() || WaitForSingleObject(editor.process, 0) != WAIT_OBJECT_0) return;
-    const RecentFilesRestore outcome = RestoreRecentFiles(editor.recentFiles, editor.shownFiles);
-    if (outcome.written)
-        LogPrintf(
-            L"[RestoreRecentFiles] pid=%lu [%ls]: %zu shown files taken out of its recent files, the list "
-            L"put back",
-            editor.processId, editor.recentFiles.iniPath.c_str(), outcome.takenOut);
-    else
-        LogPrintf(L"[RestoreRecentFiles] pid=%lu [%ls]: its recent files are as they were", editor.processId,
-                  editor.recentFiles.iniPath.c_str());
+// Done now when the editor has ended, else from a wait on its process.
+void PutBackWhenEnded(UniqueHandle process, const OwedPutBack& owed) {
+    if (owed.iniPath.empty()) return;
+    if (WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) {
+        CompletePutBack(owed);
+        return;
+    }
+    auto waited = std::make_shared<UniqueHandle>(std::move(process));
+    StartWorker([waited, owed] {
+        if (WaitForSingleObject(waited->get(), kOwedPutBackWatchMs) == WAIT_OBJECT_0) CompletePutBack(owed);
+    });
 }
 
 // The window calls wait for the editor's thread: made only after it answered the probe, and with
@@ -221,25 +222,31 @@ void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook
     if (copy) CloseHandle(copy);
 }
 
-void GuardRecentFiles(DWORD processId, RecentFilesGuard guard) {
-    AcquireSRWLockExclusive(&registryLock);
-    if (TrackedEditor* editor = FindLocked(processId)) editor->recentFiles = std::move(guard);
-    ReleaseSRWLockExclusive(&registryLock);
+void GuardRecentFiles(DWORD processId, HANDLE process, OwedPutBack owed) {
+    if (!OwePutBack(owed, process, processId))
+        LogPrintf(L"[LaunchAndEmbed] what pid=%lu owes [%ls] could not be recorded, err=%lu", processId,
+                  owed.iniPath.c_str(), GetLastError());
+    ScopedExclusiveLock lock(registryLock);
+    if (TrackedEditor* editor = FindLocked(processId)) editor->putBack = std::move(owed);
 }
 
 void NoteShownFile(DWORD processId, const std::wstring& path) {
     if (path.empty()) return;
-    AcquireSRWLockExclusive(&registryLock);
+    ScopedExclusiveLock lock(registryLock);
     try {
         TrackedEditor* editor = FindLocked(processId);
-        // Kept lower-cased: each hand-off compares, and file names do not tell case apart.
-        const std::wstring key = LowerCased(path);
-        if (editor && !editor->recentFiles.iniPath.empty() &&
-            std::find(editor->shownFiles.begin(), editor->shownFiles.end(), key) == editor->shownFiles.end())
-            editor->shownFiles.push_back(key);
+        if (editor && !editor->putBack.iniPath.empty()) NoteShownInPutBack(editor->putBack, path);
     } catch (const std::bad_alloc&) {
     }
-    ReleaseSRWLockExclusive(&registryLock);
+}
+
+void NoteEditorClosing(DWORD processId) {
+    ScopedExclusiveLock lock(registryLock);
+    try {
+        TrackedEditor* editor = FindLocked(processId);
+        if (editor) NoteListBeforeSave(editor->putBack);
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 void ForgetEditor(DWORD processId) {
@@ -251,8 +258,13 @@ void ForgetEditor(DWORD processId) {
     }
     ReleaseSRWLockExclusive(&registryLock);
     if (!forgotten.process) return;
-    PutBackRecentFiles(forgotten);
-    CloseHandle(forgotten.process);
+    PutBackWhenEnded(UniqueHandle(forgotten.process), forgotten.putBack);
+}
+
+void CompleteOwedPutBacksOfEarlierLoads() {
+    static std::atomic<bool> started{false};
+    if (started.exchange(true)) return;
+    StartWorker([] { CompleteOwedPutBacks(std::wstring()); });
 }
 
 void ReleaseEditorsAtProcessExit() {

@@ -7,16 +7,22 @@
 #include <string>
 
 #include "editor/viewer_state.h"
-#include "editor_settings/recent_files.h"
+#include "editor_settings/put_back.h"
 
 // Remembers the editor (its process handle is duplicated); a second call for the same process
 // updates its window and look.
 void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook& look);
-// Its recent-files list is put back once it has ended, without the files noted as shown in it.
-void GuardRecentFiles(DWORD processId, RecentFilesGuard guard);
+// What its settings are owed (its recent files without the files noted as shown in it) is recorded
+// now and put back once it has ended.
+void GuardRecentFiles(DWORD processId, HANDLE process, OwedPutBack owed);
 void NoteShownFile(DWORD processId, const std::wstring& path);
-// Forgets it: it ended (its recent-files list is then put back), or it is the user's now.
+// It is about to be asked to close, and saves then: the user's list as it is now is the one kept.
+void NoteEditorClosing(DWORD processId);
+// Forgets it: it ended, or it is the user's now. What it is owed is put back once it has ended,
+// from a wait on its process (up to kOwedPutBackWatchMs; else at a later launch or load).
 void ForgetEditor(DWORD processId);
+// Once per load of the plug-in, on a worker: what earlier loads still owe is put back.
+void CompleteOwedPutBacksOfEarlierLoads();
 
 // For a viewer that is being destroyed: a window still inside it goes with it (and the viewer's end
 // waits for the window's thread, under Windows and under Wine), so the editors whose windows are

@@ -94,8 +94,8 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
 
     // Tracked from its start: a host that exits during the capture must not leave it behind either.
     TrackEditor(state.process.get(), state.processId, nullptr, DesktopLook());
-    if (!settings.recentFiles.iniPath.empty()) {
-        GuardRecentFiles(state.processId, settings.recentFiles);
+    if (!settings.putBack.iniPath.empty()) {
+        GuardRecentFiles(state.processId, state.process.get(), settings.putBack);
         NoteShownFile(state.processId, filePath);
     }
     bool embedded = false;

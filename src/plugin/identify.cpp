@@ -4,6 +4,7 @@
 #include "config/config_lock.h"
 #include "config/config_refresh.h"
 #include "config/plugin_config.h"
+#include "embed/editor_registry.h"
 #include "log/log.h"
 #include "plugin/exports.h"
 #include "plugin/identify_records.h"
@@ -23,6 +24,8 @@ HICON LoadPluginIcon(int pixels) {
 // The refresh calls the host, so it runs without the config lock; the reads take the lock and
 // never see a half-built index.
 std::wstring RefreshAndTakeHandleExts() {
+    // The host's first call: the loader lock is not held here, as it would be in DllMain.
+    CompleteOwedPutBacksOfEarlierLoads();
     RefreshConfiguration();
     ConfigLockGuard lock;
     return pluginConfig.handleExts;

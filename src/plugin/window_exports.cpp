@@ -1,6 +1,7 @@
 // The two exports that create windows: the viewer and the settings dialog.
 
 #include "config/config_refresh.h"
+#include "embed/editor_registry.h"
 #include "log/log.h"
 #include "plugin/exports.h"
 #include "ui/config_dialog.h"
@@ -8,6 +9,7 @@
 
 HWND WINAPI DVP_CreateViewer(HWND parent, LPRECT rect, DWORD flags) noexcept {
     try {
+        CompleteOwedPutBacksOfEarlierLoads();
         return CreateViewer(parent, rect, flags);
     } catch (...) {
         return nullptr;

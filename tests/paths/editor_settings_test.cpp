@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "editor_settings/private_copy.h"
+#include "editor_settings/put_back.h"
 #include "editor_settings/recent_files.h"
 #include "editor_settings/saved_settings.h"
 #include "editor_settings/settings_places.h"
@@ -35,45 +36,122 @@ void WriteNotepad4Ini(const std::wstring& path, const List& recent) {
     ASSERT_TRUE(WriteFileBytes(path, text.data(), text.size() * sizeof(wchar_t)));
 }
 
-List RecentFilesOf(const std::wstring& ini) {
-    return SnapshotRecentFiles(ini, std::wstring()).entries;
+std::wstring Env(const wchar_t* text) {
+    wchar_t expanded[MAX_PATH] = {};
+    ExpandEnvironmentStringsW(text, expanded, MAX_PATH);
+    return expanded;
+}
+
+// A process of this program, started suspended: what is owed to it waits until it has ended.
+PROCESS_INFORMATION StartSuspendedProcess() {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    CreateProcessW(self, nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup, &info);
+    return info;
 }
 
 }  // namespace
 
 TEST(RecentFiles, PutBackListKeepsTheUsersOwnAndTakesOutOnlyWhatThePreviewsAdded) {
-    const List users = {L"C:\\u1.txt", L"C:\\u2.txt", L"C:\\u3.txt"};
-    // Previews on top: the user's list as it was.
-    EXPECT_EQ(RestoredRecentList(users, {L"C:\\p2", L"C:\\p1", L"C:\\u1.txt", L"C:\\u2.txt", L"C:\\u3.txt"},
-                                 {true, true, false, false, false}),
-              users);
-    // Previews pushed the user's oldest out of a full list: it comes back.
-    EXPECT_EQ(RestoredRecentList(users, {L"C:\\p1", L"C:\\u1.txt", L"C:\\u2.txt"}, {true, false, false}),
-              users);
-    // A preview of one of the user's own files moved it to the top: the order comes back too.
-    EXPECT_EQ(RestoredRecentList(users, {L"c:\\U3.TXT", L"C:\\u1.txt", L"C:\\u2.txt"}, {false, false, false}),
-              users);
-    // A file the user opened meanwhile stays, the previews go, the user's own follow.
-    EXPECT_EQ(RestoredRecentList(users, {L"C:\\p1", L"C:\\mine.txt", L"C:\\u1.txt", L"C:\\u2.txt"},
-                                 {true, false, false, false}),
-              (List{L"C:\\mine.txt", L"C:\\u1.txt", L"C:\\u2.txt", L"C:\\u3.txt"}));
+    const RecentEntryFolders folders{L"Z:\\tools\\np4", Env(L"%USERPROFILE%\\Documents")};
+    const List users = {L"C:\\u1.txt", L"%USERPROFILE%\\u2.txt", L"C:\\u3.txt"};
+    const auto keys = [&](const List& files) {
+        List out;
+        for (const std::wstring& file : files) out.push_back(RecentEntryKey(file, folders));
+        return out;
+    };
+    List full;
+    for (int i = 1; i <= 32; ++i) full.push_back(L"C:\\f" + std::to_wstring(i));
+    struct Case {
+        const char* what;
+        List now, before, shown, expected;
+        size_t unreadable;
+    };
+    const Case cases[] = {
+        {"previews on top, in every form Notepad4 writes: the user's list as it was",
+         {L"%USERPROFILE%\\p1.txt", L"%CSIDL:MYDOCUMENTS%\\p2.txt", L"..\\work\\p3.txt", L"C:\\u1.txt",
+          L"%USERPROFILE%\\u2.txt", L"C:\\u3.txt"},
+         users,
+         {Env(L"%USERPROFILE%\\P1.txt"), folders.documents + L"\\p2.txt", L"Z:\\tools\\work\\p3.txt"},
+         users,
+         0},
+        {"a preview moved one of the user's files up: the user's order and forms",
+         {L"c:\\U3.TXT", L"C:\\u1.txt", Env(L"%USERPROFILE%\\u2.txt")}, users, {L"C:\\u3.txt"}, users, 0},
+        {"the user's own Notepad4 saved meanwhile (a new file on top, a shown one opened): kept as it had them",
+         {L"C:\\p1", L"C:\\p2", L"C:\\u1.txt", L"C:\\mine.txt"},
+         {L"C:\\mine.txt", L"C:\\p1", L"C:\\u1.txt"},
+         {L"C:\\p1", L"C:\\p2"},
+         {L"C:\\mine.txt", L"C:\\p1", L"C:\\u1.txt"},
+         0},
+        {"a file opened since (in the preview or by the user) stays on top",
+         {L"C:\\p1", L"C:\\new.txt", L"C:\\u1.txt", L"%USERPROFILE%\\u2.txt", L"C:\\u3.txt"},
+         users,
+         {L"C:\\p1"},
+         {L"C:\\new.txt", L"C:\\u1.txt", L"%USERPROFILE%\\u2.txt", L"C:\\u3.txt"},
+         0},
+        {"a full list pushed the user's oldest out: they come back",
+         [&] {
+             List now = {L"C:\\p1", L"C:\\p2"};
+             now.insert(now.end(), full.begin(), full.begin() + 30);
+             return now;
+         }(),
+         full,
+         {L"C:\\p1", L"C:\\p2"},
+         full,
+         0},
+        {"a code page wrote a shown name with '?': taken out; one that names no shown file stays",
+         {L"C:\\x\\??.txt", L"C:\\x\\?.txt", L"C:\\u1.txt"},
+         {L"C:\\u1.txt"},
+         {L"C:\\x\\\x4E2D\x6587.txt"},
+         {L"C:\\x\\?.txt", L"C:\\u1.txt"},
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const PutBackList result = PutBackRecentList(c.now, c.before, keys(c.shown), folders);
+        EXPECT_EQ(result.list, c.expected);
+        EXPECT_EQ(result.unreadable, c.unreadable);
+    }
+}
 
-    // Through the ini, as Notepad4 writes it: only entries naming a shown file go, whatever their case.
+// What is owed is kept in a file until the editor has ended; then the list and the maximized window
+// come back, once, whoever completes it (the next launch, the next load).
+TEST(RecentFiles, OwedPutBackWaitsForTheEditorsEndAndSurvivesItsStarter) {
     const std::wstring folder = MakeTempDir(L"recent");
+    wchar_t temp[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+    UseTempFolder(folder);
     const std::wstring ini = folder + L"\\Notepad4.ini";
     const std::wstring shown = folder + L"\\Shown File.txt";
     ASSERT_TRUE(WriteFileText(shown, "x"));
-    WriteNotepad4Ini(ini, users);
-    const RecentFilesGuard guard = SnapshotRecentFiles(ini, folder);
-    EXPECT_EQ(guard.entries, users);
-    WriteNotepad4Ini(ini, {folder + L"\\shown file.TXT", L"C:\\u1.txt", L"C:\\u2.txt", L"C:\\u3.txt"});
-    RecentFilesRestore outcome = RestoreRecentFiles(guard, {shown});
-    EXPECT_TRUE(outcome.written);
-    EXPECT_EQ(outcome.takenOut, 1u);
-    EXPECT_EQ(RecentFilesOf(ini), users);
-    // Nothing to do: the file is not written again.
-    outcome = RestoreRecentFiles(guard, {shown});
-    EXPECT_FALSE(outcome.written);
+    WriteNotepad4Ini(ini, {L"C:\\u1.txt", L"C:\\u2.txt"});
+    WritePrivateProfileStringW(Notepad4PositionSection().c_str(), L"WindowMaximized", L"1", ini.c_str());
+
+    OwedPutBack owed = PreparePutBack(ini, folder);
+    EXPECT_TRUE(owed.maximized);
+    PROCESS_INFORMATION editor = StartSuspendedProcess();
+    ASSERT_NE(editor.hProcess, nullptr);
+    ASSERT_TRUE(OwePutBack(owed, editor.hProcess, editor.dwProcessId));
+    NoteShownInPutBack(owed, shown);
+    // As the editor saves: the shown file on top, un-maximized.
+    WriteNotepad4Ini(ini, {L"shown file.TXT", L"C:\\u1.txt", L"C:\\u2.txt"});
+    CompleteOwedPutBacks(ini);
+    EXPECT_EQ(ReadRecentFiles(ini).size(), 3u) << "put back while the editor runs";
+    TerminateProcess(editor.hProcess, 0);
+    WaitForSingleObject(editor.hProcess, 5000);
+    CloseHandle(editor.hProcess);
+    CloseHandle(editor.hThread);
+    // Its starter is gone: the plug-in's next load finds the record.
+    CompleteOwedPutBacks(L"");
+    EXPECT_EQ(ReadRecentFiles(ini), (List{L"C:\\u1.txt", L"C:\\u2.txt"}));
+    EXPECT_EQ(GetPrivateProfileIntW(Notepad4PositionSection().c_str(), L"WindowMaximized", 0, ini.c_str()), 1u);
+    EXPECT_FALSE(Exists(owed.recordPath));
+    EXPECT_TRUE(CompletePutBack(owed));
+    SetEnvironmentVariableW(L"TMP", temp);
+    SetEnvironmentVariableW(L"TEMP", temp);
 }
 
 TEST(SettingsPlaces, EachEditorsOwnRulesFindTheUsersSettings) {

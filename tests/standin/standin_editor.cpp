@@ -96,6 +96,8 @@
 #include <windows.h>
 // after windows.h, which it needs
 #include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
 
 #include <climits>
 #include <cstddef>
@@ -170,6 +172,9 @@ struct Options {
     bool noIni = false;        // Notepad3's /f0
     std::wstring settingsDir;  // Notepad++'s -settingsDir=
     bool settingsDirGiven = false;
+    bool positionGiven = false;  // Notepad4's /p X,Y,W,H[,MAX]
+    RECT position = {};
+    bool positionMaximized = false;
 };
 
 struct App {
@@ -345,6 +350,16 @@ void ParseSwitch(const std::wstring& arg, Options& options) {
         options.file = arg;
 }
 
+// Notepad4's "/p X,Y,W,H[,MAX]": its window there, the ini's position ignored.
+void ParsePosition(const wchar_t* text, Options& options) {
+    int v[5] = {};
+    const int n = swscanf(text, L"%d,%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3], &v[4]);
+    if (n < 4) return;
+    options.positionGiven = true;
+    options.position = {v[0], v[1], v[0] + v[2], v[1] + v[3]};
+    options.positionMaximized = n == 5 && v[4] != 0;
+}
+
 Options ParseOptions() {
     Options options;
     wchar_t journal[MAX_PATH * 2] = {};
@@ -355,6 +370,8 @@ Options ParseOptions() {
     for (int i = 1; args && i < count; ++i) {
         if (IsIniSwitch(args[i]) && i + 1 < count)
             options.iniArgument = args[++i];
+        else if ((lstrcmpiW(args[i], L"/p") == 0 || lstrcmpiW(args[i], L"-p") == 0) && i + 1 < count)
+            ParsePosition(args[++i], options);
         else
             ParseSwitch(args[i], options);
     }
@@ -1232,9 +1249,15 @@ struct OwnSettings {
     std::vector<std::wstring> recent;  // as read at start
     bool hasPlacement = false;
     RECT placement = {};
+    bool maximized = false;  // Notepad4's WindowMaximized
 };
 
 OwnSettings own;
+
+// Notepad4 keeps at least 32 recent files; the stand-in's other editors 10.
+size_t IniRecentCapacity() {
+    return app.flavour == Flavour::Notepad4 ? 32 : kRecentCapacity;
+}
 
 std::wstring ExeFolder() {
     wchar_t path[MAX_PATH * 2] = {};
@@ -1319,13 +1342,63 @@ PlacementKeys IniPlacementKeys() {
     return {L"Window", screen + L" PosX", screen + L" PosY", screen + L" SizeX", screen + L" SizeY"};
 }
 
+// ---- Notepad4's RelativeFileMRU forms (PathRelativeToApp / PathAbsoluteFromApp) ----
+
+constexpr wchar_t kMyDocuments[] = L"%CSIDL:MYDOCUMENTS%";
+
+std::wstring DocumentsFolder() {
+    wchar_t path[MAX_PATH] = {};
+    return SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, path)) ? path : L"";
+}
+
+// As it reads an entry back: Documents, then the environment, then its own folder.
+std::wstring Notepad4Absolute(std::wstring entry) {
+    if (_wcsnicmp(entry.c_str(), kMyDocuments, wcslen(kMyDocuments)) == 0) {
+        std::wstring rest = entry.substr(wcslen(kMyDocuments));
+        if (!rest.empty() && (rest[0] == L'\\' || rest[0] == L'/')) rest.erase(0, 1);
+        wchar_t combined[MAX_PATH] = {};
+        if (PathCombineW(combined, DocumentsFolder().c_str(), rest.c_str())) entry = combined;
+    }
+    wchar_t expanded[MAX_PATH] = {};
+    const DWORD n = ExpandEnvironmentStringsW(entry.c_str(), expanded, MAX_PATH);
+    if (n > 0 && n <= MAX_PATH) entry = expanded;
+    if (PathIsRelativeW(entry.c_str())) entry = ExeFolder() + L"\\" + entry;
+    wchar_t canonical[MAX_PATH] = {};
+    return PathCanonicalizeW(canonical, entry.c_str()) ? canonical : entry;
+}
+
+// As it writes one: under Documents (when its own folder is not), relative to its own folder when
+// that is not on the Windows drive, then with %USERPROFILE% and the like put back.
+std::wstring Notepad4Relative(const std::wstring& path) {
+    std::wstring form = path;
+    if (!PathIsRelativeW(path.c_str())) {
+        const std::wstring exeFolder = ExeFolder();
+        const std::wstring documents = DocumentsFolder();
+        wchar_t relative[MAX_PATH] = {}, combined[MAX_PATH] = {}, windows[MAX_PATH] = {};
+        bool done = false;
+        if (!documents.empty() && !PathIsPrefixW(documents.c_str(), exeFolder.c_str()) &&
+            PathIsPrefixW(documents.c_str(), path.c_str()) &&
+            PathRelativePathToW(relative, documents.c_str(), FILE_ATTRIBUTE_DIRECTORY, path.c_str(), 0) &&
+            PathCombineW(combined, kMyDocuments, relative)) {
+            form = combined;
+            done = true;
+        }
+        GetWindowsDirectoryW(windows, MAX_PATH);
+        if (!done && !PathCommonPrefixW(exeFolder.c_str(), windows, nullptr) &&
+            PathRelativePathToW(relative, exeFolder.c_str(), FILE_ATTRIBUTE_DIRECTORY, path.c_str(), 0))
+            form = relative;
+    }
+    wchar_t unexpanded[MAX_PATH] = {};
+    return PathUnExpandEnvStringsW(form.c_str(), unexpanded, MAX_PATH) ? unexpanded : form;
+}
+
 std::vector<std::wstring> ReadIniRecent(const std::wstring& ini) {
     std::vector<std::wstring> recent;
-    for (size_t i = 1; i <= kRecentCapacity; ++i) {
+    for (size_t i = 1; i <= IniRecentCapacity(); ++i) {
         wchar_t key[8], value[MAX_PATH * 2] = {};
         wsprintfW(key, L"%02i", static_cast<int>(i));
         GetPrivateProfileStringW(L"Recent Files", key, L"", value, MAX_PATH * 2, ini.c_str());
-        if (value[0]) recent.push_back(value);
+        if (value[0]) recent.push_back(app.flavour == Flavour::Notepad4 ? Notepad4Absolute(value) : value);
     }
     return recent;
 }
@@ -1346,6 +1419,8 @@ void LoadIniSettings() {
         own.hasPlacement = own.hasPlacement && values[i] != INT_MIN;
     }
     own.placement = {values[0], values[1], values[0] + values[2], values[1] + values[3]};
+    own.maximized = app.flavour == Flavour::Notepad4 &&
+                    GetPrivateProfileIntW(keys.section.c_str(), L"WindowMaximized", 0, own.path.c_str()) != 0;
 }
 
 RECT NormalPlacement(HWND window) {
@@ -1364,15 +1439,21 @@ void SaveIniSettings(HWND window) {
     for (int i = 0; i < 4; ++i)
         WritePrivateProfileStringW(keys.section.c_str(), names[i]->c_str(),
                                    std::to_wstring(values[i]).c_str(), own.path.c_str());
+    const bool notepad4 = app.flavour == Flavour::Notepad4;
+    // Its whole position section is written again: the key goes when the window is not zoomed.
+    if (notepad4)
+        WritePrivateProfileStringW(keys.section.c_str(), L"WindowMaximized", IsZoomed(window) ? L"1" : nullptr,
+                                   own.path.c_str());
+    const size_t capacity = IniRecentCapacity();
     std::vector<std::wstring> memory = own.recent;
-    for (size_t i = sessionFiles.size(); i-- > 0;) AddOnTop(memory, sessionFiles[i], kRecentCapacity);
+    for (size_t i = sessionFiles.size(); i-- > 0;) AddOnTop(memory, sessionFiles[i], capacity);
     std::vector<std::wstring> merged = ReadIniRecent(own.path);
-    for (size_t i = memory.size(); i-- > 0;) AddOnTop(merged, memory[i], kRecentCapacity);
+    for (size_t i = memory.size(); i-- > 0;) AddOnTop(merged, memory[i], capacity);
     std::wstring section;
     for (size_t i = 0; i < merged.size(); ++i) {
         wchar_t key[8];
         wsprintfW(key, L"%02i", static_cast<int>(i + 1));
-        section += key + (L"=" + merged[i]);
+        section += key + (L"=" + (notepad4 ? Notepad4Relative(merged[i]) : merged[i]));
         section += L'\0';
     }
     section += L'\0';
@@ -1543,6 +1624,7 @@ void SaveOwnSettings(HWND window) {
 
 RECT SavedPlacement() {
     RECT place = {100, 100, 100 + app.options.width, 100 + app.options.height};
+    if (app.options.positionGiven) return app.options.position;
     if (own.hasPlacement) return own.placement;
     if (app.options.settingsPath.empty()) return place;
     for (const std::string& line : SettingsLines()) {
@@ -1621,7 +1703,10 @@ void CreateMainWindow() {
     Journal("window", WindowText(app.mainWindow) + " " + ToUtf8(MainClassName()));
     app.mainCreated = true;
     OpenFirstNppTab();
-    ShowWindow(app.mainWindow, app.options.showAtOnce ? SW_SHOW : app.showCommand);
+    // Notepad4 shows a window its settings (or /p) say was maximized as such, whatever it was asked.
+    const bool maximized = app.options.positionGiven ? app.options.positionMaximized : own.maximized;
+    ShowWindow(app.mainWindow,
+               maximized ? SW_SHOWMAXIMIZED : app.options.showAtOnce ? SW_SHOW : app.showCommand);
     JournalDesktopVisibility(app.mainWindow);
     UpdateWindow(app.mainWindow);
     if (app.options.busyAfterWindowMs > 0) Sleep(app.options.busyAfterWindowMs);
