@@ -1,5 +1,6 @@
 #include "editor_settings/put_back.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "common/handles.h"
@@ -172,6 +173,24 @@ bool CompleteInTurn(const std::wstring& recordPath) {
     return true;
 }
 
+// The ini's list as the user has it: without what the editors of other previews still running added
+// (a Notepad4 started now reads their entries too, so their shown files count as its own).
+RecentList UsersListNow(OwedPutBack& owed) {
+    RecentList list = ReadRecentFiles(owed.iniPath);
+    for (const std::wstring& recordPath : RecordPaths()) {
+        OwedPutBack other;
+        if (LowerCased(recordPath) == LowerCased(owed.recordPath) || !ReadRecord(recordPath, other) ||
+            LowerCased(other.iniPath) != LowerCased(owed.iniPath))
+            continue;
+        list = PutBackRecentList(list, other.before, other.shownKeys, owed.folders).list;
+        for (const std::wstring& key : other.shownKeys) {
+            if (std::find(owed.shownKeys.begin(), owed.shownKeys.end(), key) == owed.shownKeys.end())
+                owed.shownKeys.push_back(key);
+        }
+    }
+    return list;
+}
+
 bool EnsureFolderOf(const std::wstring& path) {
     const std::wstring folder = FolderOf(path);
     return CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
@@ -185,7 +204,7 @@ OwedPutBack PreparePutBack(const std::wstring& iniPath, const std::wstring& exeF
     owed.iniPath = iniPath;
     owed.folders.exeFolder = exeFolder;
     owed.folders.documents = ThisUsersFolders().documents;
-    owed.before = ReadRecentFiles(iniPath);
+    owed.before = UsersListNow(owed);
     const std::wstring section = Notepad4PositionSection();
     owed.maximized = GetPrivateProfileIntW(section.c_str(), kMaximizedKey, 0, iniPath.c_str()) != 0;
     const wchar_t* keys[4] = {L"WindowPosX", L"WindowPosY", L"WindowSizeX", L"WindowSizeY"};
@@ -219,7 +238,7 @@ void NoteShownInPutBack(OwedPutBack& owed, const std::wstring& file) {
 void NoteListBeforeSave(OwedPutBack& owed) {
     if (owed.iniPath.empty()) return;
     IniTurn turn(owed.iniPath);
-    owed.before = ReadRecentFiles(owed.iniPath);
+    owed.before = UsersListNow(owed);
     if (!owed.recordPath.empty()) WriteRecord(owed);
 }
 

@@ -3,6 +3,8 @@
 // plug-in.
 
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
 
 #include <atomic>
 #include <cstdint>
@@ -954,6 +956,130 @@ TEST_F(RoadOfOneFile, PreviewSessionLeavesTheUsersEditorSettingsAsTheyWere) {
         const std::string copied(copy.begin(), copy.end());
         for (const std::string& file : users) EXPECT_NE(copied.find(file), std::string::npos) << file;
     }
+}
+
+
+// A Notepad4 run from a folder of its own on the drive of the test program (not the Windows drive),
+// so that it writes files below it relative to its folder.
+std::wstring Notepad4BesideTheTests() {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder(self);
+    folder = folder.substr(0, folder.rfind(L'\\')) + L"\\np4-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+             std::to_wstring(GetTickCount());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\work").c_str(), nullptr);
+    const std::wstring exe = folder + L"\\notepad4.exe";
+    return CopyFileW(StandinPath(L"notepad4.exe").c_str(), exe.c_str(), TRUE) ? exe : std::wstring();
+}
+
+std::wstring Expanded(const wchar_t* text) {
+    wchar_t expanded[MAX_PATH] = {};
+    ExpandEnvironmentStringsW(text, expanded, MAX_PATH);
+    return expanded;
+}
+
+HWND PromptOf(DWORD pid) {
+    HWND prompt = nullptr;
+    while ((prompt = FindWindowExW(nullptr, prompt, L"StandinPrompt", nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(prompt, &owner);
+        if (owner == pid) return prompt;
+    }
+    return nullptr;
+}
+
+// Notepad4 saves into the user's own ini: whatever happens around a preview, its recent files and
+// its window come back as the user had them. Each case fails without the put-back it names.
+TEST_F(RoadOfOneFile, Notepad4GetsItsRecentFilesAndItsMaximizedWindowBackInEveryCase) {
+    const std::wstring profileFile = Expanded(L"%USERPROFILE%\\velloquin-e2e-profile.txt");
+    const std::wstring chinese = L"C:\\velloquin-e2e\\\x4E2D\x6587.txt";
+    EnsureFiles({profileFile, chinese});
+    const std::vector<std::string> users = {"C:\\own\\first.txt", "C:\\own\\second.txt", "C:\\own\\third.txt"};
+    const std::string usersList = "01=C:\\own\\first.txt|02=C:\\own\\second.txt|03=C:\\own\\third.txt|";
+    enum class Around { Nothing, UsersOwnSavesMeanwhile, QuestionAtClose, LaunchRightAfterClear };
+    struct Case {
+        const char* what;
+        Around around;
+        const wchar_t* switches;
+        bool ansi, maximized;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"files under the profile, in Documents and beside the editor (relative)", Around::Nothing,
+         L"--own-settings", false, false, usersList},
+        {"the user's own Notepad4 saved during the preview (a new file, a shown one)",
+         Around::UsersOwnSavesMeanwhile, L"--own-settings", false, false,
+         "01=C:\\own\\mine.txt|02=C:\\velloquin-e2e\\a.txt|03=C:\\own\\first.txt|04=C:\\own\\second.txt|"
+         "05=C:\\own\\third.txt|"},
+        {"it asked a question at CLEAR and ended only when the user answered", Around::QuestionAtClose,
+         L"--own-settings --late-question=300", false, false, usersList},
+        {"CLEAR and a launch at once, the first still ending", Around::LaunchRightAfterClear,
+         L"--own-settings --slow-exit=1500", false, false, usersList},
+        {"an ANSI ini, which gets a Chinese name as '?'", Around::Nothing, L"--own-settings", true, false,
+         usersList},
+        {"a maximized window: started un-maximized, kept maximized", Around::Nothing, L"--own-settings", false,
+         true, usersList},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring exe = Notepad4BesideTheTests();
+        ASSERT_FALSE(exe.empty());
+        const std::wstring folder = exe.substr(0, exe.rfind(L'\\'));
+        const std::wstring besideFile = folder + L"\\work\\beside.txt";
+        EnsureFiles({besideFile});
+        const std::wstring ini = WriteUsersEditorSettings(exe, users);
+        const std::wstring position = L"Window Position " + std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"x" +
+                                      std::to_wstring(GetSystemMetrics(SM_CYSCREEN));
+        if (c.maximized) WritePrivateProfileStringW(position.c_str(), L"WindowMaximized", L"1", ini.c_str());
+        if (c.ansi) {
+            const std::vector<uint8_t> bytes = ReadFileBytes(ini);
+            std::string ansi;
+            for (size_t i = 2; i + 1 < bytes.size(); i += 2) ansi += static_cast<char>(bytes[i]);
+            WriteFileText(ini, ansi);
+        }
+        const std::string positionBefore = IniValues(ini, position.c_str());
+        StoreSettings(L"notes\ttxt\t" + exe, c.switches);
+        JournalScope journal(L"e2e-notepad4-put-back");
+        HWND viewer = createViewer_(pane_, nullptr, kInPane);
+        const std::vector<std::wstring> files =
+            c.ansi ? std::vector<std::wstring>{chinese}
+                   : std::vector<std::wstring>{kFileA, profileFile, besideFile};
+        for (const std::wstring& file : files) ASSERT_EQ(Load(viewer, file), 1);
+        if (c.around == Around::UsersOwnSavesMeanwhile) {
+            const wchar_t saved[] = L"01=C:\\own\\mine.txt\0" L"02=C:\\velloquin-e2e\\a.txt\0"
+                                    L"03=C:\\own\\first.txt\0" L"04=C:\\own\\second.txt\0"
+                                    L"05=C:\\own\\third.txt\0";
+            WritePrivateProfileSectionW(L"Recent Files", saved, ini.c_str());
+        }
+        EXPECT_EQ(SendMessageW(viewer, kClear, 0, 0), 0);
+        if (c.around == Around::LaunchRightAfterClear) {
+            ASSERT_EQ(Load(viewer, kFileB), 1);
+            EXPECT_EQ(SendMessageW(viewer, kClear, 0, 0), 0);
+        }
+        const auto pids = StartedPids(journal);
+        if (c.around == Around::QuestionAtClose) {
+            ASSERT_TRUE(journal.WaitForEvent("prompt", kEditorMs, pids[0]));
+            ASSERT_TRUE(WaitFor([&] { return PromptOf(pids[0]) != nullptr; }, kEditorMs));
+            PostMessageW(PromptOf(pids[0]), WM_CLOSE, 0, 0);
+        }
+        for (DWORD pid : pids) EXPECT_TRUE(Ends(pid));
+        DestroyWindow(viewer);
+        WaitFor([&] { return IniValues(ini, L"Recent Files") == c.expected; }, kEditorMs);
+        EXPECT_EQ(IniValues(ini, L"Recent Files"), c.expected);
+        EXPECT_EQ(IniValues(ini, position.c_str()), positionBefore);
+        EXPECT_TRUE(Events(journal.Read(), "desktop-visible").empty());
+        for (const std::wstring& line : Log()) {
+            if (c.ansi) EXPECT_EQ(line.find(L"as they were"), std::wstring::npos) << Wide2Utf8(line);
+        }
+        const std::wstring doomed = folder + std::wstring(1, L'\0');
+        SHFILEOPSTRUCTW remove = {};
+        remove.wFunc = FO_DELETE;
+        remove.pFrom = doomed.c_str();
+        remove.fFlags = FOF_NO_UI;
+        SHFileOperationW(&remove);
+    }
+    DeleteFileW(profileFile.c_str());
 }
 
 }  // namespace
