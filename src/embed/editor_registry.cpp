@@ -65,7 +65,7 @@ void PutBackWhenEnded(UniqueHandle process, const OwedPutBack& owed) {
 // no worker to make them on (none would start while the process exits).
 void GiveBackAtExit(const TrackedEditor& editor) {
     RestoreDesktopLookNow(editor.window, editor.look);
-    SetParent(editor.window, nullptr);
+    DetachQuietly(editor.window);
     ShowWindowAsync(editor.window, SW_SHOWNOACTIVATE);
     PostMessageW(editor.window, WM_CLOSE, 0, 0);
 }
@@ -170,7 +170,7 @@ void ReleaseEditorsLeftInside(HWND viewer, DWORD launchingProcessId) {
             // Not abandoned when it seems hung: a busy editor lets its window go once it is done.
             DWORD_PTR ignored = 0;
             if (SendMessageTimeoutW(child, WM_NULL, 0, 0, SMTO_NORMAL, kViewerClosingDetachMs, &ignored))
-                SetParent(child, nullptr);
+                DetachQuietly(child);
         });
     }
     while (!inside.empty() && !start.Passed()) {

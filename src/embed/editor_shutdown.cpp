@@ -172,7 +172,7 @@ bool MoveToDesktop(const ShutdownWatch& watch) {
     if (!IsLiveWindow(watch.window) || GetAncestor(watch.window, GA_PARENT) == GetDesktopWindow())
         return true;
     const HWND window = watch.window;
-    if (CallBounded(watch, [window] { SetParent(window, nullptr); }) == CallEnd::Done) return true;
+    if (CallBounded(watch, [window] { DetachQuietly(window); }) == CallEnd::Done) return true;
     LogPrintf(L"[%ls]   pid=%lu did not let its window leave the viewer within %lu ms: left as it is",
               Caller(watch), watch.processId, kWindowCallWaitMs);
     return false;
@@ -285,7 +285,7 @@ BOOL CALLBACK CollectForeignChild(HWND window, LPARAM collection) noexcept {
 // Makes the window a normal framed top-level window on the desktop again, where it is now. Each
 // call waits for the window's thread: only ever made on a worker.
 void ReturnForeignWindowNow(HWND window, const RECT& shownAt) {
-    SetParent(window, nullptr);
+    DetachQuietly(window);
     DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
     style = (style & ~(WS_POPUP | WS_CHILD | WS_MINIMIZE)) | WS_OVERLAPPEDWINDOW;
     SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>(style));
@@ -318,6 +318,13 @@ void RestoreDesktopLookNow(HWND window, const DesktopLook& look) {
     }
     SetWindowPos(window, nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void DetachQuietly(HWND window) {
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    SetWindowLongPtrW(window, GWL_STYLE, (style & ~static_cast<LONG_PTR>(WS_POPUP)) | WS_CHILD);
+    SetParent(window, nullptr);
+    SetWindowLongPtrW(window, GWL_STYLE, style);
 }
 
 std::vector<HWND> TopWindowsOf(DWORD processId) {

@@ -40,6 +40,12 @@ bool ProvablyHoldsNoUnsavedWork(HWND editorWindow);
 // right after the editor answered.
 void RestoreDesktopLookNow(HWND window, const DesktopLook& look);
 
+// SetParent(window, nullptr), without activating the window: Wine's SetParent moves the window to
+// the top without SWP_NOACTIVATE, which activates even a hidden window and takes the user's
+// typing. For that call the window is marked a child (a child is never activated), and its style
+// put back after. Waits for the window's thread: made on a worker, or right after it answered.
+void DetachQuietly(HWND window);
+
 // Ends the process and logs it with the reason; waits for the end at most its own bound.
 void TerminateEditor(HANDLE process, DWORD processId, const wchar_t* reason);
 

@@ -4,6 +4,7 @@
 
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
+#include "embed/editor_shutdown.h"
 #include "log/log.h"
 
 namespace {
@@ -146,7 +147,7 @@ UniqueHandle StartHideAndDetach(HWND child) {
     // after the sent calls, and the window must never show on the desktop between them.
     return StartWorker([child] {
         ShowWindow(child, SW_HIDE);
-        SetParent(child, nullptr);
+        DetachQuietly(child);
     });
 }
 

@@ -587,6 +587,7 @@ TEST_F(Launch, EditorStayingAfterWmCloseIsGivenBackQuietlyOrEndedWhenItHoldsNoth
         cases[i].window = states[i].editorWindow;
     }
     SetForegroundWindow(viewer);
+    const HWND foreground = GetForegroundWindow();
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_LT(KillChildMs(states[i]), kClearBoundMs) << Wide2Utf8(cases[i].params);
     for (Case& c : cases) {
@@ -620,6 +621,8 @@ TEST_F(Launch, EditorStayingAfterWmCloseIsGivenBackQuietlyOrEndedWhenItHoldsNoth
     EXPECT_TRUE(
         LogHas(log, line(cases[7], L" went to the tray after WM_CLOSE, as its settings ask: left there")));
     EXPECT_FALSE(IsWindowVisible(cases[7].window));
+    // Given back without a question, none took the foreground (the user's typing would go to it).
+    EXPECT_EQ(GetForegroundWindow(), foreground);
     EXPECT_TRUE(journal.WaitForEvent("hang", kWindowWaitMs, cases[6].pid));
     EXPECT_TRUE(ProcessRunning(cases[6].pid));
     EXPECT_TRUE(LogHas(log, line(cases[6],
