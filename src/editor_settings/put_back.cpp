@@ -156,6 +156,12 @@ void PutBackListOf(const OwedPutBack& owed) {
                   owed.iniPath.c_str());
 }
 
+void PutBackNow(const OwedPutBack& owed) {
+    if (GetFileAttributesW(owed.iniPath.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    PutBackMaximized(owed);
+    PutBackListOf(owed);
+}
+
 // Within the ini's turn: the record is read again, as another process may have done it meanwhile.
 bool CompleteInTurn(const std::wstring& recordPath) {
     OwedPutBack owed;
@@ -165,10 +171,7 @@ bool CompleteInTurn(const std::wstring& recordPath) {
         return true;
     }
     if (!HasEnded(owed)) return false;
-    if (GetFileAttributesW(owed.iniPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        PutBackListOf(owed);
-        PutBackMaximized(owed);
-    }
+    PutBackNow(owed);
     DeleteFileW(recordPath.c_str());
     return true;
 }
@@ -223,7 +226,10 @@ bool OwePutBack(OwedPutBack& owed, HANDLE process, DWORD processId) {
     wchar_t name[64] = {};
     wsprintfW(name, L"recent-files-%lu-%I64x.owed", processId, owed.startTime);
     owed.recordPath = JoinedPath(root, name);
-    return EnsureFolderOf(owed.recordPath) && WriteRecord(owed);
+    if (EnsureFolderOf(owed.recordPath) && WriteRecord(owed)) return true;
+    // Then it is owed only as long as this process follows the editor.
+    owed.recordPath.clear();
+    return false;
 }
 
 void NoteShownInPutBack(OwedPutBack& owed, const std::wstring& file) {
@@ -243,9 +249,13 @@ void NoteListBeforeSave(OwedPutBack& owed) {
 }
 
 bool CompletePutBack(const OwedPutBack& owed) {
-    if (owed.recordPath.empty()) return true;
+    if (owed.iniPath.empty()) return true;
     IniTurn turn(owed.iniPath);
-    return turn.owned() && CompleteInTurn(owed.recordPath);
+    if (!turn.owned()) return false;
+    if (!owed.recordPath.empty()) return CompleteInTurn(owed.recordPath);
+    if (!HasEnded(owed)) return false;
+    PutBackNow(owed);
+    return true;
 }
 
 void CompleteOwedPutBacks(const std::wstring& iniPath) {

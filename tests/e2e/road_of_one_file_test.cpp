@@ -1065,7 +1065,9 @@ TEST_F(RoadOfOneFile, Notepad4GetsItsRecentFilesAndItsMaximizedWindowBackInEvery
         }
         for (DWORD pid : pids) EXPECT_TRUE(Ends(pid));
         DestroyWindow(viewer);
-        WaitFor([&] { return IniValues(ini, L"Recent Files") == c.expected; }, kEditorMs);
+        WaitFor([&] {
+            return IniValues(ini, L"Recent Files") == c.expected && IniValues(ini, position.c_str()) == positionBefore;
+        }, kEditorMs);
         EXPECT_EQ(IniValues(ini, L"Recent Files"), c.expected);
         EXPECT_EQ(IniValues(ini, position.c_str()), positionBefore);
         EXPECT_TRUE(Events(journal.Read(), "desktop-visible").empty());

@@ -121,9 +121,6 @@ TEST(RecentFiles, PutBackListKeepsTheUsersOwnAndTakesOutOnlyWhatThePreviewsAdded
 // come back, once, whoever completes it (the next launch, the next load).
 TEST(RecentFiles, OwedPutBackWaitsForTheEditorsEndAndSurvivesItsStarter) {
     const std::wstring folder = MakeTempDir(L"recent");
-    wchar_t temp[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
-    UseTempFolder(folder);
     const std::wstring ini = folder + L"\\Notepad4.ini";
     const std::wstring shown = folder + L"\\Shown File.txt";
     ASSERT_TRUE(WriteFileText(shown, "x"));
@@ -150,8 +147,6 @@ TEST(RecentFiles, OwedPutBackWaitsForTheEditorsEndAndSurvivesItsStarter) {
     EXPECT_EQ(GetPrivateProfileIntW(Notepad4PositionSection().c_str(), L"WindowMaximized", 0, ini.c_str()), 1u);
     EXPECT_FALSE(Exists(owed.recordPath));
     EXPECT_TRUE(CompletePutBack(owed));
-    SetEnvironmentVariableW(L"TMP", temp);
-    SetEnvironmentVariableW(L"TEMP", temp);
 }
 
 TEST(SettingsPlaces, EachEditorsOwnRulesFindTheUsersSettings) {

@@ -67,7 +67,11 @@
 //   --own-settings     Notepad3, Notepad4, Notepad++: keeps its window placement and recent files where
 //                      and how the real one does ("settings-loaded <path>" at start, "settings-saved
 //                      <path>" at exit). Notepad4: Notepad4.ini beside the exe (%LOCALAPPDATA%\Notepad4
-//                      for an installed copy), [Window Position WxH] and [Recent Files]. Notepad3: the
+//                      for an installed copy), [Window Position WxH] (WindowMaximized=1 shows it
+//                      maximized whatever it was asked, unless "/p X,Y,W,H" places it) and [Recent
+//                      Files] (up to 32, written as its RelativeFileMRU does: %CSIDL:MYDOCUMENTS%\..,
+//                      relative to its folder off the Windows drive, %USERPROFILE%\.. and the like;
+//                      '?' for what an ANSI ini's code page lacks). Notepad3: the
 //                      ini of /f PATH (/f0: none), else <exe name>.ini or Notepad3.ini beside the exe and
 //                      the ini its [Notepad3] Notepad3.ini= names; [Window] "WxH PosX".. and [Recent
 //                      Files]. Both merge their recent files with the stored ones at exit. Notepad++:
