@@ -1,6 +1,7 @@
 #include "editor_settings/put_back.h"
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "common/handles.h"
@@ -20,9 +21,9 @@ constexpr wchar_t kMaximizedKey[] = L"WindowMaximized";
 // One turn per ini at a time, in every process that loads the plug-in.
 class IniTurn {
 public:
-    explicit IniTurn(const std::wstring& iniPath)
+    explicit IniTurn(const std::wstring& iniPath, DWORD waitMs = kPutBackTurnMs)
         : mutex_(CreateMutexW(nullptr, FALSE, (L"Local\\velloquin-recent-files-" + ShortNameOf(iniPath)).c_str())) {
-        const DWORD result = mutex_ ? WaitForSingleObject(mutex_.get(), kPutBackTurnMs) : WAIT_FAILED;
+        const DWORD result = mutex_ ? WaitForSingleObject(mutex_.get(), waitMs) : WAIT_FAILED;
         owned_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
     }
     IniTurn(const IniTurn&) = delete;
@@ -258,7 +259,7 @@ bool CompletePutBack(const OwedPutBack& owed) {
     return true;
 }
 
-void CompleteOwedPutBacks(const std::wstring& iniPath) {
+void CompleteOwedPutBacks(const std::wstring& iniPath, bool waitForTurn) {
     for (const std::wstring& recordPath : RecordPaths()) {
         OwedPutBack owed;
         if (!ReadRecord(recordPath, owed)) {
@@ -266,7 +267,12 @@ void CompleteOwedPutBacks(const std::wstring& iniPath) {
             continue;
         }
         if (!iniPath.empty() && LowerCased(owed.iniPath) != LowerCased(iniPath)) continue;
-        IniTurn turn(owed.iniPath);
+        IniTurn turn(owed.iniPath, waitForTurn ? kPutBackTurnMs : 0);
         if (turn.owned()) CompleteInTurn(recordPath);
     }
+}
+
+void CompleteOwedPutBacksOfEarlierLoads() {
+    static std::atomic<bool> done{false};
+    if (!done.exchange(true)) CompleteOwedPutBacks(std::wstring(), false);
 }

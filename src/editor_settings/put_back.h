@@ -38,4 +38,8 @@ void NoteListBeforeSave(OwedPutBack& owed);
 // turn did not come within its bound (the record stays for a later attempt).
 bool CompletePutBack(const OwedPutBack& owed);
 // Each recorded put-back whose editor has ended: those of iniPath, or with an empty path all.
-void CompleteOwedPutBacks(const std::wstring& iniPath);
+// waitForTurn false: one whose ini another put-back holds is left to that one's turn.
+void CompleteOwedPutBacks(const std::wstring& iniPath, bool waitForTurn = true);
+// Once per load of the plug-in, at the host's first call (not in DllMain, under the loader lock):
+// what earlier loads still owe. Without waiting for another put-back's turn.
+void CompleteOwedPutBacksOfEarlierLoads();

@@ -1,7 +1,6 @@
 #include "embed/editor_registry.h"
 
 #include <algorithm>
-#include <atomic>
 #include <memory>
 #include <new>
 #include <utility>
@@ -259,12 +258,6 @@ void ForgetEditor(DWORD processId) {
     ReleaseSRWLockExclusive(&registryLock);
     if (!forgotten.process) return;
     PutBackWhenEnded(UniqueHandle(forgotten.process), forgotten.putBack);
-}
-
-void CompleteOwedPutBacksOfEarlierLoads() {
-    static std::atomic<bool> started{false};
-    if (started.exchange(true)) return;
-    StartWorker([] { CompleteOwedPutBacks(std::wstring()); });
 }
 
 void ReleaseEditorsAtProcessExit() {

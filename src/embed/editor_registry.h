@@ -21,8 +21,6 @@ void NoteEditorClosing(DWORD processId);
 // Forgets it: it ended, or it is the user's now. What it is owed is put back once it has ended,
 // from a wait on its process (up to kOwedPutBackWatchMs; else at a later launch or load).
 void ForgetEditor(DWORD processId);
-// Once per load of the plug-in, on a worker: what earlier loads still owe is put back.
-void CompleteOwedPutBacksOfEarlierLoads();
 
 // For a viewer that is being destroyed: a window still inside it goes with it (and the viewer's end
 // waits for the window's thread, under Windows and under Wine), so the editors whose windows are

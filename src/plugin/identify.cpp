@@ -4,7 +4,7 @@
 #include "config/config_lock.h"
 #include "config/config_refresh.h"
 #include "config/plugin_config.h"
-#include "embed/editor_registry.h"
+#include "editor_settings/put_back.h"
 #include "log/log.h"
 #include "plugin/exports.h"
 #include "plugin/identify_records.h"

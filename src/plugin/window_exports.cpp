@@ -1,7 +1,7 @@
 // The two exports that create windows: the viewer and the settings dialog.
 
 #include "config/config_refresh.h"
-#include "embed/editor_registry.h"
+#include "editor_settings/put_back.h"
 #include "log/log.h"
 #include "plugin/exports.h"
 #include "ui/config_dialog.h"

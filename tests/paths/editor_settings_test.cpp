@@ -71,21 +71,8 @@ TEST(RecentFiles, PutBackListKeepsTheUsersOwnAndTakesOutOnlyWhatThePreviewsAdded
         size_t unreadable;
     };
     const Case cases[] = {
-        {"previews on top, in every form Notepad4 writes: the user's list as it was",
-         {L"%USERPROFILE%\\p1.txt", L"%CSIDL:MYDOCUMENTS%\\p2.txt", L"..\\work\\p3.txt", L"C:\\u1.txt",
-          L"%USERPROFILE%\\u2.txt", L"C:\\u3.txt"},
-         users,
-         {Env(L"%USERPROFILE%\\P1.txt"), folders.documents + L"\\p2.txt", L"Z:\\tools\\work\\p3.txt"},
-         users,
-         0},
         {"a preview moved one of the user's files up: the user's order and forms",
          {L"c:\\U3.TXT", L"C:\\u1.txt", Env(L"%USERPROFILE%\\u2.txt")}, users, {L"C:\\u3.txt"}, users, 0},
-        {"the user's own Notepad4 saved meanwhile (a new file on top, a shown one opened): kept as it had them",
-         {L"C:\\p1", L"C:\\p2", L"C:\\u1.txt", L"C:\\mine.txt"},
-         {L"C:\\mine.txt", L"C:\\p1", L"C:\\u1.txt"},
-         {L"C:\\p1", L"C:\\p2"},
-         {L"C:\\mine.txt", L"C:\\p1", L"C:\\u1.txt"},
-         0},
         {"a file opened since (in the preview or by the user) stays on top",
          {L"C:\\p1", L"C:\\new.txt", L"C:\\u1.txt", L"%USERPROFILE%\\u2.txt", L"C:\\u3.txt"},
          users,
