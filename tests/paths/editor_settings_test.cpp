@@ -57,7 +57,6 @@ PROCESS_INFORMATION StartSuspendedProcess() {
 
 TEST(RecentFiles, PutBackListKeepsTheUsersOwnAndTakesOutOnlyWhatThePreviewsAdded) {
     const RecentEntryFolders folders{L"Z:\\tools\\np4", Env(L"%USERPROFILE%\\Documents")};
-    const List users = {L"C:\\u1.txt", L"%USERPROFILE%\\u2.txt", L"C:\\u3.txt"};
     const auto keys = [&](const List& files) {
         List out;
         for (const std::wstring& file : files) out.push_back(RecentEntryKey(file, folders));
@@ -71,14 +70,6 @@ TEST(RecentFiles, PutBackListKeepsTheUsersOwnAndTakesOutOnlyWhatThePreviewsAdded
         size_t unreadable;
     };
     const Case cases[] = {
-        {"a preview moved one of the user's files up: the user's order and forms",
-         {L"c:\\U3.TXT", L"C:\\u1.txt", Env(L"%USERPROFILE%\\u2.txt")}, users, {L"C:\\u3.txt"}, users, 0},
-        {"a file opened since (in the preview or by the user) stays on top",
-         {L"C:\\p1", L"C:\\new.txt", L"C:\\u1.txt", L"%USERPROFILE%\\u2.txt", L"C:\\u3.txt"},
-         users,
-         {L"C:\\p1"},
-         {L"C:\\new.txt", L"C:\\u1.txt", L"%USERPROFILE%\\u2.txt", L"C:\\u3.txt"},
-         0},
         {"a full list pushed the user's oldest out: they come back",
          [&] {
              List now = {L"C:\\p1", L"C:\\p2"};
