@@ -52,7 +52,7 @@ std::wstring RecordText(const OwedPutBack& owed) {
     line(L"process", std::to_wstring(owed.processId) + L" " + std::to_wstring(owed.startTime));
     if (owed.maximized) line(L"maximized", L"1");
     for (const std::wstring& entry : owed.before) line(L"before", entry);
-    for (const std::wstring& key : owed.shownKeys) line(L"shown", key);
+    for (const std::wstring& file : owed.shownFiles) line(L"shown", file);
     return text;
 }
 
@@ -91,7 +91,7 @@ bool ReadRecord(const std::wstring& recordPath, OwedPutBack& owed) {
         else if (key == L"documents") owed.folders.documents = value;
         else if (key == L"maximized") owed.maximized = value == L"1";
         else if (key == L"before") owed.before.push_back(value);
-        else if (key == L"shown") owed.shownKeys.push_back(value);
+        else if (key == L"shown") owed.shownFiles.push_back(value);
         else if (key == L"process") {
             owed.processId = wcstoul(value.c_str(), nullptr, 10);
             const size_t space = value.find(L' ');
@@ -128,6 +128,24 @@ std::vector<std::wstring> RecordPaths() {
     return paths;
 }
 
+// Read only now: following a path's parts takes a while, and a hand-off should not wait for it.
+RecentList ShownKeys(const OwedPutBack& owed) {
+    RecentList keys;
+    for (const std::wstring& file : owed.shownFiles) keys.push_back(RecentEntryKey(file, RecentEntryFolders()));
+    return keys;
+}
+
+// One line added: cheaper than the whole record, for a hand-off. A line cut by the end of the host
+// names no file.
+void AppendShownLine(const OwedPutBack& owed, const std::wstring& file) {
+    UniqueHandle record(CreateFileW(owed.recordPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::wstring line = L"shown=" + file + L"\r\n";
+    DWORD written = 0;
+    if (record)
+        WriteFile(record.get(), line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written, nullptr);
+}
+
 void PutBackMaximized(const OwedPutBack& owed) {
     const std::wstring section = Notepad4PositionSection();
     if (!owed.maximized ||
@@ -140,7 +158,7 @@ void PutBackMaximized(const OwedPutBack& owed) {
 
 void PutBackListOf(const OwedPutBack& owed) {
     const RecentList now = ReadRecentFiles(owed.iniPath);
-    const PutBackList putBack = PutBackRecentList(now, owed.before, owed.shownKeys, owed.folders);
+    const PutBackList putBack = PutBackRecentList(now, owed.before, ShownKeys(owed), owed.folders);
     const bool written = putBack.list != now && WriteRecentFiles(owed.iniPath, putBack.list);
     if (putBack.unreadable > 0)
         LogPrintf(
@@ -186,10 +204,10 @@ RecentList UsersListNow(OwedPutBack& owed) {
         if (LowerCased(recordPath) == LowerCased(owed.recordPath) || !ReadRecord(recordPath, other) ||
             LowerCased(other.iniPath) != LowerCased(owed.iniPath))
             continue;
-        list = PutBackRecentList(list, other.before, other.shownKeys, owed.folders).list;
-        for (const std::wstring& key : other.shownKeys) {
-            if (std::find(owed.shownKeys.begin(), owed.shownKeys.end(), key) == owed.shownKeys.end())
-                owed.shownKeys.push_back(key);
+        list = PutBackRecentList(list, other.before, ShownKeys(other), owed.folders).list;
+        for (const std::wstring& file : other.shownFiles) {
+            if (std::find(owed.shownFiles.begin(), owed.shownFiles.end(), file) == owed.shownFiles.end())
+                owed.shownFiles.push_back(file);
         }
     }
     return list;
@@ -234,12 +252,10 @@ bool OwePutBack(OwedPutBack& owed, HANDLE process, DWORD processId) {
 }
 
 void NoteShownInPutBack(OwedPutBack& owed, const std::wstring& file) {
-    const std::wstring key = RecentEntryKey(file, RecentEntryFolders());
-    for (const std::wstring& known : owed.shownKeys) {
-        if (known == key) return;
-    }
-    owed.shownKeys.push_back(key);
-    if (!owed.recordPath.empty()) WriteRecord(owed);
+    const std::wstring lower = LowerCased(file);
+    if (std::find(owed.shownFiles.begin(), owed.shownFiles.end(), lower) != owed.shownFiles.end()) return;
+    owed.shownFiles.push_back(lower);
+    if (!owed.recordPath.empty()) AppendShownLine(owed, lower);
 }
 
 void NoteListBeforeSave(OwedPutBack& owed) {

@@ -20,7 +20,7 @@ struct OwedPutBack {
     DWORD processId = 0;
     ULONGLONG startTime = 0;  // the process's creation time: its id may name another process later
     RecentList before;        // the user's list: read at the launch, again before the editor saves
-    RecentList shownKeys;     // RecentEntryKey of each file shown in it
+    RecentList shownFiles;    // lower-cased; read as entries only when the put-back is done
     bool maximized = false;   // the user's window was maximized
     RECT normal = {};         // the user's window, un-maximized (known when maximized)
 };
