@@ -289,9 +289,11 @@ bool ShowStep(int number, HWND viewer, const std::wstring& relativePath, const s
 }
 
 // Returns whether an editor is embedded in the stand-alone viewer; the window is in `frame`.
-bool ShowStandaloneStep(int number, const std::wstring& relativePath, const std::wstring& folder, HWND& frame) {
+bool ShowStandaloneStep(int number, const std::wstring& relativePath, const std::wstring& folder,
+                        HWND& frame) {
     Print(L"");
-    Print(L"Step " + std::to_wstring(number) + L": the user opens " + relativePath + L" in a stand-alone viewer window");
+    Print(L"Step " + std::to_wstring(number) + L": the user opens " + relativePath +
+          L" in a stand-alone viewer window");
     size_t firstEntry = LogEntries().size();
     frame = OpenStandaloneViewer(folder + L"\\" + relativePath);
     PumpFor(500);
@@ -405,8 +407,8 @@ int RunTour(const std::wstring& folder, const std::wstring& out, const std::wstr
         bool embedded = step.standalone ? ShowStandaloneStep(number, step.file, folder, frame)
                                         : ShowStep(number, viewer, step.file, folder);
         if (embedded != step.editorShown) {
-            Print(std::wstring(L"    FAILED: ") + (step.editorShown ? L"no editor holds " : L"an editor holds ") +
-                  step.file);
+            Print(std::wstring(L"    FAILED: ") +
+                  (step.editorShown ? L"no editor holds " : L"an editor holds ") + step.file);
             ++failures;
         }
         if (number == 3) {

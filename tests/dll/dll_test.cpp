@@ -139,6 +139,7 @@ TEST(DemoTour, EveryFileItNamesExists) {
     std::wstring root = Narrow2Wide(VELLOQUIN_SOURCE_DIR);
     if (!root.empty() && root[0] == L'/') root = L"Z:" + root;
     for (const TourStep& step : kTourSteps) {
-        EXPECT_NE(GetFileAttributesW((root + L"\\" + step.file).c_str()), INVALID_FILE_ATTRIBUTES) << Wide2Utf8(step.file);
+        EXPECT_NE(GetFileAttributesW((root + L"\\" + step.file).c_str()), INVALID_FILE_ATTRIBUTES)
+            << Wide2Utf8(step.file);
     }
 }
