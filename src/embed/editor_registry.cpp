@@ -11,7 +11,7 @@
 #include "editor_settings/recent_files.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
-#include "embed/editor_shutdown.h"
+#include "embed/editor_process.h"
 #include "embed/window_filters.h"
 #include "log/log.h"
 
@@ -157,6 +157,11 @@ void LogLeft(const std::vector<DWORD>& before, const std::vector<DWORD>& now, co
 }
 
 }  // namespace
+
+bool IsTrackedEditor(DWORD processId) {
+    ScopedExclusiveLock lock(registryLock);
+    return IsTrackedLocked(processId);
+}
 
 void ReleaseEditorsLeftInside(HWND viewer, DWORD launchingProcessId) {
     const Deadline start(kViewerClosingDetachMs);
