@@ -261,12 +261,16 @@ void ForgetEditor(DWORD processId) {
 }
 
 void ReleaseEditorsAtProcessExit() {
-    // A thread that died holding the lock leaves the list as it was: it is read all the same.
+    // A thread that died holding the lock leaves the list as it was: it is read all the same. Nobody
+    // holds the lock while calling into an editor, this function neither.
+    std::vector<TrackedEditor> editors;
     const bool locked = TryAcquireSRWLockExclusive(&registryLock) != FALSE;
-    if (tracked) {
-        for (const TrackedEditor& editor : *tracked) ReleaseAtExit(editor);
+    try {
+        if (tracked) editors = *tracked;
+    } catch (const std::bad_alloc&) {
     }
     if (locked) ReleaseSRWLockExclusive(&registryLock);
+    for (const TrackedEditor& editor : editors) ReleaseAtExit(editor);
 }
 
 void ReleaseEditorRegistry() {
