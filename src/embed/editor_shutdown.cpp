@@ -244,19 +244,55 @@ void EndWatch(const ShutdownWatch& watch, const Deadline& start) {
     GiveBackQuietly(watch, start);
 }
 
+// Set by the watcher thread's window-event hook: the editor showed a window or changed a window's
+// state (a modal question disables its owner), so whether it asks is worth reading again.
+thread_local bool editorWindowsChanged = false;
+
+void CALLBACK OnEditorWindowEvent(HWINEVENTHOOK, DWORD event, HWND, LONG idObject, LONG, DWORD,
+                                  DWORD) noexcept {
+    if (idObject == OBJID_WINDOW && (event == EVENT_OBJECT_SHOW || event == EVENT_OBJECT_STATECHANGE))
+        editorWindowsChanged = true;
+}
+
+// The window events reach this thread as messages; the hook's callback runs while they are read.
+void ReadWindowEvents() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+// Woken by the editor's end, or by a window event of its process (a question it opens), never by a
+// clock: the watcher reads the editor's windows only when they changed.
 void WatchAfterClose(const ShutdownWatch& watch, const Deadline& start) {
     const Deadline closed(kShutdownWatchMs);
+    UniqueWinEventHook hook(SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_STATECHANGE, nullptr,
+                                            OnEditorWindowEvent, watch.processId, 0, WINEVENT_OUTOFCONTEXT));
+    const HANDLE process = watch.process.get();
+    editorWindowsChanged = true;
     for (;;) {
-        const DWORD remaining = closed.RemainingMs();
-        if (HasEnded(watch.process.get(), std::min(remaining, kWatchPollMs))) {
+        if (editorWindowsChanged) {
+            editorWindowsChanged = false;
+            if (IsLiveWindow(watch.window) && ShowsQuestion(watch)) {
+                GiveBackForQuestion(watch, start);
+                return;
+            }
+        }
+        // Without the hook (none could be set), the windows are read again at this pace.
+        const DWORD wait = hook ? closed.RemainingMs() : std::min(closed.RemainingMs(), kWatchPollMs);
+        const DWORD woken = MsgWaitForMultipleObjects(1, &process, FALSE, wait, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0) {
             LogEnded(watch, start);
             return;
         }
-        if (IsLiveWindow(watch.window) && ShowsQuestion(watch)) {
-            GiveBackForQuestion(watch, start);
-            return;
+        if (woken == WAIT_OBJECT_0 + 1) {
+            ReadWindowEvents();
+        } else if (!hook && !closed.Passed()) {
+            editorWindowsChanged = true;
         }
-        if (remaining == 0) break;
+        if (closed.Passed()) break;
+    }
+    if (HasEnded(process)) {
+        LogEnded(watch, start);
+        return;
     }
     EndWatch(watch, start);
 }
