@@ -3,7 +3,26 @@
 // editor beyond a named bound: the calls that wait for the editor's thread run on worker threads,
 // and the editor is followed by a watcher thread of its own until it ends, asks the user or is
 // given back. An editor that may hold unsaved work is never terminated: busy is not hung.
-
+//
+// Every way an editor started here leaves, and how each ends:
+//   next file, same editor      handed the file; stays (a refused or ignored hand-off: as below)
+//   it holds unsaved changes    ReleaseChild: on the desktop, shown, asked to close -> it asks
+//   it asks a question already  ReleaseAskingChild: on the desktop with its question, not closed
+//   next file, another editor,  KillChild (or kept hidden with "Keep editors ready"): a watcher,
+//   CLEAR, a launch that fails  then one of
+//                               - ended by itself (Notepad4's recent files are put back)
+//                               - shows a question -> on the desktop, shown, with its question
+//                               - after kShutdownWatchMs still there: no window left -> ended;
+//                                 provably holds nothing -> ended; to the tray or minimised by
+//                                 itself -> left so; else on the desktop, shown without activation
+//                               - busy: waited for up to kBusyWatchMs, then left running; while its
+//                                 window is still inside a viewer, followed until it answers or ends
+//   the viewer is destroyed     as CLEAR for its editor and its kept ones; windows of programs the
+//                               user runs go back to the desktop; editors still inside (busy) are
+//                               waited for up to kViewerClosingDetachMs, then ended
+//   the host exits unclosed     at DLL_PROCESS_DETACH: ended when it provably holds nothing, else on
+//                               the desktop with its question; one that does not answer is left
+//   the host is killed          nothing of ours runs: its window goes with the host's windows
 #include <windows.h>
 
 #include <memory>
