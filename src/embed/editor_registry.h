@@ -18,6 +18,8 @@ void GuardRecentFiles(DWORD processId, HANDLE process, OwedPutBack owed);
 void NoteShownFile(DWORD processId, const std::wstring& path);
 // It is about to be asked to close, and saves then: the user's list as it is now is the one kept.
 void NoteEditorClosing(DWORD processId);
+// True while the editor is remembered here: started by this process and not seen end yet.
+bool IsTrackedEditor(DWORD processId);
 // Forgets it: it ended, or it is the user's now. What it is owed is put back once it has ended,
 // from a wait on its process (up to kOwedPutBackWatchMs; else at a later launch or load).
 void ForgetEditor(DWORD processId);

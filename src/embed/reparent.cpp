@@ -4,7 +4,7 @@
 
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
-#include "embed/editor_shutdown.h"
+#include "embed/editor_process.h"
 #include "log/log.h"
 
 namespace {
