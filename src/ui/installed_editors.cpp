@@ -34,17 +34,22 @@ class UniqueKey {
     HKEY key_ = nullptr;
 };
 
-// A string value, %VARIABLES% expanded; empty when there is none.
+// A string value, %VARIABLES% expanded (RRF_RT_REG_SZ takes REG_EXPAND_SZ too, expanded); empty
+// when there is none. The expansion may need more than the first answer said: asked once more.
 std::wstring ReadString(HKEY key, const wchar_t* subKey, const wchar_t* name) {
-    const DWORD types = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
     DWORD bytes = 0;
-    if (RegGetValueW(key, subKey, name, types, nullptr, nullptr, &bytes) != ERROR_SUCCESS || bytes == 0)
-        return std::wstring();
-    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
-    bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegGetValueW(key, subKey, name, types, nullptr, &text[0], &bytes) != ERROR_SUCCESS) return std::wstring();
-    text.resize(wcsnlen(text.c_str(), text.size()));
-    return text;
+    if (RegGetValueW(key, subKey, name, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) != ERROR_SUCCESS) return {};
+    for (int attempt = 0; attempt < 2 && bytes > 0; ++attempt) {
+        std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+        bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        const LONG result = RegGetValueW(key, subKey, name, RRF_RT_REG_SZ, nullptr, &text[0], &bytes);
+        if (result == ERROR_SUCCESS) {
+            text.resize(wcsnlen(text.c_str(), text.size()));
+            return text;
+        }
+        if (result != ERROR_MORE_DATA) break;
+    }
+    return {};
 }
 
 std::wstring Variable(const wchar_t* name) {

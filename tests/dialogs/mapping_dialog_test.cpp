@@ -111,6 +111,8 @@ TEST_F(MappingEditor, EmptyOrBlankFieldsAreRefusedAndFieldsAreStoredTrimmed) {
 TEST_F(MappingEditor, AFieldHoldingATabOrLineBreakIsRefusedByName) {
     HWND editor = OpenForAdd();
     ASSERT_NE(editor, nullptr);
+    Type(editor, IDC_EDIT_GROUP, L"g");
+    Type(editor, IDC_EDIT_PATH, L"C:\\e.exe");
     Type(editor, IDC_EDIT_EXTS, L"txt\tmd");
     Click(editor, 1);
     EXPECT_EQ(AnswerMessage(), L"Extensions cannot contain a tab or a line break.");
