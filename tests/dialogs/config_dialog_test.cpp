@@ -520,13 +520,6 @@ TEST_F(ConfigDialog, FindEditorsListsTheInstalledOnesAndPutsTheChosenOneInTheSel
     SetEnvironmentVariableW(L"PATH", (bin + L";" + oldPath).c_str());
     ConfigSession session(fixture.plugin());
     HWND dialog = session.dialog();
-    Click(dialog, IDC_BTN_FIND);  // no row selected
-    HWND info = WaitForDialog(session.threadId(), L"velloquin");
-    ASSERT_NE(info, nullptr);
-    EXPECT_EQ(MessageText(info), L"Please select a mapping first.");
-    PostMessageW(info, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitForGone(info));
-
     SelectRow(dialog, 1);
     Click(dialog, IDC_BTN_FIND);
     HWND finder = WaitForDialog(session.threadId(), L"Find Editors");
@@ -535,11 +528,10 @@ TEST_F(ConfigDialog, FindEditorsListsTheInstalledOnesAndPutsTheChosenOneInTheSel
     SetEnvironmentVariableW(L"PATH", oldPath);
     ASSERT_NE(finder, nullptr);
     HWND list = GetDlgItem(finder, IDC_FOUND_LIST);
-    std::vector<std::wstring> lines;
-    for (LRESULT i = 0, count = SendMessageW(list, LB_GETCOUNT, 0, 0); i < count; ++i) {
-        wchar_t line[1024] = {};
-        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 1024) SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
-        lines.push_back(line);
+    std::vector<std::wstring> lines(static_cast<size_t>(SendMessageW(list, LB_GETCOUNT, 0, 0)));
+    for (size_t i = 0; i < lines.size(); ++i) {
+        lines[i].resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1);
+        lines[i].resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&lines[i][0]))));
     }
     const std::vector<std::wstring> expected = {L"Notepad4: " + notepad4, L"Notepad3: " + notepad3,
                                                 L"Notepad++: " + notepadPP};
