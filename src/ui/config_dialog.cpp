@@ -273,6 +273,13 @@ int SelectedRow(HWND dialog) {
         SendMessageW(MappingList(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
+// The selected row, or -1 after telling the user to select one.
+int SelectedRowOrSay(HWND dialog) {
+    const int row = SelectedRow(dialog);
+    if (row < 0) ShowMessage(dialog, L"Please select a mapping first.", MB_ICONINFORMATION);
+    return row;
+}
+
 // The record is looked up again after every nested message loop (editor, message box): the
 // dialog may have been destroyed meanwhile, and Add may have moved the rows.
 ConfigDialogState* LiveState(HWND dialog) {
@@ -313,11 +320,8 @@ void OnMove(HWND dialog, int step) {
 }
 
 void OnFindEditors(HWND dialog) {
-    const int row = SelectedRow(dialog);
-    if (row < 0) {
-        ShowMessage(dialog, L"Please select a mapping first.", MB_ICONINFORMATION);
-        return;
-    }
+    const int row = SelectedRowOrSay(dialog);
+    if (row < 0) return;
     const std::vector<FoundEditor> found = FindInstalledEditors();
     if (found.empty()) {
         ShowMessage(dialog,
@@ -336,12 +340,8 @@ void OnFindEditors(HWND dialog) {
 }
 
 void OnEdit(HWND dialog) {
-    int row = SelectedRow(dialog);
-    if (row < 0) {
-        ShowMessage(dialog, L"Please select a mapping first.", MB_ICONINFORMATION);
-        return;
-    }
-    EditRow(dialog, row);
+    const int row = SelectedRowOrSay(dialog);
+    if (row >= 0) EditRow(dialog, row);
 }
 
 void OnDelete(HWND dialog) {
