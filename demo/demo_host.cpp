@@ -205,10 +205,17 @@ void RegisterClasses() {
 }
 
 // The settings dialog posts a quit message to its thread when it closes, so it gets a thread with
-// a message loop of its own, as in the real host.
+// a message loop of its own, as in the real host. The dialog is modeless: the loop hands it its
+// keys (Tab, Enter, Esc, access keys) as the real host's does.
 DWORD WINAPI SettingsThread(void* owner) {
-    if (!plugin.configure(static_cast<HWND>(owner), hostWindows.main, kConfigureNotifyData)) return 1;
-    RunMessageLoop();
+    HWND dialog = plugin.configure(static_cast<HWND>(owner), hostWindows.main, kConfigureNotifyData);
+    if (!dialog) return 1;
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (IsWindow(dialog) && IsDialogMessageW(dialog, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
     return 0;
 }
 

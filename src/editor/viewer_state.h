@@ -49,6 +49,9 @@ struct ViewerState {
     // takes input meanwhile, so the user may have moved it since the launch began.
     HWND focusBeforeEmbedding = nullptr;
     int focusRetries = 0;
+    // The system error of the last launch that could not start its editor; 0 when it started (or
+    // failed later, without a window).
+    DWORD startError = 0;
     // Why the last file is not shown, painted in the empty viewer until the next load; empty: nothing.
     std::wstring paneNote;
     std::vector<KeptEditor> keptEditors;  // at most kMaxKeptEditors, the embedded editor not among them

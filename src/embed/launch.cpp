@@ -58,7 +58,11 @@ bool RefuseRelativeEditorPath(const std::wstring& editorPath) {
 bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profile,
                     const std::wstring& editorPath, const std::wstring& filePath) {
     LogPrintf(L"[LaunchAndEmbed] exePath=[%ls] filePath=[%ls]", editorPath.c_str(), filePath.c_str());
-    if (RefuseRelativeEditorPath(editorPath)) return false;
+    state.startError = 0;
+    if (RefuseRelativeEditorPath(editorPath)) {
+        state.startError = ERROR_BAD_PATHNAME;
+        return false;
+    }
     state.focusBeforeEmbedding = nullptr;
     const bool hookCapture = profile.capture.method == CaptureMethod::Hook;
     HookCaptureClaim claim(hookCapture);
@@ -82,6 +86,7 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
     if (!StartEditorProcess(editorPath, commandLine, info)) {
         DWORD error = GetLastError();
         LogPrintf(L"[LaunchAndEmbed] CreateProcessW FAILED, err=%lu (0x%08X)", error, error);
+        state.startError = error;
         return false;
     }
     LogPrintf(L"[LaunchAndEmbed] CreateProcessW OK, pid=%lu (suspended)", info.dwProcessId);

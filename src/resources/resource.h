@@ -5,6 +5,7 @@
 
 #define IDD_CONFIG 100
 #define IDD_EDIT_MAPPING 101
+#define IDD_FIND_EDITORS 102
 
 // Configuration dialog
 #define IDC_MAPPING_LIST 1001
@@ -18,6 +19,9 @@
 #define IDC_CHECK_MAXIMIZE 1009
 #define IDC_CHECK_FOCUS 1010
 #define IDC_CHECK_KEEP_READY 1011
+#define IDC_BTN_UP 1012
+#define IDC_BTN_DOWN 1013
+#define IDC_BTN_FIND 1014
 
 // Mapping editor
 #define IDC_EDIT_GROUP 1101
@@ -27,3 +31,7 @@
 #define IDC_GROUP_LABEL 1105
 #define IDC_EXTS_LABEL 1106
 #define IDC_PATH_LABEL 1107
+
+// Find editors
+#define IDC_FOUND_LABEL 1201
+#define IDC_FOUND_LIST 1202

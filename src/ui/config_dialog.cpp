@@ -12,7 +12,10 @@
 #include "config/config_refresh.h"
 #include "log/log.h"
 #include "resources/resource.h"
+#include "paths/alias_resolver.h"
 #include "ui/dialog_support.h"
+#include "ui/find_editors_dialog.h"
+#include "ui/installed_editors.h"
 #include "ui/mapping_dialog.h"
 #include "ui/mapping_fields.h"
 
@@ -21,6 +24,7 @@ namespace {
 constexpr UINT DVPLUGINMSG_REINITIALIZE = 0x8F1F;
 constexpr DWORD kListExtendedStyles =
     LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;  // 0x10021
+constexpr COLORREF kMissingEditorColor = RGB(192, 0, 0);
 
 enum class Anchor { GrowBoth, MoveDown, MoveDownGrowWidth, MoveDownRight };
 
@@ -35,6 +39,9 @@ constexpr LayoutRule kLayout[kLayoutControlCount] = {
     {IDC_BTN_ADD, Anchor::MoveDown},
     {IDC_BTN_EDIT, Anchor::MoveDown},
     {IDC_BTN_DELETE, Anchor::MoveDown},
+    {IDC_BTN_UP, Anchor::MoveDown},
+    {IDC_BTN_DOWN, Anchor::MoveDown},
+    {IDC_BTN_FIND, Anchor::MoveDownRight},
     {IDC_PARAMS_LABEL, Anchor::MoveDown},
     {IDC_EDITOR_PARAMS, Anchor::MoveDownGrowWidth},
     {IDC_CONFIG_PATH_LABEL, Anchor::MoveDownGrowWidth},
@@ -217,8 +224,39 @@ void NotifyHost(const ConfigDialogState& state) {
               state.notifyData);
 }
 
+bool EditorFileExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+void SelectListRow(HWND dialog, int row) {
+    HWND list = MappingList(dialog);
+    LVITEMW item = {};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(list, LVM_ENSUREVISIBLE, row, FALSE);
+}
+
+// Rows whose editor is not there are named, marked in the list and the first one selected; the
+// user saves them anyway or stays to fix them. False: stay (or the dialog is gone).
+bool ConfirmMissingEditors(HWND dialog, ConfigDialogState& state) {
+    const std::vector<size_t> missing = MissingEditorRows(state.mappings, ResolveEditorPath, EditorFileExists);
+    state.missingEditors.clear();
+    for (size_t row : missing) state.missingEditors.push_back(state.mappings[row].editorPath);
+    if (missing.empty()) return true;
+    LogPrintf(L"[ConfigDlgProc] OK: %zu rows name an editor that does not exist", missing.size());
+    InvalidateRect(MappingList(dialog), nullptr, TRUE);
+    SelectListRow(dialog, static_cast<int>(missing.front()));
+    const std::wstring question = MissingEditorsQuestion(state.mappings, missing, ResolveEditorPath);
+    const int answer = ShowMessage(dialog, question.c_str(), MB_ICONWARNING | MB_YESNO);
+    // The message box ran a message loop; the dialog may be gone.
+    return answer == IDYES && IsWindow(dialog) && GetWindowData<ConfigDialogState>(dialog) == &state;
+}
+
 void OnOk(HWND dialog, ConfigDialogState& state) {
     if (!MappingTextFits(dialog, state.mappings)) return;
+    if (!ConfirmMissingEditors(dialog, state)) return;
     state.editorParams = ReadControlText(dialog, IDC_EDITOR_PARAMS);
     if (!StoreSettings(state, ReadFlagBoxes(dialog))) {
         std::wstring text = L"Failed to save config:\n  " + CurrentConfigPath();
@@ -235,6 +273,13 @@ int SelectedRow(HWND dialog) {
         SendMessageW(MappingList(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
+// The selected row, or -1 after telling the user to select one.
+int SelectedRowOrSay(HWND dialog) {
+    const int row = SelectedRow(dialog);
+    if (row < 0) ShowMessage(dialog, L"Please select a mapping first.", MB_ICONINFORMATION);
+    return row;
+}
+
 // The record is looked up again after every nested message loop (editor, message box): the
 // dialog may have been destroyed meanwhile, and Add may have moved the rows.
 ConfigDialogState* LiveState(HWND dialog) {
@@ -245,7 +290,7 @@ void EditRow(HWND dialog, int row) {
     ConfigDialogState* state = LiveState(dialog);
     if (!state || row < 0 || row >= static_cast<int>(state->mappings.size())) return;
     GroupMapping edited = state->mappings[row];
-    if (!EditMapping(dialog, edited)) return;
+    if (!EditMapping(dialog, edited, L"Edit Mapping")) return;
     state = LiveState(dialog);
     if (!state || row >= static_cast<int>(state->mappings.size())) return;
     state->mappings[row] = edited;
@@ -253,21 +298,50 @@ void EditRow(HWND dialog, int row) {
 }
 
 void OnAdd(HWND dialog) {
-    GroupMapping added{L"text", L"txt;log", L"/home\\viewers\\Notepad4\\Notepad4.exe"};
-    if (!EditMapping(dialog, added)) return;
+    GroupMapping added;
+    if (!EditMapping(dialog, added, L"Add Mapping")) return;
     ConfigDialogState* state = LiveState(dialog);
     if (!state) return;
     state->mappings.push_back(added);
     FillList(dialog, state->mappings);
+    SelectListRow(dialog, static_cast<int>(state->mappings.size()) - 1);
+}
+
+// Row order decides which group owns an extension: Up and Down move the selected row, which
+// stays selected.
+void OnMove(HWND dialog, int step) {
+    ConfigDialogState* state = LiveState(dialog);
+    const int row = SelectedRow(dialog);
+    const int target = row + step;
+    if (!state || row < 0 || target < 0 || target >= static_cast<int>(state->mappings.size())) return;
+    std::swap(state->mappings[row], state->mappings[target]);
+    FillList(dialog, state->mappings);
+    SelectListRow(dialog, target);
+}
+
+void OnFindEditors(HWND dialog) {
+    const int row = SelectedRowOrSay(dialog);
+    if (row < 0) return;
+    const std::vector<FoundEditor> found = FindInstalledEditors();
+    if (found.empty()) {
+        ShowMessage(dialog,
+                    L"No supported editor (Notepad4, Notepad3, Notepad++, EverEdit, EmEditor) was found on "
+                    L"this machine. Choose one with Edit and \"...\".",
+                    MB_ICONINFORMATION);
+        return;
+    }
+    std::wstring chosen;
+    if (!ChooseFoundEditor(dialog, found, chosen)) return;
+    ConfigDialogState* state = LiveState(dialog);
+    if (!state || row >= static_cast<int>(state->mappings.size())) return;
+    state->mappings[row].editorPath = chosen;
+    FillList(dialog, state->mappings);
+    SelectListRow(dialog, row);
 }
 
 void OnEdit(HWND dialog) {
-    int row = SelectedRow(dialog);
-    if (row < 0) {
-        ShowMessage(dialog, L"Please select a mapping first.", MB_ICONINFORMATION);
-        return;
-    }
-    EditRow(dialog, row);
+    const int row = SelectedRowOrSay(dialog);
+    if (row >= 0) EditRow(dialog, row);
 }
 
 void OnDelete(HWND dialog) {
@@ -298,16 +372,43 @@ INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
         case IDC_BTN_DELETE:
             OnDelete(dialog);
             return TRUE;
+        case IDC_BTN_UP:
+            OnMove(dialog, -1);
+            return TRUE;
+        case IDC_BTN_DOWN:
+            OnMove(dialog, 1);
+            return TRUE;
+        case IDC_BTN_FIND:
+            OnFindEditors(dialog);
+            return TRUE;
         default:
             return FALSE;
     }
 }
 
+bool IsMarkedRow(const ConfigDialogState& state, size_t row) {
+    if (row >= state.mappings.size()) return false;
+    const std::vector<std::wstring>& marked = state.missingEditors;
+    return std::find(marked.begin(), marked.end(), state.mappings[row].editorPath) != marked.end();
+}
+
+// Rows whose editor was missing at the last OK are drawn in red until their path changes.
+LRESULT OnListCustomDraw(HWND dialog, NMLVCUSTOMDRAW& draw) {
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+    if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
+    const ConfigDialogState* state = GetWindowData<ConfigDialogState>(dialog);
+    if (!state || !IsMarkedRow(*state, static_cast<size_t>(draw.nmcd.dwItemSpec))) return CDRF_DODEFAULT;
+    draw.clrText = kMissingEditorColor;
+    return CDRF_NEWFONT;
+}
+
 INT_PTR OnNotify(HWND dialog, LPARAM lParam) {
-    const NMHDR* header = AsPointer<NMHDR>(lParam);
-    if (header && header->idFrom == IDC_MAPPING_LIST && header->code == NM_DBLCLK)
-        PostMessageW(dialog, WM_APP, 0, 0);
-    return FALSE;
+    NMHDR* header = AsPointer<NMHDR>(lParam);
+    if (!header || header->idFrom != IDC_MAPPING_LIST) return FALSE;
+    if (header->code == NM_DBLCLK) PostMessageW(dialog, WM_APP, 0, 0);
+    if (header->code != NM_CUSTOMDRAW) return FALSE;
+    SetWindowLongPtrW(dialog, DWLP_MSGRESULT, OnListCustomDraw(dialog, *AsPointer<NMLVCUSTOMDRAW>(lParam)));
+    return TRUE;
 }
 
 INT_PTR OnDoubleClick(HWND dialog) {

@@ -8,7 +8,7 @@
 
 #include "config/plugin_config.h"
 
-constexpr int kLayoutControlCount = 12;
+constexpr int kLayoutControlCount = 15;
 
 // One per open configuration dialog, from CreateConfigDialog to WM_NCDESTROY.
 struct ConfigDialogState {
@@ -21,6 +21,8 @@ struct ConfigDialogState {
     int minTrackWidth = 0;  // window size right after initialisation: the smallest the user may make it
     int minTrackHeight = 0;
     RECT controlRects[kLayoutControlCount] = {};  // in the order of kLayout, dialog client coordinates
+    // Typed editor paths that named no file when OK was last pressed: their rows are drawn marked.
+    std::vector<std::wstring> missingEditors;
 };
 
 HWND CreateConfigDialog(HWND parent, HWND notifyWindow, DWORD notifyData);

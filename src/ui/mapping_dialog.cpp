@@ -26,9 +26,16 @@ constexpr MappingField kFields[] = {
     {IDC_EDIT_PATH, L"Editor Path"},
 };
 
+struct MappingRequest {
+    GroupMapping* mapping;
+    const wchar_t* title;
+};
+
 INT_PTR OnInitDialog(HWND dialog, LPARAM param) {
-    GroupMapping* mapping = AsPointer<GroupMapping>(param);
+    const MappingRequest* request = AsPointer<MappingRequest>(param);
+    GroupMapping* mapping = request->mapping;
     StoreWindowData(dialog, mapping);
+    SetWindowTextW(dialog, request->title);
     SetDlgItemTextW(dialog, IDC_EDIT_GROUP, mapping->group.c_str());
     SetDlgItemTextW(dialog, IDC_EDIT_EXTS, mapping->exts.c_str());
     SetDlgItemTextW(dialog, IDC_EDIT_PATH, mapping->editorPath.c_str());
@@ -133,8 +140,9 @@ INT_PTR CALLBACK EditMappingDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
 
 }  // namespace
 
-bool EditMapping(HWND owner, GroupMapping& mapping) {
+bool EditMapping(HWND owner, GroupMapping& mapping, const wchar_t* title) {
+    MappingRequest request{&mapping, title};
     INT_PTR result = DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(IDD_EDIT_MAPPING), owner,
-                                     EditMappingDlgProc, reinterpret_cast<LPARAM>(&mapping));
+                                     EditMappingDlgProc, reinterpret_cast<LPARAM>(&request));
     return result == IDOK;
 }

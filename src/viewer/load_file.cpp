@@ -208,7 +208,7 @@ bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, cons
     if (launched) {
         ApplyPostLoadBehavior(viewer, state, false);
     } else {
-        ClearLoadingText(viewer);
+        ReportLaunchFailure(viewer, state, editor, path);
     }
     LogPrintf(L"[LoadFile] LoadFile return %d", launched ? 1 : 0);
     return launched;

@@ -1,5 +1,6 @@
 #include "viewer/loading_text.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "common/handles.h"
@@ -10,6 +11,7 @@ constexpr COLORREF kLoadingTextColor = RGB(128, 128, 128);
 constexpr UINT kLoadingTextFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
 // A long path is shortened in its middle rather than cut at the edge.
 constexpr UINT kPaneNoteFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS;
+constexpr int kPaneNoteLineGap = 4;
 
 std::atomic<HFONT> loadingFont{nullptr};
 
@@ -52,12 +54,27 @@ void DrawLoadingText(HWND viewer) {
     DrawLoadingTextOn(dc.get(), client);
 }
 
+// Each line of the note on its own, centred, the block centred vertically: a path keeps a line of
+// its own and is shortened in its middle when the pane is narrow.
 void DrawPaneNoteOn(HDC dc, const RECT& client, const std::wstring& note) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     ScopedSelectObject selected(dc, GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const int lineHeight = metrics.tmHeight + metrics.tmExternalLeading + kPaneNoteLineGap;
+    const int lines = 1 + static_cast<int>(std::count(note.begin(), note.end(), L'\n'));
     RECT area = client;
-    DrawTextW(dc, note.c_str(), -1, &area, kPaneNoteFormat);
+    area.top = client.top + (client.bottom - client.top - lines * lineHeight) / 2;
+    size_t start = 0;
+    for (int line = 0; line < lines; ++line) {
+        size_t end = note.find(L'\n', start);
+        if (end == std::wstring::npos) end = note.size();
+        area.bottom = area.top + lineHeight;
+        DrawTextW(dc, note.c_str() + start, static_cast<int>(end - start), &area, kPaneNoteFormat);
+        area.top = area.bottom;
+        start = end + 1;
+    }
 }
 
 void DrawPaneNote(HWND viewer, const std::wstring& note) {

@@ -1,13 +1,18 @@
 #include "viewer/not_shown.h"
 
+#include <cwchar>
 #include <string>
 
+#include "common/text.h"
 #include "common/window_data.h"
+#include "config/config_lock.h"
+#include "config/plugin_config.h"
 #include "embed/child_window.h"
 #include "embed/editor_file_path.h"
 #include "embed/editor_shutdown.h"
 #include "log/log.h"
 #include "viewer/loading_text.h"
+#include "viewer/start_failure.h"
 
 namespace {
 
@@ -16,6 +21,24 @@ void ShowPaneNote(HWND viewer, ViewerState& state, const std::wstring& note) {
     if (state.destroyRequested || !IsWindow(viewer)) return;
     DrawPaneNote(viewer, note);
     InvalidateRect(viewer, nullptr, TRUE);
+}
+
+// The group that claims the file, as the user wrote it in the first row of that group.
+std::wstring GroupOfFile(const wchar_t* path) {
+    const wchar_t* dot = path ? wcsrchr(path, L'.') : nullptr;
+    if (!dot) return std::wstring();
+    ConfigLockGuard lock;
+    auto group = pluginConfig.extToGroup.find(LowerCased(dot + 1));
+    if (group == pluginConfig.extToGroup.end()) return std::wstring();
+    for (const GroupMapping& row : pluginConfig.mappings) {
+        if (LowerCased(row.group) == group->second) return row.group;
+    }
+    return group->second;
+}
+
+bool IsFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 }  // namespace
@@ -61,4 +84,16 @@ void ClearPaneNote(HWND viewer, ViewerState& state) {
     if (state.paneNote.empty()) return;
     state.paneNote.clear();
     if (IsWindow(viewer)) InvalidateRect(viewer, nullptr, TRUE);
+}
+
+void ReportLaunchFailure(HWND viewer, ViewerState& state, const std::wstring& editor, const wchar_t* path) {
+    if (state.startError == 0) {
+        ClearLoadingText(viewer);
+        return;
+    }
+    // The system answers "access denied" for a folder.
+    const DWORD why = IsFolder(editor) ? kErrorPathIsFolder : state.startError;
+    const EditorProfile& profile = DetectEditorProfile(editor);
+    const std::wstring name = profile.kind == EditorKind::Other ? std::wstring() : std::wstring(profile.name);
+    ShowPaneNote(viewer, state, StartFailureNote(name, editor, why, GroupOfFile(path)));
 }

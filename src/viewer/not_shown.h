@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "editor/viewer_state.h"
@@ -19,5 +20,8 @@ bool GiveBackAskingEditor(HWND viewer, ViewerState& state, const std::vector<HWN
 // A file the editor could not open (it answered so, or a fresh one does not show it): that editor
 // goes and the pane says why. It says nothing about whether the editor takes the next file.
 void ReportNotOpened(HWND viewer, ViewerState& state, const EditorProfile& profile);
+// After a failed launch: an editor that could not be started is named in the pane with the reason
+// and what to do; after any other failure the pane is left empty.
+void ReportLaunchFailure(HWND viewer, ViewerState& state, const std::wstring& editor, const wchar_t* path);
 // Forgets the reason painted by the last load and repaints the viewer.
 void ClearPaneNote(HWND viewer, ViewerState& state);

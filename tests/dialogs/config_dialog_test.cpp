@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "dialog_driver.h"
 #include "host/test_host.h"
 #include "resources/resource.h"
@@ -98,14 +100,18 @@ TEST_F(ConfigDialog, OpensOnTheStoredSettingsWithItsCaptionsAndColumns) {
     ASSERT_TRUE(IsWindow(dialog));
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_EQ(Text(dialog), L"velloquin Configuration");
-    EXPECT_EQ(ItemText(dialog, IDC_MAPPINGS_LABEL), L"Extension Mappings:");
+    EXPECT_EQ(ItemText(dialog, IDC_MAPPINGS_LABEL), L"Extension &Mappings:");
     EXPECT_EQ(ItemText(dialog, IDC_BTN_ADD), L"&Add");
     EXPECT_EQ(ItemText(dialog, IDC_BTN_EDIT), L"&Edit");
     EXPECT_EQ(ItemText(dialog, IDC_BTN_DELETE), L"&Delete");
-    EXPECT_EQ(ItemText(dialog, IDC_PARAMS_LABEL), L"Editor Extra Params:");
-    EXPECT_EQ(ItemText(dialog, IDC_CHECK_MAXIMIZE), L"Maximize window when opening standalone viewer");
-    EXPECT_EQ(ItemText(dialog, IDC_CHECK_FOCUS), L"Focus the editor on preview start");
-    EXPECT_EQ(ItemText(dialog, IDC_CHECK_KEEP_READY), L"Keep editors ready");
+    EXPECT_EQ(ItemText(dialog, IDC_BTN_UP), L"&Up");
+    EXPECT_EQ(ItemText(dialog, IDC_BTN_DOWN), L"Do&wn");
+    EXPECT_EQ(ItemText(dialog, IDC_BTN_FIND), L"&Find editors...");
+    EXPECT_EQ(ItemText(dialog, IDC_PARAMS_LABEL), L"Editor Extra &Params:");
+    EXPECT_EQ(ItemText(dialog, IDC_CHECK_MAXIMIZE), L"Ma&ximize window when opening standalone viewer");
+    EXPECT_EQ(ItemText(dialog, IDC_CHECK_FOCUS), L"F&ocus the editor on preview start");
+    EXPECT_EQ(ItemText(dialog, IDC_CHECK_KEEP_READY),
+              L"&Keep editors ready (hidden editors keep running and hold their memory)");
     EXPECT_EQ(ItemText(dialog, 1), L"OK");
     EXPECT_EQ(ItemText(dialog, 2), L"Cancel");
     EXPECT_EQ(ItemText(dialog, IDC_CONFIG_PATH_LABEL), fixture.tempFolder + L"\\velloquin.oxc");
@@ -149,12 +155,10 @@ TEST_F(ConfigDialog, OkSavesTheEditedTableAndNotifiesTheHost) {
     HWND dialog = session.dialog();
     ASSERT_TRUE(IsWindow(dialog));
 
-    Click(dialog, IDC_BTN_ADD);  // Add: the editor opens on the prepared row
-    HWND editor = WaitForDialog(session.threadId(), L"Edit Mapping");
+    Click(dialog, IDC_BTN_ADD);  // Add: the editor opens empty
+    HWND editor = WaitForDialog(session.threadId(), L"Add Mapping");
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(ItemText(editor, IDC_EDIT_GROUP), L"text");
-    EXPECT_EQ(ItemText(editor, IDC_EDIT_EXTS), L"txt;log");
-    EXPECT_EQ(ItemText(editor, IDC_EDIT_PATH), kDefaultEditor);
+    for (int field : {IDC_EDIT_GROUP, IDC_EDIT_EXTS, IDC_EDIT_PATH}) EXPECT_EQ(ItemText(editor, field), L"");
     EXPECT_FALSE(IsWindowEnabled(dialog));
     ASSERT_TRUE(FillEditor(editor, {L"notes", L"nfo", L"C:\\n.exe"}));
 
@@ -180,6 +184,7 @@ TEST_F(ConfigDialog, OkSavesTheEditedTableAndNotifiesTheHost) {
     Toggle(dialog, IDC_CHECK_FOCUS);
     Toggle(dialog, IDC_CHECK_KEEP_READY);
     Click(dialog, 1);
+    ASSERT_TRUE(SaveAnyway(session.threadId()));
     ASSERT_TRUE(session.WaitForEnd());  // the quit message ended the host thread's loop
 
     testhost::Store store = testhost::ReadStore();
@@ -214,6 +219,7 @@ TEST_F(ConfigDialog, OkSavesWithoutHoldingTheSettingsLockWhileTheHostWorks) {
         identifyFile(nullptr, name, fileInfo, nullptr);
     });
     Click(dialog, 1);
+    EXPECT_TRUE(SaveAnyway(session.threadId()));
     bool ended = session.WaitForEnd();
     testhost::StopMarshallingThread();
     if (HWND error = WaitForDialog(session.threadId(), L"velloquin", 100))
@@ -230,7 +236,7 @@ TEST_F(ConfigDialog, ClosingAfterChangesWritesNothing) {
     ConfigSession session(fixture.plugin());
     HWND dialog = session.dialog();
     Click(dialog, IDC_BTN_ADD);
-    ASSERT_TRUE(FillEditor(WaitForDialog(session.threadId(), L"Edit Mapping"), {L"x", L"y", L"C:\\z.exe"}));
+    ASSERT_TRUE(FillEditor(WaitForDialog(session.threadId(), L"Add Mapping"), {L"x", L"y", L"C:\\z.exe"}));
     EXPECT_TRUE(WaitFor([&] { return ListRows(dialog).size() == 3; }, kWindowWaitMs));
     Type(dialog, IDC_EDITOR_PARAMS, L"changed");
     Toggle(dialog, IDC_CHECK_MAXIMIZE);
@@ -276,7 +282,7 @@ TEST_F(ConfigDialog, EditAndDeleteNeedASelectionAndDeleteAsksFirst) {
     EXPECT_EQ(WaitForDialog(session.threadId(), L"Edit Mapping", 300), nullptr);
 
     Click(dialog, IDC_BTN_ADD);  // Add, then Cancel in the editor: no row
-    HWND editor = WaitForDialog(session.threadId(), L"Edit Mapping");
+    HWND editor = WaitForDialog(session.threadId(), L"Add Mapping");
     ASSERT_NE(editor, nullptr);
     Click(editor, 2);
     ASSERT_TRUE(WaitForGone(editor));
@@ -307,6 +313,7 @@ TEST_F(ConfigDialog, AFailedSaveNamesTheFileAndStillNotifiesTheHost) {
     ConfigSession session(fixture.plugin(), target.window, 7);
     HWND dialog = session.dialog();
     Click(dialog, 1);
+    ASSERT_TRUE(SaveAnyway(session.threadId()));  // the default editor is not beside this host
     HWND error = WaitForDialog(session.threadId(), L"velloquin");
     ASSERT_NE(error, nullptr);
     EXPECT_EQ(MessageText(error), L"Failed to save config:\n  " + fixture.tempFolder + L"\\velloquin.oxc");
@@ -324,7 +331,7 @@ TEST_F(ConfigDialog, RefusesToSaveAMappingTextTheHostWouldReturnCut) {
     // The new row adds LF, "g", two TABs and "C:\e" (8 units) to the stored text: one unit too many.
     std::wstring longExts(8191 - wcslen(kTwoRows) - 8, L'x');
     Click(dialog, IDC_BTN_ADD);
-    ASSERT_TRUE(FillEditor(WaitForDialog(session.threadId(), L"Edit Mapping"), {L"g", longExts, L"C:\\e"}));
+    ASSERT_TRUE(FillEditor(WaitForDialog(session.threadId(), L"Add Mapping"), {L"g", longExts, L"C:\\e"}));
     Click(dialog, 1);
     HWND error = WaitForDialog(session.threadId(), L"velloquin");
     ASSERT_NE(error, nullptr);
@@ -339,6 +346,7 @@ TEST_F(ConfigDialog, RefusesToSaveAMappingTextTheHostWouldReturnCut) {
     ASSERT_TRUE(
         FillEditor(WaitForDialog(session.threadId(), L"Edit Mapping"), {L"g", longExts.substr(1), L"C:\\e"}));
     Click(dialog, 1);
+    ASSERT_TRUE(SaveAnyway(session.threadId()));
     ASSERT_TRUE(session.WaitForEnd());
     EXPECT_EQ(testhost::ReadStore()[L"mappings"].text.size(), 8190u);
 }
@@ -422,6 +430,151 @@ TEST_F(ConfigDialog, IconsAreSharedAcrossOpenings) {
     }
 }
 
+TEST_F(ConfigDialog, AddAppendsARowAndUpDownReorderTheRowsKeepingTheSelection) {
+    SeedStore(kTwoRows, L"", 0, 0);
+    ConfigSession session(fixture.plugin());
+    HWND dialog = session.dialog();
+    Click(dialog, IDC_BTN_ADD);
+    ASSERT_TRUE(FillEditor(WaitForDialog(session.threadId(), L"Add Mapping"), {L"gamma", L"rst", L"C:\\g.exe"}));
+    const Row alpha{L"alpha", L"txt;md", L"C:\\Tools\\a.exe"}, beta{L"beta", L"c;h", L"/home\\b.exe"},
+        gamma{L"gamma", L"rst", L"C:\\g.exe"};
+    struct Step {
+        int button;
+        std::vector<Row> rows;
+        int selected;
+    };
+    const Step steps[] = {
+        {IDC_BTN_UP, {alpha, gamma, beta}, 1},
+        {IDC_BTN_UP, {gamma, alpha, beta}, 0},
+        {IDC_BTN_UP, {gamma, alpha, beta}, 0},  // the top row stays
+        {IDC_BTN_DOWN, {alpha, gamma, beta}, 1},
+    };
+    EXPECT_TRUE(WaitFor([&] { return SelectedRow(dialog) == 2; }, kWindowWaitMs));
+    for (const Step& step : steps) {
+        Click(dialog, step.button);
+        EXPECT_TRUE(WaitFor([&] { return ListRows(dialog) == step.rows && SelectedRow(dialog) == step.selected; },
+                            kWindowWaitMs));
+    }
+    Click(dialog, 1);
+    ASSERT_TRUE(SaveAnyway(session.threadId()));
+    ASSERT_TRUE(session.WaitForEnd());
+    EXPECT_EQ(testhost::ReadStore()[L"mappings"].text,
+              L"alpha\ttxt;md\tC:\\Tools\\a.exe\ngamma\trst\tC:\\g.exe\nbeta\tc;h\t/home\\b.exe");
+}
+
+// The letters after '&' of each dialog's controls: every label and check box has one, none twice.
+void ExpectUniqueAccessKeys(HWND dialog) {
+    std::vector<wchar_t> keys;
+    for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        const std::wstring text = Text(control);
+        const size_t amp = text.find(L'&');
+        const LONG style = GetWindowLongW(control, GWL_STYLE);
+        wchar_t name[32] = {};
+        GetClassNameW(control, name, 32);
+        const bool label = _wcsicmp(name, L"Static") == 0 && !(style & SS_NOPREFIX);
+        const bool checkBox = _wcsicmp(name, L"Button") == 0 && (style & 0xF) == BS_AUTOCHECKBOX;
+        SCOPED_TRACE(Wide2Utf8(text));
+        if (label || checkBox) {
+            EXPECT_NE(amp, std::wstring::npos);
+        }
+        if (amp == std::wstring::npos || amp + 1 >= text.size()) continue;
+        const wchar_t key = towlower(text[amp + 1]);
+        EXPECT_EQ(std::count(keys.begin(), keys.end(), key), 0);
+        keys.push_back(key);
+    }
+    EXPECT_GE(keys.size(), 3u);
+}
+
+TEST_F(ConfigDialog, EveryLabelAndCheckBoxHasAnAccessKeyOfItsOwnAndTheKeysWork) {
+    SeedStore(kTwoRows, L"", 0, 0);
+    ConfigSession session(fixture.plugin());
+    HWND dialog = session.dialog();
+    ExpectUniqueAccessKeys(dialog);
+    SelectRow(dialog, 0);
+    // Alt+W through the dialog loop: Down.
+    PostMessageW(GetDlgItem(dialog, IDC_MAPPING_LIST), WM_SYSCHAR, L'w', 1 << 29);
+    EXPECT_TRUE(WaitFor([&] { return SelectedRow(dialog) == 1; }, kWindowWaitMs));
+    SelectRow(dialog, 0);
+    Click(dialog, IDC_BTN_EDIT);
+    HWND editor = WaitForDialog(session.threadId(), L"Edit Mapping");
+    ASSERT_NE(editor, nullptr);
+    ExpectUniqueAccessKeys(editor);
+}
+
+TEST_F(ConfigDialog, FindEditorsListsTheInstalledOnesAndPutsTheChosenOneInTheSelectedRow) {
+    SeedStore(kTwoRows, L"", 0, 0);
+    const std::wstring local = fixture.tempFolder + L"\\local", bin = fixture.tempFolder + L"\\bin";
+    const std::wstring notepad4 = local + L"\\Programs\\Notepad4\\Notepad4.exe",
+                       notepad3 = fixture.tempFolder + L"\\Notepad3.exe", notepadPP = bin + L"\\Notepad++.exe";
+    for (const std::wstring& folder : {local, local + L"\\Programs", local + L"\\Programs\\Notepad4", bin})
+        CreateDirectoryW(folder.c_str(), nullptr);
+    for (const std::wstring& file : {notepad4, notepad3, notepadPP}) ASSERT_TRUE(WriteFileText(file, "MZ"));
+    const wchar_t appPath[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\notepad3.exe";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, appPath, nullptr, REG_SZ, notepad3.c_str(),
+                              static_cast<DWORD>((notepad3.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    wchar_t oldLocal[MAX_PATH] = {}, oldPath[8192] = {};
+    GetEnvironmentVariableW(L"LOCALAPPDATA", oldLocal, MAX_PATH);
+    GetEnvironmentVariableW(L"PATH", oldPath, 8192);
+    SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str());
+    SetEnvironmentVariableW(L"PATH", (bin + L";" + oldPath).c_str());
+    ConfigSession session(fixture.plugin());
+    HWND dialog = session.dialog();
+    SelectRow(dialog, 1);
+    Click(dialog, IDC_BTN_FIND);
+    HWND finder = WaitForDialog(session.threadId(), L"Find Editors");
+    RegDeleteKeyW(HKEY_CURRENT_USER, appPath);
+    SetEnvironmentVariableW(L"LOCALAPPDATA", oldLocal);
+    SetEnvironmentVariableW(L"PATH", oldPath);
+    ASSERT_NE(finder, nullptr);
+    HWND list = GetDlgItem(finder, IDC_FOUND_LIST);
+    std::vector<std::wstring> lines(static_cast<size_t>(SendMessageW(list, LB_GETCOUNT, 0, 0)));
+    for (size_t i = 0; i < lines.size(); ++i) {
+        lines[i].resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1);
+        lines[i].resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&lines[i][0]))));
+    }
+    const std::vector<std::wstring> expected = {L"Notepad4: " + notepad4, L"Notepad3: " + notepad3,
+                                                L"Notepad++: " + notepadPP};
+    EXPECT_EQ(lines, expected);
+    SendMessageW(list, LB_SETCURSEL, 1, 0);
+    Click(finder, IDOK);
+    ASSERT_TRUE(WaitForGone(finder));
+    EXPECT_TRUE(WaitFor([&] { return ListRows(dialog).at(1).editorPath == notepad3; }, kWindowWaitMs));
+    EXPECT_EQ(ListRows(dialog).at(1).group, L"beta");
+    EXPECT_EQ(SelectedRow(dialog), 1);
+    EXPECT_TRUE(LogHas(fixture.Log(), L"[FindEditors] chosen: [" + notepad3 + L"]"));
+}
+
+TEST_F(ConfigDialog, OkNamesTheRowsWhoseEditorIsMissingAndSavesOnlyWhenTheUserSaysSo) {
+    const std::wstring present = fixture.tempFolder + L"\\ed.exe";
+    ASSERT_TRUE(WriteFileText(present, "MZ"));
+    SeedStore(L"here\ttxt\t" + present + L"\ngone\tmd\tC:\\nowhere\\ed.exe\nrel\tc\ted.exe\ndefault\tini\t" +
+                  kDefaultEditor,
+              L"", 0, 0);
+    ConfigSession session(fixture.plugin());
+    HWND dialog = session.dialog();
+    Click(dialog, 1);
+    HWND question = WaitForDialog(session.threadId(), L"velloquin");
+    ASSERT_NE(question, nullptr);
+    wchar_t host[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, host, MAX_PATH);
+    const std::wstring hostFolder = std::wstring(host).substr(0, std::wstring(host).rfind(L'\\'));
+    EXPECT_EQ(MessageText(question), L"These editors do not exist:\n\n  gone: C:\\nowhere\\ed.exe\n  rel: ed.exe\n"
+                                     L"  default: " + hostFolder + L"\\viewers\\Notepad4\\Notepad4.exe\n\n"
+                                     L"Files of their groups cannot be shown until the editor is there. Save anyway?");
+    PostMessageW(question, WM_COMMAND, IDNO, 0);
+    ASSERT_TRUE(WaitForGone(question));
+    EXPECT_TRUE(IsWindow(dialog));
+    EXPECT_EQ(SelectedRow(dialog), 1);  // the first one named, ready for Find editors or Edit
+    EXPECT_EQ(SaveCalls(), 0);
+    Click(dialog, 1);
+    ASSERT_TRUE(SaveAnyway(session.threadId()));
+    ASSERT_TRUE(session.WaitForEnd());
+    EXPECT_EQ(SaveCalls(), 1);
+    const std::wstring stored = testhost::ReadStore()[L"mappings"].text;
+    EXPECT_EQ(std::count(stored.begin(), stored.end(), L'\n'), 3);
+}
+
 // Runs in a process of its own: the list-view class is unregistered there.
 TEST(ConfigDialogAlone, DISABLED_WithoutTheListViewClassNoDialogAndNoQuitMessage) {
     PluginFixture fixture;
@@ -458,11 +611,12 @@ TEST(RoundTrip, WhatOkSavesANewHostProcessLoads) {
             ASSERT_TRUE(WaitFor([&] { return ListRows(dialog).size() == count - 1; }, kWindowWaitMs));
         }
         Click(dialog, IDC_BTN_ADD);
-        ASSERT_TRUE(FillEditor(WaitForDialog(session.threadId(), L"Edit Mapping"),
+        ASSERT_TRUE(FillEditor(WaitForDialog(session.threadId(), L"Add Mapping"),
                                {L"Prose", L".TXT; md", L"\"C:\\Program Files\\ed.exe\""}));
         Type(dialog, IDC_EDITOR_PARAMS, L"-x \"y\"");
         Toggle(dialog, IDC_CHECK_MAXIMIZE);
         Click(dialog, 1);
+        ASSERT_TRUE(SaveAnyway(session.threadId()));
         ASSERT_TRUE(session.WaitForEnd());
     }
     EXPECT_EQ(

@@ -210,6 +210,18 @@ void SelectRow(HWND dialog, int row) {
                  reinterpret_cast<LPARAM>(&item));
 }
 
+int SelectedRow(HWND dialog) {
+    return static_cast<int>(SendDlgItemMessageW(dialog, IDC_MAPPING_LIST, LVM_GETNEXTITEM,
+                                                static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+bool SaveAnyway(DWORD threadId) {
+    HWND question = WaitForDialog(threadId, L"velloquin");
+    if (!question || MessageText(question).rfind(L"These editors do not exist:", 0) != 0) return false;
+    PostMessageW(question, WM_COMMAND, IDYES, 0);
+    return WaitForGone(question);
+}
+
 void SendDoubleClick(HWND dialog) {
     NMITEMACTIVATE activate = {};
     activate.hdr.hwndFrom = GetDlgItem(dialog, IDC_MAPPING_LIST);

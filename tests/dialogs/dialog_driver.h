@@ -82,8 +82,12 @@ struct Row {
 };
 std::vector<Row> ListRows(HWND dialog);
 void SelectRow(HWND dialog, int row);
+int SelectedRow(HWND dialog);
 // What the list view sends its parent on a double-click.
 void SendDoubleClick(HWND dialog);
+
+// Answers Yes to what OK asks about editors that do not exist; false when it did not ask.
+bool SaveAnyway(DWORD threadId);
 
 // Types the three fields of an open mapping editor and presses OK; true when it closed.
 bool FillEditor(HWND editor, const Row& row);

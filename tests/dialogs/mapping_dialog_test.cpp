@@ -31,7 +31,7 @@ class MappingEditor : public ::testing::Test {
     }
     HWND OpenForAdd() {
         Click(dialog, IDC_BTN_ADD);
-        return WaitForDialog(session->threadId(), L"Edit Mapping");
+        return WaitForDialog(session->threadId(), L"Add Mapping");
     }
     // The file-open dialog of the editor, found as the thread's one unknown dialog.
     HWND WaitForFileDialog(HWND editor) {
@@ -73,9 +73,9 @@ std::wstring SelectedFilter(HWND fileDialog) {
 TEST_F(MappingEditor, ShowsTheRowWithItsCaptionsAndCancelKeepsIt) {
     HWND editor = OpenOnRow(0);
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(ItemText(editor, IDC_GROUP_LABEL), L"Group:");
-    EXPECT_EQ(ItemText(editor, IDC_EXTS_LABEL), L"Extensions (semicolon):");
-    EXPECT_EQ(ItemText(editor, IDC_PATH_LABEL), L"Editor Path:");
+    EXPECT_EQ(ItemText(editor, IDC_GROUP_LABEL), L"&Group:");
+    EXPECT_EQ(ItemText(editor, IDC_EXTS_LABEL), L"E&xtensions (semicolon):");
+    EXPECT_EQ(ItemText(editor, IDC_PATH_LABEL), L"Editor &Path:");
     EXPECT_EQ(ItemText(editor, IDC_BTN_BROWSE), L"...");
     EXPECT_EQ(ItemText(editor, 1), L"OK");
     EXPECT_EQ(ItemText(editor, 2), L"Cancel");
@@ -111,6 +111,8 @@ TEST_F(MappingEditor, EmptyOrBlankFieldsAreRefusedAndFieldsAreStoredTrimmed) {
 TEST_F(MappingEditor, AFieldHoldingATabOrLineBreakIsRefusedByName) {
     HWND editor = OpenForAdd();
     ASSERT_NE(editor, nullptr);
+    Type(editor, IDC_EDIT_GROUP, L"g");
+    Type(editor, IDC_EDIT_PATH, L"C:\\e.exe");
     Type(editor, IDC_EDIT_EXTS, L"txt\tmd");
     Click(editor, 1);
     EXPECT_EQ(AnswerMessage(), L"Extensions cannot contain a tab or a line break.");
@@ -127,6 +129,7 @@ TEST_F(MappingEditor, AFieldHoldingATabOrLineBreakIsRefusedByName) {
 TEST_F(MappingEditor, BrowseStartsWithoutAnAliasPathAndCancelChangesNothing) {
     HWND editor = OpenForAdd();
     ASSERT_NE(editor, nullptr);
+    Type(editor, IDC_EDIT_PATH, kAliasEditor);
     Click(editor, IDC_BTN_BROWSE);
     HWND files = WaitForFileDialog(editor);
     ASSERT_NE(files, nullptr);

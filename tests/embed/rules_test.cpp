@@ -6,6 +6,7 @@
 #include "editors/editor_kind.h"
 #include "embed/command_line.h"
 #include "embed/window_rules.h"
+#include "viewer/start_failure.h"
 
 TEST(EditorCommandLine, EachKindGetsItsSwitchesThenTheParametersAsStoredThenTheQuotedFile) {
     const std::wstring e = L"C:\\Tools\\ed.exe";
@@ -37,6 +38,21 @@ TEST(EditorPathCheck, OnlyDriveRootedAndUncPathsAreAbsolute) {
          {L"", L"ed.exe", L"Tools\\ed.exe", L"C:ed.exe", L"\\Tools\\ed.exe", L"/home/ed.exe",
           L"%EDITOR%\\ed.exe", L"\"C:\\Tools\\ed.exe\"", L" C:\\ed.exe", L"\\\\\\x", L"1:\\x"})
         EXPECT_FALSE(IsAbsolutePath(path)) << testing::PrintToString(std::wstring(path));
+}
+
+// The codes the launch cannot be made to meet here; the others are met in the loadfile tests.
+TEST(EditorPathCheck, StartFailuresAreToldInPlainWordsAndUnknownOnesByNumber) {
+    const std::pair<DWORD, const wchar_t*> cases[] = {
+        {5, L"access to it is denied"},
+        {216, L"this program is not made for this processor"},
+        {740, L"it asks for administrator rights, which a preview cannot give"},
+        {1260, L"a system policy blocks it"},
+        {4294967295u, L"Windows refused to start it (error 4294967295)"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(StartFailureReason(c.first), c.second) << c.first;
+    EXPECT_EQ(StartFailureNote(L"", L"C:\\ed.exe", 2, L""),
+              L"The editor could not be started: no file exists at this path\nC:\\ed.exe\n"
+              L"Choose the editor for this file in the plug-in's settings.");
 }
 
 namespace {

@@ -296,16 +296,38 @@ TEST_F(LoadFileWithStandins, FocusTimerAfterAHandOffInThePaneAndAfterEveryLoadSt
     EXPECT_FALSE(FocusTimerWasRunning(standalone.window));
 }
 
-TEST_F(LoadFileWithStandins, FailedLaunchAnswersZeroAndClearsTheLoadingText) {
+// An editor that cannot be started leaves the pane saying which, why and what to do (it stayed blank).
+TEST_F(LoadFileWithStandins, EditorThatCannotBeStartedIsNamedInThePaneWithWhyAndWhatToDo) {
     JournalScope journal(L"load-failed");
-    MapEditors({{L"txt", StandinPath(L"missing-editor.exe")}});
+    const std::wstring folder = testing_support::MakeTempDir(L"not-started");
+    CreateDirectoryW((folder + L"\\Notepad4.exe").c_str(), nullptr);
+    testing_support::WriteFileText(folder + L"\\text.exe", "not a program");
+    struct Case {
+        std::wstring editor;
+        const wchar_t* firstLine;
+    };
+    const Case cases[] = {
+        {StandinPath(L"missing-editor.exe"), L"The editor could not be started: no file exists at this path"},
+        {folder + L"\\gone\\Notepad3.exe", L"Notepad3 could not be started: the folder of this path does not exist"},
+        {folder + L"\\Notepad4.exe", L"Notepad4 could not be started: this path is a folder, not a program"},
+        {folder + L"\\text.exe", L"The editor could not be started: this file is not a Windows program"},
+        {L"viewers\\ed.exe", L"The editor could not be started: this is not a full path (a drive letter, "
+                             L"\\\\server\\share or a known folder alias)"},
+    };
     TestViewer viewer(true);
     ShowWindow(viewer.top, SW_SHOWNORMAL);
     UpdateWindow(viewer.top);
-    const size_t before = LogSize();
-    EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
-    EXPECT_TRUE(LogHas(LogSince(before), L"[LoadFile] LoadFile return 0"));
-    EXPECT_EQ(CountPixelsOtherThan(viewer.window, GetSysColor(COLOR_WINDOW)), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing_support::Wide2Utf8(c.editor));
+        MapEditors({{L"txt", c.editor}});
+        const size_t before = LogSize();
+        EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+        EXPECT_TRUE(LogHas(LogSince(before), L"[LoadFile] LoadFile return 0"));
+        EXPECT_EQ(viewer.state->paneNote, std::wstring(c.firstLine) + L"\n" + c.editor +
+                                              L"\nChoose the editor for the group \"group-txt\" in the "
+                                              L"plug-in's settings.");
+        EXPECT_GT(CountPixelsOtherThan(viewer.window, GetSysColor(COLOR_WINDOW)), 10);
+    }
     EXPECT_TRUE(StartedPids(journal).empty());
 }
 
