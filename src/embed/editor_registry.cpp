@@ -26,6 +26,7 @@ struct TrackedEditor {
     DWORD processId = 0;
     HWND window = nullptr;
     DesktopLook look;
+    const EditorProfile* profile = &kOtherEditorProfile;  // asked whether it holds unsaved work
     RecentFilesGuard recentFiles;          // put back once it has ended
     std::vector<std::wstring> shownFiles;  // lower-cased; kept only while there is a list to put back
 };
@@ -81,7 +82,7 @@ void ReleaseAtExit(const TrackedEditor& editor) {
             editor.processId);
         return;
     }
-    if (ProvablyHoldsNoUnsavedWork(editor.window)) {
+    if (ProvablyHoldsNoUnsavedWork(editor.window, *editor.profile)) {
         TerminateEditor(editor.process, editor.processId, L"holds no unsaved work and its host is exiting");
         return;
     }
@@ -188,7 +189,8 @@ void ReleaseEditorsLeftInside(HWND viewer, DWORD launchingProcessId) {
     }
 }
 
-void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook& look) {
+void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook& look,
+                 const EditorProfile& profile) {
     HANDLE copy = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, 0, FALSE,
                          DUPLICATE_SAME_ACCESS))
@@ -206,12 +208,14 @@ void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook
         if (known) {
             known->window = window;
             known->look = look;
+            known->profile = &profile;
         } else {
             TrackedEditor editor;
             editor.process = copy;
             editor.processId = processId;
             editor.window = window;
             editor.look = look;
+            editor.profile = &profile;
             tracked->push_back(std::move(editor));
             copy = nullptr;
         }

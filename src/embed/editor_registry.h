@@ -11,7 +11,8 @@
 
 // Remembers the editor (its process handle is duplicated); a second call for the same process
 // updates its window and look.
-void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook& look);
+void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook& look,
+                 const EditorProfile& profile);
 // Its recent-files list is put back once it has ended, without the files noted as shown in it.
 void GuardRecentFiles(DWORD processId, RecentFilesGuard guard);
 void NoteShownFile(DWORD processId, const std::wstring& path);

@@ -20,6 +20,8 @@ constexpr DWORD kWatchPollMs = 50;
 // One WM_NULL probe of an editor that is busy; the watcher probes again until kBusyWatchMs passed.
 constexpr DWORD kBusyProbeMs = 250;
 constexpr int kTitleCapacity = 1024;
+// How long an editor given back with a question is followed until the question is answered.
+constexpr DWORD kQuestionWatchMs = 600000;
 
 struct TopWindowCollection {
     DWORD processId = 0;
@@ -53,6 +55,18 @@ bool TitleMarksUnsaved(HWND window) {
     wchar_t title[kTitleCapacity] = {};
     InternalGetWindowText(window, title, kTitleCapacity);
     return title[0] == L'*';
+}
+
+constexpr UINT kNppGetNbOpenFiles = WM_USER + 1000 + 7;  // NPPM_GETNBOPENFILES
+constexpr LPARAM kNppViews[] = {1, 2};                   // its main view and its other view
+
+// Notepad++ shows one document per view; the text controls answer for those alone.
+bool EachViewShowsItsOnlyDocument(HWND editorWindow) {
+    for (LPARAM view : kNppViews) {
+        LRESULT documents = 0;
+        if (!SendToEditor(editorWindow, kNppGetNbOpenFiles, 0, view, &documents) || documents > 1) return false;
+    }
+    return true;
 }
 
 // A visible window that the main window owns (a dialog, also one open since before WM_CLOSE).
@@ -210,6 +224,66 @@ void GiveBackQuietly(const ShutdownWatch& watch) {
     if (!IsWindowVisible(watch.window)) ShowWindowAsync(watch.window, SW_SHOWNOACTIVATE);
 }
 
+// A question the editor shows: a modal one keeps the main window disabled, a dialog it owns, or a
+// window it opened since it was watched (its main window, given back to the desktop, aside).
+bool StillAsks(const ShutdownWatch& watch) {
+    if (IsLiveWindow(watch.window) &&
+        (!IsWindowEnabled(watch.window) || HasVisibleOwnedWindow(watch.window, watch.processId)))
+        return true;
+    for (HWND window : TopWindowsOf(watch.processId)) {
+        if (window == watch.window || !IsWindowVisible(window)) continue;
+        const auto& before = watch.windowsBeforeClose;
+        if (std::find(before.begin(), before.end(), window) == before.end()) return true;
+    }
+    return false;
+}
+
+void EndWindowlessWatch(const ShutdownWatch& watch);
+
+// Once the question is answered: an editor that holds nothing (an empty Notepad++ after "Cannot open
+// file") is closed, and ended if it stays; one that holds work is the user's.
+void CloseIfAnsweredEmpty(const ShutdownWatch& watch, const Deadline& start) {
+    if (!IsLiveWindow(watch.window)) {
+        if (!HasEnded(watch.process.get(), kShutdownWatchMs)) EndWindowlessWatch(watch);
+        return;
+    }
+    if (!ProvablyHoldsNoUnsavedWork(watch.window, *watch.profile)) {
+        LogPrintf(L"[%ls]   pid=%lu holds work after its question was answered: the user's now", Caller(watch),
+                  watch.processId);
+        return;
+    }
+    LogPrintf(L"[%ls]   pid=%lu holds nothing after its question was answered: asked to close", Caller(watch),
+              watch.processId);
+    PostMessageW(watch.window, WM_CLOSE, 0, 0);
+    if (HasEnded(watch.process.get(), kShutdownWatchMs)) {
+        LogEnded(watch, start);
+        return;
+    }
+    if (ProvablyHoldsNoUnsavedWork(watch.window, *watch.profile))
+        TerminateEditor(watch.process.get(), watch.processId, L"holds nothing and stays after its question");
+}
+
+// Given back with a question: watched until the question is answered (or kQuestionWatchMs passed).
+void WatchUntilAnswered(const ShutdownWatch& watch, const Deadline& start) {
+    const Deadline answer(kQuestionWatchMs);
+    while (StillAsks(watch)) {
+        if (HasEnded(watch.process.get(), kWatchPollMs)) {
+            LogEnded(watch, start);
+            return;
+        }
+        if (answer.Passed()) {
+            LogPrintf(L"[%ls]   pid=%lu still asks after %lu ms: left to the user", Caller(watch),
+                      watch.processId, kQuestionWatchMs);
+            return;
+        }
+    }
+    if (HasEnded(watch.process.get())) {
+        LogEnded(watch, start);
+        return;
+    }
+    CloseIfAnsweredEmpty(watch, start);
+}
+
 void EndWindowlessWatch(const ShutdownWatch& watch) {
     if (HasNewVisibleTopWindow(watch.processId, watch.windowsBeforeClose)) {
         LogPrintf(L"[%ls]   pid=%lu shows a window after its main window closed: left to the user",
@@ -235,9 +309,10 @@ void EndWatch(const ShutdownWatch& watch, const Deadline& start) {
     }
     if (ShowsQuestion(watch)) {
         GiveBackForQuestion(watch);
+        WatchUntilAnswered(watch, start);
         return;
     }
-    if (ProvablyHoldsNoUnsavedWork(watch.window)) {
+    if (ProvablyHoldsNoUnsavedWork(watch.window, *watch.profile)) {
         if (HasEnded(watch.process.get())) return;
         TerminateEditor(watch.process.get(), watch.processId, L"ignored WM_CLOSE and holds no unsaved work");
         return;
@@ -255,6 +330,7 @@ void WatchAfterClose(const ShutdownWatch& watch, const Deadline& start) {
         }
         if (IsLiveWindow(watch.window) && ShowsQuestion(watch)) {
             GiveBackForQuestion(watch);
+            WatchUntilAnswered(watch, start);
             return;
         }
         if (remaining == 0) break;
@@ -265,8 +341,9 @@ void WatchAfterClose(const ShutdownWatch& watch, const Deadline& start) {
 void WatchEditor(ShutdownWatch& watch) {
     const Deadline start(kBusyWatchMs);
     const bool moved = !IsLiveWindow(watch.window) || PutOnDesktopAndClose(watch, start);
-    // One given back with its question as it is was asked nothing: there is nothing to watch.
+    // One given back with its question as it is was asked nothing: it is watched until it is answered.
     if (moved && (!watch.releaseAtOnce || watch.closeAfterRelease)) WatchAfterClose(watch, start);
+    else if (moved) WatchUntilAnswered(watch, start);
     ForgetEditor(watch.processId);
     LogPrintf(L"[%ls]   pid=%lu no longer watched", Caller(watch), watch.processId);
 }
@@ -337,9 +414,11 @@ bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before) {
     return false;
 }
 
-bool ProvablyHoldsNoUnsavedWork(HWND editorWindow) {
+bool ProvablyHoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile) {
     if (!IsLiveWindow(editorWindow)) return true;
     if (TitleMarksUnsaved(editorWindow) || !IsWindowEnabled(editorWindow)) return false;
+    if (profile.handOff.unsaved == UnsavedSignal::TitleMarkOrModify && !EachViewShowsItsOnlyDocument(editorWindow))
+        return false;
     const std::vector<HWND> controls = ScintillaWindowsOf(editorWindow);
     if (controls.empty()) return false;
     for (HWND control : controls) {

@@ -93,7 +93,7 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
     state.currentFile = filePath;
 
     // Tracked from its start: a host that exits during the capture must not leave it behind either.
-    TrackEditor(state.process.get(), state.processId, nullptr, DesktopLook());
+    TrackEditor(state.process.get(), state.processId, nullptr, DesktopLook(), profile);
     if (!settings.recentFiles.iniPath.empty()) {
         GuardRecentFiles(state.processId, settings.recentFiles);
         NoteShownFile(state.processId, filePath);
@@ -106,6 +106,6 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
         embedded = LaunchAndEmbedGeneric(viewer, state);
     }
     if (embedded && state.process)
-        TrackEditor(state.process.get(), state.processId, state.editorWindow, state.desktopLook);
+        TrackEditor(state.process.get(), state.processId, state.editorWindow, state.desktopLook, profile);
     return embedded;
 }
