@@ -69,6 +69,20 @@ bool EachViewShowsItsOnlyDocument(HWND editorWindow) {
     return true;
 }
 
+// What its documents say, whether or not a question is open: the title, every view, every text control.
+bool DocumentsProvablyUnmodified(HWND editorWindow, const EditorProfile& profile) {
+    if (TitleMarksUnsaved(editorWindow)) return false;
+    if (profile.handOff.unsaved == UnsavedSignal::TitleMarkOrModify && !EachViewShowsItsOnlyDocument(editorWindow))
+        return false;
+    const std::vector<HWND> controls = ScintillaWindowsOf(editorWindow);
+    if (controls.empty()) return false;
+    for (HWND control : controls) {
+        LRESULT modified = 0;
+        if (!SendToEditor(control, kSciGetModify, 0, 0, &modified) || modified != 0) return false;
+    }
+    return true;
+}
+
 // A visible window that the main window owns (a dialog, also one open since before WM_CLOSE).
 bool HasVisibleOwnedWindow(HWND owner, DWORD processId) {
     for (HWND window : TopWindowsOf(processId)) {
@@ -265,6 +279,11 @@ void CloseIfAnsweredEmpty(const ShutdownWatch& watch, const Deadline& start) {
 
 // Given back with a question: watched until the question is answered (or kQuestionWatchMs passed).
 void WatchUntilAnswered(const ShutdownWatch& watch, const Deadline& start) {
+    if (IsLiveWindow(watch.window) && !DocumentsProvablyUnmodified(watch.window, *watch.profile)) {
+        LogPrintf(L"[%ls]   pid=%lu asks and may hold unsaved work: the user's now", Caller(watch),
+                  watch.processId);
+        return;
+    }
     const Deadline answer(kQuestionWatchMs);
     while (StillAsks(watch)) {
         if (HasEnded(watch.process.get(), kWatchPollMs)) {
@@ -416,17 +435,9 @@ bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before) {
 
 bool ProvablyHoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile) {
     if (!IsLiveWindow(editorWindow)) return true;
-    if (TitleMarksUnsaved(editorWindow) || !IsWindowEnabled(editorWindow)) return false;
-    if (profile.handOff.unsaved == UnsavedSignal::TitleMarkOrModify && !EachViewShowsItsOnlyDocument(editorWindow))
-        return false;
-    const std::vector<HWND> controls = ScintillaWindowsOf(editorWindow);
-    if (controls.empty()) return false;
-    for (HWND control : controls) {
-        LRESULT modified = 0;
-        if (!SendToEditor(control, kSciGetModify, 0, 0, &modified) || modified != 0) return false;
-    }
-    return true;
+    return IsWindowEnabled(editorWindow) && DocumentsProvablyUnmodified(editorWindow, profile);
 }
+
 
 void TerminateEditor(HANDLE process, DWORD processId, const wchar_t* reason) {
     if (!TerminateProcess(process, 0)) {

@@ -30,7 +30,8 @@
 //                      same executable is ignored (still answered TRUE), as Notepad++ since August 2026
 //   --slow-exit=MS     after its main window is destroyed, spends MS ms writing the settings file
 //                      <journal>.<pid>.settings ("begin", one line per 50 ms, "end"): a kill leaves it cut
-//   --late-question=MS on WM_CLOSE, opens its save question only MS ms later (a modified background tab)
+//   --late-question=MS on WM_CLOSE, opens its save question only MS ms later (a modified background tab;
+//                      Notepad++ counts it among its documents)
 //   --hang-after=MSG   once message MSG (decimal; 0 is WM_NULL) was handled, the next message of its
 //                      windows never returns
 //   --single-process   an EmEditor that runs once: a second process hands its command line to the
@@ -821,7 +822,8 @@ void OpenNewTextTab() {
 
 // Per view, as the real one answers: the main view holds the tabs, the other view none.
 LRESULT NppOpenFiles(LPARAM view) {
-    return view == 2 ? 0 : static_cast<LRESULT>(nppTabs.size());
+    const size_t lateQuestionTab = app.options.lateQuestionMs > 0 ? 1 : 0;
+    return view == 2 ? 0 : static_cast<LRESULT>(nppTabs.size() + lateQuestionTab);
 }
 
 bool HiddenNppTabModified() {
