@@ -64,7 +64,8 @@ constexpr LPARAM kNppViews[] = {1, 2};                   // its main view and it
 bool EachViewShowsItsOnlyDocument(HWND editorWindow) {
     for (LPARAM view : kNppViews) {
         LRESULT documents = 0;
-        if (!SendToEditor(editorWindow, kNppGetNbOpenFiles, 0, view, &documents) || documents > 1) return false;
+        if (!SendToEditor(editorWindow, kNppGetNbOpenFiles, 0, view, &documents) || documents > 1)
+            return false;
     }
     return true;
 }
@@ -72,7 +73,8 @@ bool EachViewShowsItsOnlyDocument(HWND editorWindow) {
 // What its documents say, whether or not a question is open: the title, every view, every text control.
 bool DocumentsProvablyUnmodified(HWND editorWindow, const EditorProfile& profile) {
     if (TitleMarksUnsaved(editorWindow)) return false;
-    if (profile.handOff.unsaved == UnsavedSignal::TitleMarkOrModify && !EachViewShowsItsOnlyDocument(editorWindow))
+    if (profile.handOff.unsaved == UnsavedSignal::TitleMarkOrModify &&
+        !EachViewShowsItsOnlyDocument(editorWindow))
         return false;
     const std::vector<HWND> controls = ScintillaWindowsOf(editorWindow);
     if (controls.empty()) return false;
@@ -262,8 +264,8 @@ void CloseIfAnsweredEmpty(const ShutdownWatch& watch, const Deadline& start) {
         return;
     }
     if (!ProvablyHoldsNoUnsavedWork(watch.window, *watch.profile)) {
-        LogPrintf(L"[%ls]   pid=%lu holds work after its question was answered: the user's now", Caller(watch),
-                  watch.processId);
+        LogPrintf(L"[%ls]   pid=%lu holds work after its question was answered: the user's now",
+                  Caller(watch), watch.processId);
         return;
     }
     LogPrintf(L"[%ls]   pid=%lu holds nothing after its question was answered: asked to close", Caller(watch),
@@ -362,7 +364,8 @@ void WatchEditor(ShutdownWatch& watch) {
     const bool moved = !IsLiveWindow(watch.window) || PutOnDesktopAndClose(watch, start);
     // One given back with its question as it is was asked nothing: it is watched until it is answered.
     if (moved && (!watch.releaseAtOnce || watch.closeAfterRelease)) WatchAfterClose(watch, start);
-    else if (moved) WatchUntilAnswered(watch, start);
+    else if (moved)
+        WatchUntilAnswered(watch, start);
     ForgetEditor(watch.processId);
     LogPrintf(L"[%ls]   pid=%lu no longer watched", Caller(watch), watch.processId);
 }
@@ -437,7 +440,6 @@ bool ProvablyHoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile)
     if (!IsLiveWindow(editorWindow)) return true;
     return IsWindowEnabled(editorWindow) && DocumentsProvablyUnmodified(editorWindow, profile);
 }
-
 
 void TerminateEditor(HANDLE process, DWORD processId, const wchar_t* reason) {
     if (!TerminateProcess(process, 0)) {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "embed/editor_registry.h"
 #include "loadfile_support.h"
 #include "support/standin_journal.h"
-#include "embed/editor_registry.h"
 #include "viewer/load_file.h"
 
 using namespace standin;
@@ -162,14 +162,16 @@ TEST_F(RealEditors, NotepadPPFileItCannotOpenFailsAndLaterFilesAreStillHandedOve
 
     const std::vector<DWORD> pids = StartedPids(journal);
     ASSERT_EQ(pids.size(), 2u);
-    EXPECT_EQ(Details(journal, "tab-open", pids[0]), (std::vector<std::wstring>{kFileA, at258, kFileB, kFileC}));
+    EXPECT_EQ(Details(journal, "tab-open", pids[0]),
+              (std::vector<std::wstring>{kFileA, at258, kFileB, kFileC}));
     EXPECT_TRUE(Events(journal.Read(), "close", pids[0]).size() <= 1u);  // only the clear's
     EXPECT_EQ(Details(journal, "tab-open", pids[1]), (std::vector<std::wstring>{kFileA, kFileB}));
     EXPECT_TRUE(Events(journal.Read(), "tab-dropped").empty());
     const auto entries = LogSince(before);
-    EXPECT_EQ(CountLogEntriesStartingWith(
-                  entries, L"[LoadFile] Notepad++ opens no path of 259 units or more: not shown, nothing started"),
-              2);
+    EXPECT_EQ(
+        CountLogEntriesStartingWith(
+            entries, L"[LoadFile] Notepad++ opens no path of 259 units or more: not shown, nothing started"),
+        2);
     EXPECT_EQ(CountLogEntriesStartingWith(entries, L"[LoadFile] the editor ignored the hand-off"), 0);
 }
 
@@ -393,8 +395,9 @@ TEST_F(RealEditors, NotepadPPWithUnsavedWorkInABackgroundTabIsNeverEndedAtTheHos
             ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));  // [A*, B<]
         }
         ReleaseEditorsAtProcessExit();
-        EXPECT_TRUE(LogHas(Log(), L"[ReleaseEditorsAtProcessExit] pid=" + std::to_wstring(pid) +
-                                      L" may hold unsaved work: given back to the desktop as its host exits"));
+        EXPECT_TRUE(
+            LogHas(Log(), L"[ReleaseEditorsAtProcessExit] pid=" + std::to_wstring(pid) +
+                              L" may hold unsaved work: given back to the desktop as its host exits"));
         EXPECT_TRUE(journal.WaitForEvent("prompt", kJournalMs, pid));
         EXPECT_TRUE(ProcessRunning(pid));
         UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));

@@ -741,7 +741,7 @@ constexpr UINT kOpenUserTab = WM_APP + 1;
 constexpr UINT kActivateTab = WM_APP + 2;
 constexpr UINT kOpenNewTextTab = WM_APP + 3;
 constexpr UINT kNppGetNbOpenFiles = WM_USER + 1000 + 7;  // NPPM_GETNBOPENFILES; lParam 1: main view
-constexpr ULONG_PTR kNppFileNamesData = 2;              // COPYDATA_FILENAMESW
+constexpr ULONG_PTR kNppFileNamesData = 2;               // COPYDATA_FILENAMESW
 
 struct Tab {
     std::wstring path;
@@ -1650,9 +1650,9 @@ void CreateMainWindow() {
     // Notepad++ creates its window at 0,0 0x0 and places itself afterwards.
     const bool placesLater = app.flavour == Flavour::NotepadPlusPlus;
     const RECT created = placesLater ? RECT{0, 0, 0, 0} : place;
-    app.mainWindow = CreateWindowExW(WS_EX_ACCEPTFILES, MainClassName(), L"Stand-in editor",
-                                     app.options.style, created.left, created.top, created.right - created.left,
-                                     created.bottom - created.top, nullptr, nullptr, instance, nullptr);
+    app.mainWindow = CreateWindowExW(
+        WS_EX_ACCEPTFILES, MainClassName(), L"Stand-in editor", app.options.style, created.left, created.top,
+        created.right - created.left, created.bottom - created.top, nullptr, nullptr, instance, nullptr);
     if (!app.mainWindow) {
         Journal("window-failed", std::to_string(GetLastError()));
         PostQuitMessage(1);
@@ -1753,8 +1753,8 @@ bool HandToRunningNotepadPP() {
     const std::wstring quoted = L"\"" + app.options.file + L"\" ";
     COPYDATASTRUCT data = {kNppFileNamesData, static_cast<DWORD>((quoted.size() + 1) * sizeof(wchar_t)),
                            const_cast<wchar_t*>(quoted.c_str())};
-    SendMessageTimeoutW(running, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&data),
-                        SMTO_NORMAL, kHandOverTimeoutMs, nullptr);
+    SendMessageTimeoutW(running, WM_COPYDATA, reinterpret_cast<WPARAM>(sender),
+                        reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, kHandOverTimeoutMs, nullptr);
     Journal("handover", WindowText(running));
     if (sender) DestroyWindow(sender);
     return true;
