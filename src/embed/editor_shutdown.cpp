@@ -363,9 +363,11 @@ void WatchEditor(ShutdownWatch& watch) {
     const Deadline start(kBusyWatchMs);
     const bool moved = !IsLiveWindow(watch.window) || PutOnDesktopAndClose(watch, start);
     // One given back with its question as it is was asked nothing: it is watched until it is answered.
-    if (moved && (!watch.releaseAtOnce || watch.closeAfterRelease)) WatchAfterClose(watch, start);
-    else if (moved)
+    if (moved && (!watch.releaseAtOnce || watch.closeAfterRelease)) {
+        WatchAfterClose(watch, start);
+    } else if (moved) {
         WatchUntilAnswered(watch, start);
+    }
     ForgetEditor(watch.processId);
     LogPrintf(L"[%ls]   pid=%lu no longer watched", Caller(watch), watch.processId);
 }
