@@ -12,17 +12,18 @@ constexpr UINT kSciGetModify = 2159;  // SCI_GETMODIFY: non-zero when the docume
 // True when the editor handled the message in time; its reply is stored in reply when given.
 bool SendToEditor(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* reply = nullptr);
 
-// SendToEditor on a worker while this thread dispatches every message, so that the host's thread
-// keeps taking its input while an editor takes its time. lParamData owns what lParam points to:
-// the worker may still be inside the send when the wait ends (stopped once *stop becomes true),
-// and keeps it until then. GetLastError tells why a send failed, as after SendToEditor
-// (ERROR_CANCELLED when stopped).
+// Sent from this thread for a moment first (kStraightSendMs): an editor that answers at once costs
+// one message and no thread. One slower than that still gets the message; this thread then dispatches
+// every message, so that the host's thread keeps taking its input, while a worker waits for the editor
+// to get to it (the reply of a message answered that late reads TRUE). lParamData owns what lParam
+// points to for as long as the editor may read it (also past a wait stopped once *stop became true).
+// GetLastError tells why a send failed, as after SendToEditor (ERROR_CANCELLED when stopped).
 bool SendToEditorDispatchingMessages(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* reply,
                                      const bool* stop, std::shared_ptr<const void> lParamData = nullptr);
 
 // For a message the editor may get twice without harm (it reads a value, or sets what the second one
-// sets again): sent from this thread for a moment first, and only for an editor slower than that on
-// a worker as above. Most editors answer at once, and then no thread is needed.
+// sets again): as above, but an editor slower than the first try is sent it again from the worker,
+// whose reply is read.
 bool SendRepeatableDispatchingMessages(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                        LRESULT* reply, const bool* stop);
 

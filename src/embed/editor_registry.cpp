@@ -11,7 +11,7 @@
 #include "editor_settings/recent_files.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
-#include "embed/editor_shutdown.h"
+#include "embed/editor_process.h"
 #include "embed/window_filters.h"
 #include "log/log.h"
 
@@ -159,6 +159,11 @@ void LogLeft(const std::vector<DWORD>& before, const std::vector<DWORD>& now, co
 
 }  // namespace
 
+bool IsTrackedEditor(DWORD processId) {
+    ScopedExclusiveLock lock(registryLock);
+    return IsTrackedLocked(processId);
+}
+
 void ReleaseEditorsLeftInside(HWND viewer, DWORD launchingProcessId) {
     const Deadline start(kViewerClosingDetachMs);
     std::vector<DWORD> inside = TrackedEditorsInside(viewer, launchingProcessId);
@@ -260,12 +265,16 @@ void ForgetEditor(DWORD processId) {
 }
 
 void ReleaseEditorsAtProcessExit() {
-    // A thread that died holding the lock leaves the list as it was: it is read all the same.
+    // A thread that died holding the lock leaves the list as it was: it is read all the same. Nobody
+    // holds the lock while calling into an editor, this function neither.
+    std::vector<TrackedEditor> editors;
     const bool locked = TryAcquireSRWLockExclusive(&registryLock) != FALSE;
-    if (tracked) {
-        for (const TrackedEditor& editor : *tracked) ReleaseAtExit(editor);
+    try {
+        if (tracked) editors = *tracked;
+    } catch (const std::bad_alloc&) {
     }
     if (locked) ReleaseSRWLockExclusive(&registryLock);
+    for (const TrackedEditor& editor : editors) ReleaseAtExit(editor);
 }
 
 void ReleaseEditorRegistry() {

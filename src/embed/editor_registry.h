@@ -16,6 +16,8 @@ void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook
 // Its recent-files list is put back once it has ended, without the files noted as shown in it.
 void GuardRecentFiles(DWORD processId, RecentFilesGuard guard);
 void NoteShownFile(DWORD processId, const std::wstring& path);
+// True while the editor is remembered here: started by this process and not seen end yet.
+bool IsTrackedEditor(DWORD processId);
 // Forgets it: it ended (its recent-files list is then put back), or it is the user's now.
 void ForgetEditor(DWORD processId);
 

@@ -15,28 +15,14 @@
 
 namespace {
 
-constexpr DWORD kTerminateWaitMs = 500;
 constexpr DWORD kWatchPollMs = 50;
 // One WM_NULL probe of an editor that is busy; the watcher probes again until kBusyWatchMs passed.
 constexpr DWORD kBusyProbeMs = 250;
-constexpr int kTitleCapacity = 1024;
-// How long an editor given back with a question is followed until the question is answered.
-constexpr DWORD kQuestionWatchMs = 600000;
 
 struct TopWindowCollection {
     DWORD processId = 0;
     std::vector<HWND>* windows = nullptr;
 };
-
-BOOL CALLBACK CollectTopWindowOfProcess(HWND window, LPARAM collection) noexcept {
-    try {
-        auto* record = AsPointer<TopWindowCollection>(collection);
-        if (ProcessIdOf(window) == record->processId) record->windows->push_back(window);
-        return TRUE;
-    } catch (...) {
-        return FALSE;
-    }
-}
 
 bool IsVisibleOnDesktop(HWND window) {
     return GetAncestor(window, GA_PARENT) == GetDesktopWindow() && IsWindowVisible(window);
@@ -48,41 +34,6 @@ bool HasEnded(HANDLE process, DWORD timeoutMs = 0) {
 
 const wchar_t* Caller(const ShutdownWatch& watch) {
     return watch.caller ? watch.caller : L"KillChild";
-}
-
-// Read from the window structure, not by a message: a busy editor cannot hold us.
-bool TitleMarksUnsaved(HWND window) {
-    wchar_t title[kTitleCapacity] = {};
-    InternalGetWindowText(window, title, kTitleCapacity);
-    return title[0] == L'*';
-}
-
-constexpr UINT kNppGetNbOpenFiles = WM_USER + 1000 + 7;  // NPPM_GETNBOPENFILES
-constexpr LPARAM kNppViews[] = {1, 2};                   // its main view and its other view
-
-// Notepad++ shows one document per view; the text controls answer for those alone.
-bool EachViewShowsItsOnlyDocument(HWND editorWindow) {
-    for (LPARAM view : kNppViews) {
-        LRESULT documents = 0;
-        if (!SendToEditor(editorWindow, kNppGetNbOpenFiles, 0, view, &documents) || documents > 1)
-            return false;
-    }
-    return true;
-}
-
-// What its documents say, whether or not a question is open: the title, every view, every text control.
-bool DocumentsProvablyUnmodified(HWND editorWindow, const EditorProfile& profile) {
-    if (TitleMarksUnsaved(editorWindow)) return false;
-    if (profile.handOff.unsaved == UnsavedSignal::TitleMarkOrModify &&
-        !EachViewShowsItsOnlyDocument(editorWindow))
-        return false;
-    const std::vector<HWND> controls = ScintillaWindowsOf(editorWindow);
-    if (controls.empty()) return false;
-    for (HWND control : controls) {
-        LRESULT modified = 0;
-        if (!SendToEditor(control, kSciGetModify, 0, 0, &modified) || modified != 0) return false;
-    }
-    return true;
 }
 
 // A visible window that the main window owns (a dialog, also one open since before WM_CLOSE).
@@ -129,6 +80,8 @@ CallEnd CallBounded(const ShutdownWatch& watch, std::function<void()> task) {
 }
 
 void LogEnded(const ShutdownWatch& watch, const Deadline& start) {
+    // One ended here meanwhile (it stayed inside its closing viewer) has its own line already.
+    if (WasTerminatedHere(watch.process.get())) return;
     LogPrintf(L"[%ls]   pid=%lu ended by itself %lu ms after it was watched", Caller(watch), watch.processId,
               start.ElapsedMs());
 }
@@ -196,48 +149,124 @@ bool PutOnDesktopAndClose(const ShutdownWatch& watch, const Deadline& start) {
     return false;
 }
 
-// Out of the viewer, to the desktop, where it looks as it did before it was embedded. False when the
-// editor did not let it go in time.
-bool MoveToDesktop(const ShutdownWatch& watch) {
+// Out of the viewer, to the desktop, where it looks as it did before it was embedded. A busy editor
+// lets its window go once it answers again: until then its window, and any question it shows, stay
+// hidden inside the viewer, so the watcher waits for that (never terminating it meanwhile). False
+// when the editor ended or did not let it go within kBusyWatchMs.
+bool MoveToDesktop(const ShutdownWatch& watch, const Deadline& start) {
     if (!IsLiveWindow(watch.window) || GetAncestor(watch.window, GA_PARENT) == GetDesktopWindow())
         return true;
     const HWND window = watch.window;
-    if (CallBounded(watch, [window] { SetParent(window, nullptr); }) == CallEnd::Done) return true;
-    LogPrintf(L"[%ls]   pid=%lu did not let its window leave the viewer within %lu ms: left as it is",
-              Caller(watch), watch.processId, kWindowCallWaitMs);
+    UniqueHandle worker = StartWorker([window] { SetParent(window, nullptr); });
+    if (!worker) return false;
+    const HANDLE handles[] = {worker.get(), watch.process.get()};
+    DWORD result = WaitForMultipleObjects(2, handles, FALSE, kWindowCallWaitMs);
+    if (result == WAIT_TIMEOUT) {
+        LogPrintf(
+            L"[%ls]   pid=%lu did not let its window leave the viewer within %lu ms: waited for, never "
+            L"terminated meanwhile",
+            Caller(watch), watch.processId, kWindowCallWaitMs);
+        result = WaitForMultipleObjects(2, handles, FALSE, kBusyWatchMs);
+    }
+    if (result == WAIT_OBJECT_0) return true;
+    if (result == WAIT_OBJECT_0 + 1) {
+        LogEnded(watch, start);
+    } else {
+        LogLeftRunning(watch);
+    }
     return false;
 }
 
-void GiveBackForQuestion(const ShutdownWatch& watch) {
+void GiveBackForQuestion(const ShutdownWatch& watch, const Deadline& start) {
     LogPrintf(L"[%ls]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
               Caller(watch), watch.processId);
-    if (!MoveToDesktop(watch)) return;
+    if (!MoveToDesktop(watch, start)) return;
     if (IsLiveWindow(watch.window) && !IsWindowVisible(watch.window))
         ShowWindowAsync(watch.window, SW_SHOWNORMAL);
 }
 
 // An editor that stays after WM_CLOSE without asking (closes to the tray, or refuses): the user
 // finds it where it was, without it taking the foreground from what the user moved on to.
-void GiveBackQuietly(const ShutdownWatch& watch) {
+void GiveBackQuietly(const ShutdownWatch& watch, const Deadline& start) {
     if (IsIconic(watch.window)) {
         LogPrintf(L"[%ls]   pid=%lu minimised itself after WM_CLOSE: left as it is", Caller(watch),
                   watch.processId);
-        MoveToDesktop(watch);
+        MoveToDesktop(watch, start);
         return;
     }
     // Its window was hidden already; hiding it again leaves nothing to see, so its settings tell.
     if (watch.closesToTray && !IsWindowVisible(watch.window)) {
         LogPrintf(L"[%ls]   pid=%lu went to the tray after WM_CLOSE, as its settings ask: left there",
                   Caller(watch), watch.processId);
-        MoveToDesktop(watch);
+        MoveToDesktop(watch, start);
         return;
     }
     LogPrintf(
         L"[%ls]   pid=%lu neither ended nor asked within %lu ms after WM_CLOSE and may hold unsaved work: "
         L"given back to the desktop without activation",
         Caller(watch), watch.processId, kShutdownWatchMs);
-    if (!MoveToDesktop(watch)) return;
+    if (!MoveToDesktop(watch, start)) return;
     if (!IsWindowVisible(watch.window)) ShowWindowAsync(watch.window, SW_SHOWNOACTIVATE);
+}
+
+void EndWindowlessWatch(const ShutdownWatch& watch) {
+    if (HasNewVisibleTopWindow(watch.processId, watch.windowsBeforeClose)) {
+        LogPrintf(L"[%ls]   pid=%lu shows a window after its main window closed: left to the user",
+                  Caller(watch), watch.processId);
+        return;
+    }
+    TerminateEditor(watch.process.get(), watch.processId, L"still running after its window closed");
+}
+
+void WatchUntilAnswered(const ShutdownWatch& watch, const Deadline& start);
+
+// The bound has passed and the editor still runs.
+void EndWatch(const ShutdownWatch& watch, const Deadline& start) {
+    if (!IsLiveWindow(watch.window)) {
+        EndWindowlessWatch(watch);
+        return;
+    }
+    if (!WaitUntilAnswering(watch, start,
+                            L"[%ls]   pid=%lu does not answer after WM_CLOSE: waited for, never terminated "
+                            L"while it may hold unsaved work"))
+        return;
+    if (!IsLiveWindow(watch.window)) {
+        EndWindowlessWatch(watch);
+        return;
+    }
+    if (ShowsQuestion(watch)) {
+        GiveBackForQuestion(watch, start);
+        WatchUntilAnswered(watch, start);
+        return;
+    }
+    if (ProvablyHoldsNoUnsavedWork(watch.window, *watch.profile)) {
+        if (HasEnded(watch.process.get())) return;
+        TerminateEditor(watch.process.get(), watch.processId, L"ignored WM_CLOSE and holds no unsaved work");
+        return;
+    }
+    GiveBackQuietly(watch, start);
+}
+
+// Set by the watcher thread's window-event hook: the editor showed a window or changed a window's
+// state (a modal question disables its owner), so whether it asks is worth reading again.
+thread_local bool editorWindowsChanged = false;
+
+void CALLBACK OnEditorWindowEvent(HWINEVENTHOOK, DWORD event, HWND, LONG idObject, LONG, DWORD,
+                                  DWORD) noexcept {
+    if (idObject == OBJID_WINDOW && (event == EVENT_OBJECT_SHOW || event == EVENT_OBJECT_HIDE ||
+                                     event == EVENT_OBJECT_STATECHANGE))
+        editorWindowsChanged = true;
+}
+
+// The window events reach this thread as messages; the hook's callback runs while they are read.
+void ReadWindowEvents() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+UniqueWinEventHook HookEditorWindowEvents(DWORD processId) {
+    return UniqueWinEventHook(SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_STATECHANGE, nullptr,
+                                              OnEditorWindowEvent, processId, 0, WINEVENT_OUTOFCONTEXT));
 }
 
 // A question the editor shows: a modal one keeps the main window disabled, a dialog it owns, or a
@@ -253,8 +282,6 @@ bool StillAsks(const ShutdownWatch& watch) {
     }
     return false;
 }
-
-void EndWindowlessWatch(const ShutdownWatch& watch);
 
 // Once the question is answered: an editor that holds nothing (an empty Notepad++ after "Cannot open
 // file") is closed, and ended if it stays; one that holds work is the user's.
@@ -279,7 +306,9 @@ void CloseIfAnsweredEmpty(const ShutdownWatch& watch, const Deadline& start) {
         TerminateEditor(watch.process.get(), watch.processId, L"holds nothing and stays after its question");
 }
 
-// Given back with a question: watched until the question is answered (or kQuestionWatchMs passed).
+// Given back with a question: an editor whose documents hold nothing (a "Cannot open file" over an
+// empty Notepad++) is followed until the question is answered, woken by its end or its windows'
+// events; one that may hold work is the user's at once.
 void WatchUntilAnswered(const ShutdownWatch& watch, const Deadline& start) {
     if (IsLiveWindow(watch.window) && !DocumentsProvablyUnmodified(watch.window, *watch.profile)) {
         LogPrintf(L"[%ls]   pid=%lu asks and may hold unsaved work: the user's now", Caller(watch),
@@ -287,87 +316,98 @@ void WatchUntilAnswered(const ShutdownWatch& watch, const Deadline& start) {
         return;
     }
     const Deadline answer(kQuestionWatchMs);
+    UniqueWinEventHook hook = HookEditorWindowEvents(watch.processId);
+    const HANDLE process = watch.process.get();
     while (StillAsks(watch)) {
-        if (HasEnded(watch.process.get(), kWatchPollMs)) {
+        const DWORD wait = hook ? answer.RemainingMs() : std::min(answer.RemainingMs(), kWatchPollMs);
+        const DWORD woken = MsgWaitForMultipleObjects(1, &process, FALSE, wait, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0) {
             LogEnded(watch, start);
             return;
         }
+        if (woken == WAIT_OBJECT_0 + 1) ReadWindowEvents();
         if (answer.Passed()) {
             LogPrintf(L"[%ls]   pid=%lu still asks after %lu ms: left to the user", Caller(watch),
                       watch.processId, kQuestionWatchMs);
             return;
         }
     }
-    if (HasEnded(watch.process.get())) {
+    if (HasEnded(process)) {
         LogEnded(watch, start);
         return;
     }
     CloseIfAnsweredEmpty(watch, start);
 }
 
-void EndWindowlessWatch(const ShutdownWatch& watch) {
-    if (HasNewVisibleTopWindow(watch.processId, watch.windowsBeforeClose)) {
-        LogPrintf(L"[%ls]   pid=%lu shows a window after its main window closed: left to the user",
-                  Caller(watch), watch.processId);
-        return;
-    }
-    TerminateEditor(watch.process.get(), watch.processId, L"still running after its window closed");
-}
-
-// The bound has passed and the editor still runs.
-void EndWatch(const ShutdownWatch& watch, const Deadline& start) {
-    if (!IsLiveWindow(watch.window)) {
-        EndWindowlessWatch(watch);
-        return;
-    }
-    if (!WaitUntilAnswering(watch, start,
-                            L"[%ls]   pid=%lu does not answer after WM_CLOSE: waited for, never terminated "
-                            L"while it may hold unsaved work"))
-        return;
-    if (!IsLiveWindow(watch.window)) {
-        EndWindowlessWatch(watch);
-        return;
-    }
-    if (ShowsQuestion(watch)) {
-        GiveBackForQuestion(watch);
-        WatchUntilAnswered(watch, start);
-        return;
-    }
-    if (ProvablyHoldsNoUnsavedWork(watch.window, *watch.profile)) {
-        if (HasEnded(watch.process.get())) return;
-        TerminateEditor(watch.process.get(), watch.processId, L"ignored WM_CLOSE and holds no unsaved work");
-        return;
-    }
-    GiveBackQuietly(watch);
-}
-
+// Woken by the editor's end, or by a window event of its process (a question it opens), never by a
+// clock: the watcher reads the editor's windows only when they changed.
 void WatchAfterClose(const ShutdownWatch& watch, const Deadline& start) {
     const Deadline closed(kShutdownWatchMs);
+    UniqueWinEventHook hook = HookEditorWindowEvents(watch.processId);
+    const HANDLE process = watch.process.get();
+    editorWindowsChanged = true;
     for (;;) {
-        const DWORD remaining = closed.RemainingMs();
-        if (HasEnded(watch.process.get(), std::min(remaining, kWatchPollMs))) {
+        if (editorWindowsChanged) {
+            editorWindowsChanged = false;
+            if (IsLiveWindow(watch.window) && ShowsQuestion(watch)) {
+                GiveBackForQuestion(watch, start);
+                WatchUntilAnswered(watch, start);
+                return;
+            }
+        }
+        // Without the hook (none could be set), the windows are read again at this pace.
+        const DWORD wait = hook ? closed.RemainingMs() : std::min(closed.RemainingMs(), kWatchPollMs);
+        const DWORD woken = MsgWaitForMultipleObjects(1, &process, FALSE, wait, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0) {
             LogEnded(watch, start);
             return;
         }
-        if (IsLiveWindow(watch.window) && ShowsQuestion(watch)) {
-            GiveBackForQuestion(watch);
-            WatchUntilAnswered(watch, start);
-            return;
+        if (woken == WAIT_OBJECT_0 + 1) {
+            ReadWindowEvents();
+        } else if (!hook && !closed.Passed()) {
+            editorWindowsChanged = true;
         }
-        if (remaining == 0) break;
+        if (closed.Passed()) break;
+    }
+    if (HasEnded(process)) {
+        LogEnded(watch, start);
+        return;
     }
     EndWatch(watch, start);
+}
+
+bool InsideWindowOfOurs(HWND window) {
+    return IsLiveWindow(window) && ProcessIdOf(GetAncestor(window, GA_PARENT)) == GetCurrentProcessId();
+}
+
+// An editor that stays busy for longer than the watch (inside a hand-off it never returns from) still
+// has its window inside a viewer of ours: the viewer's end would take the window, and the user's work,
+// with it and wait for the editor meanwhile. It is followed, without a bound, until it answers (then
+// it leaves as any other) or ends.
+void FollowWhileInside(const ShutdownWatch& watch, const Deadline& start) {
+    while (InsideWindowOfOurs(watch.window)) {
+        if (HasEnded(watch.process.get(), kBusyProbeMs)) {
+            LogEnded(watch, start);
+            return;
+        }
+        if (AnswersMessages(watch.window, kBusyProbeMs)) {
+            LogPrintf(L"[%ls]   pid=%lu answers again, still inside the viewer", Caller(watch), watch.processId);
+            if (MoveToDesktop(watch, start)) EndWatch(watch, start);
+            return;
+        }
+    }
 }
 
 void WatchEditor(ShutdownWatch& watch) {
     const Deadline start(kBusyWatchMs);
     const bool moved = !IsLiveWindow(watch.window) || PutOnDesktopAndClose(watch, start);
-    // One given back with its question as it is was asked nothing: it is watched until it is answered.
+    // One given back with its question as it is was asked nothing: it is followed until it is answered.
     if (moved && (!watch.releaseAtOnce || watch.closeAfterRelease)) {
         WatchAfterClose(watch, start);
     } else if (moved) {
         WatchUntilAnswered(watch, start);
     }
+    if (!HasEnded(watch.process.get())) FollowWhileInside(watch, start);
     ForgetEditor(watch.processId);
     LogPrintf(L"[%ls]   pid=%lu no longer watched", Caller(watch), watch.processId);
 }
@@ -376,7 +416,9 @@ BOOL CALLBACK CollectForeignChild(HWND window, LPARAM collection) noexcept {
     try {
         auto* record = AsPointer<TopWindowCollection>(collection);
         const DWORD owner = ProcessIdOf(window);
-        if (owner != GetCurrentProcessId() && owner != record->processId) record->windows->push_back(window);
+        // An editor started here that is on its way out is its watcher's, not the user's.
+        if (owner != GetCurrentProcessId() && owner != record->processId && !IsTrackedEditor(owner))
+            record->windows->push_back(window);
         return TRUE;
     } catch (...) {
         return FALSE;
@@ -396,62 +438,6 @@ void ReturnForeignWindowNow(HWND window, const RECT& shownAt) {
 }
 
 }  // namespace
-
-void RestoreDesktopLookNow(HWND window, const DesktopLook& look) {
-    ShowWindow(window, SW_HIDE);
-    if (look.known) {
-        SetWindowLongPtrW(window, GWL_EXSTYLE, static_cast<LONG_PTR>(look.exStyle));
-        // Enabled or not is the editor's present state (a modal question disables it), not the past.
-        const DWORD disabled = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)) & WS_DISABLED;
-        SetWindowLongPtrW(window, GWL_STYLE,
-                          static_cast<LONG_PTR>((look.style & ~(WS_VISIBLE | WS_DISABLED)) | disabled));
-        // The normal rectangle, in the numbers it has on the desktop: a window keeps them when it
-        // leaves its parent, and an editor reads them back as its placement. (Wine does not place
-        // another process's window by SetWindowPlacement.)
-        const RECT& normal = look.placement.rcNormalPosition;
-        SetWindowPos(window, nullptr, normal.left, normal.top, normal.right - normal.left,
-                     normal.bottom - normal.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    } else {
-        DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
-        style = (style & ~(WS_POPUP | WS_CHILD | WS_MINIMIZE | WS_VISIBLE)) | WS_OVERLAPPEDWINDOW;
-        SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>(style));
-        SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
-    }
-    SetWindowPos(window, nullptr, 0, 0, 0, 0,
-                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-std::vector<HWND> TopWindowsOf(DWORD processId) {
-    std::vector<HWND> windows;
-    TopWindowCollection collection;
-    collection.processId = processId;
-    collection.windows = &windows;
-    EnumWindows(CollectTopWindowOfProcess, reinterpret_cast<LPARAM>(&collection));
-    return windows;
-}
-
-bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before) {
-    for (HWND window : TopWindowsOf(processId)) {
-        if (!IsWindowVisible(window)) continue;
-        if (std::find(before.begin(), before.end(), window) == before.end()) return true;
-    }
-    return false;
-}
-
-bool ProvablyHoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile) {
-    if (!IsLiveWindow(editorWindow)) return true;
-    return IsWindowEnabled(editorWindow) && DocumentsProvablyUnmodified(editorWindow, profile);
-}
-
-void TerminateEditor(HANDLE process, DWORD processId, const wchar_t* reason) {
-    if (!TerminateProcess(process, 0)) {
-        LogPrintf(L"[KillChild]   pid=%lu %ls: TerminateProcess failed, err=%lu", processId, reason,
-                  GetLastError());
-        return;
-    }
-    LogPrintf(L"[KillChild]   pid=%lu %ls: terminated", processId, reason);
-    WaitAnsweringSentMessages(process, kTerminateWaitMs);
-}
 
 bool StartShutdownWatch(const std::shared_ptr<ShutdownWatch>& watch) {
     return static_cast<bool>(StartWorker([watch] { WatchEditor(*watch); }));

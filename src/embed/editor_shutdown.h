@@ -3,7 +3,29 @@
 // editor beyond a named bound: the calls that wait for the editor's thread run on worker threads,
 // and the editor is followed by a watcher thread of its own until it ends, asks the user or is
 // given back. An editor that may hold unsaved work is never terminated: busy is not hung.
-
+//
+// Every way an editor started here leaves, and how each ends:
+//   next file, same editor      handed the file; stays (a refused or ignored hand-off: as below)
+//   it holds unsaved changes    ReleaseChild: on the desktop, shown, asked to close -> it asks
+//   it asks a question already  ReleaseAskingChild: on the desktop with its question, not closed;
+//                               followed as a question below
+//   next file, another editor,  KillChild (or kept hidden with "Keep editors ready"): a watcher,
+//   CLEAR, a launch that fails  then one of
+//                               - ended by itself (Notepad4's recent files are put back)
+//                               - shows a question -> on the desktop, shown, with its question;
+//                                 one whose documents hold nothing is followed until the question
+//                                 is answered (up to kQuestionWatchMs), then closed (ended if it stays)
+//                               - after kShutdownWatchMs still there: no window left -> ended;
+//                                 provably holds nothing -> ended; to the tray or minimised by
+//                                 itself -> left so; else on the desktop, shown without activation
+//                               - busy: waited for up to kBusyWatchMs, then left running; while its
+//                                 window is still inside a viewer, followed until it answers or ends
+//   the viewer is destroyed     as CLEAR for its editor and its kept ones; windows of programs the
+//                               user runs go back to the desktop; editors still inside (busy) are
+//                               waited for up to kViewerClosingDetachMs, then ended
+//   the host exits unclosed     at DLL_PROCESS_DETACH: ended when it provably holds nothing, else on
+//                               the desktop with its question; one that does not answer is left
+//   the host is killed          nothing of ours runs: its window goes with the host's windows
 #include <windows.h>
 
 #include <memory>
@@ -11,40 +33,17 @@
 
 #include "common/handles.h"
 #include "editor/viewer_state.h"
+#include "embed/editor_process.h"
 
 // How long an editor that still answers, or whose window is gone, may take to end by itself.
 constexpr DWORD kShutdownWatchMs = 5000;
 // How long the watcher waits for a busy editor to answer before it leaves it running as it is.
 constexpr DWORD kBusyWatchMs = 60000;
-// How long a viewer that is being destroyed waits for its busy editor's window to leave it: a
-// window still inside goes with the viewer, and the editor's unsaved work with it.
-constexpr DWORD kViewerClosingDetachMs = 10000;
 // How long the viewer's thread waits for a worker that moves or shows a foreign window.
 constexpr DWORD kWindowCallWaitMs = 1000;
-
-// The top-level windows of the process, visible or not.
-std::vector<HWND> TopWindowsOf(DWORD processId);
-// True when a visible top-level window of the process is not among before (a question the editor
-// opened since then).
-bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before);
-
-// The one question of whether an editor may be ended, kept or closed without a word: true only when
-// it provably holds no unsaved work. Its window is gone, or it answered that nothing is modified: no
-// '*' in front of its title, no modal question open, each of its Scintilla controls "unmodified" in
-// time, and for Notepad++ (UnsavedSignal::TitleMarkOrModify) no view holding more documents than it
-// shows: a background tab, or a "new 1" with text behind another, cannot be asked one by one without
-// writing into its memory. An editor without Scintilla controls, or one that does not answer, may
-// hold work.
-bool ProvablyHoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile);
-
-// Gives the window, hidden, the styles and placement it had on the desktop before it was embedded
-// (it stays where it is: SetParent(window, nullptr) takes it out), so that an editor that saves its
-// placement at exit saves the user's. Each call waits for the editor's thread: made on a worker, or
-// right after the editor answered.
-void RestoreDesktopLookNow(HWND window, const DesktopLook& look);
-
-// Ends the process and logs it with the reason; waits for the end at most its own bound.
-void TerminateEditor(HANDLE process, DWORD processId, const wchar_t* reason);
+// How long an editor given back with a question, its documents holding nothing, is followed until the
+// question is answered.
+constexpr DWORD kQuestionWatchMs = 600000;
 
 // An editor leaving its viewer, handed to a watcher.
 struct ShutdownWatch {

@@ -296,6 +296,12 @@ TEST_F(RoadOfOneFile, HungEditorKeepsResizeFocusLoadAndClearShort) {
     EXPECT_EQ(CountLogEntriesStartingWith(Log(), L"[KillChild]   pid=" + std::to_wstring(first) +
                                                      L" still inside its closing viewer"),
               1);
+    // Their watchers see them end, and do not take that for an end by themselves.
+    for (DWORD pid : {first, pids[1]}) {
+        const std::wstring prefix = L"[KillChild]   pid=" + std::to_wstring(pid);
+        EXPECT_TRUE(WaitFor([&] { return LogHas(Log(), prefix + L" no longer watched"); }, kEditorMs));
+        EXPECT_EQ(CountLogEntriesStartingWith(Log(), prefix + L" ended by itself"), 0);
+    }
 }
 
 // A single-process EmEditor: the process the plug-in starts hands the file to the user's EmEditor
@@ -317,6 +323,22 @@ TEST_F(RoadOfOneFile, UsersOwnEditorWindowOutlivesTheViewer) {
     EXPECT_TRUE(IsWindowVisible(frame));
     EXPECT_TRUE(ProcessRunning(users.pid));
     EXPECT_TRUE(Events(journal.Read(), "close", users.pid).empty());
+}
+
+// The viewer's end gives back windows of programs the user runs; an editor it started that is still
+// closing inside it (busy when the next file came) is its watcher's to give back or end.
+TEST_F(RoadOfOneFile, OwnEditorStillClosingInsideTheViewerIsNotTakenForTheUsers) {
+    StoreSettings(TwoEditors(), L"--busy-first=300:3000");
+    JournalScope journal(L"e2e-closing-inside");
+    HWND viewer = createViewer_(pane_, nullptr, kInPane);
+    ASSERT_EQ(Load(viewer, kFileA), 1);
+    const DWORD closing = StartedPids(journal).at(0);
+    const HWND closingWindow = MainWindowOf(journal, closing);
+    ASSERT_TRUE(journal.WaitForEvent("busy", kEditorMs, closing));
+    ASSERT_EQ(Load(viewer, kFileLog), 1);
+    EXPECT_TRUE(IsEmbeddedIn(closingWindow, viewer));
+    DestroyWindow(viewer);
+    EXPECT_EQ(CountLogEntriesStartingWith(Log(), L"[ReturnForeignWindow] hwnd="), 0);
 }
 
 // The host process ends without clearing its viewer (as a host that is killed or exits at once

@@ -1,0 +1,43 @@
+#pragma once
+// What the viewer asks of, and does to, an editor process and its windows from outside: the
+// building blocks of its end, used by the watchers, the registry and the viewer alike.
+
+#include <windows.h>
+
+#include <vector>
+
+#include "editor/viewer_state.h"
+
+// How long a viewer that is being destroyed waits for its busy editor's window to leave it: a
+// window still inside goes with the viewer, and the editor's unsaved work with it.
+constexpr DWORD kViewerClosingDetachMs = 10000;
+// The exit code of an editor ended here, so that whoever sees it end can tell it did not end by itself.
+constexpr UINT kTerminatedExitCode = 0x564C5154;
+
+// The top-level windows of the process, visible or not.
+std::vector<HWND> TopWindowsOf(DWORD processId);
+// True when a visible top-level window of the process is not among before (a question the editor
+// opened since then).
+bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before);
+
+// The one question of whether an editor may be ended, kept or closed without a word: true only when
+// it provably holds no unsaved work. Its window is gone, or it answered that nothing is modified: no
+// '*' in front of its title, no modal question open, each of its Scintilla controls "unmodified" in
+// time, and for Notepad++ (UnsavedSignal::TitleMarkOrModify) no view holding more documents than it
+// shows: a background tab, or a "new 1" with text behind another, cannot be asked one by one without
+// writing into its memory. An editor without Scintilla controls, or one that does not answer, may
+// hold work.
+bool ProvablyHoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile);
+// The same asked of its documents alone, whether or not a question is open (the window is live).
+bool DocumentsProvablyUnmodified(HWND editorWindow, const EditorProfile& profile);
+
+// Gives the window, hidden, the styles and placement it had on the desktop before it was embedded
+// (it stays where it is: SetParent(window, nullptr) takes it out), so that an editor that saves its
+// placement at exit saves the user's. Each call waits for the editor's thread: made on a worker, or
+// right after the editor answered.
+void RestoreDesktopLookNow(HWND window, const DesktopLook& look);
+
+// Ends the process and logs it with the reason; waits for the end at most its own bound.
+void TerminateEditor(HANDLE process, DWORD processId, const wchar_t* reason);
+// True when the process has ended with kTerminatedExitCode.
+bool WasTerminatedHere(HANDLE process);
