@@ -16,6 +16,7 @@
 namespace {
 
 constexpr DWORD kWatchPollMs = 50;
+constexpr DWORD kAnswerPollMs = 250;
 // One WM_NULL probe of an editor that is busy; the watcher probes again until kBusyWatchMs passed.
 constexpr DWORD kBusyProbeMs = 250;
 
@@ -307,8 +308,8 @@ void CloseIfAnsweredEmpty(const ShutdownWatch& watch, const Deadline& start) {
 }
 
 // Given back with a question: an editor whose documents hold nothing (a "Cannot open file" over an
-// empty Notepad++) is followed until the question is answered, woken by its end or its windows'
-// events; one that may hold work is the user's at once.
+// empty Notepad++) is followed until the question is answered; one that may hold work is the user's
+// at once.
 void WatchUntilAnswered(const ShutdownWatch& watch, const Deadline& start) {
     if (IsLiveWindow(watch.window) && !DocumentsProvablyUnmodified(watch.window, *watch.profile)) {
         LogPrintf(L"[%ls]   pid=%lu asks and may hold unsaved work: the user's now", Caller(watch),
@@ -319,7 +320,8 @@ void WatchUntilAnswered(const ShutdownWatch& watch, const Deadline& start) {
     UniqueWinEventHook hook = HookEditorWindowEvents(watch.processId);
     const HANDLE process = watch.process.get();
     while (StillAsks(watch)) {
-        const DWORD wait = hook ? answer.RemainingMs() : std::min(answer.RemainingMs(), kWatchPollMs);
+        // Wine sends no event when a question closes and re-enables its owner: also read at this pace.
+        const DWORD wait = std::min(answer.RemainingMs(), kAnswerPollMs);
         const DWORD woken = MsgWaitForMultipleObjects(1, &process, FALSE, wait, QS_ALLINPUT);
         if (woken == WAIT_OBJECT_0) {
             LogEnded(watch, start);
