@@ -134,7 +134,7 @@ void StoreStarterSettings(const std::wstring& standinFolder) {
     CreateDirectoryW(ConfigFolder().c_str(), nullptr);
     std::wstring mappings = L"notes\tmd\t%SystemRoot%\\notepad.exe\n"
                             L"code\tcpp;h\t/standins\\notepad4.exe\n"
-                            L"build\ttxt;cmake\t/standins\\everedit.exe";
+                            L"build\ttxt;cmake\t/standins\\notepad++.exe";
     StoreSettings(mappings, L"", false, true);
     std::wstring aliases = L"<?xml version=\"1.0\"?>\r\n<folderaliases>\r\n  <path label=\"standins\"><pathstring>" +
                            standinFolder + L"</pathstring></path>\r\n</folderaliases>\r\n";

@@ -2,6 +2,7 @@
 // select them, and prints in plain words what the plug-in did with each.
 
 #include "demo_host.h"
+#include "tour_steps.h"
 
 #include <cstdio>
 #include <cstring>
@@ -234,7 +235,8 @@ size_t JournalSize() {
     return data.nFileSizeLow;
 }
 
-void ShowStep(int number, HWND viewer, const std::wstring& relativePath, const std::wstring& folder) {
+// Returns whether an editor is embedded for the file.
+bool ShowStep(int number, HWND viewer, const std::wstring& relativePath, const std::wstring& folder) {
     std::wstring path = folder + L"\\" + relativePath;
     Print(L"");
     Print(L"Step " + std::to_wstring(number) + L": the user selects " + relativePath);
@@ -260,7 +262,7 @@ void ShowStep(int number, HWND viewer, const std::wstring& relativePath, const s
     if (description.empty()) {
         Print(L"    DVP_IdentifyFileW says no: no group claims this extension; the host sends DVPLUGINMSG_CLEAR"
               L" and the pane is empty (" + outcome.how + L").");
-        return;
+        return false;
     }
     Print(L"    identified as \"" + description + L"\"; group [" + outcome.group + L"], editor " + outcome.editor);
     wchar_t timing[64];
@@ -283,6 +285,43 @@ void ShowStep(int number, HWND viewer, const std::wstring& relativePath, const s
     Print(L"    what the editor received:");
     PrintEditorReceived(journalStart, editor);
     if (editor) SaveScreenshot(Host().main, L"step" + std::to_wstring(number));
+    return editor != nullptr;
+}
+
+// Returns whether an editor is embedded in the stand-alone viewer; the window is in `frame`.
+bool ShowStandaloneStep(int number, const std::wstring& relativePath, const std::wstring& folder,
+                        HWND& frame) {
+    Print(L"");
+    Print(L"Step " + std::to_wstring(number) + L": the user opens " + relativePath +
+          L" in a stand-alone viewer window");
+    size_t firstEntry = LogEntries().size();
+    frame = OpenStandaloneViewer(folder + L"\\" + relativePath);
+    PumpFor(500);
+    StepOutcome outcome = ReadOutcome(firstEntry);
+    Print(L"    the plug-in " + outcome.how + L"; window tree of the stand-alone viewer:");
+    if (!frame) return false;
+    PrintWindowTree(frame, 0);
+    bool embedded = false;
+    for (HWND child = GetWindow(frame, GW_CHILD); child && !embedded; child = GetWindow(child, GW_HWNDNEXT)) {
+        embedded = GetWindow(child, GW_CHILD) != nullptr;
+    }
+    if (embedded) SaveScreenshot(frame, L"step" + std::to_wstring(number));
+    return embedded;
+}
+
+// The try-it host is a GUI program: started from a console without redirection it has no
+// standard output, and the tour writes to that console instead.
+void UseParentConsole() {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out && out != INVALID_HANDLE_VALUE) return;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    FILE* stream = nullptr;
+#ifdef _MSC_VER
+    freopen_s(&stream, "CONOUT$", "w", stdout);
+#else
+    stream = freopen("CONOUT$", "w", stdout);
+#endif
+    if (stream) SetConsoleOutputCP(CP_UTF8);
 }
 
 void WriteTourSettings(const std::wstring& standinFolder) {
@@ -291,7 +330,7 @@ void WriteTourSettings(const std::wstring& standinFolder) {
     Print(L"Settings stored through the host's LoadOrSaveConfigW in " + SettingsFilePath() + L":");
     Print(L"    notes  md        -> %SystemRoot%\\notepad.exe   (Wine's own Notepad, a real editor)");
     Print(L"    code   cpp;h     -> /standins\\notepad4.exe     (stand-in Notepad4; /standins is a folder alias)");
-    Print(L"    build  txt;cmake -> /standins\\everedit.exe     (stand-in EverEdit)");
+    Print(L"    build  txt;cmake -> /standins\\notepad++.exe    (stand-in Notepad++)");
     Print(L"    focus the editor on preview start: on");
     Print(L"Folder alias file " + path + L": /standins -> " + standinFolder);
 }
@@ -318,6 +357,7 @@ void PrintLogTail() {
 }  // namespace
 
 int RunTour(const std::wstring& folder, const std::wstring& out, const std::wstring& standinFolder) {
+    UseParentConsole();
     outFolder = out.empty() ? ExeFolder() : out;
     CreateDirectoryW(outFolder.c_str(), nullptr);
     DeleteFileW(LogPath().c_str());
@@ -359,28 +399,25 @@ int RunTour(const std::wstring& folder, const std::wstring& out, const std::wstr
         WaitForSingleObject(settingsThread, kDialogTimeoutMs);
         CloseHandle(settingsThread);
     }
-    ShowStep(1, viewer, L"README.md", folder);
-    ShowStep(2, viewer, L"src\\log\\log.cpp", folder);
-    ShowStep(3, viewer, L"src\\log\\log.h", folder);
-    Print(L"    the host's window tree: the editor's window inside the plug-in's viewer window");
-    PrintWindowTree(Host().main, 0);
-    ShowStep(4, viewer, L"CMakeLists.txt", folder);
-    ShowStep(5, viewer, L"cmake\\mingw-w64-posix.cmake", folder);
-    ShowStep(6, viewer, L".gitignore", folder);
-
-    Print(L"");
-    Print(L"Step 7: the user opens src\\editor\\editor_kind.cpp in a stand-alone viewer window");
-    size_t firstEntry = LogEntries().size();
-    HWND frame = OpenStandaloneViewer(folder + L"\\src\\editor\\editor_kind.cpp");
-    PumpFor(500);
-    StepOutcome outcome = ReadOutcome(firstEntry);
-    Print(L"    the plug-in " + outcome.how + L"; window tree of the stand-alone viewer:");
-    if (frame) {
-        PrintWindowTree(frame, 0);
-        SaveScreenshot(frame, L"step7");
+    int failures = 0;
+    HWND frame = nullptr;
+    int number = 0;
+    for (const TourStep& step : kTourSteps) {
+        ++number;
+        bool embedded = step.standalone ? ShowStandaloneStep(number, step.file, folder, frame)
+                                        : ShowStep(number, viewer, step.file, folder);
+        if (embedded != step.editorShown) {
+            Print(std::wstring(L"    FAILED: ") +
+                  (step.editorShown ? L"no editor holds " : L"an editor holds ") + step.file);
+            ++failures;
+        }
+        if (number == 3) {
+            Print(L"    the host's window tree: the editor's window inside the plug-in's viewer window");
+            PrintWindowTree(Host().main, 0);
+        }
     }
 
     ClearEverything({frame});
     PrintLogTail();
-    return 0;
+    return failures == 0 ? 0 : 1;
 }

