@@ -246,7 +246,7 @@ void HandOffLatency(HWND viewer, ViewerState& state, const wchar_t* editorName) 
 // the files after the first, to set against the non-checking build's hand-off above.
 void CheckingNotepadPPHandOff(HWND viewer, ViewerState& state) {
     constexpr int kCheckingRuns = 100;
-    MapTextFilesTo(standin::StandinPath(L"notepad++.exe"), L"--sender-check --no-paint");
+    MapTextFilesTo(standin::StandinCopy(L"notepad++.exe"), L"--sender-check --no-paint");
     if (!LoadFile(viewer, state, BenchFile(0).c_str())) {
         std::printf("  notepad++ (checking) launch failed, no figures\n");
         return;

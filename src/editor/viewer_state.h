@@ -62,9 +62,6 @@ struct ViewerState {
     // editor. Decided, and logged, once per editor path.
     std::wstring handOffCheckedPath;
     bool handOffRefused = false;
-    // The Notepad++ at this path ignores WM_COPYDATA from us (it takes it only from another
-    // Notepad++): files go to it by NPPM_DOOPEN straight away.
-    std::wstring openByMessageEditor;
 
     // A launch or a hand-off answers messages while it waits, so requests for this viewer can
     // arrive during it.

@@ -90,7 +90,8 @@ bool EmbedCapturedWindow(HWND viewer, ViewerState& state, const Capture& capture
     state.editorWindow = window;
     state.focusBeforeEmbedding = GetFocus();
     state.desktopLook = ReadDesktopLook(window, 0);
-    if (!ReparentChild(viewer, window, *state.profile)) return EndUnansweredLaunch(state, processId);
+    if (!ReparentChild(viewer, window, *state.profile, state.desktopLook))
+        return EndUnansweredLaunch(state, processId);
     LogWrite(L"[LaunchAndEmbed] ReparentChild done\r\n");
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
     if (GetAncestor(window, GA_PARENT) != viewer) {

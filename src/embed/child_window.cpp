@@ -25,6 +25,7 @@ struct EditorProcess {
     UniqueHandle thread;
     DWORD processId = 0;
     bool closesToTray = false;  // its settings send it to the tray on WM_CLOSE
+    const EditorProfile* profile = &kOtherEditorProfile;
 };
 
 EditorProcess TakeEditorProcess(ViewerState& state) {
@@ -33,6 +34,7 @@ EditorProcess TakeEditorProcess(ViewerState& state) {
     editor.thread = std::move(state.thread);
     editor.processId = std::exchange(state.processId, 0);
     editor.closesToTray = editor.process && ClosesToTray(*state.profile, state.editorPath);
+    editor.profile = state.profile;
     state.editorPath.clear();
     state.profile = &kOtherEditorProfile;
     state.currentFile.clear();
@@ -59,6 +61,7 @@ std::shared_ptr<ShutdownWatch> WatchFor(const EditorProcess& editor, HWND window
     watch->windowsBeforeClose = TopWindowsOf(editor.processId);
     watch->releaseAtOnce = releaseAtOnce;
     watch->closesToTray = editor.closesToTray;
+    watch->profile = editor.profile;
     return watch;
 }
 

@@ -35,6 +35,19 @@ bool TitleMarksUnsaved(HWND window) {
     return title[0] == L'*';
 }
 
+constexpr UINT kNppGetNbOpenFiles = WM_USER + 1000 + 7;  // NPPM_GETNBOPENFILES
+constexpr LPARAM kNppViews[] = {1, 2};                   // its main view and its other view
+
+// Notepad++ shows one document per view; the text controls answer for those alone.
+bool EachViewShowsItsOnlyDocument(HWND editorWindow) {
+    for (LPARAM view : kNppViews) {
+        LRESULT documents = 0;
+        if (!SendToEditor(editorWindow, kNppGetNbOpenFiles, 0, view, &documents) || documents > 1)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void DetachQuietly(HWND window) {
@@ -85,9 +98,11 @@ bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before) {
     return false;
 }
 
-bool ProvablyHoldsNoUnsavedWork(HWND editorWindow) {
-    if (!IsLiveWindow(editorWindow)) return true;
-    if (TitleMarksUnsaved(editorWindow) || !IsWindowEnabled(editorWindow)) return false;
+bool DocumentsProvablyUnmodified(HWND editorWindow, const EditorProfile& profile) {
+    if (TitleMarksUnsaved(editorWindow)) return false;
+    if (profile.handOff.unsaved == UnsavedSignal::TitleMarkOrModify &&
+        !EachViewShowsItsOnlyDocument(editorWindow))
+        return false;
     const std::vector<HWND> controls = ScintillaWindowsOf(editorWindow);
     if (controls.empty()) return false;
     for (HWND control : controls) {
@@ -95,6 +110,11 @@ bool ProvablyHoldsNoUnsavedWork(HWND editorWindow) {
         if (!SendToEditor(control, kSciGetModify, 0, 0, &modified) || modified != 0) return false;
     }
     return true;
+}
+
+bool ProvablyHoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile) {
+    if (!IsLiveWindow(editorWindow)) return true;
+    return IsWindowEnabled(editorWindow) && DocumentsProvablyUnmodified(editorWindow, profile);
 }
 
 void TerminateEditor(HANDLE process, DWORD processId, const wchar_t* reason) {

@@ -20,11 +20,16 @@ std::vector<HWND> TopWindowsOf(DWORD processId);
 // opened since then).
 bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before);
 
-// True only when the editor provably holds no unsaved work: its window is gone, or it answered
-// that nothing is modified (no '*' in front of its title, no modal question open, and each of its
-// Scintilla controls answered "unmodified" in time). An editor without Scintilla controls, or one
-// that does not answer, may hold work.
-bool ProvablyHoldsNoUnsavedWork(HWND editorWindow);
+// The one question of whether an editor may be ended, kept or closed without a word: true only when
+// it provably holds no unsaved work. Its window is gone, or it answered that nothing is modified: no
+// '*' in front of its title, no modal question open, each of its Scintilla controls "unmodified" in
+// time, and for Notepad++ (UnsavedSignal::TitleMarkOrModify) no view holding more documents than it
+// shows: a background tab, or a "new 1" with text behind another, cannot be asked one by one without
+// writing into its memory. An editor without Scintilla controls, or one that does not answer, may
+// hold work.
+bool ProvablyHoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile);
+// The same asked of its documents alone, whether or not a question is open (the window is live).
+bool DocumentsProvablyUnmodified(HWND editorWindow, const EditorProfile& profile);
 
 // Gives the window, hidden, the styles and placement it had on the desktop before it was embedded
 // (it stays where it is: SetParent(window, nullptr) takes it out), so that an editor that saves its

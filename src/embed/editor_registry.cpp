@@ -29,6 +29,7 @@ struct TrackedEditor {
     DWORD processId = 0;
     HWND window = nullptr;
     DesktopLook look;
+    const EditorProfile* profile = &kOtherEditorProfile;  // asked whether it holds unsaved work
     OwedPutBack putBack;  // recorded; done once it has ended
 };
 
@@ -81,7 +82,7 @@ void ReleaseAtExit(const TrackedEditor& editor) {
             editor.processId);
         return;
     }
-    if (ProvablyHoldsNoUnsavedWork(editor.window)) {
+    if (ProvablyHoldsNoUnsavedWork(editor.window, *editor.profile)) {
         TerminateEditor(editor.process, editor.processId, L"holds no unsaved work and its host is exiting");
         return;
     }
@@ -193,7 +194,8 @@ void ReleaseEditorsLeftInside(HWND viewer, DWORD launchingProcessId) {
     }
 }
 
-void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook& look) {
+void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook& look,
+                 const EditorProfile& profile) {
     HANDLE copy = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, 0, FALSE,
                          DUPLICATE_SAME_ACCESS))
@@ -211,12 +213,14 @@ void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook
         if (known) {
             known->window = window;
             known->look = look;
+            known->profile = &profile;
         } else {
             TrackedEditor editor;
             editor.process = copy;
             editor.processId = processId;
             editor.window = window;
             editor.look = look;
+            editor.profile = &profile;
             tracked->push_back(std::move(editor));
             copy = nullptr;
         }

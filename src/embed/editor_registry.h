@@ -11,7 +11,8 @@
 
 // Remembers the editor (its process handle is duplicated); a second call for the same process
 // updates its window and look.
-void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook& look);
+void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook& look,
+                 const EditorProfile& profile);
 // What its settings are owed (its recent files without the files noted as shown in it) is recorded
 // now and put back once it has ended.
 void GuardRecentFiles(DWORD processId, HANDLE process, OwedPutBack owed);

@@ -16,6 +16,7 @@
 namespace {
 
 constexpr DWORD kWatchPollMs = 50;
+constexpr DWORD kAnswerPollMs = 250;
 // One WM_NULL probe of an editor that is busy; the watcher probes again until kBusyWatchMs passed.
 constexpr DWORD kBusyProbeMs = 250;
 
@@ -218,6 +219,8 @@ void EndWindowlessWatch(const ShutdownWatch& watch) {
     TerminateEditor(watch.process.get(), watch.processId, L"still running after its window closed");
 }
 
+void WatchUntilAnswered(const ShutdownWatch& watch, const Deadline& start);
+
 // The bound has passed and the editor still runs.
 void EndWatch(const ShutdownWatch& watch, const Deadline& start) {
     if (!IsLiveWindow(watch.window)) {
@@ -234,9 +237,10 @@ void EndWatch(const ShutdownWatch& watch, const Deadline& start) {
     }
     if (ShowsQuestion(watch)) {
         GiveBackForQuestion(watch, start);
+        WatchUntilAnswered(watch, start);
         return;
     }
-    if (ProvablyHoldsNoUnsavedWork(watch.window)) {
+    if (ProvablyHoldsNoUnsavedWork(watch.window, *watch.profile)) {
         if (HasEnded(watch.process.get())) return;
         TerminateEditor(watch.process.get(), watch.processId, L"ignored WM_CLOSE and holds no unsaved work");
         return;
@@ -250,7 +254,8 @@ thread_local bool editorWindowsChanged = false;
 
 void CALLBACK OnEditorWindowEvent(HWINEVENTHOOK, DWORD event, HWND, LONG idObject, LONG, DWORD,
                                   DWORD) noexcept {
-    if (idObject == OBJID_WINDOW && (event == EVENT_OBJECT_SHOW || event == EVENT_OBJECT_STATECHANGE))
+    if (idObject == OBJID_WINDOW && (event == EVENT_OBJECT_SHOW || event == EVENT_OBJECT_HIDE ||
+                                     event == EVENT_OBJECT_STATECHANGE))
         editorWindowsChanged = true;
 }
 
@@ -260,12 +265,87 @@ void ReadWindowEvents() {
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
 }
 
+UniqueWinEventHook HookEditorWindowEvents(DWORD processId) {
+    return UniqueWinEventHook(SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_STATECHANGE, nullptr,
+                                              OnEditorWindowEvent, processId, 0, WINEVENT_OUTOFCONTEXT));
+}
+
+// A question the editor shows: a modal one keeps the main window disabled, a dialog it owns, or a
+// window it opened since it was watched (its main window, given back to the desktop, aside).
+bool StillAsks(const ShutdownWatch& watch) {
+    if (IsLiveWindow(watch.window) &&
+        (!IsWindowEnabled(watch.window) || HasVisibleOwnedWindow(watch.window, watch.processId)))
+        return true;
+    for (HWND window : TopWindowsOf(watch.processId)) {
+        if (window == watch.window || !IsWindowVisible(window)) continue;
+        const auto& before = watch.windowsBeforeClose;
+        if (std::find(before.begin(), before.end(), window) == before.end()) return true;
+    }
+    return false;
+}
+
+// Once the question is answered: an editor that holds nothing (an empty Notepad++ after "Cannot open
+// file") is closed, and ended if it stays; one that holds work is the user's.
+void CloseIfAnsweredEmpty(const ShutdownWatch& watch, const Deadline& start) {
+    if (!IsLiveWindow(watch.window)) {
+        if (!HasEnded(watch.process.get(), kShutdownWatchMs)) EndWindowlessWatch(watch);
+        return;
+    }
+    if (!ProvablyHoldsNoUnsavedWork(watch.window, *watch.profile)) {
+        LogPrintf(L"[%ls]   pid=%lu holds work after its question was answered: the user's now",
+                  Caller(watch), watch.processId);
+        return;
+    }
+    LogPrintf(L"[%ls]   pid=%lu holds nothing after its question was answered: asked to close", Caller(watch),
+              watch.processId);
+    PostMessageW(watch.window, WM_CLOSE, 0, 0);
+    if (HasEnded(watch.process.get(), kShutdownWatchMs)) {
+        LogEnded(watch, start);
+        return;
+    }
+    if (ProvablyHoldsNoUnsavedWork(watch.window, *watch.profile))
+        TerminateEditor(watch.process.get(), watch.processId, L"holds nothing and stays after its question");
+}
+
+// Given back with a question: an editor whose documents hold nothing (a "Cannot open file" over an
+// empty Notepad++) is followed until the question is answered; one that may hold work is the user's
+// at once.
+void WatchUntilAnswered(const ShutdownWatch& watch, const Deadline& start) {
+    if (IsLiveWindow(watch.window) && !DocumentsProvablyUnmodified(watch.window, *watch.profile)) {
+        LogPrintf(L"[%ls]   pid=%lu asks and may hold unsaved work: the user's now", Caller(watch),
+                  watch.processId);
+        return;
+    }
+    const Deadline answer(kQuestionWatchMs);
+    UniqueWinEventHook hook = HookEditorWindowEvents(watch.processId);
+    const HANDLE process = watch.process.get();
+    while (StillAsks(watch)) {
+        // Wine sends no event when a question closes and re-enables its owner: also read at this pace.
+        const DWORD wait = std::min(answer.RemainingMs(), kAnswerPollMs);
+        const DWORD woken = MsgWaitForMultipleObjects(1, &process, FALSE, wait, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0) {
+            LogEnded(watch, start);
+            return;
+        }
+        if (woken == WAIT_OBJECT_0 + 1) ReadWindowEvents();
+        if (answer.Passed()) {
+            LogPrintf(L"[%ls]   pid=%lu still asks after %lu ms: left to the user", Caller(watch),
+                      watch.processId, kQuestionWatchMs);
+            return;
+        }
+    }
+    if (HasEnded(process)) {
+        LogEnded(watch, start);
+        return;
+    }
+    CloseIfAnsweredEmpty(watch, start);
+}
+
 // Woken by the editor's end, or by a window event of its process (a question it opens), never by a
 // clock: the watcher reads the editor's windows only when they changed.
 void WatchAfterClose(const ShutdownWatch& watch, const Deadline& start) {
     const Deadline closed(kShutdownWatchMs);
-    UniqueWinEventHook hook(SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_STATECHANGE, nullptr,
-                                            OnEditorWindowEvent, watch.processId, 0, WINEVENT_OUTOFCONTEXT));
+    UniqueWinEventHook hook = HookEditorWindowEvents(watch.processId);
     const HANDLE process = watch.process.get();
     editorWindowsChanged = true;
     for (;;) {
@@ -273,6 +353,7 @@ void WatchAfterClose(const ShutdownWatch& watch, const Deadline& start) {
             editorWindowsChanged = false;
             if (IsLiveWindow(watch.window) && ShowsQuestion(watch)) {
                 GiveBackForQuestion(watch, start);
+                WatchUntilAnswered(watch, start);
                 return;
             }
         }
@@ -322,8 +403,12 @@ void FollowWhileInside(const ShutdownWatch& watch, const Deadline& start) {
 void WatchEditor(ShutdownWatch& watch) {
     const Deadline start(kBusyWatchMs);
     const bool moved = !IsLiveWindow(watch.window) || PutOnDesktopAndClose(watch, start);
-    // One given back with its question as it is was asked nothing: there is nothing to watch.
-    if (moved && (!watch.releaseAtOnce || watch.closeAfterRelease)) WatchAfterClose(watch, start);
+    // One given back with its question as it is was asked nothing: it is followed until it is answered.
+    if (moved && (!watch.releaseAtOnce || watch.closeAfterRelease)) {
+        WatchAfterClose(watch, start);
+    } else if (moved) {
+        WatchUntilAnswered(watch, start);
+    }
     if (!HasEnded(watch.process.get())) FollowWhileInside(watch, start);
     ForgetEditor(watch.processId);
     LogPrintf(L"[%ls]   pid=%lu no longer watched", Caller(watch), watch.processId);

@@ -7,11 +7,14 @@
 // Every way an editor started here leaves, and how each ends:
 //   next file, same editor      handed the file; stays (a refused or ignored hand-off: as below)
 //   it holds unsaved changes    ReleaseChild: on the desktop, shown, asked to close -> it asks
-//   it asks a question already  ReleaseAskingChild: on the desktop with its question, not closed
+//   it asks a question already  ReleaseAskingChild: on the desktop with its question, not closed;
+//                               followed as a question below
 //   next file, another editor,  KillChild (or kept hidden with "Keep editors ready"): a watcher,
 //   CLEAR, a launch that fails  then one of
 //                               - ended by itself (Notepad4's recent files are put back)
-//                               - shows a question -> on the desktop, shown, with its question
+//                               - shows a question -> on the desktop, shown, with its question;
+//                                 one whose documents hold nothing is followed until the question
+//                                 is answered (up to kQuestionWatchMs), then closed (ended if it stays)
 //                               - after kShutdownWatchMs still there: no window left -> ended;
 //                                 provably holds nothing -> ended; to the tray or minimised by
 //                                 itself -> left so; else on the desktop, shown without activation
@@ -38,6 +41,9 @@ constexpr DWORD kShutdownWatchMs = 5000;
 constexpr DWORD kBusyWatchMs = 60000;
 // How long the viewer's thread waits for a worker that moves or shows a foreign window.
 constexpr DWORD kWindowCallWaitMs = 1000;
+// How long an editor given back with a question, its documents holding nothing, is followed until the
+// question is answered.
+constexpr DWORD kQuestionWatchMs = 600000;
 
 // An editor leaving its viewer, handed to a watcher.
 struct ShutdownWatch {
@@ -51,6 +57,7 @@ struct ShutdownWatch {
     bool releaseAtOnce = false;
     bool closeAfterRelease = true;
     bool closesToTray = false;        // its own settings send it to the tray on WM_CLOSE
+    const EditorProfile* profile = &kOtherEditorProfile;
     const wchar_t* caller = nullptr;  // the function the log names; KillChild when null
 };
 // Starts the watcher: the window gets back, hidden, the look it had before it was embedded, and

@@ -98,7 +98,7 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
     state.currentFile = filePath;
 
     // Tracked from its start: a host that exits during the capture must not leave it behind either.
-    TrackEditor(state.process.get(), state.processId, nullptr, DesktopLook());
+    TrackEditor(state.process.get(), state.processId, nullptr, DesktopLook(), profile);
     if (!settings.putBack.iniPath.empty()) {
         GuardRecentFiles(state.processId, state.process.get(), settings.putBack);
         NoteShownFile(state.processId, filePath);
@@ -111,6 +111,6 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
         embedded = LaunchAndEmbedGeneric(viewer, state);
     }
     if (embedded && state.process)
-        TrackEditor(state.process.get(), state.processId, state.editorWindow, state.desktopLook);
+        TrackEditor(state.process.get(), state.processId, state.editorWindow, state.desktopLook, profile);
     return embedded;
 }

@@ -5,6 +5,7 @@
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
 #include "embed/editor_process.h"
+#include "embed/parking.h"
 #include "log/log.h"
 
 namespace {
@@ -39,6 +40,7 @@ void SetParentAndStyles(HWND parent, HWND child, const EmbedStyles& styles, Embe
     report.oldExStyle = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_EXSTYLE));
     const DWORD exStyle = report.oldExStyle & ~styles.clearedExStyle;
     SetWindowLongPtrW(child, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle | WS_EX_NOACTIVATE));
+    report.lookWhenAnswered = ReadDesktopLook(child, 0);
     if (styles.beforeSetParent) WriteStyle(child, styles, report);
     SetLastError(0);
     report.oldParent = SetParent(child, parent);
@@ -108,7 +110,20 @@ DesktopLook ReadDesktopLook(HWND window, DWORD extraExStyle) {
     return look;
 }
 
-bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile) {
+namespace {
+
+void TakePlacementWhenAnswered(const EmbedReport& report, DesktopLook& look) {
+    const DesktopLook& answered = report.lookWhenAnswered;
+    if (!answered.known) return;
+    constexpr DWORD kShowStateStyles = WS_MINIMIZE | WS_MAXIMIZE;
+    look.placement = answered.placement;
+    look.style = (look.style & ~kShowStateStyles) | (answered.style & kShowStateStyles);
+    look.known = true;
+}
+
+}  // namespace
+
+bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile, DesktopLook& look) {
     LogPrintf(L"[ReparentChild] ReparentChild: parent=0x%p child=0x%p", parent, child);
     ShowWindowAsync(child, SW_HIDE);
     EmbedStyles styles;
@@ -123,6 +138,7 @@ bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile) {
     LogPrintf(L"[ReparentChild]   SetParent returned oldParent=0x%p (err=%lu)", report.oldParent,
               report.setParentError);
     LogPrintf(L"[ReparentChild]   old style=0x%08X", report.oldStyle);
+    TakePlacementWhenAnswered(report, look);
     SIZE size = {};
     PlaceAndShow(parent, child, size);
     ReleaseCapture();
@@ -147,7 +163,7 @@ UniqueHandle StartHideAndDetach(HWND child) {
     // after the sent calls, and the window must never show on the desktop between them.
     return StartWorker([child] {
         ShowWindow(child, SW_HIDE);
-        DetachQuietly(child);
+        if (!ParkWindow(child)) DetachQuietly(child);
     });
 }
 

@@ -29,6 +29,7 @@ struct EmbedReport {
     DWORD setParentError = 0;  // 0 when SetParent succeeded
     DWORD oldStyle = 0;
     DWORD oldExStyle = 0;
+    DesktopLook lookWhenAnswered;  // read once the editor answered the first call
 };
 
 // Writes the styles and sets the parent, bounded as above. False when the editor did not answer
@@ -45,11 +46,12 @@ void PlaceAndShow(HWND parent, HWND child, SIZE& size);
 DesktopLook ReadDesktopLook(HWND window, DWORD extraExStyle);
 
 // The hook-based capture's embedding. False when the editor did not answer within
-// kEmbedCallsTimeoutMs.
-bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile);
+// kEmbedCallsTimeoutMs. look gets the placement the window had once the editor answered: an editor
+// that places itself after creating its window (Notepad++ creates it at 0,0 0x0) has done so by then.
+bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile, DesktopLook& look);
 
-// A kept editor: hides the window at once and, on a worker that is not waited for, makes it a
-// top-level window again (its embedding styles stay). The worker's handle; empty when none started.
+// A kept editor: hides the window at once and, on a worker that is not waited for, parks it in a
+// hidden window of ours (parking.h; its embedding styles stay). The worker's handle; empty when none started.
 UniqueHandle StartHideAndDetach(HWND child);
 // Puts a window that was embedded before (its styles are those of the embedding) into parent
 // again and shows it, sized to parent's client area, on a worker that is not waited for (its

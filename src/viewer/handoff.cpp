@@ -1,5 +1,6 @@
 #include "viewer/handoff.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -29,6 +30,8 @@ constexpr LPARAM kNppFileClose = 41003;                 // IDM_FILE_CLOSE
 constexpr DWORD kTitlePollMs = 10;
 constexpr size_t kFirstTitleCapacity = 512;
 constexpr size_t kTitleCapacityLimit = size_t{1} << 20;
+// The path send's worker ends at the send's own bound: this much longer is left for the writing.
+constexpr DWORD kPathSendReportMs = 500;
 
 bool IsEmpty(const wchar_t* path) {
     return !path || !*path;
@@ -172,38 +175,58 @@ bool TitleNamesFileWithin(HWND editor, const wchar_t* path, DWORD timeoutMs) {
 
 enum class PathMessage { Answered, NotSent, NoAnswer };
 
-// A path written into Notepad++'s memory: freed once Notepad++ answered, left there when it did not
-// (it may still read it).
-struct RemotePath {
-    RemotePath(HANDLE process, SIZE_T bytes) : memory(process, bytes) {}
-    RemotePath(const RemotePath&) = delete;
-    RemotePath& operator=(const RemotePath&) = delete;
-    ~RemotePath() {
-        if (!answered) memory.abandon();
-    }
-    RemoteMemory memory;
-    bool answered = false;  // set by the sending thread once the send's worker has ended
+// What the send's worker found; read only once the worker has ended.
+struct PathSend {
+    bool written = false;
+    bool answered = false;
+    LRESULT reply = 0;
+    DWORD error = ERROR_SUCCESS;
 };
 
+// Runs on the send's worker: writing into another process's memory waits for that process under Wine
+// (a stopped Notepad++ held the host 4.9-9.9 s). The memory is freed once Notepad++ answered, and
+// left there when it did not (it may still read it).
+void WritePathAndSend(HANDLE process, HWND window, UINT message, const std::wstring& path, PathSend& send) {
+    const SIZE_T bytes = (path.size() + 1) * sizeof(wchar_t);
+    RemoteMemory memory(process, bytes);
+    if (!memory || !WriteProcessMemory(process, memory.get(), path.c_str(), bytes, nullptr)) {
+        send.error = GetLastError();
+        return;
+    }
+    send.written = true;
+    send.answered = SendToEditor(window, message, 0, reinterpret_cast<LPARAM>(memory.get()), &send.reply);
+    send.error = GetLastError();
+    if (!send.answered) memory.abandon();
+}
+
 // Notepad++ reads the path of its open and switch messages in its own memory: it is written into
-// the process the viewer started, and only when the window is that process's.
+// the process the viewer started, and only when the window is that process's. Every call into that
+// process is made on a worker, bounded like a send.
 PathMessage SendPathToNotepadPP(const ViewerState& state, UINT message, const std::wstring& path,
                                 LRESULT& reply) {
     HANDLE process = state.process.get();
     const DWORD owner = ProcessIdOf(state.editorWindow);
     if (!process || owner == 0 || owner != GetProcessId(process)) return PathMessage::NotSent;
-    const SIZE_T bytes = (path.size() + 1) * sizeof(wchar_t);
-    auto remote = std::make_shared<RemotePath>(process, bytes);
-    if (!remote->memory || !WriteProcessMemory(process, remote->memory.get(), path.c_str(), bytes, nullptr)) {
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        return PathMessage::NotSent;
+    auto processCopy = std::make_shared<UniqueHandle>(copy);
+    auto send = std::make_shared<PathSend>();
+    const HWND window = state.editorWindow;
+    const bool finished = RunOnReusedWorkerDispatchingMessages(
+        [processCopy, window, message, path, send] {
+            WritePathAndSend(processCopy->get(), window, message, path, *send);
+        },
+        kEditorReplyTimeoutMs + kPathSendReportMs, &state.destroyRequested);
+    if (finished && !send->written) {
         LogPrintf(L"[HandFileToNotepadPP] the path could not be written into the editor (err=%lu)",
-                  GetLastError());
+                  send->error);
         return PathMessage::NotSent;
     }
-    const LPARAM lParam = reinterpret_cast<LPARAM>(remote->memory.get());
-    if (!SendToEditorDispatchingMessages(state.editorWindow, message, 0, lParam, &reply,
-                                         &state.destroyRequested, remote))
-        return PathMessage::NoAnswer;
-    remote->answered = true;
+    SetLastError(finished ? send->error : (state.destroyRequested ? ERROR_CANCELLED : ERROR_TIMEOUT));
+    if (!finished || !send->answered) return PathMessage::NoAnswer;
+    reply = send->reply;
     return PathMessage::Answered;
 }
 
@@ -245,8 +268,29 @@ NotepadPPHandOff OpenByMessage(const ViewerState& state, const wchar_t* path) {
     return NotepadPPHandOff::Refused;
 }
 
+// The Notepad++ builds (by editor path) known to ignore WM_COPYDATA from us, for every viewer of this
+// process: the first hand-off to each of their launches would otherwise wait for the title in vain.
+SRWLOCK ignoringBuildsLock = SRWLOCK_INIT;
+std::vector<std::wstring> ignoringBuilds;  // under ignoringBuildsLock
+
+void RememberIgnoresCopyData(const std::wstring& editorPath) {
+    ScopedExclusiveLock lock(ignoringBuildsLock);
+    if (std::find(ignoringBuilds.begin(), ignoringBuilds.end(), editorPath) == ignoringBuilds.end())
+        ignoringBuilds.push_back(editorPath);
+}
+
+}  // namespace
+
+bool NotepadPPOpensByMessage(const std::wstring& editorPath) {
+    if (editorPath.empty()) return false;
+    ScopedExclusiveLock lock(ignoringBuildsLock);
+    return std::find(ignoringBuilds.begin(), ignoringBuilds.end(), editorPath) != ignoringBuilds.end();
+}
+
+namespace {
+
 bool OpensByMessage(const ViewerState& state) {
-    return !state.editorPath.empty() && state.openByMessageEditor == state.editorPath;
+    return NotepadPPOpensByMessage(state.editorPath);
 }
 
 }  // namespace
@@ -267,7 +311,7 @@ NotepadPPHandOff HandFileToNotepadPP(ViewerState& state, const wchar_t* path) {
     if (opened == NotepadPPHandOff::Shown) {
         LogWrite(
             L"[HandFileToNotepadPP] Notepad++ ignores WM_COPYDATA from us: its files go by NPPM_DOOPEN\r\n");
-        state.openByMessageEditor = state.editorPath;
+        RememberIgnoresCopyData(state.editorPath);
     }
     return opened;
 }

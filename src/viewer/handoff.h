@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "editor/viewer_state.h"
 
 // The Notepad3/Notepad4 hand-off with the reason of a refusal: a document with unsaved changes
@@ -21,6 +23,8 @@ NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3
 enum class NotepadPPHandOff { Shown, Refused, Ignored, Failed };
 constexpr DWORD kNotepadPPTitleWaitMs = 500;
 NotepadPPHandOff HandFileToNotepadPP(ViewerState& state, const wchar_t* path);
+// True once the Notepad++ at editorPath ignored WM_COPYDATA from us, in any viewer of this process.
+bool NotepadPPOpensByMessage(const std::wstring& editorPath);
 
 // True once the editor's title names path, within timeoutMs (sent messages are answered meanwhile).
 bool NotepadPPShowsFile(HWND editor, const wchar_t* path, DWORD timeoutMs);

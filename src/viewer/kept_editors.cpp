@@ -18,16 +18,6 @@ namespace {
 // A kept editor is hidden and held nothing when it was put away: one that does not answer this
 // quickly is ended rather than waited for while the user waits for the next file.
 constexpr DWORD kKeptAnswerWaitMs = 500;
-constexpr UINT kNppGetNbOpenFiles = WM_USER + 1000 + 7;  // NPPM_GETNBOPENFILES
-constexpr LPARAM kNppPrimaryView = 1;
-
-// A document left open in a background tab (one with unsaved edits the hand-off did not close) is
-// seen neither in the title nor in the text control.
-bool NotepadPPShowsOneDocument(HWND editorWindow) {
-    LRESULT documents = 0;
-    return SendToEditor(editorWindow, kNppGetNbOpenFiles, 0, kNppPrimaryView, &documents) && documents == 1;
-}
-
 bool EditorHasEnded(const KeptEditor& kept) {
     return !kept.process || WaitForSingleObject(kept.process.get(), 0) == WAIT_OBJECT_0;
 }
@@ -111,10 +101,7 @@ bool KeepEditorsReadyOn() {
 
 bool HoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile) {
     if (profile.handOff.unsaved == UnsavedSignal::None || !IsLiveWindow(editorWindow)) return false;
-    if (profile.handOff.unsaved == UnsavedSignal::TitleMarkOrModify &&
-        !NotepadPPShowsOneDocument(editorWindow))
-        return false;
-    return ProvablyHoldsNoUnsavedWork(editorWindow);
+    return ProvablyHoldsNoUnsavedWork(editorWindow, profile);
 }
 
 bool KeepEmbeddedEditor(ViewerState& state) {

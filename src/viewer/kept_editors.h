@@ -12,9 +12,9 @@ constexpr size_t kMaxKeptEditors = 3;
 
 bool KeepEditorsReadyOn();
 
-// True when the editor provably holds no unsaved work: its text controls answered "unmodified",
-// a Notepad++ title has no '*' and its main view holds one document. An editor that cannot tell
-// (no such controls) or does not answer in time holds work as far as the viewer knows.
+// True when the editor is live and provably holds no unsaved work, asked as the shutdown and the
+// host's exit ask it (ProvablyHoldsNoUnsavedWork). An editor that cannot tell (no such controls) or
+// does not answer in time holds work as far as the viewer knows.
 bool HoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile);
 
 // At a change of group: moves the embedded editor out of the viewer, hidden, into the kept list when

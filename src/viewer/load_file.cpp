@@ -184,6 +184,11 @@ bool FocusesFreshEditor(const ViewerState& state) {
     return pluginConfig.focusEditorOnLoad && !state.inPreviewPane;
 }
 
+bool FocusesEditorAfterHandOff() {
+    ConfigLockGuard lock;
+    return pluginConfig.focusEditorOnLoad;
+}
+
 bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, const EditorProfile& profile,
               const std::wstring& editor, const wchar_t* path) {
     KillChild(state);
@@ -280,7 +285,8 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
     }
     LogPrintf(L"[LoadFile] viewer=[%ls]", editor.c_str());
     const EditorProfile& profile = DetectEditorProfile(editor);
-    if (RefuseMissingFile(viewer, state, path) || RefuseExpandedName(viewer, state, profile, path))
+    if (RefuseMissingFile(viewer, state, path) || RefuseExpandedName(viewer, state, profile, path) ||
+        RefuseUnopenablePath(viewer, state, profile, editor, path))
         return false;
     const bool takenBack = SwitchToKeptEditor(state, editor);
     if (state.destroyRequested) return false;
@@ -292,13 +298,16 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
         // Noted before it is sent: an editor may list the file even when the hand-off fails.
         NoteShownFile(state.processId, path);
         HandOffResult handOff = HandOffResult::Failed;
+        const HostFocus hostFocus = SaveHostFocus();
         {
             HandOffScope handingOff(state);
             handOff = HandOff(state, profile, path, dropped);
         }
         // Its waits dispatch messages: the viewer may have been destroyed meanwhile.
         if (state.destroyRequested) return false;
+        if (!FocusesEditorAfterHandOff()) RestoreHostFocusAfterHandOff(hostFocus, viewer, state);
         if (handOff == HandOffResult::Shown && (!takenBack || ShowTakenBack(viewer, state))) {
+            if (!takenBack) ShowEditorAgain(viewer, state);
             state.currentFile = path;
             ApplyPostLoadBehavior(viewer, state, true);
             LogHandedOff(profile, dropped);
@@ -310,7 +319,7 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
         if (handOff == HandOffResult::Unsaved && profile.handOff.unsaved == UnsavedSignal::ScintillaModify)
             ReleaseUnsaved(state);
         if (handOff == HandOffResult::Refused) {
-            ReportNotOpened(viewer, state, profile);
+            ReportNotOpenedByEmbedded(viewer, state, profile);
             return false;
         }
         if (state.destroyRequested) return false;

@@ -10,6 +10,7 @@
 #include "embed/child_window.h"
 #include "embed/editor_file_path.h"
 #include "embed/editor_shutdown.h"
+#include "embed/reparent.h"
 #include "log/log.h"
 #include "viewer/loading_text.h"
 #include "viewer/start_failure.h"
@@ -78,6 +79,40 @@ void ReportNotOpened(HWND viewer, ViewerState& state, const EditorProfile& profi
     LogPrintf(L"[LoadFile] %ls could not open the file: return 0", profile.name);
     KillChild(state);
     ShowPaneNote(viewer, state, std::wstring(profile.name) + L" could not open this file");
+}
+
+void ReportNotOpenedByEmbedded(HWND viewer, ViewerState& state, const EditorProfile& profile) {
+    LogPrintf(L"[LoadFile] %ls could not open the file: return 0, the editor stays for the next file",
+              profile.name);
+    ShowWindowAsync(state.editorWindow, SW_HIDE);
+    ShowPaneNote(viewer, state, std::wstring(profile.name) + L" could not open this file");
+}
+
+bool RefuseUnopenablePath(HWND viewer, ViewerState& state, const EditorProfile& profile,
+                          const std::wstring& editorPath, const wchar_t* path) {
+    const size_t units = wcslen(path);
+    if (profile.path.capacity == 0 || profile.path.shortensLongPaths || units < profile.path.capacity)
+        return false;
+    LogPrintf(L"[LoadFile] %ls opens no path of %zu units or more: not shown, nothing started [%ls]",
+              profile.name, profile.path.capacity, path);
+    if (IsLiveWindow(state.editorWindow) && state.editorPath == editorPath) {
+        ReportNotOpenedByEmbedded(viewer, state, profile);
+        return true;
+    }
+    KillChild(state);
+    ShowPaneNote(viewer, state, std::wstring(profile.name) + L" could not open this file");
+    return true;
+}
+
+void ShowEditorAgain(HWND viewer, ViewerState& state) {
+    HWND editor = state.editorWindow;
+    // Its own style: the viewer itself may be hidden.
+    if (!IsLiveWindow(editor) || (GetWindowLongPtrW(editor, GWL_STYLE) & WS_VISIBLE)) return;
+    if (GetAncestor(editor, GA_PARENT) == viewer) {
+        ShowWindowAsync(editor, SW_SHOWNA);
+        return;
+    }
+    state.embedding = StartEmbedAgain(viewer, editor, *state.profile);
 }
 
 void ClearPaneNote(HWND viewer, ViewerState& state) {

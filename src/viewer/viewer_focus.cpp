@@ -155,16 +155,27 @@ HostFocus SaveHostFocus() {
     return saved;
 }
 
-void RestoreHostFocus(const HostFocus& saved, HWND viewer, const ViewerState& state) {
-    const DWORD editorProcess = state.processId;
+namespace {
+
+// moved: where the user put the focus after saved was taken, if known.
+void RestoreFocus(const HostFocus& saved, HWND viewer, DWORD editorProcess, HWND moved) {
     HWND foreground = GetForegroundWindow();
     const bool taken = !foreground || InProcess(foreground, editorProcess);
     if (taken && IsLiveWindow(saved.foreground)) SetForegroundWindow(saved.foreground);
     HWND target = saved.focus;
-    HWND moved = state.focusBeforeEmbedding;
     if (IsLiveWindow(moved) && !FocusTakenByLaunch(moved, viewer, editorProcess)) target = moved;
     HWND focus = GetFocus();
     if (IsLiveWindow(target) && GetForegroundWindow() == saved.foreground && focus != target &&
         FocusTakenByLaunch(focus, viewer, editorProcess))
         SetFocus(target);
+}
+
+}  // namespace
+
+void RestoreHostFocus(const HostFocus& saved, HWND viewer, const ViewerState& state) {
+    RestoreFocus(saved, viewer, state.processId, state.focusBeforeEmbedding);
+}
+
+void RestoreHostFocusAfterHandOff(const HostFocus& saved, HWND viewer, const ViewerState& state) {
+    RestoreFocus(saved, viewer, state.processId, nullptr);
 }

@@ -25,6 +25,9 @@ struct HostFocus {
 };
 HostFocus SaveHostFocus();
 void RestoreHostFocus(const HostFocus& saved, HWND viewer, const ViewerState& state);
+// The same after a hand-off: an editor takes the focus into its text view as it opens a file, and
+// its window in ours shares our input (Notepad++ did so at every hand-off).
+void RestoreHostFocusAfterHandOff(const HostFocus& saved, HWND viewer, const ViewerState& state);
 
 // What FindFocusTarget collects over the descendants of the editor window.
 struct FocusSearch {

@@ -54,10 +54,14 @@ TEST(Standin, EachNameHasItsEditorsWindowClassesStaysHiddenAndClosesOnWmClose) {
         EXPECT_EQ(ClassName(main), expected.mainClass);
         EXPECT_TRUE(FindWindowExW(main, nullptr, expected.childClass, nullptr) != nullptr);
         EXPECT_FALSE(IsWindowVisible(main));
-        RECT rect = {};
-        GetWindowRect(main, &rect);
-        EXPECT_GE(rect.right - rect.left, 200);
-        EXPECT_GE(rect.bottom - rect.top, 200);
+        // Notepad++ places its window after creating it.
+        EXPECT_TRUE(WaitFor(
+            [main] {
+                RECT rect = {};
+                GetWindowRect(main, &rect);
+                return rect.right - rect.left >= 200 && rect.bottom - rect.top >= 200;
+            },
+            kStandinStartMs));
         EXPECT_EQ(CommandLineOf(journal.Read(), started.pid),
                   L"\"" + StandinPath(expected.fileName) + L"\" \"C:\\some file.txt\"");
         PostMessageW(main, WM_CLOSE, 0, 0);

@@ -524,12 +524,13 @@ TEST_F(HandOff, NotepadPPIgnoringCopyDataIsSentDoOpenWithThePathInItsMemory) {
     ASSERT_TRUE(state.process);
     state.editorPath = L"C:\\npp\\notepad++.exe";
     const std::wstring longPath = L"C:\\" + std::wstring(1100, L'l');
+    EXPECT_FALSE(NotepadPPOpensByMessage(state.editorPath));
     EXPECT_EQ(HandFileToNotepadPP(state, longPath.c_str()), NotepadPPHandOff::Shown);
     ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(received[0].dwData, 2u);
     EXPECT_EQ(received[1].message, static_cast<UINT>(WM_USER + 1077));
     EXPECT_EQ(received[1].path, longPath);
-    EXPECT_EQ(state.openByMessageEditor, state.editorPath);
+    EXPECT_TRUE(NotepadPPOpensByMessage(state.editorPath));
 
     received.clear();
     doOpenReply = FALSE;
@@ -540,6 +541,22 @@ TEST_F(HandOff, NotepadPPIgnoringCopyDataIsSentDoOpenWithThePathInItsMemory) {
     EXPECT_EQ(received[1].message, static_cast<UINT>(WM_USER + 1077));
     EXPECT_EQ(received[1].path, kPath);
     EXPECT_TRUE(LogHas(Log(), L"[HandFileToNotepadPP] Notepad++ could not open the file [" + kPath + L"]"));
+
+    // Another viewer's editor of the same path: its first file goes by NPPM_DOOPEN at once.
+    received.clear();
+    doOpenReply = TRUE;
+    ViewerState other;
+    other.editorWindow = frame;
+    other.process.reset(
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                    GetCurrentProcessId()));
+    other.editorPath = state.editorPath;
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(HandFileToNotepadPP(other, kPath.c_str()), NotepadPPHandOff::Shown);
+    EXPECT_LT(GetTickCount() - start, kNotepadPPTitleWaitMs);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].message, static_cast<UINT>(WM_USER + 1077));
+    EXPECT_FALSE(NotepadPPOpensByMessage(L"C:\\other npp\\notepad++.exe"));
 }
 
 TEST_F(HandOff, EmEditorReplyDecidesAndWParamIsItsWindow) {

@@ -196,6 +196,29 @@ TEST_F(KeepEditorsReadyTest, AnEditorWithUnsavedWorkIsClosedAsUsualNeverKept) {
     }
 }
 
+// The user opens a file from Explorer with the same notepad++.exe: that instance looks for a
+// top-level Notepad++ window to hand it to. Neither the embedded nor the kept one may be found.
+TEST_F(KeepEditorsReadyTest, TheUsersOwnNotepadPPNeverFindsAnEmbeddedOrKeptOne) {
+    JournalScope journal(L"keep-users-npp");
+    MapEditors({{L"cpp", StandinPath(L"notepad++.exe")}, {L"txt", StandinPath(L"notepad4.exe")}});
+    TestViewer viewer(true);
+    const std::wstring usersFile = TestFile(L"user's.cpp");
+    for (const wchar_t* name : {L"c.cpp", L"a.txt"}) {
+        SCOPED_TRACE(testing_support::Wide2Utf8(name));
+        ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, TestFile(name).c_str()));
+        const DWORD npp = StartedPids(journal).at(0);
+        ASSERT_TRUE(IsWindow(MainWindowOf(journal, npp)));
+        StartedProcess users = StartStandin(L"notepad++.exe", L"\"" + usersFile + L"\"", SW_SHOWNORMAL);
+        ASSERT_TRUE(users.pid != 0);
+        EXPECT_TRUE(journal.WaitForEvent("window", kEndMs, users.pid)) << "it handed its file over";
+        EXPECT_TRUE(Events(journal.Read(), "handover", users.pid).empty());
+        EXPECT_TRUE(Events(journal.Read(), "copydata", npp).empty());
+        TerminateProcess(users.process.get(), 0);
+        EXPECT_TRUE(Ended(users.pid));
+    }
+    EXPECT_EQ(viewer.state->keptEditors.size(), 1u);
+}
+
 // Kept: the first three editors; the first is taken back and put away again, so the second is
 // the one used longest ago when a fourth would be kept.
 TEST_F(KeepEditorsReadyTest, AFourthKeptEditorClosesTheLeastRecentlyUsedOne) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "embed/editor_registry.h"
 #include "loadfile_support.h"
 #include "support/standin_journal.h"
 #include "viewer/load_file.h"
@@ -106,7 +107,8 @@ TEST_F(RealEditors, OldNotepad4BuildGetsAFreshEditorForEachFileAndOneLogLine) {
 // and so do the later ones, all in the one editor.
 TEST_F(RealEditors, NotepadPPThatIgnoresCopyDataGetsEveryFileByDoOpenInOneEditor) {
     JournalScope journal(L"real-npp-checking");
-    MapEditors({{L"txt", StandinPath(L"notepad++.exe")}}, L"--sender-check");
+    // A copy: the plug-in remembers for the rest of this process that this build ignores WM_COPYDATA.
+    MapEditors({{L"txt", StandinCopy(L"notepad++.exe")}}, L"--sender-check");
     TestViewer viewer(true);
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     const size_t before = Log().size();
@@ -124,8 +126,8 @@ TEST_F(RealEditors, NotepadPPThatIgnoresCopyDataGetsEveryFileByDoOpenInOneEditor
     EXPECT_EQ(CountLogEntriesStartingWith(entries, L"[LoadFile] the editor ignored the hand-off"), 0);
 }
 
-// Notepad++ opens paths of up to 258 units. A file it cannot open, handed or launched, is a
-// failure with the pane saying why, and the next files are handed over again.
+// Notepad++ opens paths of up to 258 units. A longer one starts nothing and is handed nothing: the
+// pane says why, and an embedded Notepad++ (the user's tabs in it) stays for the next files.
 TEST_F(RealEditors, NotepadPPFileItCannotOpenFailsAndLaterFilesAreStillHandedOver) {
     JournalScope journal(L"real-npp-refused");
     MapEditors({{L"txt", StandinPath(L"notepad++.exe")}});
@@ -136,30 +138,40 @@ TEST_F(RealEditors, NotepadPPFileItCannotOpenFailsAndLaterFilesAreStillHandedOve
     testing_support::EnsureFiles({at258, at259});
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, at258.c_str()));
+    HWND editor = viewer.state->editorWindow;
     const size_t before = Log().size();
+    DWORD start = GetTickCount();
     EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, at259.c_str()));
+    EXPECT_LT(GetTickCount() - start, 1000u);
     EXPECT_EQ(viewer.state->paneNote, L"Notepad++ could not open this file");
-    EXPECT_EQ(viewer.state->editorWindow, nullptr);
+    EXPECT_EQ(viewer.state->editorWindow, editor);
+    const auto shown = [editor] { return (GetWindowLongPtrW(editor, GWL_STYLE) & WS_VISIBLE) != 0; };
+    EXPECT_TRUE(testing_support::WaitFor([&] { return !shown(); }, kJournalMs));
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
     EXPECT_TRUE(viewer.state->paneNote.empty());
+    EXPECT_TRUE(testing_support::WaitFor(shown, kJournalMs));
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileC.c_str()));
 
     ClearViewer(viewer.window, *viewer.state);
-    EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, at259.c_str()));  // by launch
+    start = GetTickCount();
+    EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, at259.c_str()));  // nothing launched
+    EXPECT_LT(GetTickCount() - start, 1000u);
     EXPECT_EQ(viewer.state->paneNote, L"Notepad++ could not open this file");
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
 
     const std::vector<DWORD> pids = StartedPids(journal);
-    ASSERT_EQ(pids.size(), 4u);
-    EXPECT_EQ(Details(journal, "tab-open", pids[0]), (std::vector<std::wstring>{kFileA, at258}));
-    EXPECT_EQ(Details(journal, "doopen", pids[0]), std::vector<std::wstring>{at259});
-    EXPECT_EQ(Details(journal, "tab-open", pids[1]), (std::vector<std::wstring>{kFileB, kFileC}));
-    EXPECT_EQ(Details(journal, "tab-dropped", pids[2]), std::vector<std::wstring>{at259});
-    EXPECT_EQ(Details(journal, "tab-open", pids[3]), (std::vector<std::wstring>{kFileA, kFileB}));
+    ASSERT_EQ(pids.size(), 2u);
+    EXPECT_EQ(Details(journal, "tab-open", pids[0]),
+              (std::vector<std::wstring>{kFileA, at258, kFileB, kFileC}));
+    EXPECT_TRUE(Events(journal.Read(), "close", pids[0]).size() <= 1u);  // only the clear's
+    EXPECT_EQ(Details(journal, "tab-open", pids[1]), (std::vector<std::wstring>{kFileA, kFileB}));
+    EXPECT_TRUE(Events(journal.Read(), "tab-dropped").empty());
     const auto entries = LogSince(before);
-    EXPECT_EQ(CountLogEntriesStartingWith(entries, L"[LoadFile] Notepad++ could not open the file: return 0"),
-              2);
+    EXPECT_EQ(
+        CountLogEntriesStartingWith(
+            entries, L"[LoadFile] Notepad++ opens no path of 259 units or more: not shown, nothing started"),
+        2);
     EXPECT_EQ(CountLogEntriesStartingWith(entries, L"[LoadFile] the editor ignored the hand-off"), 0);
 }
 
@@ -355,6 +367,43 @@ TEST_F(RealEditors, HandOffAnsweredWithAQuestionGivesThatEditorBackWithoutASecon
         LogHas(LogSince(before),
                L"[LoadFile] the editor answered the hand-off with a window of its own: given back to the "
                L"desktop with it, no new editor started"));
+
+    // Answered, it holds nothing of the user's: it is not left empty on the desktop.
+    PostMessageW(WindowOf(Events(journal.Read(), "question", pids[0]).at(0)), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(journal.WaitForEvent("question-answered", kJournalMs, pids[0]));
+    EXPECT_TRUE(testing_support::WaitFor([&] { return !ProcessRunning(pids[0]); }, 3 * kJournalMs));
+    EXPECT_TRUE(LogHas(Log(), L"[ReleaseAskingChild]   pid=" + std::to_wstring(pids[0]) +
+                                  L" holds nothing after its question was answered: asked to close"));
+}
+
+// An edited document behind the shown one, or a "new 1" with text: the title and the text view say
+// nothing of them. At the host's exit such a Notepad++ is given back, never ended.
+TEST_F(RealEditors, NotepadPPWithUnsavedWorkInABackgroundTabIsNeverEndedAtTheHostsExit) {
+    for (const bool newText : {false, true}) {
+        SCOPED_TRACE(newText ? "new 1 with text" : "edited background tab");
+        JournalScope journal(L"real-npp-exit");
+        MapEditors({{L"txt", StandinPath(L"notepad++.exe")}}, newText ? L"" : L"--unsaved");
+        TestViewer viewer(true);
+        ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+        const DWORD pid = StartedPids(journal).at(0);
+        HWND editor = viewer.state->editorWindow;
+        if (newText) {
+            PostMessageW(editor, WM_APP + 3, 0, 0);  // [A, new 1*<]
+            PostMessageW(editor, WM_APP + 2, 0, 0);  // [A<, new 1*]
+            ASSERT_TRUE(journal.WaitForEvent("tab-activate", kJournalMs, pid));
+        } else {
+            ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));  // [A*, B<]
+        }
+        ReleaseEditorsAtProcessExit();
+        EXPECT_TRUE(
+            LogHas(Log(), L"[ReleaseEditorsAtProcessExit] pid=" + std::to_wstring(pid) +
+                              L" may hold unsaved work: given back to the desktop as its host exits"));
+        EXPECT_TRUE(journal.WaitForEvent("prompt", kJournalMs, pid));
+        EXPECT_TRUE(ProcessRunning(pid));
+        UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+        if (process) TerminateProcess(process.get(), 0);
+        EXPECT_TRUE(testing_support::WaitFor([pid] { return !ProcessRunning(pid); }, kJournalMs));
+    }
 }
 
 }  // namespace

@@ -30,7 +30,8 @@
 //                      same executable is ignored (still answered TRUE), as Notepad++ since August 2026
 //   --slow-exit=MS     after its main window is destroyed, spends MS ms writing the settings file
 //                      <journal>.<pid>.settings ("begin", one line per 50 ms, "end"): a kill leaves it cut
-//   --late-question=MS on WM_CLOSE, opens its save question only MS ms later (a modified background tab)
+//   --late-question=MS on WM_CLOSE, opens its save question only MS ms later (a modified background tab;
+//                      Notepad++ counts it among its documents)
 //   --hang-after=MSG   once message MSG (decimal; 0 is WM_NULL) was handled, the next message of its
 //                      windows never returns
 //   --single-process   an EmEditor that runs once: a second process hands its command line to the
@@ -57,6 +58,15 @@
 //   --minimise-on-close  WM_CLOSE minimises the window ("minimised")
 //   --modified-title   Notepad++: the title begins with '*' while the edit window answers 2159 with 0
 //                      (a modified document in Notepad++'s other view)
+//   Notepad++ as the real one besides: started without -multiInst while another Notepad++ runs (its
+//                      "nppInstance" mutex exists), it looks for a top-level window of class "Notepad++"
+//                      (FindWindow, five more tries 100 ms apart), hands it its file (WM_COPYDATA 2, wParam
+//                      a message-only window of its own), journals "handover <hwnd>" and exits; WM_APP+3
+//                      opens a "new 1" tab with text (modified); NPPM_GETNBOPENFILES answers per view; a
+//                      path it cannot open at start shows "Cannot open file" (owned by the main window,
+//                      which is disabled until it is closed); its window is created at 0,0 0x0 and
+//                      placed after --busy-after-window, as the real one places itself after creation;
+//                      each file it opens takes the keyboard focus into its edit window
 //   --question-at-start opens a question owned by the main window right after it (Notepad4's "not
 //                      found, create?"): the main window is disabled and WM_CLOSE does nothing meanwhile
 //   --windowless-after-destroy  keeps running once its main window was destroyed ("destroyed"), as
@@ -750,7 +760,9 @@ constexpr size_t kNppMessagePathUnits = 32768;
 // Posted by a test, as the user's own actions: open the --user-tab file; activate tab wParam.
 constexpr UINT kOpenUserTab = WM_APP + 1;
 constexpr UINT kActivateTab = WM_APP + 2;
+constexpr UINT kOpenNewTextTab = WM_APP + 3;
 constexpr UINT kNppGetNbOpenFiles = WM_USER + 1000 + 7;  // NPPM_GETNBOPENFILES; lParam 1: main view
+constexpr ULONG_PTR kNppFileNamesData = 2;               // COPYDATA_FILENAMESW
 
 struct Tab {
     std::wstring path;
@@ -783,11 +795,16 @@ size_t FindNppTab(const std::wstring& path) {
 
 // A file that is open already gets its tab shown again, as Notepad++ does; a path it refuses
 // opens nothing. True when the file is the active document.
+void TakeFocusIntoEditWindow() {
+    if (app.editWindow) SetFocus(app.editWindow);
+}
+
 bool OpenNppTab(const std::wstring& path) {
     if (path.empty() || path.size() >= kNppPathLimit) {
         Journal("tab-dropped", ToUtf8(path));
         return false;
     }
+    TakeFocusIntoEditWindow();
     const size_t open = FindNppTab(path);
     if (open < nppTabs.size()) {
         Journal("tab-show", ToUtf8(path));
@@ -804,12 +821,30 @@ bool OpenNppTab(const std::wstring& path) {
     return true;
 }
 
+void OpenQuestion(const wchar_t* title);
+
 void OpenFirstNppTab() {
     if (app.flavour != Flavour::NotepadPlusPlus) return;
     const bool modified = app.modified;
-    if (!app.options.file.empty()) OpenNppTab(app.options.file);
+    if (!app.options.file.empty() && !OpenNppTab(app.options.file)) OpenQuestion(L"Cannot open file");
     app.modified = modified && !nppTabs.empty();
     ShowNppTitle();
+}
+
+// The user's Ctrl+N and typing: an untitled document with text.
+void OpenNewTextTab() {
+    if (activeTab < nppTabs.size()) nppTabs[activeTab].modified = app.modified;
+    nppTabs.push_back({L"new 1", true});
+    activeTab = nppTabs.size() - 1;
+    app.modified = true;
+    Journal("tab-open", "new 1");
+    ShowNppTitle();
+}
+
+// Per view, as the real one answers: the main view holds the tabs, the other view none.
+LRESULT NppOpenFiles(LPARAM view) {
+    const size_t lateQuestionTab = app.options.lateQuestionMs > 0 ? 1 : 0;
+    return view == 2 ? 0 : static_cast<LRESULT>(nppTabs.size() + lateQuestionTab);
 }
 
 bool HiddenNppTabModified() {
@@ -864,6 +899,8 @@ LRESULT OnNppSwitchToFile(LPARAM lParam) {
 LRESULT OnNppUserAction(UINT message, WPARAM wParam) {
     if (message == kOpenUserTab) {
         OpenNppTab(app.options.userTab);
+    } else if (message == kOpenNewTextTab) {
+        OpenNewTextTab();
     } else {
         Journal("tab-activate", std::to_string(wParam));
         ActivateNppTab(static_cast<size_t>(wParam));
@@ -1091,7 +1128,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return OnCopyDataMessage(wParam, lParam);
         case kNppGetNbOpenFiles:
             if (app.flavour != Flavour::NotepadPlusPlus) break;
-            return lParam == 2 ? 0 : static_cast<LRESULT>(nppTabs.size());
+            return NppOpenFiles(lParam);
         case kNppMenuCommand:
             if (app.flavour == Flavour::NotepadPlusPlus) return OnNppMenuCommand(lParam);
             break;
@@ -1102,6 +1139,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             if (app.flavour == Flavour::NotepadPlusPlus) return OnNppSwitchToFile(lParam);
             break;
         case kOpenUserTab:
+        case kOpenNewTextTab:
         case kActivateTab:
             if (app.flavour == Flavour::NotepadPlusPlus) return OnNppUserAction(message, wParam);
             break;
@@ -1178,14 +1216,18 @@ LRESULT CALLBACK QuestionWndProc(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-void OpenQuestionAtStart() {
-    if (!app.options.questionAtStart) return;
-    HWND question = CreateWindowExW(WS_EX_DLGMODALFRAME, L"StandinQuestion", L"Not found. Create it?",
+// Owned by the main window, which it disables until it is answered (closed).
+void OpenQuestion(const wchar_t* title) {
+    HWND question = CreateWindowExW(WS_EX_DLGMODALFRAME, L"StandinQuestion", title,
                                     WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 220, 220, 320, 140,
                                     app.mainWindow, nullptr, GetModuleHandleW(nullptr), nullptr);
     app.questionOpen = question != nullptr;
     EnableWindow(app.mainWindow, FALSE);
     Journal("question", WindowText(question));
+}
+
+void OpenQuestionAtStart() {
+    if (app.options.questionAtStart) OpenQuestion(L"Not found. Create it?");
 }
 
 void Register(const wchar_t* name, WNDPROC procedure) {
@@ -1691,9 +1733,12 @@ void CreateMainWindow() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     app.modified = app.options.unsaved;
     const RECT place = SavedPlacement();
-    app.mainWindow = CreateWindowExW(WS_EX_ACCEPTFILES, MainClassName(), L"Stand-in editor",
-                                     app.options.style, place.left, place.top, place.right - place.left,
-                                     place.bottom - place.top, nullptr, nullptr, instance, nullptr);
+    // Notepad++ creates its window at 0,0 0x0 and places itself afterwards.
+    const bool placesLater = app.flavour == Flavour::NotepadPlusPlus;
+    const RECT created = placesLater ? RECT{0, 0, 0, 0} : place;
+    app.mainWindow = CreateWindowExW(
+        WS_EX_ACCEPTFILES, MainClassName(), L"Stand-in editor", app.options.style, created.left, created.top,
+        created.right - created.left, created.bottom - created.top, nullptr, nullptr, instance, nullptr);
     if (!app.mainWindow) {
         Journal("window-failed", std::to_string(GetLastError()));
         PostQuitMessage(1);
@@ -1714,6 +1759,9 @@ void CreateMainWindow() {
     JournalDesktopVisibility(app.mainWindow);
     UpdateWindow(app.mainWindow);
     if (app.options.busyAfterWindowMs > 0) Sleep(app.options.busyAfterWindowMs);
+    if (placesLater)
+        SetWindowPos(app.mainWindow, nullptr, place.left, place.top, place.right - place.left,
+                     place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
     OpenQuestionAtStart();
     if (app.options.busyLaterMs > 0)
         SetTimer(app.mainWindow, kBusyLaterTimer, app.options.busyLaterDelayMs, nullptr);
@@ -1775,6 +1823,32 @@ bool HandOverToRunningInstance() {
     return false;
 }
 
+// As Notepad++'s winmain: every instance creates the mutex; one started without -multiInst while
+// another runs hands its file to the window FindWindow finds, from a message-only window of its own.
+bool HandToRunningNotepadPP() {
+    constexpr int kFindRetries = 5;
+    constexpr DWORD kFindRetryMs = 100;
+    if (app.flavour != Flavour::NotepadPlusPlus) return false;
+    CreateMutexW(nullptr, FALSE, L"nppInstance");  // held for the process's life
+    if (GetLastError() != ERROR_ALREADY_EXISTS || wcsstr(GetCommandLineW(), L"-multiInst")) return false;
+    HWND running = FindWindowW(L"Notepad++", nullptr);
+    for (int i = 0; !running && i < kFindRetries; ++i) {
+        Sleep(kFindRetryMs);
+        running = FindWindowW(L"Notepad++", nullptr);
+    }
+    if (!running) return false;
+    HWND sender = CreateWindowExW(0, L"StandinDecoy", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    const std::wstring quoted = L"\"" + app.options.file + L"\" ";
+    COPYDATASTRUCT data = {kNppFileNamesData, static_cast<DWORD>((quoted.size() + 1) * sizeof(wchar_t)),
+                           const_cast<wchar_t*>(quoted.c_str())};
+    SendMessageTimeoutW(running, WM_COPYDATA, reinterpret_cast<WPARAM>(sender),
+                        reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, kHandOverTimeoutMs, nullptr);
+    Journal("handover", WindowText(running));
+    if (sender) DestroyWindow(sender);
+    return true;
+}
+
 int StartupShowCommand() {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -1802,7 +1876,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (watchdog) CloseHandle(watchdog);
     if (app.options.busyMs > 0) Sleep(app.options.busyMs);  // --busy: not idle yet
     RegisterClasses();
-    if (HandFileToOtherWindow()) {
+    if (HandFileToOtherWindow() || HandToRunningNotepadPP()) {
         Journal("exit", "0");
         return 0;
     }

@@ -93,7 +93,7 @@ bool ParseCopyData(const JournalEntry& entry, CopyData& out) {
 }
 
 HWND WindowOf(const JournalEntry& entry) {
-    if (entry.event != "window" && entry.event != "decoy") return nullptr;
+    if (entry.event != "window" && entry.event != "decoy" && entry.event != "question") return nullptr;
     return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoull(entry.detail.c_str(), nullptr, 16)));
 }
 
