@@ -90,6 +90,29 @@ std::vector<HWND> TopWindowsOf(DWORD processId) {
     return windows;
 }
 
+BOOL CALLBACK CollectThreadWindow(HWND window, LPARAM windows) noexcept {
+    try {
+        AsPointer<std::vector<HWND>>(windows)->push_back(window);
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+std::vector<HWND> TopWindowsOfThread(DWORD threadId) {
+    std::vector<HWND> windows;
+    if (threadId != 0) EnumThreadWindows(threadId, CollectThreadWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+bool HasNewVisibleTopWindowOfThread(DWORD threadId, const std::vector<HWND>& before) {
+    for (HWND window : TopWindowsOfThread(threadId)) {
+        if (IsWindowVisible(window) && std::find(before.begin(), before.end(), window) == before.end())
+            return true;
+    }
+    return false;
+}
+
 bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before) {
     for (HWND window : TopWindowsOf(processId)) {
         if (!IsWindowVisible(window)) continue;

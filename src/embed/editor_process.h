@@ -16,6 +16,10 @@ constexpr UINT kTerminatedExitCode = 0x564C5154;
 
 // The top-level windows of the process, visible or not.
 std::vector<HWND> TopWindowsOf(DWORD processId);
+// The top-level windows of one thread (the editor's interface thread, where its questions open),
+// visible or not: one request to the window manager, where those of a process cost one per window.
+std::vector<HWND> TopWindowsOfThread(DWORD threadId);
+bool HasNewVisibleTopWindowOfThread(DWORD threadId, const std::vector<HWND>& before);
 // True when a visible top-level window of the process is not among before (a question the editor
 // opened since then).
 bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before);

@@ -1,6 +1,7 @@
 #include "viewer/kept_editors.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "config/config_lock.h"
@@ -18,6 +19,9 @@ namespace {
 // A kept editor is hidden and held nothing when it was put away: one that does not answer this
 // quickly is ended rather than waited for while the user waits for the next file.
 constexpr DWORD kKeptAnswerWaitMs = 500;
+// The probes of an editor to be kept (its views and each text control, each bounded by
+// kEditorReplyTimeoutMs) run on a worker within this while the host's thread takes its input.
+constexpr DWORD kKeepProbeWaitMs = 2 * kEditorReplyTimeoutMs;
 bool EditorHasEnded(const KeptEditor& kept) {
     return !kept.process || WaitForSingleObject(kept.process.get(), 0) == WAIT_OBJECT_0;
 }
@@ -74,6 +78,15 @@ bool MayBeKept(const ViewerState& state) {
     return state.profile->handOff.unsaved != UnsavedSignal::None;
 }
 
+// The WM_NULL probe, on a worker while this thread dispatches its messages.
+bool AnswersWithoutHoldingInput(HWND window) {
+    auto answered = std::make_shared<bool>(false);
+    return RunOnReusedWorkerDispatchingMessages(
+               [window, answered] { *answered = AnswersMessages(window, kKeptAnswerWaitMs); },
+               kKeptAnswerWaitMs + kKeptAnswerWaitMs) &&
+           *answered;
+}
+
 // Dropped: its process has ended, or it no longer answers (ended: it was hidden and held nothing).
 bool DropIfGone(KeptEditor& kept) {
     if (EditorHasEnded(kept)) {
@@ -83,9 +96,8 @@ bool DropIfGone(KeptEditor& kept) {
     }
     const bool detached =
         !kept.detaching ||
-        WaitAnsweringSentMessages(kept.detaching.get(), kKeptAnswerWaitMs) == WaitResult::Signaled;
-    if (detached && IsLiveWindow(kept.window) && AnswersMessages(kept.window, kKeptAnswerWaitMs))
-        return false;
+        WaitDispatchingMessages(kept.detaching.get(), kKeptAnswerWaitMs) == WaitResult::Signaled;
+    if (detached && IsLiveWindow(kept.window) && AnswersWithoutHoldingInput(kept.window)) return false;
     LogPrintf(L"[KeepEditor] kept editor pid=%lu [%ls] does not answer: dropped, a fresh one is started",
               kept.processId, kept.editorPath.c_str());
     TerminateEditor(kept.process.get(), kept.processId, L"kept hidden and does not answer messages");
@@ -99,14 +111,22 @@ bool KeepEditorsReadyOn() {
     return pluginConfig.keepEditorsReady;
 }
 
-bool HoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile) {
+bool HoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile, const bool* stop) {
     if (profile.handOff.unsaved == UnsavedSignal::None || !IsLiveWindow(editorWindow)) return false;
-    return ProvablyHoldsNoUnsavedWork(editorWindow, profile);
+    // Read only once the worker has ended: one left behind writes into it alone.
+    auto holdsNothing = std::make_shared<bool>(false);
+    const EditorProfile* asked = &profile;
+    return RunOnReusedWorkerDispatchingMessages(
+               [editorWindow, asked, holdsNothing] {
+                   *holdsNothing = ProvablyHoldsNoUnsavedWork(editorWindow, *asked);
+               },
+               kKeepProbeWaitMs, stop) &&
+           *holdsNothing;
 }
 
 bool KeepEmbeddedEditor(ViewerState& state) {
     if (!KeepEditorsReadyOn() || !MayBeKept(state)) return false;
-    if (!HoldsNoUnsavedWork(state.editorWindow, *state.profile)) {
+    if (!HoldsNoUnsavedWork(state.editorWindow, *state.profile, &state.destroyRequested)) {
         LogPrintf(L"[KeepEditor] pid=%lu may hold unsaved work: closed, not kept", state.processId);
         return false;
     }
@@ -150,7 +170,7 @@ void SettleKeptEditors(ViewerState& state) {
         const DWORD remaining =
             elapsed >= kWindowCallWaitMs ? 0 : static_cast<DWORD>(kWindowCallWaitMs - elapsed);
         if (!kept->detaching ||
-            WaitAnsweringSentMessages(kept->detaching.get(), remaining) == WaitResult::Signaled) {
+            WaitDispatchingMessages(kept->detaching.get(), remaining) == WaitResult::Signaled) {
             ++kept;
             continue;
         }

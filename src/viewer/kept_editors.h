@@ -14,8 +14,9 @@ bool KeepEditorsReadyOn();
 
 // True when the editor is live and provably holds no unsaved work, asked as the shutdown and the
 // host's exit ask it (ProvablyHoldsNoUnsavedWork). An editor that cannot tell (no such controls) or
-// does not answer in time holds work as far as the viewer knows.
-bool HoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile);
+// does not answer in time holds work as far as the viewer knows. The questions are asked on a worker
+// while this thread dispatches its messages (stopped early once *stop becomes true).
+bool HoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile, const bool* stop = nullptr);
 
 // At a change of group: moves the embedded editor out of the viewer, hidden, into the kept list when
 // it provably holds no unsaved work (the caller has checked that it may be handed files); closes the least

@@ -294,7 +294,9 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
                           HandOffAllowed(state, profile, editor);
     if (reusable) {
         bool dropped = false;
-        const std::vector<HWND> windowsBefore = TopWindowsOf(state.processId);
+        // A question the hand-off may open comes from the thread that takes it.
+        const DWORD editorThread = GetWindowThreadProcessId(state.editorWindow, nullptr);
+        const std::vector<HWND> windowsBefore = TopWindowsOfThread(editorThread);
         // Noted before it is sent: an editor may list the file even when the hand-off fails.
         NoteShownFile(state.processId, path);
         HandOffResult handOff = HandOffResult::Failed;
@@ -314,7 +316,7 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
             return true;
         }
         // A second editor would only ask the same question again.
-        if (handOff == HandOffResult::Failed && GiveBackAskingEditor(viewer, state, windowsBefore))
+        if (handOff == HandOffResult::Failed && GiveBackAskingEditor(viewer, state, editorThread, windowsBefore))
             return false;
         if (handOff == HandOffResult::Unsaved && profile.handOff.unsaved == UnsavedSignal::ScintillaModify)
             ReleaseUnsaved(state);

@@ -64,9 +64,10 @@ bool RefuseExpandedName(HWND viewer, ViewerState& state, const EditorProfile& pr
     return true;
 }
 
-bool GiveBackAskingEditor(HWND viewer, ViewerState& state, const std::vector<HWND>& windowsBefore) {
+bool GiveBackAskingEditor(HWND viewer, ViewerState& state, DWORD editorThread,
+                          const std::vector<HWND>& windowsBefore) {
     if (!IsLiveWindow(state.editorWindow) || state.processId == 0) return false;
-    if (!HasNewVisibleTopWindow(state.processId, windowsBefore)) return false;
+    if (!HasNewVisibleTopWindowOfThread(editorThread, windowsBefore)) return false;
     LogWrite(
         L"[LoadFile] the editor answered the hand-off with a window of its own: given back to the desktop "
         L"with it, no new editor started\r\n");
