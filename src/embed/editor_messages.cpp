@@ -83,8 +83,14 @@ HWND EditorTopWindow(HWND window) {
 
 }  // namespace
 
-bool SendToEditorDispatchingMessages(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* reply,
-                                     const bool* stop, std::shared_ptr<const void> lParamData) {
+namespace {
+
+// What a message that the straight try left queued for the editor needs: sent again from the worker,
+// whose reply is read (harmless for a message the editor may get twice), or waited for in its turn.
+enum class WhenQueued { SendAgain, WaitForItsTurn };
+
+bool SendStraightThenOnWorker(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* reply,
+                              const bool* stop, std::shared_ptr<const void> lParamData, WhenQueued whenQueued) {
     switch (SendStraight(window, message, wParam, lParam, reply)) {
         case StraightSend::Answered:
             return true;
@@ -93,6 +99,8 @@ bool SendToEditorDispatchingMessages(HWND window, UINT message, WPARAM wParam, L
         case StraightSend::Queued:
             break;
     }
+    if (whenQueued == WhenQueued::SendAgain)
+        return SendOnWorker(window, message, wParam, lParam, reply, stop, std::move(lParamData));
     // The message waits in the editor's queue, with whatever lParam points to (kept alive for the
     // worker), for as long as the editor takes: it answers the worker's WM_NULL only after the
     // messages sent to it before, or from a modal question that one of them opened, which keeps the
@@ -106,6 +114,14 @@ bool SendToEditorDispatchingMessages(HWND window, UINT message, WPARAM wParam, L
     return true;
 }
 
+}  // namespace
+
+bool SendToEditorDispatchingMessages(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* reply,
+                                     const bool* stop, std::shared_ptr<const void> lParamData) {
+    return SendStraightThenOnWorker(window, message, wParam, lParam, reply, stop, std::move(lParamData),
+                                    WhenQueued::WaitForItsTurn);
+}
+
 bool AnswersMessages(HWND window, DWORD timeoutMs) {
     DWORD_PTR ignored = 0;
     return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, timeoutMs, &ignored) !=
@@ -114,15 +130,6 @@ bool AnswersMessages(HWND window, DWORD timeoutMs) {
 
 bool SendRepeatableDispatchingMessages(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                        LRESULT* reply, const bool* stop) {
-    switch (SendStraight(window, message, wParam, lParam, reply)) {
-        case StraightSend::Answered:
-            return true;
-        case StraightSend::Failed:
-            return false;
-        case StraightSend::Queued:
-            break;
-    }
-    // Still queued for the editor: it gets the message twice, which for such a message is harmless,
-    // and the second one's reply is read.
-    return SendOnWorker(window, message, wParam, lParam, reply, stop, nullptr);
+    return SendStraightThenOnWorker(window, message, wParam, lParam, reply, stop, nullptr,
+                                    WhenQueued::SendAgain);
 }

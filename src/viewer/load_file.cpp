@@ -300,14 +300,16 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
         // Noted before it is sent: an editor may list the file even when the hand-off fails.
         NoteShownFile(state.processId, path);
         HandOffResult handOff = HandOffResult::Failed;
-        const HostFocus hostFocus = SaveHostFocus();
+        // The host's focus is put back after the hand-off unless the user asked for the editor's.
+        const bool keepHostFocus = !FocusesEditorAfterHandOff();
+        const HostFocus hostFocus = keepHostFocus ? SaveHostFocus() : HostFocus();
         {
             HandOffScope handingOff(state);
             handOff = HandOff(state, profile, path, dropped);
         }
         // Its waits dispatch messages: the viewer may have been destroyed meanwhile.
         if (state.destroyRequested) return false;
-        if (!FocusesEditorAfterHandOff()) RestoreHostFocusAfterHandOff(hostFocus, viewer, state);
+        if (keepHostFocus) RestoreHostFocusAfterHandOff(hostFocus, viewer, state);
         if (handOff == HandOffResult::Shown && (!takenBack || ShowTakenBack(viewer, state))) {
             if (!takenBack) ShowEditorAgain(viewer, state);
             state.currentFile = path;
