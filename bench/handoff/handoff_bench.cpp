@@ -121,9 +121,9 @@ struct Step {
 // What one hand-off is made of: the calls LoadFile makes for this kind, replayed one by one against
 // the same embedded editor, each timed alone (medians over kStepRuns rounds), next to the total.
 void HandOffBreakdown(HWND viewer, ViewerState& state, const wchar_t* editorName) {
-    HWND editor = state.editorWindow;
+    HWND editor = state.editor.window;
     HWND scintilla = FindWindowExW(editor, nullptr, L"Scintilla", nullptr);
-    const EditorKind kind = DetectEditorKind(state.editorPath);
+    const EditorKind kind = DetectEditorKind(state.editor.path);
     const std::wstring file = BenchFile(1);
     wchar_t text[1024];
     std::vector<uint8_t> record;
@@ -160,7 +160,7 @@ void HandOffBreakdown(HWND viewer, ViewerState& state, const wchar_t* editorName
                  SendToEditor(editor, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
              }});
         steps.push_back({"HandFileToNotepad",
-                         [&] { HandFileToNotepad(editor, file.c_str(), kind == EditorKind::Notepad3); }});
+                         [&] { HandFileToNotepad(editor, *state.editor.profile, file.c_str()); }});
     }
     if (kind == EditorKind::NotepadPlusPlus)
         steps.push_back({"HandFileToNotepadPP", [&] { HandFileToNotepadPP(state, file.c_str()); }});
@@ -280,7 +280,7 @@ bool MeasureOneLaunch(HWND viewer, ViewerState& state, const standin::JournalSco
     const ULONGLONG called = GetTickCount64();
     const bool embedded = LaunchAndEmbed(viewer, state, DetectEditorProfile(editor), editor, BenchFile(0));
     const ULONGLONG returned = GetTickCount64();
-    const DWORD pid = state.processId;
+    const DWORD pid = state.editor.processId;
     if (!embedded || !journal.WaitForEvent("window", kJournalWaitMs, pid)) {
         KillChild(state);
         return false;

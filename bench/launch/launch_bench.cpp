@@ -52,7 +52,7 @@ void MeasureOne(HWND viewer, const standin::JournalScope& journal, const std::ws
     const bool embedded =
         LaunchAndEmbed(viewer, state, DetectEditorProfile(editor), editor, L"C:\\velloquin-bench\\slow.txt");
     const ULONGLONG returned = GetTickCount64();
-    const DWORD pid = state.processId;
+    const DWORD pid = state.editor.processId;
     if (!embedded || !journal.WaitForEvent("painted", kJournalWaitMs, pid)) {
         std::printf("  %s\n", embedded ? "no first frame seen" : "launch failed");
         ++figures.failures;

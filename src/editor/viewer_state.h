@@ -8,40 +8,20 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "editor/started_editor.h"
 #include "editors/editor_profile.h"
-
-// How the editor's window looked on the desktop before it was embedded: given back so, an editor
-// that saves its placement at exit saves the user's own, not the pane's.
-struct DesktopLook {
-    bool known = false;
-    DWORD style = 0;
-    DWORD exStyle = 0;
-    WINDOWPLACEMENT placement = {};
-};
 
 // An editor put away by a change of group ("Keep editors ready"): hidden, out of the viewer, running
 // for its group's next file. It held no unsaved work when it was put away.
 struct KeptEditor {
-    UniqueHandle process;
-    UniqueHandle thread;
-    DWORD processId = 0;
-    HWND window = nullptr;  // check with IsWindow before every use
-    std::wstring editorPath;
-    const EditorProfile* profile = &kOtherEditorProfile;
-    DesktopLook desktopLook;  // how it looked on the desktop before it was first embedded
+    StartedEditor editor;     // embedded still, in the viewer's keeping; hidden
     std::wstring shownFile;   // the file it showed when it was put away
     ULONGLONG lastUse = 0;    // GetTickCount64 when it was put away: the oldest is closed first
     UniqueHandle detaching;   // the worker that takes it out of the viewer; done before it is shown again
 };
 
 struct ViewerState {
-    UniqueHandle process;
-    UniqueHandle thread;
-    DWORD processId = 0;
-    HWND editorWindow = nullptr;  // check with IsWindow before every use
-    DesktopLook desktopLook;      // of editorWindow, read when it was captured
-    std::wstring editorPath;
-    const EditorProfile* profile = &kOtherEditorProfile;  // of the editor at editorPath
+    StartedEditor editor;  // the embedded one, or the one starting; stage None when there is none
     std::wstring currentFile;
     std::vector<HWND> preexistingWindows;
     bool inPreviewPane = true;
@@ -63,12 +43,14 @@ struct ViewerState {
     std::wstring handOffCheckedPath;
     bool handOffRefused = false;
 
-    // A launch or a hand-off answers messages while it waits, so requests for this viewer can
-    // arrive during it.
+    // What a request on this viewer is in the middle of. A launch or a hand-off answers messages
+    // while it waits, so requests for this viewer can arrive during it: they wait in pending.
+    enum class Work { None, Launching, HandingOff };
+    Work work = Work::None;
+    // Set once, never cleared: the viewer window was destroyed while a request ran (or the state is
+    // being freed). Every wait on the viewer's behalf stops at it, and the request frees the state.
+    bool closing = false;
     enum class PendingRequest { None, Load, Clear };
-    bool launchRunning = false;     // a LaunchAndEmbed on this state has not returned yet
-    bool handOffRunning = false;    // a hand-off to the embedded editor has not returned yet
-    bool destroyRequested = false;  // the viewer window was destroyed during either
     PendingRequest pending = PendingRequest::None;
     std::wstring pendingPath;
 };

@@ -53,7 +53,7 @@ HookWaitEnd WaitForCapturedWindow(ViewerState& state, DWORD processId, Capture& 
     const Deadline deadline(kHookCaptureTimeoutMs);
     while (!deadline.Passed()) {
         if (TakeReportedWindow(capture)) return HookWaitEnd::Found;
-        if (ProcessHasEnded(state.process.get(), &exitCode)) return HookWaitEnd::Exited;
+        if (ProcessHasEnded(state.editor.process.get(), &exitCode)) return HookWaitEnd::Exited;
         if (!DispatchPendingMessages()) return HookWaitEnd::Quit;
         if (LaunchAbandoned(state, processId)) return HookWaitEnd::Abandoned;
         // The dispatch above delivered the hook's events that were waiting: they come first.
@@ -81,16 +81,16 @@ HWINEVENTHOOK InstallCaptureHook(DWORD processId) {
 }
 
 bool EmbedCapturedWindow(HWND viewer, ViewerState& state, const Capture& capture) {
-    const DWORD processId = state.processId;
+    const DWORD processId = state.editor.processId;
     HWND window = capture.window;
     SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
     LogPrintf(L"[LaunchAndEmbed] captured hwnd=0x%p", window);
     LogWrite(capture.byHook ? L"[LaunchAndEmbed]   captured by the window-event hook\r\n"
                             : L"[LaunchAndEmbed]   captured by enumeration\r\n");
-    state.editorWindow = window;
+    state.editor.window = window;
     state.focusBeforeEmbedding = GetFocus();
-    state.desktopLook = ReadDesktopLook(window, 0);
-    if (!ReparentChild(viewer, window, *state.profile, state.desktopLook))
+    state.editor.desktopLook = ReadDesktopLook(window, 0);
+    if (!ReparentChild(viewer, window, *state.editor.profile, state.editor.desktopLook))
         return EndUnansweredLaunch(state, processId);
     LogWrite(L"[LaunchAndEmbed] ReparentChild done\r\n");
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
@@ -162,12 +162,12 @@ HookCaptureClaim::~HookCaptureClaim() {
 }
 
 bool CaptureWithHook(HWND viewer, ViewerState& state) {
-    const DWORD processId = state.processId;
+    const DWORD processId = state.editor.processId;
     SetCaptureTarget(processId);
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
     UniqueWinEventHook hook(InstallCaptureHook(processId));
-    ResumeThread(state.thread.get());
+    ResumeThread(state.editor.thread.get());
     Capture capture;
     DWORD exitCode = 0;
     HookWaitEnd end = WaitForCapturedWindow(state, processId, capture, exitCode);

@@ -18,59 +18,33 @@ namespace {
 
 constexpr DWORD kCloseWaitMs = 200;
 
-// The process and thread handles of the editor, taken out of the state before any wait, so that
-// a request answered during the wait finds the state already empty.
-struct EditorProcess {
-    UniqueHandle process;
-    UniqueHandle thread;
-    DWORD processId = 0;
-    bool closesToTray = false;  // its settings send it to the tray on WM_CLOSE
-    const EditorProfile* profile = &kOtherEditorProfile;
-};
-
-EditorProcess TakeEditorProcess(ViewerState& state) {
-    EditorProcess editor;
-    editor.process = std::move(state.process);
-    editor.thread = std::move(state.thread);
-    editor.processId = std::exchange(state.processId, 0);
-    editor.closesToTray = editor.process && ClosesToTray(*state.profile, state.editorPath);
-    editor.profile = state.profile;
-    state.editorPath.clear();
-    state.profile = &kOtherEditorProfile;
+// The editor leaves the viewer's state before any wait, so that a request answered during the wait
+// finds the state already empty. Its window is taken first (TakeLiveWindow): null when it has none.
+std::shared_ptr<ShutdownWatch> TakeEditor(ViewerState& state, HWND window, bool releaseAtOnce) {
+    auto watch = std::make_shared<ShutdownWatch>();
+    watch->closesToTray = state.editor.process && ClosesToTray(*state.editor.profile, state.editor.path);
+    watch->editor = std::exchange(state.editor, StartedEditor());
+    // A handle that names no window any more stays where it was: only a live window leaves.
+    if (!window) state.editor.window = watch->editor.window;
+    watch->editor.window = window;
+    AdvanceStage(watch->editor, EditorStage::Leaving);
+    watch->releaseAtOnce = releaseAtOnce;
     state.currentFile.clear();
-    return editor;
-}
-
-UniqueHandle DuplicateOf(HANDLE handle) {
-    HANDLE copy = nullptr;
-    if (!handle || !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE,
-                                    DUPLICATE_SAME_ACCESS))
-        return UniqueHandle();
-    return UniqueHandle(copy);
+    return watch;
 }
 
 // The window is hidden at once (the request is posted, so nothing waits for the editor); the rest
 // of its way out is the watcher's.
-std::shared_ptr<ShutdownWatch> WatchFor(const EditorProcess& editor, HWND window, const DesktopLook& look,
-                                        bool releaseAtOnce) {
-    auto watch = std::make_shared<ShutdownWatch>();
-    watch->process = DuplicateOf(editor.process.get());
-    watch->processId = editor.processId;
-    watch->window = window;
-    watch->look = look;
-    watch->windowsBeforeClose = TopWindowsOf(editor.processId);
-    watch->releaseAtOnce = releaseAtOnce;
-    watch->closesToTray = editor.closesToTray;
-    watch->profile = editor.profile;
-    return watch;
+void PrepareWatch(ShutdownWatch& watch) {
+    watch.windowsBeforeClose = TopWindowsOf(watch.editor.processId);
 }
 
 // Without a watcher the editor is at least asked to close; nothing ends it.
 bool HandToWatcher(const std::shared_ptr<ShutdownWatch>& watch) {
-    if (watch->process && StartShutdownWatch(watch)) return true;
-    LogPrintf(L"[KillChild]   pid=%lu could not be watched: left running", watch->processId);
-    if (!watch->releaseAtOnce || watch->closeAfterRelease) PostMessageW(watch->window, WM_CLOSE, 0, 0);
-    ForgetEditor(watch->processId);
+    if (watch->editor.process && StartShutdownWatch(watch)) return true;
+    LogPrintf(L"[KillChild]   pid=%lu could not be watched: left running", watch->editor.processId);
+    if (!watch->releaseAtOnce || watch->closeAfterRelease) PostMessageW(watch->editor.window, WM_CLOSE, 0, 0);
+    ForgetEditor(watch->editor.processId);
     return false;
 }
 
@@ -82,53 +56,55 @@ bool HasVisibleTopWindow(DWORD processId) {
 }
 
 // The editor has no window left: it is ended unless it shows another window (a question).
-void EndWindowlessEditor(EditorProcess& editor) {
-    if (HasVisibleTopWindow(editor.processId)) {
-        auto watch = WatchFor(editor, nullptr, DesktopLook(), false);
+void EndWindowlessEditor(const std::shared_ptr<ShutdownWatch>& watch) {
+    const DWORD processId = watch->editor.processId;
+    if (HasVisibleTopWindow(processId)) {
+        watch->editor.window = nullptr;
+        watch->editor.desktopLook = DesktopLook();
         watch->windowsBeforeClose.clear();
-        LogPrintf(L"[KillChild]   pid=%lu has no main window but shows a window: watched", editor.processId);
+        LogPrintf(L"[KillChild]   pid=%lu has no main window but shows a window: watched", processId);
         HandToWatcher(watch);
         return;
     }
-    TerminateEditor(editor.process.get(), editor.processId, L"did not end");
-    ForgetEditor(editor.processId);
+    TerminateEditor(watch->editor.process.get(), processId, L"did not end");
+    AdvanceStage(watch->editor, EditorStage::Ended);
+    ForgetEditor(processId);
 }
 
 // A window of another process (a single-process EmEditor took the file over): the user's own
 // program, never hidden, closed or left inside the viewer.
 bool ReturnForeignEditorWindow(ViewerState& state) {
-    HWND window = state.editorWindow;
+    HWND window = state.editor.window;
     if (!IsLiveWindow(window)) return false;
     const DWORD owner = ProcessIdOf(window);
-    if (owner == state.processId || owner == GetCurrentProcessId()) return false;
+    if (owner == state.editor.processId || owner == GetCurrentProcessId()) return false;
     ReturnForeignWindow(window);
-    state.editorWindow = nullptr;
+    state.editor.window = nullptr;
     return true;
 }
 
 HWND TakeLiveWindow(ViewerState& state) {
-    HWND window = state.editorWindow;
+    HWND window = state.editor.window;
     if (!IsLiveWindow(window)) return nullptr;
-    state.editorWindow = nullptr;
+    state.editor.window = nullptr;
     return window;
 }
 
 // Hands the editor to a watcher. True when a watcher took it.
-bool LetGo(const ViewerState& state, EditorProcess& editor, HWND window, bool releaseAtOnce) {
-    ShowWindowAsync(window, SW_HIDE);
-    NoteEditorClosing(editor.processId);
-    auto watch = WatchFor(editor, window, state.desktopLook, releaseAtOnce);
-    if (releaseAtOnce) watch->caller = L"ReleaseChild";
+bool LetGo(const std::shared_ptr<ShutdownWatch>& watch) {
+    ShowWindowAsync(watch->editor.window, SW_HIDE);
+    NoteEditorClosing(watch->editor.processId);
+    PrepareWatch(*watch);
     return HandToWatcher(watch);
 }
 
-// Takes the editor out of the viewer for a release; false when its window is already gone, so there
+// Takes the editor out of the viewer for a release; null when its window is already gone, so there
 // is nothing left to give back.
-bool TakeEditorToRelease(ViewerState& state, HWND window, EditorProcess& editor) {
-    editor = TakeEditorProcess(state);
-    if (window) return true;
-    ForgetEditor(editor.processId);
-    return false;
+std::shared_ptr<ShutdownWatch> TakeEditorToRelease(ViewerState& state, HWND window) {
+    auto watch = TakeEditor(state, window, true);
+    if (window) return watch;
+    ForgetEditor(watch->editor.processId);
+    return nullptr;
 }
 
 }  // namespace
@@ -137,22 +113,23 @@ void ReleaseChild(ViewerState& state) {
     HWND window = TakeLiveWindow(state);
     LogPrintf(
         L"[ReleaseChild] ReleaseChild: editor hwnd=0x%p pid=%lu released to the desktop with unsaved changes",
-        window ? window : state.editorWindow, state.processId);
-    EditorProcess editor;
-    if (!TakeEditorToRelease(state, window, editor)) return;
+        window ? window : state.editor.window, state.editor.processId);
+    auto watch = TakeEditorToRelease(state, window);
+    if (!watch) return;
     // It said its document is modified: never terminated, whatever it does next.
-    LetGo(state, editor, window, true);
+    watch->caller = L"ReleaseChild";
+    LetGo(watch);
 }
 
 void ReleaseAskingChild(ViewerState& state) {
     HWND window = TakeLiveWindow(state);
     LogPrintf(
         L"[ReleaseAskingChild] editor hwnd=0x%p pid=%lu asks a question: released to the desktop with it",
-        window ? window : state.editorWindow, state.processId);
-    EditorProcess editor;
-    if (!TakeEditorToRelease(state, window, editor)) return;
+        window ? window : state.editor.window, state.editor.processId);
+    auto watch = TakeEditorToRelease(state, window);
+    if (!watch) return;
     // Its question is the user's: no WM_CLOSE, no wait for the answer, never terminated.
-    auto watch = WatchFor(editor, window, state.desktopLook, true);
+    PrepareWatch(*watch);
     watch->closeAfterRelease = false;
     watch->caller = L"ReleaseAskingChild";
     HandToWatcher(watch);
@@ -162,25 +139,25 @@ void KillChild(ViewerState& state) {
     LogWrite(L"[KillChild] KillChild enter\r\n");
     ReturnForeignEditorWindow(state);
     HWND window = TakeLiveWindow(state);
-    EditorProcess editor = TakeEditorProcess(state);
-    if (window && editor.process) {
-        LetGo(state, editor, window, false);
-        if (WaitAnsweringSentMessages(editor.process.get(), kCloseWaitMs) != WaitResult::Signaled)
+    auto watch = TakeEditor(state, window, false);
+    const HANDLE process = watch->editor.process.get();
+    const DWORD processId = watch->editor.processId;
+    if (window && process) {
+        LetGo(watch);
+        if (WaitAnsweringSentMessages(process, kCloseWaitMs) != WaitResult::Signaled)
             LogPrintf(
                 L"[KillChild]   pid=%lu still running %lu ms after it was asked to close: left to its "
                 L"watcher",
-                editor.processId, kCloseWaitMs);
+                processId, kCloseWaitMs);
     } else if (window) {
         ShowWindowAsync(window, SW_HIDE);
         PostMessageW(window, WM_CLOSE, 0, 0);
-    } else if (editor.process) {
-        if (WaitAnsweringSentMessages(editor.process.get(), kCloseWaitMs) != WaitResult::Signaled)
-            EndWindowlessEditor(editor);
+    } else if (process) {
+        if (WaitAnsweringSentMessages(process, kCloseWaitMs) != WaitResult::Signaled)
+            EndWindowlessEditor(watch);
         else
-            ForgetEditor(editor.processId);
+            ForgetEditor(processId);
     }
-    editor.process.reset();
-    editor.thread.reset();
     LogWrite(L"[KillChild] KillChild leave\r\n");
 }
 
@@ -190,15 +167,15 @@ void EndLaunchedEditor(ViewerState& state) {
     HWND window = TakeLiveWindow(state);
     if (window) {
         ShowWindowAsync(window, SW_HIDE);
-        NoteEditorClosing(state.processId);
+        NoteEditorClosing(state.editor.processId);
         PostMessageW(window, WM_CLOSE, 0, 0);
     }
-    EditorProcess editor = TakeEditorProcess(state);
-    if (editor.process) {
-        if (WaitAnsweringSentMessages(editor.process.get(), kCloseWaitMs) == WaitResult::Signaled)
-            ForgetEditor(editor.processId);
+    auto watch = TakeEditor(state, nullptr, false);
+    if (watch->editor.process) {
+        if (WaitAnsweringSentMessages(watch->editor.process.get(), kCloseWaitMs) == WaitResult::Signaled)
+            ForgetEditor(watch->editor.processId);
         else
-            EndWindowlessEditor(editor);
+            EndWindowlessEditor(watch);
     }
     LogWrite(L"[KillChild] KillChild leave\r\n");
 }

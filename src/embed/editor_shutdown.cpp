@@ -48,10 +48,10 @@ bool HasVisibleOwnedWindow(HWND owner, DWORD processId) {
 // A modal question keeps its owner disabled; a dialog it owns, or a window the editor opened after
 // WM_CLOSE, asks too.
 bool ShowsQuestion(const ShutdownWatch& watch) {
-    if (IsLiveWindow(watch.window) &&
-        (!IsWindowEnabled(watch.window) || HasVisibleOwnedWindow(watch.window, watch.processId)))
+    if (IsLiveWindow(watch.editor.window) &&
+        (!IsWindowEnabled(watch.editor.window) || HasVisibleOwnedWindow(watch.editor.window, watch.editor.processId)))
         return true;
-    return HasNewVisibleTopWindow(watch.processId, watch.windowsBeforeClose);
+    return HasNewVisibleTopWindow(watch.editor.processId, watch.windowsBeforeClose);
 }
 
 // Runs on a worker of its own, which the watcher waits for in bounded steps. The window stays in the
@@ -74,7 +74,7 @@ enum class CallEnd { Done, Ended, NotAnswered };
 CallEnd CallBounded(const ShutdownWatch& watch, std::function<void()> task) {
     UniqueHandle worker = StartWorker(std::move(task));
     if (!worker) return CallEnd::NotAnswered;
-    const HANDLE handles[] = {worker.get(), watch.process.get()};
+    const HANDLE handles[] = {worker.get(), watch.editor.process.get()};
     const DWORD result = WaitForMultipleObjects(2, handles, FALSE, kWindowCallWaitMs);
     if (result == WAIT_OBJECT_0) return CallEnd::Done;
     return result == WAIT_OBJECT_0 + 1 ? CallEnd::Ended : CallEnd::NotAnswered;
@@ -82,8 +82,8 @@ CallEnd CallBounded(const ShutdownWatch& watch, std::function<void()> task) {
 
 void LogEnded(const ShutdownWatch& watch, const Deadline& start) {
     // One ended here meanwhile (it stayed inside its closing viewer) has its own line already.
-    if (WasTerminatedHere(watch.process.get())) return;
-    LogPrintf(L"[%ls]   pid=%lu ended by itself %lu ms after it was watched", Caller(watch), watch.processId,
+    if (WasTerminatedHere(watch.editor.process.get())) return;
+    LogPrintf(L"[%ls]   pid=%lu ended by itself %lu ms after it was watched", Caller(watch), watch.editor.processId,
               start.ElapsedMs());
 }
 
@@ -91,7 +91,7 @@ void LogLeftRunning(const ShutdownWatch& watch) {
     LogPrintf(
         L"[%ls]   pid=%lu has not answered for %lu ms: left running as it is, never terminated while it may "
         L"hold unsaved work",
-        Caller(watch), watch.processId, kBusyWatchMs);
+        Caller(watch), watch.editor.processId, kBusyWatchMs);
 }
 
 // Waits, with probes that are each bounded, for a busy editor to answer. False when it ended
@@ -99,22 +99,22 @@ void LogLeftRunning(const ShutdownWatch& watch) {
 bool WaitUntilAnswering(const ShutdownWatch& watch, const Deadline& start, const wchar_t* busyLine) {
     const Deadline busy(kBusyWatchMs);
     bool logged = false;
-    while (!AnswersMessages(watch.window, kBusyProbeMs)) {
-        if (HasEnded(watch.process.get())) {
+    while (!AnswersMessages(watch.editor.window, kBusyProbeMs)) {
+        if (HasEnded(watch.editor.process.get())) {
             LogEnded(watch, start);
             return false;
         }
-        if (!IsLiveWindow(watch.window)) return true;
+        if (!IsLiveWindow(watch.editor.window)) return true;
         if (busy.Passed()) {
             LogLeftRunning(watch);
             return false;
         }
-        if (!logged) LogPrintf(busyLine, Caller(watch), watch.processId);
+        if (!logged) LogPrintf(busyLine, Caller(watch), watch.editor.processId);
         logged = true;
-        HasEnded(watch.process.get(), kWatchPollMs);
+        HasEnded(watch.editor.process.get(), kWatchPollMs);
     }
     if (logged)
-        LogPrintf(L"[%ls]   pid=%lu answers again after %lu ms", Caller(watch), watch.processId,
+        LogPrintf(L"[%ls]   pid=%lu answers again after %lu ms", Caller(watch), watch.editor.processId,
                   busy.ElapsedMs());
     return true;
 }
@@ -127,9 +127,9 @@ bool PutOnDesktopAndClose(const ShutdownWatch& watch, const Deadline& start) {
                             L"[%ls]   pid=%lu is busy: it leaves the viewer and is asked to close once it "
                             L"answers, never terminated meanwhile"))
         return false;
-    if (!IsLiveWindow(watch.window)) return true;
-    const HWND window = watch.window;
-    const DesktopLook look = watch.look;
+    if (!IsLiveWindow(watch.editor.window)) return true;
+    const HWND window = watch.editor.window;
+    const DesktopLook look = watch.editor.desktopLook;
     const bool releaseAtOnce = watch.releaseAtOnce;
     const bool close = !releaseAtOnce || watch.closeAfterRelease;
     switch (CallBounded(watch, [window, look, releaseAtOnce, close] {
@@ -146,7 +146,7 @@ bool PutOnDesktopAndClose(const ShutdownWatch& watch, const Deadline& start) {
     LogPrintf(
         L"[%ls]   pid=%lu stopped answering while it was asked to close: not waited for beyond %lu ms, not "
         L"terminated",
-        Caller(watch), watch.processId, kWindowCallWaitMs);
+        Caller(watch), watch.editor.processId, kWindowCallWaitMs);
     return false;
 }
 
@@ -155,18 +155,18 @@ bool PutOnDesktopAndClose(const ShutdownWatch& watch, const Deadline& start) {
 // hidden inside the viewer, so the watcher waits for that (never terminating it meanwhile). False
 // when the editor ended or did not let it go within kBusyWatchMs.
 bool MoveToDesktop(const ShutdownWatch& watch, const Deadline& start) {
-    if (!IsLiveWindow(watch.window) || GetAncestor(watch.window, GA_PARENT) == GetDesktopWindow())
+    if (!IsLiveWindow(watch.editor.window) || GetAncestor(watch.editor.window, GA_PARENT) == GetDesktopWindow())
         return true;
-    const HWND window = watch.window;
+    const HWND window = watch.editor.window;
     UniqueHandle worker = StartWorker([window] { DetachQuietly(window); });
     if (!worker) return false;
-    const HANDLE handles[] = {worker.get(), watch.process.get()};
+    const HANDLE handles[] = {worker.get(), watch.editor.process.get()};
     DWORD result = WaitForMultipleObjects(2, handles, FALSE, kWindowCallWaitMs);
     if (result == WAIT_TIMEOUT) {
         LogPrintf(
             L"[%ls]   pid=%lu did not let its window leave the viewer within %lu ms: waited for, never "
             L"terminated meanwhile",
-            Caller(watch), watch.processId, kWindowCallWaitMs);
+            Caller(watch), watch.editor.processId, kWindowCallWaitMs);
         result = WaitForMultipleObjects(2, handles, FALSE, kBusyWatchMs);
     }
     if (result == WAIT_OBJECT_0) return true;
@@ -180,50 +180,50 @@ bool MoveToDesktop(const ShutdownWatch& watch, const Deadline& start) {
 
 void GiveBackForQuestion(const ShutdownWatch& watch, const Deadline& start) {
     LogPrintf(L"[%ls]   pid=%lu shows a window after WM_CLOSE, editor released instead of terminated",
-              Caller(watch), watch.processId);
+              Caller(watch), watch.editor.processId);
     if (!MoveToDesktop(watch, start)) return;
-    if (IsLiveWindow(watch.window) && !IsWindowVisible(watch.window))
-        ShowWindowAsync(watch.window, SW_SHOWNORMAL);
+    if (IsLiveWindow(watch.editor.window) && !IsWindowVisible(watch.editor.window))
+        ShowWindowAsync(watch.editor.window, SW_SHOWNORMAL);
 }
 
 // An editor that stays after WM_CLOSE without asking (closes to the tray, or refuses): the user
 // finds it where it was, without it taking the foreground from what the user moved on to.
 void GiveBackQuietly(const ShutdownWatch& watch, const Deadline& start) {
-    if (IsIconic(watch.window)) {
+    if (IsIconic(watch.editor.window)) {
         LogPrintf(L"[%ls]   pid=%lu minimised itself after WM_CLOSE: left as it is", Caller(watch),
-                  watch.processId);
+                  watch.editor.processId);
         MoveToDesktop(watch, start);
         return;
     }
     // Its window was hidden already; hiding it again leaves nothing to see, so its settings tell.
-    if (watch.closesToTray && !IsWindowVisible(watch.window)) {
+    if (watch.closesToTray && !IsWindowVisible(watch.editor.window)) {
         LogPrintf(L"[%ls]   pid=%lu went to the tray after WM_CLOSE, as its settings ask: left there",
-                  Caller(watch), watch.processId);
+                  Caller(watch), watch.editor.processId);
         MoveToDesktop(watch, start);
         return;
     }
     LogPrintf(
         L"[%ls]   pid=%lu neither ended nor asked within %lu ms after WM_CLOSE and may hold unsaved work: "
         L"given back to the desktop without activation",
-        Caller(watch), watch.processId, kShutdownWatchMs);
+        Caller(watch), watch.editor.processId, kShutdownWatchMs);
     if (!MoveToDesktop(watch, start)) return;
-    if (!IsWindowVisible(watch.window)) ShowWindowAsync(watch.window, SW_SHOWNOACTIVATE);
+    if (!IsWindowVisible(watch.editor.window)) ShowWindowAsync(watch.editor.window, SW_SHOWNOACTIVATE);
 }
 
 void EndWindowlessWatch(const ShutdownWatch& watch) {
-    if (HasNewVisibleTopWindow(watch.processId, watch.windowsBeforeClose)) {
+    if (HasNewVisibleTopWindow(watch.editor.processId, watch.windowsBeforeClose)) {
         LogPrintf(L"[%ls]   pid=%lu shows a window after its main window closed: left to the user",
-                  Caller(watch), watch.processId);
+                  Caller(watch), watch.editor.processId);
         return;
     }
-    TerminateEditor(watch.process.get(), watch.processId, L"still running after its window closed");
+    TerminateEditor(watch.editor.process.get(), watch.editor.processId, L"still running after its window closed");
 }
 
 void WatchUntilAnswered(const ShutdownWatch& watch, const Deadline& start);
 
 // The bound has passed and the editor still runs.
 void EndWatch(const ShutdownWatch& watch, const Deadline& start) {
-    if (!IsLiveWindow(watch.window)) {
+    if (!IsLiveWindow(watch.editor.window)) {
         EndWindowlessWatch(watch);
         return;
     }
@@ -231,7 +231,7 @@ void EndWatch(const ShutdownWatch& watch, const Deadline& start) {
                             L"[%ls]   pid=%lu does not answer after WM_CLOSE: waited for, never terminated "
                             L"while it may hold unsaved work"))
         return;
-    if (!IsLiveWindow(watch.window)) {
+    if (!IsLiveWindow(watch.editor.window)) {
         EndWindowlessWatch(watch);
         return;
     }
@@ -240,9 +240,9 @@ void EndWatch(const ShutdownWatch& watch, const Deadline& start) {
         WatchUntilAnswered(watch, start);
         return;
     }
-    if (ProvablyHoldsNoUnsavedWork(watch.window, *watch.profile)) {
-        if (HasEnded(watch.process.get())) return;
-        TerminateEditor(watch.process.get(), watch.processId, L"ignored WM_CLOSE and holds no unsaved work");
+    if (ProvablyHoldsNoUnsavedWork(watch.editor.window, *watch.editor.profile)) {
+        if (HasEnded(watch.editor.process.get())) return;
+        TerminateEditor(watch.editor.process.get(), watch.editor.processId, L"ignored WM_CLOSE and holds no unsaved work");
         return;
     }
     GiveBackQuietly(watch, start);
@@ -273,11 +273,11 @@ UniqueWinEventHook HookEditorWindowEvents(DWORD processId) {
 // A question the editor shows: a modal one keeps the main window disabled, a dialog it owns, or a
 // window it opened since it was watched (its main window, given back to the desktop, aside).
 bool StillAsks(const ShutdownWatch& watch) {
-    if (IsLiveWindow(watch.window) &&
-        (!IsWindowEnabled(watch.window) || HasVisibleOwnedWindow(watch.window, watch.processId)))
+    if (IsLiveWindow(watch.editor.window) &&
+        (!IsWindowEnabled(watch.editor.window) || HasVisibleOwnedWindow(watch.editor.window, watch.editor.processId)))
         return true;
-    for (HWND window : TopWindowsOf(watch.processId)) {
-        if (window == watch.window || !IsWindowVisible(window)) continue;
+    for (HWND window : TopWindowsOf(watch.editor.processId)) {
+        if (window == watch.editor.window || !IsWindowVisible(window)) continue;
         const auto& before = watch.windowsBeforeClose;
         if (std::find(before.begin(), before.end(), window) == before.end()) return true;
     }
@@ -287,38 +287,38 @@ bool StillAsks(const ShutdownWatch& watch) {
 // Once the question is answered: an editor that holds nothing (an empty Notepad++ after "Cannot open
 // file") is closed, and ended if it stays; one that holds work is the user's.
 void CloseIfAnsweredEmpty(const ShutdownWatch& watch, const Deadline& start) {
-    if (!IsLiveWindow(watch.window)) {
-        if (!HasEnded(watch.process.get(), kShutdownWatchMs)) EndWindowlessWatch(watch);
+    if (!IsLiveWindow(watch.editor.window)) {
+        if (!HasEnded(watch.editor.process.get(), kShutdownWatchMs)) EndWindowlessWatch(watch);
         return;
     }
-    if (!ProvablyHoldsNoUnsavedWork(watch.window, *watch.profile)) {
+    if (!ProvablyHoldsNoUnsavedWork(watch.editor.window, *watch.editor.profile)) {
         LogPrintf(L"[%ls]   pid=%lu holds work after its question was answered: the user's now",
-                  Caller(watch), watch.processId);
+                  Caller(watch), watch.editor.processId);
         return;
     }
     LogPrintf(L"[%ls]   pid=%lu holds nothing after its question was answered: asked to close", Caller(watch),
-              watch.processId);
-    PostMessageW(watch.window, WM_CLOSE, 0, 0);
-    if (HasEnded(watch.process.get(), kShutdownWatchMs)) {
+              watch.editor.processId);
+    PostMessageW(watch.editor.window, WM_CLOSE, 0, 0);
+    if (HasEnded(watch.editor.process.get(), kShutdownWatchMs)) {
         LogEnded(watch, start);
         return;
     }
-    if (ProvablyHoldsNoUnsavedWork(watch.window, *watch.profile))
-        TerminateEditor(watch.process.get(), watch.processId, L"holds nothing and stays after its question");
+    if (ProvablyHoldsNoUnsavedWork(watch.editor.window, *watch.editor.profile))
+        TerminateEditor(watch.editor.process.get(), watch.editor.processId, L"holds nothing and stays after its question");
 }
 
 // Given back with a question: an editor whose documents hold nothing (a "Cannot open file" over an
 // empty Notepad++) is followed until the question is answered; one that may hold work is the user's
 // at once.
 void WatchUntilAnswered(const ShutdownWatch& watch, const Deadline& start) {
-    if (IsLiveWindow(watch.window) && !DocumentsProvablyUnmodified(watch.window, *watch.profile)) {
+    if (IsLiveWindow(watch.editor.window) && !DocumentsProvablyUnmodified(watch.editor.window, *watch.editor.profile)) {
         LogPrintf(L"[%ls]   pid=%lu asks and may hold unsaved work: the user's now", Caller(watch),
-                  watch.processId);
+                  watch.editor.processId);
         return;
     }
     const Deadline answer(kQuestionWatchMs);
-    UniqueWinEventHook hook = HookEditorWindowEvents(watch.processId);
-    const HANDLE process = watch.process.get();
+    UniqueWinEventHook hook = HookEditorWindowEvents(watch.editor.processId);
+    const HANDLE process = watch.editor.process.get();
     while (StillAsks(watch)) {
         // Wine sends no event when a question closes and re-enables its owner: also read at this pace.
         const DWORD wait = std::min(answer.RemainingMs(), kAnswerPollMs);
@@ -330,7 +330,7 @@ void WatchUntilAnswered(const ShutdownWatch& watch, const Deadline& start) {
         if (woken == WAIT_OBJECT_0 + 1) ReadWindowEvents();
         if (answer.Passed()) {
             LogPrintf(L"[%ls]   pid=%lu still asks after %lu ms: left to the user", Caller(watch),
-                      watch.processId, kQuestionWatchMs);
+                      watch.editor.processId, kQuestionWatchMs);
             return;
         }
     }
@@ -345,13 +345,13 @@ void WatchUntilAnswered(const ShutdownWatch& watch, const Deadline& start) {
 // clock: the watcher reads the editor's windows only when they changed.
 void WatchAfterClose(const ShutdownWatch& watch, const Deadline& start) {
     const Deadline closed(kShutdownWatchMs);
-    UniqueWinEventHook hook = HookEditorWindowEvents(watch.processId);
-    const HANDLE process = watch.process.get();
+    UniqueWinEventHook hook = HookEditorWindowEvents(watch.editor.processId);
+    const HANDLE process = watch.editor.process.get();
     editorWindowsChanged = true;
     for (;;) {
         if (editorWindowsChanged) {
             editorWindowsChanged = false;
-            if (IsLiveWindow(watch.window) && ShowsQuestion(watch)) {
+            if (IsLiveWindow(watch.editor.window) && ShowsQuestion(watch)) {
                 GiveBackForQuestion(watch, start);
                 WatchUntilAnswered(watch, start);
                 return;
@@ -387,13 +387,13 @@ bool InsideWindowOfOurs(HWND window) {
 // with it and wait for the editor meanwhile. It is followed, without a bound, until it answers (then
 // it leaves as any other) or ends.
 void FollowWhileInside(const ShutdownWatch& watch, const Deadline& start) {
-    while (InsideWindowOfOurs(watch.window)) {
-        if (HasEnded(watch.process.get(), kBusyProbeMs)) {
+    while (InsideWindowOfOurs(watch.editor.window)) {
+        if (HasEnded(watch.editor.process.get(), kBusyProbeMs)) {
             LogEnded(watch, start);
             return;
         }
-        if (AnswersMessages(watch.window, kBusyProbeMs)) {
-            LogPrintf(L"[%ls]   pid=%lu answers again, still inside the viewer", Caller(watch), watch.processId);
+        if (AnswersMessages(watch.editor.window, kBusyProbeMs)) {
+            LogPrintf(L"[%ls]   pid=%lu answers again, still inside the viewer", Caller(watch), watch.editor.processId);
             if (MoveToDesktop(watch, start)) EndWatch(watch, start);
             return;
         }
@@ -402,16 +402,17 @@ void FollowWhileInside(const ShutdownWatch& watch, const Deadline& start) {
 
 void WatchEditor(ShutdownWatch& watch) {
     const Deadline start(kBusyWatchMs);
-    const bool moved = !IsLiveWindow(watch.window) || PutOnDesktopAndClose(watch, start);
+    const bool moved = !IsLiveWindow(watch.editor.window) || PutOnDesktopAndClose(watch, start);
     // One given back with its question as it is was asked nothing: it is followed until it is answered.
     if (moved && (!watch.releaseAtOnce || watch.closeAfterRelease)) {
         WatchAfterClose(watch, start);
     } else if (moved) {
         WatchUntilAnswered(watch, start);
     }
-    if (!HasEnded(watch.process.get())) FollowWhileInside(watch, start);
-    ForgetEditor(watch.processId);
-    LogPrintf(L"[%ls]   pid=%lu no longer watched", Caller(watch), watch.processId);
+    if (!HasEnded(watch.editor.process.get())) FollowWhileInside(watch, start);
+    AdvanceStage(watch.editor, HasEnded(watch.editor.process.get()) ? EditorStage::Ended : EditorStage::GivenBack);
+    ForgetEditor(watch.editor.processId);
+    LogPrintf(L"[%ls]   pid=%lu no longer watched", Caller(watch), watch.editor.processId);
 }
 
 BOOL CALLBACK CollectForeignChild(HWND window, LPARAM collection) noexcept {

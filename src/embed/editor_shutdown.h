@@ -47,17 +47,13 @@ constexpr DWORD kQuestionWatchMs = 600000;
 
 // An editor leaving its viewer, handed to a watcher.
 struct ShutdownWatch {
-    UniqueHandle process;
-    DWORD processId = 0;
-    HWND window = nullptr;  // its main window; null when it had none left
-    DesktopLook look;
+    StartedEditor editor;  // moved out of its viewer; window null when it had none left
     std::vector<HWND> windowsBeforeClose;
     // Given back to the user at once; asked to close (so that it asks about its unsaved changes)
     // unless it shows a question of its own already, which is left to the user as it is.
     bool releaseAtOnce = false;
     bool closeAfterRelease = true;
     bool closesToTray = false;        // its own settings send it to the tray on WM_CLOSE
-    const EditorProfile* profile = &kOtherEditorProfile;
     const wchar_t* caller = nullptr;  // the function the log names; KillChild when null
 };
 // Starts the watcher: the window gets back, hidden, the look it had before it was embedded, and

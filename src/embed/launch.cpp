@@ -90,27 +90,30 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
         return false;
     }
     LogPrintf(L"[LaunchAndEmbed] CreateProcessW OK, pid=%lu (suspended)", info.dwProcessId);
-    state.process.reset(info.hProcess);
-    state.thread.reset(info.hThread);
-    state.processId = info.dwProcessId;
-    state.editorPath = editorPath;
-    state.profile = &profile;
+    state.editor = StartedEditor();
+    state.editor.process.reset(info.hProcess);
+    state.editor.thread.reset(info.hThread);
+    state.editor.processId = info.dwProcessId;
+    state.editor.path = editorPath;
+    state.editor.profile = &profile;
+    AdvanceStage(state.editor, EditorStage::Starting);
     state.currentFile = filePath;
 
     // Tracked from its start: a host that exits during the capture must not leave it behind either.
-    TrackEditor(state.process.get(), state.processId, nullptr, DesktopLook(), profile);
+    TrackEditor(state.editor.process.get(), state.editor.processId, nullptr, DesktopLook(), profile);
     if (!settings.putBack.iniPath.empty()) {
-        GuardRecentFiles(state.processId, state.process.get(), settings.putBack);
-        NoteShownFile(state.processId, filePath);
+        GuardRecentFiles(state.editor.processId, state.editor.process.get(), settings.putBack);
+        NoteShownFile(state.editor.processId, filePath);
     }
     bool embedded = false;
     if (hookCapture) {
         embedded = CaptureWithHook(viewer, state);
     } else {
-        ResumeThread(state.thread.get());
+        ResumeThread(state.editor.thread.get());
         embedded = LaunchAndEmbedGeneric(viewer, state);
     }
-    if (embedded && state.process)
-        TrackEditor(state.process.get(), state.processId, state.editorWindow, state.desktopLook, profile);
+    if (embedded) AdvanceStage(state.editor, EditorStage::Embedded);
+    if (embedded && state.editor.process)
+        TrackEditor(state.editor.process.get(), state.editor.processId, state.editor.window, state.editor.desktopLook, profile);
     return embedded;
 }

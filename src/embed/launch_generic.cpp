@@ -55,15 +55,15 @@ HWND FindLargestWindowOf(DWORD processId) {
 }
 
 HWND FindCandidateWindow(const ViewerState& state) {
-    switch (state.profile->capture.search) {
+    switch (state.editor.profile->capture.search) {
         case WindowSearch::EverEditClass:
-            return FindEverEditWindow(state.profile->capture.windowClass, state.processId);
+            return FindEverEditWindow(state.editor.profile->capture.windowClass, state.editor.processId);
         case WindowSearch::NewEmEditorFrame:
-            return FindNewEmEditorFrame(state.profile->capture.windowClass, state.preexistingWindows);
+            return FindNewEmEditorFrame(state.editor.profile->capture.windowClass, state.preexistingWindows);
         case WindowSearch::LargestOfProcess:
             break;
     }
-    return FindLargestWindowOf(state.processId);
+    return FindLargestWindowOf(state.editor.processId);
 }
 
 EmbedStyles GenericStyles() {
@@ -78,7 +78,7 @@ EmbedStyles GenericStyles() {
 bool RetryParent(HWND viewer, ViewerState& state, HWND window, DWORD processId) {
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WARNING parent mismatch, retry in %lums",
               kGenericParentRetryDelayMs);
-    WaitDispatchingMessages(nullptr, kGenericParentRetryDelayMs, &state.destroyRequested);
+    WaitDispatchingMessages(nullptr, kGenericParentRetryDelayMs, &state.closing);
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
     if (!SetParentBounded(viewer, window)) return EndUnansweredLaunch(state, processId);
     SIZE size = {};
@@ -93,14 +93,14 @@ bool RetryParent(HWND viewer, ViewerState& state, HWND window, DWORD processId) 
 }
 
 bool EmbedFoundWindow(HWND viewer, ViewerState& state, HWND window) {
-    const DWORD processId = state.processId;
+    const DWORD processId = state.editor.processId;
     RECT rect = {};
     GetWindowRect(window, &rect);
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: found main window 0x%p (%dx%d)", window,
               static_cast<int>(rect.right - rect.left), static_cast<int>(rect.bottom - rect.top));
-    state.desktopLook = ReadDesktopLook(window, 0);
+    state.editor.desktopLook = ReadDesktopLook(window, 0);
     ShowWindowAsync(window, SW_HIDE);
-    state.editorWindow = window;
+    state.editor.window = window;
     state.focusBeforeEmbedding = GetFocus();
     EmbedReport report;
     if (!MakeEmbedCalls(viewer, window, GenericStyles(), report)) {
@@ -124,12 +124,12 @@ bool EmbedFoundWindow(HWND viewer, ViewerState& state, HWND window) {
 }  // namespace
 
 bool LaunchAndEmbedGeneric(HWND viewer, ViewerState& state) {
-    const EditorProfile& profile = *state.profile;
-    const DWORD processId = state.processId;
+    const EditorProfile& profile = *state.editor.profile;
+    const DWORD processId = state.editor.processId;
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: waiting for pid=%lu to become idle (ver=%d)",
               processId, static_cast<int>(profile.kind));
-    DWORD idle = WaitForInputIdleDispatchingMessages(state.process.get(), kInputIdleTimeoutMs,
-                                                     &state.destroyRequested);
+    DWORD idle = WaitForInputIdleDispatchingMessages(state.editor.process.get(), kInputIdleTimeoutMs,
+                                                     &state.closing);
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WaitForInputIdle returned %lu", idle);
     const Deadline deadline(kWindowSearchTimeoutMs);
     while (!deadline.Passed()) {
@@ -137,13 +137,13 @@ bool LaunchAndEmbedGeneric(HWND viewer, ViewerState& state) {
         HWND candidate = FindCandidateWindow(state);
         if (candidate) return EmbedFoundWindow(viewer, state, candidate);
         DWORD exitCode = 0;
-        if (profile.capture.exitEndsSearch && ProcessHasEnded(state.process.get(), &exitCode)) {
+        if (profile.capture.exitEndsSearch && ProcessHasEnded(state.editor.process.get(), &exitCode)) {
             LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: process exited with code %lu",
                       exitCode);
             EndLaunchedEditor(state);
             return false;
         }
-        WaitDispatchingMessages(nullptr, kWindowSearchPollMs, &state.destroyRequested);
+        WaitDispatchingMessages(nullptr, kWindowSearchPollMs, &state.closing);
     }
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: failed to find window within %lu ms",

@@ -11,7 +11,7 @@ bool ProcessHasEnded(HANDLE process, DWORD* exitCode) {
 }
 
 bool LaunchAbandoned(const ViewerState& state, DWORD processId) {
-    return state.destroyRequested || state.processId != processId;
+    return state.closing || state.editor.processId != processId;
 }
 
 bool EndAbandonedLaunch(ViewerState& state, DWORD processId) {
@@ -19,17 +19,17 @@ bool EndAbandonedLaunch(ViewerState& state, DWORD processId) {
         L"[LaunchAndEmbed] launch of pid=%lu abandoned: the viewer was destroyed or its editor closed "
         L"while waiting",
         processId);
-    if (state.processId == processId) EndLaunchedEditor(state);
+    if (state.editor.processId == processId) EndLaunchedEditor(state);
     return false;
 }
 
 bool EndUnansweredLaunch(ViewerState& state, DWORD processId) {
     LogPrintf(L"[LaunchAndEmbed] pid=%lu did not answer while its window was embedded, editor terminated",
               processId);
-    if (state.processId != processId) return false;
+    if (state.editor.processId != processId) return false;
     // Asked nothing more: it answers nothing. Its end also releases the calls still waiting on it.
-    state.editorWindow = nullptr;
-    TerminateProcess(state.process.get(), 0);
+    state.editor.window = nullptr;
+    TerminateProcess(state.editor.process.get(), 0);
     EndLaunchedEditor(state);
     return false;
 }

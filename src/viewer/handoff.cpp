@@ -204,8 +204,8 @@ void WritePathAndSend(HANDLE process, HWND window, UINT message, const std::wstr
 // process is made on a worker, bounded like a send.
 PathMessage SendPathToNotepadPP(const ViewerState& state, UINT message, const std::wstring& path,
                                 LRESULT& reply) {
-    HANDLE process = state.process.get();
-    const DWORD owner = ProcessIdOf(state.editorWindow);
+    HANDLE process = state.editor.process.get();
+    const DWORD owner = ProcessIdOf(state.editor.window);
     if (!process || owner == 0 || owner != GetProcessId(process)) return PathMessage::NotSent;
     HANDLE copy = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, 0, FALSE,
@@ -213,18 +213,18 @@ PathMessage SendPathToNotepadPP(const ViewerState& state, UINT message, const st
         return PathMessage::NotSent;
     auto processCopy = std::make_shared<UniqueHandle>(copy);
     auto send = std::make_shared<PathSend>();
-    const HWND window = state.editorWindow;
+    const HWND window = state.editor.window;
     const bool finished = RunOnReusedWorkerDispatchingMessages(
         [processCopy, window, message, path, send] {
             WritePathAndSend(processCopy->get(), window, message, path, *send);
         },
-        kEditorReplyTimeoutMs + kPathSendReportMs, &state.destroyRequested);
+        kEditorReplyTimeoutMs + kPathSendReportMs, &state.closing);
     if (finished && !send->written) {
         LogPrintf(L"[HandFileToNotepadPP] the path could not be written into the editor (err=%lu)",
                   send->error);
         return PathMessage::NotSent;
     }
-    SetLastError(finished ? send->error : (state.destroyRequested ? ERROR_CANCELLED : ERROR_TIMEOUT));
+    SetLastError(finished ? send->error : (state.closing ? ERROR_CANCELLED : ERROR_TIMEOUT));
     if (!finished || !send->answered) return PathMessage::NoAnswer;
     reply = send->reply;
     return PathMessage::Answered;
@@ -233,7 +233,7 @@ PathMessage SendPathToNotepadPP(const ViewerState& state, UINT message, const st
 bool SwitchToFile(const ViewerState& state, const std::wstring& path) {
     LRESULT switched = 0;
     return SendPathToNotepadPP(state, kNppSwitchToFile, path, switched) == PathMessage::Answered &&
-           switched && TitleNamesFile(TitleOf(state.editorWindow), path);
+           switched && TitleNamesFile(TitleOf(state.editor.window), path);
 }
 
 // Tabs would pile up otherwise; but only the document the viewer put there is closed, made
@@ -241,11 +241,11 @@ bool SwitchToFile(const ViewerState& state, const std::wstring& path) {
 void CloseViewerDocument(const ViewerState& state, const wchar_t* next) {
     const std::wstring& own = state.currentFile;
     if (own.empty() || lstrcmpiW(own.c_str(), next) == 0) return;
-    if (!TitleNamesFile(TitleOf(state.editorWindow), own) && !SwitchToFile(state, own)) {
+    if (!TitleNamesFile(TitleOf(state.editor.window), own) && !SwitchToFile(state, own)) {
         LogWrite(L"[HandFileToNotepadPP] the viewer's document is not the active one: left open\r\n");
         return;
     }
-    CloseShownDocumentIfUnmodified(state.editorWindow, &state.destroyRequested);
+    CloseShownDocumentIfUnmodified(state.editor.window, &state.closing);
 }
 
 // NPPM_DOOPEN answers whether the file opened (and is now the active document).
@@ -290,19 +290,19 @@ bool NotepadPPOpensByMessage(const std::wstring& editorPath) {
 namespace {
 
 bool OpensByMessage(const ViewerState& state) {
-    return NotepadPPOpensByMessage(state.editorPath);
+    return NotepadPPOpensByMessage(state.editor.path);
 }
 
 }  // namespace
 
 NotepadPPHandOff HandFileToNotepadPP(ViewerState& state, const wchar_t* path) {
-    HWND editor = state.editorWindow;
+    HWND editor = state.editor.window;
     if (!IsLiveWindow(editor) || IsEmpty(path)) return NotepadPPHandOff::Failed;
     CloseViewerDocument(state, path);
     if (OpensByMessage(state)) return OpenByMessage(state, path);
-    if (!SendFileToNotepadPP(editor, path, &state.destroyRequested)) return NotepadPPHandOff::Failed;
+    if (!SendFileToNotepadPP(editor, path, &state.closing)) return NotepadPPHandOff::Failed;
     if (TitleNamesFileWithin(editor, path, kNotepadPPTitleWaitMs)) return NotepadPPHandOff::Shown;
-    if (state.destroyRequested) return NotepadPPHandOff::Failed;  // its viewer went during the wait
+    if (state.closing) return NotepadPPHandOff::Failed;  // its viewer went during the wait
     LogPrintf(
         L"[HandFileToNotepadPP] the title does not name the file within %lu ms: WM_COPYDATA ignored, "
         L"NPPM_DOOPEN sent [%ls]",
@@ -311,7 +311,7 @@ NotepadPPHandOff HandFileToNotepadPP(ViewerState& state, const wchar_t* path) {
     if (opened == NotepadPPHandOff::Shown) {
         LogWrite(
             L"[HandFileToNotepadPP] Notepad++ ignores WM_COPYDATA from us: its files go by NPPM_DOOPEN\r\n");
-        RememberIgnoresCopyData(state.editorPath);
+        RememberIgnoresCopyData(state.editor.path);
     }
     return opened;
 }
@@ -346,13 +346,14 @@ bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize) {
     return SendNotepadRecord(target, std::vector<uint8_t>(bytes, bytes + recordSize), nullptr);
 }
 
-NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3, const bool* stop) {
+NotepadHandOff HandFileToNotepad(HWND editor, const EditorProfile& profile, const wchar_t* path,
+                                 const bool* stop) {
     if (!IsLiveWindow(editor) || !path) return NotepadHandOff::Failed;
+    const bool notepad3 = profile.handOff.method == HandOffMethod::Notepad3Record;
     const wchar_t* caller = notepad3 ? L"SendFileToNotepad3" : L"SendFileToNotepad4";
     std::vector<uint8_t> record;
     try {
-        const std::wstring recordPath =
-            EditorFilePath(notepad3 ? kNotepad3Profile : kNotepad4Profile, path, PathRoute::Record);
+        const std::wstring recordPath = EditorFilePath(profile, path, PathRoute::Record);
         if (recordPath.empty()) return NotepadHandOff::Failed;
         record =
             BuildNotepadParamRecord(recordPath, notepad3 ? NotepadFamily::Notepad3 : NotepadFamily::Notepad4);
@@ -368,11 +369,11 @@ NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3
 }
 
 bool SendFileToNotepad3(HWND editor, const wchar_t* path) {
-    return HandFileToNotepad(editor, path, true) == NotepadHandOff::Sent;
+    return HandFileToNotepad(editor, kNotepad3Profile, path) == NotepadHandOff::Sent;
 }
 
 bool SendFileToNotepad4(HWND editor, const wchar_t* path) {
-    return HandFileToNotepad(editor, path, false) == NotepadHandOff::Sent;
+    return HandFileToNotepad(editor, kNotepad4Profile, path) == NotepadHandOff::Sent;
 }
 
 bool SendFileToNotepadPP(HWND editor, const wchar_t* path, const bool* stop) {

@@ -13,7 +13,8 @@
 // The Notepad3/Notepad4 hand-off with the reason of a refusal: a document with unsaved changes
 // is neither marked saved nor handed a new file.
 enum class NotepadHandOff { Sent, Unsaved, Failed };
-NotepadHandOff HandFileToNotepad(HWND editor, const wchar_t* path, bool notepad3, const bool* stop = nullptr);
+NotepadHandOff HandFileToNotepad(HWND editor, const EditorProfile& profile, const wchar_t* path,
+                                 const bool* stop = nullptr);
 
 // The Notepad++ hand-off. Only the document the viewer put there is closed first, when it is
 // unmodified. The file goes by WM_COPYDATA and counts once the window's title names it; a build

@@ -23,59 +23,46 @@ constexpr DWORD kKeptAnswerWaitMs = 500;
 // kEditorReplyTimeoutMs) run on a worker within this while the host's thread takes its input.
 constexpr DWORD kKeepProbeWaitMs = 2 * kEditorReplyTimeoutMs;
 bool EditorHasEnded(const KeptEditor& kept) {
-    return !kept.process || WaitForSingleObject(kept.process.get(), 0) == WAIT_OBJECT_0;
+    return !kept.editor.process || WaitForSingleObject(kept.editor.process.get(), 0) == WAIT_OBJECT_0;
 }
 
 void MoveIntoKept(ViewerState& state, KeptEditor& kept) {
-    kept.process = std::move(state.process);
-    kept.thread = std::move(state.thread);
-    kept.processId = std::exchange(state.processId, 0);
-    kept.window = std::exchange(state.editorWindow, nullptr);
-    kept.editorPath = std::move(state.editorPath);
-    kept.profile = std::exchange(state.profile, &kOtherEditorProfile);
-    kept.desktopLook = state.desktopLook;
+    kept.editor = std::exchange(state.editor, StartedEditor());
     kept.shownFile = std::move(state.currentFile);
     kept.lastUse = GetTickCount64();
-    state.editorPath.clear();
     state.currentFile.clear();
 }
 
 void MoveIntoState(KeptEditor& kept, ViewerState& state) {
-    state.process = std::move(kept.process);
-    state.thread = std::move(kept.thread);
-    state.processId = kept.processId;
-    state.editorWindow = kept.window;
-    state.editorPath = kept.editorPath;
-    state.profile = kept.profile;
-    state.desktopLook = kept.desktopLook;
+    state.editor = std::move(kept.editor);
     // The Notepad++ hand-off closes the tab the viewer showed, and only that one.
     state.currentFile = kept.shownFile;
 }
 
 // Closed the way KillChild closes a viewer's editor, from a state of its own.
 void CloseKeptEditor(KeptEditor& kept, bool viewerClosing) {
-    ViewerState closing;
-    MoveIntoState(kept, closing);
-    closing.destroyRequested = viewerClosing;
-    KillChild(closing);
+    ViewerState leaving;
+    MoveIntoState(kept, leaving);
+    leaving.closing = viewerClosing;
+    KillChild(leaving);
 }
 
 void CloseLeastRecentlyUsed(ViewerState& state) {
     auto oldest =
         std::min_element(state.keptEditors.begin(), state.keptEditors.end(),
                          [](const KeptEditor& a, const KeptEditor& b) { return a.lastUse < b.lastUse; });
-    KeptEditor closing = std::move(*oldest);
+    KeptEditor oldestKept = std::move(*oldest);
     state.keptEditors.erase(oldest);
     LogPrintf(L"[KeepEditor] more than %zu editors kept: the least recently used pid=%lu [%ls] is closed",
-              kMaxKeptEditors, closing.processId, closing.editorPath.c_str());
-    CloseKeptEditor(closing, state.destroyRequested);
+              kMaxKeptEditors, oldestKept.editor.processId, oldestKept.editor.path.c_str());
+    CloseKeptEditor(oldestKept, state.closing);
 }
 
 // The embedded editor may be put away: one of the process started here that can tell its unsaved work.
 bool MayBeKept(const ViewerState& state) {
-    if (!IsLiveWindow(state.editorWindow) || !state.process) return false;
-    if (ProcessIdOf(state.editorWindow) != state.processId) return false;
-    return state.profile->handOff.unsaved != UnsavedSignal::None;
+    if (!IsLiveWindow(state.editor.window) || !state.editor.process) return false;
+    if (ProcessIdOf(state.editor.window) != state.editor.processId) return false;
+    return state.editor.profile->handOff.unsaved != UnsavedSignal::None;
 }
 
 // The WM_NULL probe, on a worker while this thread dispatches its messages.
@@ -90,17 +77,17 @@ bool AnswersWithoutHoldingInput(HWND window) {
 // Dropped: its process has ended, or it no longer answers (ended: it was hidden and held nothing).
 bool DropIfGone(KeptEditor& kept) {
     if (EditorHasEnded(kept)) {
-        LogPrintf(L"[KeepEditor] kept editor pid=%lu [%ls] has ended: a fresh one is started", kept.processId,
-                  kept.editorPath.c_str());
+        LogPrintf(L"[KeepEditor] kept editor pid=%lu [%ls] has ended: a fresh one is started", kept.editor.processId,
+                  kept.editor.path.c_str());
         return true;
     }
     const bool detached =
         !kept.detaching ||
         WaitDispatchingMessages(kept.detaching.get(), kKeptAnswerWaitMs) == WaitResult::Signaled;
-    if (detached && IsLiveWindow(kept.window) && AnswersWithoutHoldingInput(kept.window)) return false;
+    if (detached && IsLiveWindow(kept.editor.window) && AnswersWithoutHoldingInput(kept.editor.window)) return false;
     LogPrintf(L"[KeepEditor] kept editor pid=%lu [%ls] does not answer: dropped, a fresh one is started",
-              kept.processId, kept.editorPath.c_str());
-    TerminateEditor(kept.process.get(), kept.processId, L"kept hidden and does not answer messages");
+              kept.editor.processId, kept.editor.path.c_str());
+    TerminateEditor(kept.editor.process.get(), kept.editor.processId, L"kept hidden and does not answer messages");
     return true;
 }
 
@@ -126,21 +113,21 @@ bool HoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile, const b
 
 bool KeepEmbeddedEditor(ViewerState& state) {
     if (!KeepEditorsReadyOn() || !MayBeKept(state)) return false;
-    if (!HoldsNoUnsavedWork(state.editorWindow, *state.profile, &state.destroyRequested)) {
-        LogPrintf(L"[KeepEditor] pid=%lu may hold unsaved work: closed, not kept", state.processId);
+    if (!HoldsNoUnsavedWork(state.editor.window, *state.editor.profile, &state.closing)) {
+        LogPrintf(L"[KeepEditor] pid=%lu may hold unsaved work: closed, not kept", state.editor.processId);
         return false;
     }
-    UniqueHandle detaching = StartHideAndDetach(state.editorWindow);
+    UniqueHandle detaching = StartHideAndDetach(state.editor.window);
     if (!detaching) {
         LogPrintf(L"[KeepEditor] pid=%lu could not be taken out of the viewer: closed, not kept",
-                  state.processId);
+                  state.editor.processId);
         return false;
     }
     KeptEditor kept;
     MoveIntoKept(state, kept);
     kept.detaching = std::move(detaching);
-    LogPrintf(L"[KeepEditor] pid=%lu hwnd=0x%p [%ls] kept hidden", kept.processId, kept.window,
-              kept.editorPath.c_str());
+    LogPrintf(L"[KeepEditor] pid=%lu hwnd=0x%p [%ls] kept hidden", kept.editor.processId, kept.editor.window,
+              kept.editor.path.c_str());
     state.keptEditors.push_back(std::move(kept));
     while (state.keptEditors.size() > kMaxKeptEditors) CloseLeastRecentlyUsed(state);
     return true;
@@ -148,13 +135,13 @@ bool KeepEmbeddedEditor(ViewerState& state) {
 
 bool TakeKeptEditor(ViewerState& state, const std::wstring& editorPath, KeptEditor& taken) {
     auto found = std::find_if(state.keptEditors.begin(), state.keptEditors.end(),
-                              [&](const KeptEditor& kept) { return kept.editorPath == editorPath; });
+                              [&](const KeptEditor& kept) { return kept.editor.path == editorPath; });
     if (found == state.keptEditors.end()) return false;
     KeptEditor kept = std::move(*found);
     state.keptEditors.erase(found);
     if (DropIfGone(kept)) return false;
-    LogPrintf(L"[KeepEditor] pid=%lu hwnd=0x%p [%ls] taken back", kept.processId, kept.window,
-              kept.editorPath.c_str());
+    LogPrintf(L"[KeepEditor] pid=%lu hwnd=0x%p [%ls] taken back", kept.editor.processId, kept.editor.window,
+              kept.editor.path.c_str());
     taken = std::move(kept);
     return true;
 }
@@ -175,8 +162,8 @@ void SettleKeptEditors(ViewerState& state) {
             continue;
         }
         LogPrintf(L"[KeepEditor] kept editor pid=%lu [%ls] did not leave the viewer within %lu ms: ended",
-                  kept->processId, kept->editorPath.c_str(), kWindowCallWaitMs);
-        TerminateEditor(kept->process.get(), kept->processId, L"kept hidden and does not answer messages");
+                  kept->editor.processId, kept->editor.path.c_str(), kWindowCallWaitMs);
+        TerminateEditor(kept->editor.process.get(), kept->editor.processId, L"kept hidden and does not answer messages");
         kept = state.keptEditors.erase(kept);
     }
 }
@@ -185,7 +172,7 @@ void CloseKeptEditors(ViewerState& state, const wchar_t* reason) {
     if (state.keptEditors.empty()) return;
     LogPrintf(L"[KeepEditor] %zu kept editors closed: %ls", state.keptEditors.size(), reason);
     // Taken out first: a request answered during a close finds the list empty.
-    std::vector<KeptEditor> closing = std::move(state.keptEditors);
+    std::vector<KeptEditor> toClose = std::move(state.keptEditors);
     state.keptEditors.clear();
-    for (KeptEditor& kept : closing) CloseKeptEditor(kept, state.destroyRequested);
+    for (KeptEditor& kept : toClose) CloseKeptEditor(kept, state.closing);
 }

@@ -34,36 +34,34 @@ constexpr DWORD kLaunchTitleWaitMs = 5000;
 
 using PendingRequest = ViewerState::PendingRequest;
 
-// launchRunning marks the state for the launch (which watches destroyRequested meanwhile).
+using Work = ViewerState::Work;
+
+// Marks what the request is in the middle of for as long as it waits (dispatching messages).
+class WorkScope {
+   public:
+    WorkScope(ViewerState& state, Work work) : state_(state) { state_.work = work; }
+    WorkScope(const WorkScope&) = delete;
+    WorkScope& operator=(const WorkScope&) = delete;
+    ~WorkScope() { state_.work = Work::None; }
+
+   private:
+    ViewerState& state_;
+};
+
+// A launch watches closing meanwhile; one that captures by hook makes every other request wait.
 class LaunchScope {
    public:
     LaunchScope(ActiveRequestScope& request, ViewerState& state, const EditorProfile& profile)
-        : request_(request), state_(state) {
-        state_.launchRunning = true;
+        : request_(request), work_(state, Work::Launching) {
         request_.SetHookCapture(profile.capture.method == CaptureMethod::Hook);
     }
     LaunchScope(const LaunchScope&) = delete;
     LaunchScope& operator=(const LaunchScope&) = delete;
-    ~LaunchScope() {
-        request_.SetHookCapture(false);
-        state_.launchRunning = false;
-    }
+    ~LaunchScope() { request_.SetHookCapture(false); }
 
    private:
     ActiveRequestScope& request_;
-    ViewerState& state_;
-};
-
-// handOffRunning marks the state for the hand-off, whose sends dispatch messages while they wait.
-class HandOffScope {
-   public:
-    explicit HandOffScope(ViewerState& state) : state_(state) { state_.handOffRunning = true; }
-    HandOffScope(const HandOffScope&) = delete;
-    HandOffScope& operator=(const HandOffScope&) = delete;
-    ~HandOffScope() { state_.handOffRunning = false; }
-
-   private:
-    ViewerState& state_;
+    WorkScope work_;
 };
 
 std::wstring EditorForFile(const wchar_t* path) {
@@ -99,23 +97,22 @@ HandOffResult FromNotepadPP(NotepadPPHandOff result) {
 // dropped tells which way the file went: by the editor's own record, or by a file drop.
 HandOffResult HandOff(ViewerState& state, const EditorProfile& profile, const wchar_t* path, bool& dropped) {
     dropped = false;
-    const bool* stop = &state.destroyRequested;
+    const bool* stop = &state.closing;
     switch (profile.handOff.method) {
         case HandOffMethod::Notepad3Record:
-            return FromNotepad(HandFileToNotepad(state.editorWindow, path, true, stop));
         case HandOffMethod::Notepad4Record:
-            return FromNotepad(HandFileToNotepad(state.editorWindow, path, false, stop));
+            return FromNotepad(HandFileToNotepad(state.editor.window, profile, path, stop));
         case HandOffMethod::NotepadPPPath:
             return FromNotepadPP(HandFileToNotepadPP(state, path));
         case HandOffMethod::EmEditorRecord:
-            if (SendFileToEmEditor(state.editorWindow, path, stop)) return HandOffResult::Shown;
-            if (state.destroyRequested) return HandOffResult::Failed;
+            if (SendFileToEmEditor(state.editor.window, path, stop)) return HandOffResult::Shown;
+            if (state.closing) return HandOffResult::Failed;
             break;
         case HandOffMethod::FileDrop:
             break;
     }
     dropped = true;
-    return FromBool(SendFileByDrop(state.editorWindow, path));
+    return FromBool(SendFileByDrop(state.editor.window, path));
 }
 
 void LogHandedOff(const EditorProfile& profile, bool dropped) {
@@ -175,7 +172,7 @@ void RefuseHandOffs(ViewerState& state, const std::wstring& editor) {
 // document when it cannot open the file it was given: its title tells the launch's outcome too.
 bool FreshEditorShowsFile(const ViewerState& state, const EditorProfile& profile, const wchar_t* path) {
     return profile.handOff.method != HandOffMethod::NotepadPPPath ||
-           NotepadPPShowsFile(state.editorWindow, path, kLaunchTitleWaitMs);
+           NotepadPPShowsFile(state.editor.window, path, kLaunchTitleWaitMs);
 }
 
 // A freshly started editor is focused only in the stand-alone viewer, and only when the user asked.
@@ -193,7 +190,7 @@ bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, cons
               const std::wstring& editor, const wchar_t* path) {
     KillChild(state);
     SettleKeptEditors(state);
-    if (state.destroyRequested) return false;
+    if (state.closing) return false;
     InvalidateRect(viewer, nullptr, TRUE);
     DrawLoadingText(viewer);
     bool launched = false;
@@ -202,14 +199,14 @@ bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, cons
         LaunchScope launch(request, state, profile);
         launched = LaunchAndEmbed(viewer, state, profile, editor, path);
     }
-    if (state.destroyRequested) return false;
+    if (state.closing) return false;
     if (!FocusesFreshEditor(state)) RestoreHostFocus(hostFocus, viewer, state);
     // The title wait answers messages: the viewer may be destroyed meanwhile.
     if (launched && !FreshEditorShowsFile(state, profile, path)) {
-        if (!state.destroyRequested) ReportNotOpened(viewer, state, profile);
+        if (!state.closing) ReportNotOpened(viewer, state, profile);
         return false;
     }
-    if (state.destroyRequested) return false;
+    if (state.closing) return false;
     if (launched) {
         ApplyPostLoadBehavior(viewer, state, false);
     } else {
@@ -228,18 +225,18 @@ void CloseKeptEditorsIfOff(ViewerState& state) {
 // new group's kept editor, if any, takes its place, still hidden. True when one was taken back.
 bool SwitchToKeptEditor(ViewerState& state, const std::wstring& editor) {
     if (!KeepEditorsReadyOn()) return false;
-    const bool sameEditor = IsWindow(state.editorWindow) && state.editorPath == editor;
+    const bool sameEditor = IsWindow(state.editor.window) && state.editor.path == editor;
     if (sameEditor) return false;
     // Taken first: the editor put away next must not push it out of a full list.
     KeptEditor taken;
     const bool found = TakeKeptEditor(state, editor, taken);
-    if (state.editorWindow || state.process) {
+    if (state.editor.window || state.editor.process) {
         // Only an editor that may be handed files is worth keeping.
-        const bool mayHandOff = HandOffAllowed(state, *state.profile, state.editorPath);
+        const bool mayHandOff = HandOffAllowed(state, *state.editor.profile, state.editor.path);
         if (!mayHandOff || !KeepEmbeddedEditor(state)) KillChild(state);
     }
     if (!found) return false;
-    if (state.destroyRequested) {
+    if (state.closing) {
         state.keptEditors.push_back(std::move(taken));  // closed with the others as the state is freed
         return false;
     }
@@ -253,7 +250,7 @@ bool SwitchToKeptEditor(ViewerState& state, const std::wstring& editor) {
 // The kept editor was handed the file while hidden: now it is shown in the viewer. The calls that
 // wait for the editor run on a worker; the next request on this viewer waits for it.
 bool ShowTakenBack(HWND viewer, ViewerState& state) {
-    state.embedding = StartEmbedAgain(viewer, state.editorWindow, *state.profile);
+    state.embedding = StartEmbedAgain(viewer, state.editor.window, *state.editor.profile);
     if (state.embedding) return true;
     LogWrite(L"[LoadFile] the kept editor could not be embedded again: a fresh one opens the file\r\n");
     return false;
@@ -264,7 +261,7 @@ void SettleEmbedding(ViewerState& state) {
     if (!state.embedding) return;
     if (WaitAnsweringSentMessages(state.embedding.get(), kEmbedCallsTimeoutMs) != WaitResult::Signaled)
         LogPrintf(L"[LoadFile] the kept editor pid=%lu did not come back into the viewer within %lu ms",
-                  state.processId, kEmbedCallsTimeoutMs);
+                  state.editor.processId, kEmbedCallsTimeoutMs);
     state.embedding.reset();
 }
 
@@ -289,26 +286,26 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
         RefuseUnopenablePath(viewer, state, profile, editor, path))
         return false;
     const bool takenBack = SwitchToKeptEditor(state, editor);
-    if (state.destroyRequested) return false;
-    const bool reusable = IsLiveWindow(state.editorWindow) && state.editorPath == editor &&
+    if (state.closing) return false;
+    const bool reusable = IsLiveWindow(state.editor.window) && state.editor.path == editor &&
                           HandOffAllowed(state, profile, editor);
     if (reusable) {
         bool dropped = false;
         // A question the hand-off may open comes from the thread that takes it.
-        const DWORD editorThread = GetWindowThreadProcessId(state.editorWindow, nullptr);
+        const DWORD editorThread = GetWindowThreadProcessId(state.editor.window, nullptr);
         const std::vector<HWND> windowsBefore = TopWindowsOfThread(editorThread);
         // Noted before it is sent: an editor may list the file even when the hand-off fails.
-        NoteShownFile(state.processId, path);
+        NoteShownFile(state.editor.processId, path);
         HandOffResult handOff = HandOffResult::Failed;
         // The host's focus is put back after the hand-off unless the user asked for the editor's.
         const bool keepHostFocus = !FocusesEditorAfterHandOff();
         const HostFocus hostFocus = keepHostFocus ? SaveHostFocus() : HostFocus();
         {
-            HandOffScope handingOff(state);
+            WorkScope handingOff(state, Work::HandingOff);
             handOff = HandOff(state, profile, path, dropped);
         }
         // Its waits dispatch messages: the viewer may have been destroyed meanwhile.
-        if (state.destroyRequested) return false;
+        if (state.closing) return false;
         if (keepHostFocus) RestoreHostFocusAfterHandOff(hostFocus, viewer, state);
         if (handOff == HandOffResult::Shown && (!takenBack || ShowTakenBack(viewer, state))) {
             if (!takenBack) ShowEditorAgain(viewer, state);
@@ -326,7 +323,7 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
             ReportNotOpenedByEmbedded(viewer, state, profile);
             return false;
         }
-        if (state.destroyRequested) return false;
+        if (state.closing) return false;
         // Only a file that a fresh editor shows proves that the hand-off was ignored.
         const bool shown = Relaunch(viewer, state, request, profile, editor, path);
         if (shown && handOff == HandOffResult::Ignored) RefuseHandOffs(state, editor);
@@ -372,7 +369,7 @@ void StartEditorReadyNow(HWND viewer, ViewerState& state, const std::wstring& ed
         LaunchScope launch(request, state, profile);
         launched = LaunchAndEmbed(viewer, state, profile, editor, std::wstring());
     }
-    if (state.destroyRequested) return;
+    if (state.closing) return;
     const bool kept = launched && HandOffAllowed(state, profile, editor) && KeepEmbeddedEditor(state);
     if (!kept) KillChild(state);
     InvalidateRect(viewer, nullptr, TRUE);
@@ -384,7 +381,7 @@ void LogLoadRequest(const wchar_t* path) {
 
 // The viewer window was destroyed while this state was busy; it is freed now that nothing uses it.
 bool FreeIfDestroyed(ViewerState& state) {
-    if (!state.destroyRequested) return false;
+    if (!state.closing) return false;
     LogWrite(L"[DestroyViewerState] viewer destroyed during a load: editor closed, state freed\r\n");
     FreeViewerState(&state);
     return true;
@@ -451,7 +448,7 @@ void ApplyPostLoadBehavior(HWND viewer, ViewerState& state, bool reused) {
             ShowWindow(top, SW_SHOWMAXIMIZED);
         }
     }
-    if (focus && IsLiveWindow(state.editorWindow) && (reused || !state.inPreviewPane)) {
+    if (focus && IsLiveWindow(state.editor.window) && (reused || !state.inPreviewPane)) {
         state.focusRetries = 1;
         SetTimer(viewer, kFocusTimerId, kFocusTimerPeriodMs, nullptr);
     }
@@ -482,9 +479,9 @@ void RunPendingRequest(HWND viewer, ViewerState& state) {
 
 void DestroyViewerState(ViewerState* state) {
     if (!state) return;
-    if (state->launchRunning || state->handOffRunning || IsActive(state)) {
+    if (state->work != Work::None || IsActive(state)) {
         LogWrite(L"[DestroyViewerState] a load is in progress: it ends the editor and frees the state\r\n");
-        state->destroyRequested = true;
+        state->closing = true;
         return;
     }
     FreeViewerState(state);
@@ -493,7 +490,7 @@ void DestroyViewerState(ViewerState* state) {
 void FreeViewerState(ViewerState* state) {
     if (!state) return;
     ForgetDeferred(state);
-    state->destroyRequested = true;  // the editor's shutdown knows its viewer is going
+    state->closing = true;  // the editor's shutdown knows its viewer is going
     SettleEmbedding(*state);
     KillChild(*state);
     CloseKeptEditors(*state, L"the viewer is closed");
@@ -502,9 +499,9 @@ void FreeViewerState(ViewerState* state) {
 
 void StartEditorReady(HWND viewer, ViewerState& state) {
     try {
-        if (!KeepEditorsReadyOn() || state.editorWindow || state.process || !state.keptEditors.empty())
+        if (!KeepEditorsReadyOn() || state.editor.window || state.editor.process || !state.keptEditors.empty())
             return;
-        if (state.launchRunning || IsActive(&state)) return;
+        if (state.work != Work::None || IsActive(&state)) return;
         const std::wstring editor = FirstGroupEditor();
         if (editor.empty() || DetectEditorProfile(editor).handOff.unsaved == UnsavedSignal::None) return;
         StartEditorReadyNow(viewer, state, editor);

@@ -19,7 +19,7 @@ namespace {
 
 void ShowPaneNote(HWND viewer, ViewerState& state, const std::wstring& note) {
     state.paneNote = note;
-    if (state.destroyRequested || !IsWindow(viewer)) return;
+    if (state.closing || !IsWindow(viewer)) return;
     DrawPaneNote(viewer, note);
     InvalidateRect(viewer, nullptr, TRUE);
 }
@@ -66,7 +66,7 @@ bool RefuseExpandedName(HWND viewer, ViewerState& state, const EditorProfile& pr
 
 bool GiveBackAskingEditor(HWND viewer, ViewerState& state, DWORD editorThread,
                           const std::vector<HWND>& windowsBefore) {
-    if (!IsLiveWindow(state.editorWindow) || state.processId == 0) return false;
+    if (!IsLiveWindow(state.editor.window) || state.editor.processId == 0) return false;
     if (!HasNewVisibleTopWindowOfThread(editorThread, windowsBefore)) return false;
     LogWrite(
         L"[LoadFile] the editor answered the hand-off with a window of its own: given back to the desktop "
@@ -85,7 +85,7 @@ void ReportNotOpened(HWND viewer, ViewerState& state, const EditorProfile& profi
 void ReportNotOpenedByEmbedded(HWND viewer, ViewerState& state, const EditorProfile& profile) {
     LogPrintf(L"[LoadFile] %ls could not open the file: return 0, the editor stays for the next file",
               profile.name);
-    ShowWindowAsync(state.editorWindow, SW_HIDE);
+    ShowWindowAsync(state.editor.window, SW_HIDE);
     ShowPaneNote(viewer, state, std::wstring(profile.name) + L" could not open this file");
 }
 
@@ -96,7 +96,7 @@ bool RefuseUnopenablePath(HWND viewer, ViewerState& state, const EditorProfile& 
         return false;
     LogPrintf(L"[LoadFile] %ls opens no path of %zu units or more: not shown, nothing started [%ls]",
               profile.name, profile.path.capacity, path);
-    if (IsLiveWindow(state.editorWindow) && state.editorPath == editorPath) {
+    if (IsLiveWindow(state.editor.window) && state.editor.path == editorPath) {
         ReportNotOpenedByEmbedded(viewer, state, profile);
         return true;
     }
@@ -106,14 +106,14 @@ bool RefuseUnopenablePath(HWND viewer, ViewerState& state, const EditorProfile& 
 }
 
 void ShowEditorAgain(HWND viewer, ViewerState& state) {
-    HWND editor = state.editorWindow;
+    HWND editor = state.editor.window;
     // Its own style: the viewer itself may be hidden.
     if (!IsLiveWindow(editor) || (GetWindowLongPtrW(editor, GWL_STYLE) & WS_VISIBLE)) return;
     if (GetAncestor(editor, GA_PARENT) == viewer) {
         ShowWindowAsync(editor, SW_SHOWNA);
         return;
     }
-    state.embedding = StartEmbedAgain(viewer, editor, *state.profile);
+    state.embedding = StartEmbedAgain(viewer, editor, *state.editor.profile);
 }
 
 void ClearPaneNote(HWND viewer, ViewerState& state) {

@@ -23,7 +23,7 @@ struct DeferredViewer {
     ViewerState* state;
 };
 
-SRWLOCK registryLock = SRWLOCK_INIT;
+SRWLOCK requestsLock = SRWLOCK_INIT;
 std::vector<ActiveRequest> activeRequests;
 std::vector<DeferredViewer> deferredViewers;
 
@@ -61,8 +61,8 @@ void TakePendingLocked(ViewerState& state, PendingRequest& request, std::wstring
 }  // namespace
 
 bool DeferIfBusy(HWND viewer, ViewerState& state, PendingRequest request, const wchar_t* path) {
-    ScopedExclusiveLock lock(registryLock);
-    if (!state.launchRunning && !state.handOffRunning && !MustWaitLocked(state)) return false;
+    ScopedExclusiveLock lock(requestsLock);
+    if (state.work == ViewerState::Work::None && !MustWaitLocked(state)) return false;
     state.pending = request;
     state.pendingPath = path ? path : L"";
     ListDeferredLocked(viewer, state);
@@ -70,7 +70,7 @@ bool DeferIfBusy(HWND viewer, ViewerState& state, PendingRequest request, const 
 }
 
 bool TakeRunnablePending(HWND viewer, ViewerState& state, PendingRequest& request, std::wstring& path) {
-    ScopedExclusiveLock lock(registryLock);
+    ScopedExclusiveLock lock(requestsLock);
     if (MustWaitLocked(state)) {
         ListDeferredLocked(viewer, state);
         return false;
@@ -81,25 +81,25 @@ bool TakeRunnablePending(HWND viewer, ViewerState& state, PendingRequest& reques
 }
 
 void ForgetDeferred(const ViewerState* state) {
-    ScopedExclusiveLock lock(registryLock);
+    ScopedExclusiveLock lock(requestsLock);
     ForgetDeferredLocked(state);
 }
 
 bool IsActive(const ViewerState* state) {
-    ScopedExclusiveLock lock(registryLock);
+    ScopedExclusiveLock lock(requestsLock);
     return std::any_of(activeRequests.begin(), activeRequests.end(),
                        [state](const ActiveRequest& a) { return a.state == state; });
 }
 
 ActiveRequestScope::ActiveRequestScope(ViewerState& state) : state_(&state) {
-    ScopedExclusiveLock lock(registryLock);
+    ScopedExclusiveLock lock(requestsLock);
     activeRequests.push_back({state_, GetCurrentThreadId(), false});
 }
 
 ActiveRequestScope::~ActiveRequestScope() {
     std::vector<DeferredViewer> wakeUp;
     {
-        ScopedExclusiveLock lock(registryLock);
+        ScopedExclusiveLock lock(requestsLock);
         auto own = std::find_if(activeRequests.begin(), activeRequests.end(),
                                 [this](const ActiveRequest& a) { return a.state == state_; });
         if (own != activeRequests.end()) activeRequests.erase(own);
@@ -113,7 +113,7 @@ ActiveRequestScope::~ActiveRequestScope() {
 }
 
 void ActiveRequestScope::SetHookCapture(bool hookCapture) {
-    ScopedExclusiveLock lock(registryLock);
+    ScopedExclusiveLock lock(requestsLock);
     for (ActiveRequest& a : activeRequests) {
         if (a.state == state_) a.hookCapture = hookCapture;
     }

@@ -131,7 +131,7 @@ bool FindViewerIn(HWND top, HWND* editor) {
     HWND viewer = FindViewerInLocked(top);
     if (!viewer) return false;
     const ViewerState* state = GetWindowData<ViewerState>(viewer);
-    *editor = state ? state->editorWindow : nullptr;
+    *editor = state ? state->editor.window : nullptr;
     return true;
 }
 

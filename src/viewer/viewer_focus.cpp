@@ -112,7 +112,7 @@ HWND ChooseFocusTarget(HWND editor, const EditorProfile& profile) {
 }
 
 void ResizeEmbeddedEditor(HWND viewer, const ViewerState& state) {
-    HWND editor = state.editorWindow;
+    HWND editor = state.editor.window;
     if (!IsLiveWindow(editor)) return;
     RECT client = {};
     GetClientRect(viewer, &client);
@@ -121,23 +121,23 @@ void ResizeEmbeddedEditor(HWND viewer, const ViewerState& state) {
     // Asynchronous forms throughout: the editor's thread carries them out when it runs, and a
     // hung editor keeps the host waiting for nothing.
     SetWindowPos(editor, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
-    if (state.profile->embed.moveOnlyResize) return;
+    if (state.editor.profile->embed.moveOnlyResize) return;
     PostMessageW(editor, WM_SIZE, SIZE_RESTORED, MAKELPARAM(width, height));
     RedrawWindow(editor, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void FocusEditorWindow(const ViewerState& state) {
     // Copied first: the probe dispatches sent messages, and the state may be gone after it.
-    HWND editor = state.editorWindow;
-    const bool toTextView = state.profile->embed.focus == FocusTarget::ActiveTextView;
+    HWND editor = state.editor.window;
+    const bool toTextView = state.editor.profile->embed.focus == FocusTarget::ActiveTextView;
     if (!IsLiveWindow(editor) || !AnswersMessages(editor, kEditorProbeTimeoutMs)) return;
     FocusInPane(editor, toTextView ? ActiveTextView(editor) : editor);
 }
 
 void FocusEditorContent(const ViewerState& state) {
     // Copied first: the probe dispatches sent messages, and the state may be gone after it.
-    HWND editor = state.editorWindow;
-    const EditorProfile& profile = *state.profile;
+    HWND editor = state.editor.window;
+    const EditorProfile& profile = *state.editor.profile;
     bool inPreviewPane = state.inPreviewPane;
     if (!IsLiveWindow(editor) || !AnswersMessages(editor, kEditorProbeTimeoutMs)) return;
     HWND target = ChooseFocusTarget(editor, profile);
@@ -173,9 +173,9 @@ void RestoreFocus(const HostFocus& saved, HWND viewer, DWORD editorProcess, HWND
 }  // namespace
 
 void RestoreHostFocus(const HostFocus& saved, HWND viewer, const ViewerState& state) {
-    RestoreFocus(saved, viewer, state.processId, state.focusBeforeEmbedding);
+    RestoreFocus(saved, viewer, state.editor.processId, state.focusBeforeEmbedding);
 }
 
 void RestoreHostFocusAfterHandOff(const HostFocus& saved, HWND viewer, const ViewerState& state) {
-    RestoreFocus(saved, viewer, state.processId, nullptr);
+    RestoreFocus(saved, viewer, state.editor.processId, nullptr);
 }

@@ -74,8 +74,8 @@ LRESULT OnDestroy(HWND window, ViewerState* state) {
     // Cleared first: messages dispatched while the editor shuts down must find no state.
     StoreWindowData<ViewerState>(window, nullptr);
     // The viewer's end would destroy them with it, also while a launch still runs.
-    ReturnForeignWindows(window, state->processId);
-    const DWORD launching = state->launchRunning ? state->processId : 0;
+    ReturnForeignWindows(window, state->editor.processId);
+    const DWORD launching = state->work == ViewerState::Work::Launching ? state->editor.processId : 0;
     DestroyViewerState(state);
     ReleaseEditorsLeftInside(window, launching);
     return 0;
@@ -105,7 +105,7 @@ LRESULT OnPaint(HWND window, const ViewerState* state) {
     if (!dc) return 0;
     RECT client{};
     GetClientRect(window, &client);
-    if (state && state->launchRunning)
+    if (state && state->work == ViewerState::Work::Launching)
         DrawLoadingTextOn(dc, client);
     else if (state && !state->paneNote.empty())
         DrawPaneNoteOn(dc, client, state->paneNote);
@@ -121,7 +121,7 @@ LRESULT OnEraseBackground(HWND window, WPARAM wParam) {
 
 // Once no editor covers the window, its whole area is painted again.
 void RepaintIfEmpty(HWND window, const ViewerState* state) {
-    if (state && IsLiveWindow(state->editorWindow)) return;
+    if (state && IsLiveWindow(state->editor.window)) return;
     InvalidateRect(window, nullptr, TRUE);
 }
 
@@ -129,7 +129,7 @@ LRESULT OnTimer(HWND window, ViewerState* state, WPARAM timerId) {
     if (timerId != kFocusTimerId) return 0;
     // A launch or a hand-off that dispatches messages while it waits is under way: its editor is
     // not placed yet, or does not answer.
-    if (state && (state->launchRunning || state->handOffRunning)) return 0;
+    if (state && state->work != ViewerState::Work::None) return 0;
     if (state) {
         FocusEditorContent(*state);
         // The focus calls dispatch sent messages; the window may be gone now.
@@ -184,7 +184,7 @@ LRESULT OnStartEditorReady(HWND window, ViewerState* state) {
 LRESULT OnHostResize(HWND window, const ViewerState* state, LPARAM lParam) {
     uint32_t size = static_cast<uint32_t>(lParam);
     bool bothHalves = (size & 0xFFFF) != 0 && (size >> 16) != 0;
-    if (state && bothHalves && IsLiveWindow(state->editorWindow)) {
+    if (state && bothHalves && IsLiveWindow(state->editor.window)) {
         ResizeEmbeddedEditor(window, *state);
     }
     return 0;

@@ -82,7 +82,7 @@ TEST_F(TopSubclass, CaptionStaysActiveOnlyWhileTheEmbeddedEditorsProcessHasTheFo
     SetForegroundWindow(foreground);
     ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == foreground; }, 2000));
     HWND editor = testwin::CreateChild(viewer_, L"FakeEditor", 0, 0, 50, 50);
-    State(viewer_).editorWindow = editor;
+    State(viewer_).editor.window = editor;
     SubclassTop(top_);
     ASSERT_EQ(Procedure(top_), ours);
 
@@ -90,10 +90,10 @@ TEST_F(TopSubclass, CaptionStaysActiveOnlyWhileTheEmbeddedEditorsProcessHasTheFo
     EXPECT_EQ(lastNcActivate, 1);
     SendMessageW(top_, WM_NCACTIVATE, 1, 0);
     EXPECT_EQ(lastNcActivate, 1);
-    State(viewer_).editorWindow = nullptr;
+    State(viewer_).editor.window = nullptr;
     SendMessageW(top_, WM_NCACTIVATE, 0, 0);
     EXPECT_EQ(lastNcActivate, 0);
-    State(viewer_).editorWindow = editor;
+    State(viewer_).editor.window = editor;
     DestroyWindow(editor);  // an editor that closed itself
     SendMessageW(top_, WM_NCACTIVATE, 0, 0);
     EXPECT_EQ(lastNcActivate, 0);
@@ -211,7 +211,7 @@ TEST(ContainerRaise, NothingRaisedWhileTheEditorsProcessOwnsTheForeground) {
     RECT right = {100, 0, 300, 200};
     HWND viewer = DVP_CreateViewer(top, &right, 0);
     ASSERT_NE(viewer, nullptr);
-    GetWindowData<ViewerState>(viewer)->editorWindow =
+    GetWindowData<ViewerState>(viewer)->editor.window =
         testwin::CreateChild(viewer, L"FakeEditor", 0, 0, 50, 50);
     HWND foreground = testwin::SharedHost(300, 300, 1);
     SetForegroundWindow(foreground);

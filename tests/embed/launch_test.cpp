@@ -202,10 +202,10 @@ class Launch : public ::testing::Test {
         return windows.empty() ? nullptr : WindowOf(windows.front());
     }
     void ExpectEmptyEditorFields() const {
-        EXPECT_FALSE(state.process);
-        EXPECT_FALSE(state.thread);
-        EXPECT_EQ(state.processId, 0u);
-        EXPECT_TRUE(state.editorPath.empty());
+        EXPECT_FALSE(state.editor.process);
+        EXPECT_FALSE(state.editor.thread);
+        EXPECT_EQ(state.editor.processId, 0u);
+        EXPECT_TRUE(state.editor.path.empty());
         EXPECT_TRUE(state.currentFile.empty());
     }
     // The embedding sizes and shows the window without waiting for the editor: wait for it here.
@@ -225,13 +225,13 @@ class Launch : public ::testing::Test {
     }
     // Shuts a cooperative editor down: it must end by itself (its journal shows its own exit).
     void ExpectCooperativeShutdown() {
-        DWORD pid = state.processId;
+        DWORD pid = state.editor.processId;
         UniqueHandle watched = WatchProcess(pid);
         KillChild(state);
         EXPECT_TRUE(HasEnded(watched));
         EXPECT_EQ(Events(journal.Read(), "exit", pid).size(), 1u) << "terminated instead of closed";
         ExpectEmptyEditorFields();
-        EXPECT_EQ(state.editorWindow, nullptr);
+        EXPECT_EQ(state.editor.window, nullptr);
     }
 
     JournalScope journal{L"launch"};
@@ -266,18 +266,18 @@ TEST_F(Launch, HookCaptureEmbedsNotepad3Notepad4AndNotepadPlusPlusAsFramelessPop
         const std::wstring exe = StandinPath(c.exe);
         const std::wstring start = L"\"" + exe + L"\"" + c.switches;
         const std::wstring end = std::wstring(c.settingsEnd) + L" -x -y \"" + TestFile() + L"\"";
-        const std::wstring commandLine = CommandLineOf(journal.Read(), state.processId);
+        const std::wstring commandLine = CommandLineOf(journal.Read(), state.editor.processId);
         EXPECT_EQ(commandLine.substr(0, start.size()), start);
         ASSERT_GE(commandLine.size(), start.size() + end.size());
         EXPECT_EQ(commandLine.substr(commandLine.size() - end.size()), end);
         // The copy's name: 8 hex digits, nothing else between.
         EXPECT_EQ(commandLine.size(), start.size() + end.size() + (*c.settingsEnd ? 8 : 0));
-        EXPECT_EQ(state.editorPath, exe);
+        EXPECT_EQ(state.editor.path, exe);
         EXPECT_EQ(state.currentFile, TestFile());
-        EXPECT_TRUE(state.process);
-        EXPECT_TRUE(state.thread);
-        HWND editor = state.editorWindow;
-        ASSERT_EQ(editor, MainWindowOf(state.processId));
+        EXPECT_TRUE(state.editor.process);
+        EXPECT_TRUE(state.editor.thread);
+        HWND editor = state.editor.window;
+        ASSERT_EQ(editor, MainWindowOf(state.editor.processId));
         ExpectSizedToViewer(editor);
         DWORD style = StyleOf(editor);
         EXPECT_EQ(style & 0x94000000u, 0x94000000u);  // popup, visible, clip siblings
@@ -286,9 +286,9 @@ TEST_F(Launch, HookCaptureEmbedsNotepad3Notepad4AndNotepadPlusPlusAsFramelessPop
         auto log = NewLog();
         EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] exePath=[" + exe + L"] filePath=[" + TestFile() + L"]"));
         EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] CreateProcessW OK, pid=" +
-                                    std::to_wstring(state.processId) + L" (suspended)"));
+                                    std::to_wstring(state.editor.processId) + L" (suspended)"));
         EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbed] hook installed (OUTOFCONTEXT) for pid=" +
-                                    std::to_wstring(state.processId) + L", resuming"));
+                                    std::to_wstring(state.editor.processId) + L", resuming"));
         EXPECT_FALSE(HasEntryStartingWith(log, L"[LaunchAndEmbed] hook not installed"));
         const int at = FindLogEntry(log, L"[LaunchAndEmbed] captured hwnd=0x" + Hex16(editor));
         ASSERT_GE(at, 0);
@@ -310,7 +310,7 @@ TEST_F(Launch, HookCaptureEmbedsNotepad3Notepad4AndNotepadPlusPlusAsFramelessPop
         RECT client = {};
         GetClientRect(viewer, &client);
         const std::string clientSize = std::to_string(client.right) + " " + std::to_string(client.bottom);
-        const DWORD pid = state.processId;
+        const DWORD pid = state.editor.processId;
         auto sizeMessages = [&] {
             size_t count = 0;
             for (const JournalEntry& entry : Events(journal.Read(), "size", pid))
@@ -335,10 +335,10 @@ TEST_F(Launch, GenericCaptureEmbedsEverEditEmEditorAndOtherEditorsStartedHidden)
         MarkLog();
         ASSERT_TRUE(Start(c.exe, L""));
         const std::wstring exe = StandinPath(c.exe);
-        EXPECT_EQ(CommandLineOf(journal.Read(), state.processId),
+        EXPECT_EQ(CommandLineOf(journal.Read(), state.editor.processId),
                   L"\"" + exe + L"\"" + c.switches + L" \"" + TestFile() + L"\"");
-        HWND editor = state.editorWindow;
-        ASSERT_EQ(editor, MainWindowOf(state.processId));
+        HWND editor = state.editor.window;
+        ASSERT_EQ(editor, MainWindowOf(state.editor.processId));
         ExpectSizedToViewer(editor);
         DWORD style = StyleOf(editor);
         EXPECT_EQ(style & 0x06000000u, 0x06000000u);  // clip siblings and children
@@ -348,7 +348,7 @@ TEST_F(Launch, GenericCaptureEmbedsEverEditEmEditorAndOtherEditorsStartedHidden)
         EXPECT_EQ(ExStyleOf(editor) & 0x00040101u, 0u);
         auto log = NewLog();
         EXPECT_TRUE(LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: waiting for pid=" +
-                                    std::to_wstring(state.processId) + L" to become idle (ver=" +
+                                    std::to_wstring(state.editor.processId) + L" to become idle (ver=" +
                                     std::to_wstring(c.kind) + L")"));
         EXPECT_TRUE(
             LogHas(log, L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WaitForInputIdle returned 0"));
@@ -379,10 +379,10 @@ TEST_F(Launch, WineNotepadStartedHiddenIsCapturedOnTheGenericPath) {
     }
     ASSERT_TRUE(LaunchDetected(viewer, state, notepad, TestFile()));
     wchar_t className[64] = {};
-    GetClassNameW(state.editorWindow, className, 64);
+    GetClassNameW(state.editor.window, className, 64);
     EXPECT_STREQ(className, L"Notepad");
-    ExpectSizedToViewer(state.editorWindow);
-    UniqueHandle watched = WatchProcess(state.processId);
+    ExpectSizedToViewer(state.editor.window);
+    UniqueHandle watched = WatchProcess(state.editor.processId);
     KillChild(state);
     EXPECT_TRUE(HasEnded(watched, kWindowWaitMs));
 }
@@ -397,7 +397,7 @@ TEST_F(Launch, CapturesPassOverSplashToolSmallAndCaptionlessWindows) {
     for (const Case& c : cases) {
         SCOPED_TRACE(Wide2Utf8(std::wstring(c.exe) + L" " + c.decoy));
         ASSERT_TRUE(Start(c.exe, std::wstring(L"--decoy=") + c.decoy + L" --late=300"));
-        EXPECT_EQ(state.editorWindow, MainWindowOf(state.processId));
+        EXPECT_EQ(state.editor.window, MainWindowOf(state.editor.processId));
         KillChild(state);
     }
 }
@@ -408,8 +408,8 @@ TEST_F(Launch, EmEditorNeverTakesAFrameThatExistedBeforeTheLaunch) {
     HWND earlierFrame = MainWindowOf(earlier.pid);
     ASSERT_TRUE(Start(L"emeditor.exe", L""));
     EXPECT_EQ(state.preexistingWindows, std::vector<HWND>{earlierFrame});
-    EXPECT_NE(state.editorWindow, earlierFrame);
-    EXPECT_EQ(state.editorWindow, MainWindowOf(state.processId));
+    EXPECT_NE(state.editor.window, earlierFrame);
+    EXPECT_EQ(state.editor.window, MainWindowOf(state.editor.processId));
     EXPECT_EQ(GetAncestor(earlierFrame, GA_PARENT), GetDesktopWindow());
 }
 
@@ -419,8 +419,8 @@ TEST_F(Launch, Notepad3AndNotepad4OpenTheirOwnWindowWhenTheUserHasReuseWindowOn)
         StartedProcess users = StartStandin(exe, L"/n C:\\user.txt");
         ASSERT_TRUE(journal.WaitForEvent("window", kWindowWaitMs, users.pid));
         ASSERT_TRUE(Start(exe, L"--reuse-window"));
-        EXPECT_EQ(state.editorWindow, MainWindowOf(state.processId));
-        EXPECT_TRUE(Events(journal.Read(), "reused", state.processId).empty());
+        EXPECT_EQ(state.editor.window, MainWindowOf(state.editor.processId));
+        EXPECT_TRUE(Events(journal.Read(), "reused", state.editor.processId).empty());
         EXPECT_TRUE(Events(journal.Read(), "copydata", users.pid).empty());
         KillChild(state);
         TerminateProcess(users.process.get(), 0);
@@ -442,8 +442,8 @@ TEST_F(Launch, EditorThatExitsAtOnceFailsTheLaunchAndLeavesTheStateEmpty) {
 }
 
 TEST_F(Launch, MissingOrRelativeEditorPathStartsNothingAndKeepsTheState) {
-    state.processId = 1234;
-    state.editorPath = L"C:\\previous.exe";
+    state.editor.processId = 1234;
+    state.editor.path = L"C:\\previous.exe";
     state.currentFile = L"C:\\previous.txt";
     EXPECT_FALSE(LaunchDetected(viewer, state, StandinPath(L"missing.exe"), TestFile()));
     EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbed] CreateProcessW FAILED, err=2 (0x00000002)"));
@@ -458,8 +458,8 @@ TEST_F(Launch, MissingOrRelativeEditorPathStartsNothingAndKeepsTheState) {
     EXPECT_TRUE(
         LogHas(NewLog(), L"[LaunchAndEmbed] editor path is not absolute, not started: [otheredit.exe]"));
     EXPECT_TRUE(journal.Read().empty());
-    EXPECT_EQ(state.processId, 1234u);
-    EXPECT_EQ(state.editorPath, L"C:\\previous.exe");
+    EXPECT_EQ(state.editor.processId, 1234u);
+    EXPECT_EQ(state.editor.path, L"C:\\previous.exe");
     EXPECT_EQ(state.currentFile, L"C:\\previous.txt");
     state = ViewerState{};
 }
@@ -482,7 +482,7 @@ TEST_F(Launch, EditorWithoutWindowIsShutDownWhenTheCaptureTimesOut) {
 // longer than 200 ms); Notepad++ asks about a modified background tab some time after WM_CLOSE.
 TEST_F(Launch, EditorThatMayStillBeSavingOrAskingIsNeverTerminated) {
     ASSERT_TRUE(Start(L"otheredit.exe", L"--slow-exit=1500"));
-    DWORD pid = state.processId;
+    DWORD pid = state.editor.processId;
     EXPECT_LT(KillChildMs(), kCloseWaitMs + 1000u);
     EXPECT_TRUE(WaitForShutdownThreads(kShutdownThreadsEndMs));
     EXPECT_FALSE(ProcessRunning(pid));
@@ -505,8 +505,8 @@ TEST_F(Launch, EditorThatMayStillBeSavingOrAskingIsNeverTerminated) {
 
     MarkLog();
     ASSERT_TRUE(Start(L"notepad++.exe", L"--late-question=1000"));
-    pid = state.processId;
-    HWND editor = state.editorWindow;
+    pid = state.editor.processId;
+    HWND editor = state.editor.window;
     EXPECT_LT(KillChildMs(), kCloseWaitMs + 1000u);
     EXPECT_TRUE(journal.WaitForEvent("prompt", kWindowWaitMs, pid));
     EXPECT_TRUE(WaitForShutdownThreads(kShutdownThreadsEndMs));
@@ -526,8 +526,8 @@ TEST_F(Launch, BusyAskingOrHungEditorIsNeverTerminatedAndKillChildNeverWaitsForI
     // another editor's thread (activation passes through it), which would mix up what each shows.
     ViewerState asking, busy, hung;
     ASSERT_TRUE(StartInto(asking, L"notepad4.exe", L"--question-at-start"));
-    const DWORD askingPid = asking.processId;
-    const HWND askingWindow = asking.editorWindow;
+    const DWORD askingPid = asking.editor.processId;
+    const HWND askingWindow = asking.editor.window;
     ASSERT_TRUE(journal.WaitForEvent("question", kWindowWaitMs, askingPid));
     EXPECT_LT(KillChildMs(asking), kClearBoundMs);
     // The question open since its start is the user's to answer: given back with its editor.
@@ -535,8 +535,8 @@ TEST_F(Launch, BusyAskingOrHungEditorIsNeverTerminatedAndKillChildNeverWaitsForI
     EXPECT_EQ(GetAncestor(askingWindow, GA_PARENT), GetDesktopWindow());
 
     ASSERT_TRUE(StartInto(busy, L"notepad4.exe", L"--unsaved --busy-later=100:4000"));
-    const DWORD busyPid = busy.processId;
-    const HWND busyWindow = busy.editorWindow;
+    const DWORD busyPid = busy.editor.processId;
+    const HWND busyWindow = busy.editor.window;
     ASSERT_TRUE(journal.WaitForEvent("busy", kWindowWaitMs, busyPid));
     EXPECT_LT(KillChildMs(busy), kClearBoundMs);
     // It answers after 4 s: out of the viewer, asked to close, it asks the user.
@@ -545,7 +545,7 @@ TEST_F(Launch, BusyAskingOrHungEditorIsNeverTerminatedAndKillChildNeverWaitsForI
     EXPECT_EQ(GetAncestor(busyWindow, GA_PARENT), GetDesktopWindow());
 
     ASSERT_TRUE(StartInto(hung, L"notepad4.exe", L"--decoy=tool --hang=16 --lifetime=60000"));
-    const DWORD hungPid = hung.processId;
+    const DWORD hungPid = hung.editor.processId;
     EXPECT_LT(KillChildMs(hung), kClearBoundMs);
     EXPECT_TRUE(
         WaitForLog(L"[KillChild]   pid=" + std::to_wstring(hungPid) +
@@ -596,8 +596,8 @@ TEST_F(Launch, EditorStayingAfterWmCloseIsGivenBackQuietlyOrEndedWhenItHoldsNoth
     ViewerState states[std::size(cases)];
     for (size_t i = 0; i < std::size(cases); ++i) {
         ASSERT_TRUE(StartInto(states[i], cases[i].exe, cases[i].params)) << Wide2Utf8(cases[i].params);
-        cases[i].pid = states[i].processId;
-        cases[i].window = states[i].editorWindow;
+        cases[i].pid = states[i].editor.processId;
+        cases[i].window = states[i].editor.window;
     }
     SetForegroundWindow(viewer);
     const HWND foreground = GetForegroundWindow();
@@ -651,8 +651,8 @@ TEST_F(Launch, PreviewLeavesTheEditorsSavedPlacementAsTheUserHadIt) {
         SCOPED_TRACE(Wide2Utf8(exe));
         ASSERT_TRUE(WriteFileText(settings, users + "\nrecent C:\\users-own.txt\n"));
         ASSERT_TRUE(Start(exe, L"--settings=" + settings));
-        const DWORD pid = state.processId;
-        ExpectSizedToViewer(state.editorWindow);
+        const DWORD pid = state.editor.processId;
+        ExpectSizedToViewer(state.editor.window);
         KillChild(state);
         ASSERT_TRUE(WaitFor([pid] { return !ProcessRunning(pid); }, kWindowWaitMs));
         const std::vector<uint8_t> bytes = ReadFileBytes(settings);
@@ -667,15 +667,15 @@ TEST_F(Launch, WindowOfASingleProcessEmEditorIsGivenBackNeverHiddenOrClosed) {
     StartedProcess users = StartStandin(L"emeditor.exe", L"--single-process", SW_SHOWNORMAL);
     ASSERT_TRUE(journal.WaitForEvent("window", kWindowWaitMs, users.pid));
     ASSERT_TRUE(Start(L"emeditor.exe", L"--single-process"));
-    const DWORD started = state.processId;
-    HWND frame = state.editorWindow;
+    const DWORD started = state.editor.processId;
+    HWND frame = state.editor.window;
     ASSERT_EQ(Events(journal.Read(), "window", users.pid).size(), 2u);
     EXPECT_EQ(frame, WindowOf(Events(journal.Read(), "window", users.pid).back()));
     EXPECT_FALSE(Events(journal.Read(), "handover", started).empty());
     ExpectSizedToViewer(frame);
     KillChild(state);
     ExpectEmptyEditorFields();
-    EXPECT_EQ(state.editorWindow, nullptr);
+    EXPECT_EQ(state.editor.window, nullptr);
     EXPECT_TRUE(IsWindow(frame));
     EXPECT_EQ(GetAncestor(frame, GA_PARENT), GetDesktopWindow());
     EXPECT_TRUE(IsWindowVisible(frame));
@@ -693,11 +693,11 @@ TEST_F(Launch, EditorReportingUnsavedChangesIsReleasedToTheDesktopNotTerminated)
         SCOPED_TRACE(Wide2Utf8(exe));
         MarkLog();
         ASSERT_TRUE(Start(exe, L"--unsaved"));
-        DWORD pid = state.processId;
-        HWND editor = state.editorWindow;
+        DWORD pid = state.editor.processId;
+        HWND editor = state.editor.window;
         KillChild(state);
         ExpectEmptyEditorFields();
-        EXPECT_EQ(state.editorWindow, nullptr);
+        EXPECT_EQ(state.editor.window, nullptr);
         EXPECT_TRUE(WaitForShutdownThreads(kShutdownThreadsEndMs));
         EXPECT_TRUE(ProcessRunning(pid));
         EXPECT_EQ(GetAncestor(editor, GA_PARENT), GetDesktopWindow());
@@ -718,7 +718,7 @@ TEST_F(Launch, HungEditorCostsOnlyTheReplyBoundForTheSizeMessageAndIsNeverTermin
     ASSERT_TRUE(Start(L"notepad++.exe", L"--unsaved --hang=5 --hang-skip=1 --lifetime=30000"));
     EXPECT_LT(GetTickCount() - launchStart, kEditorReplyTimeoutMs + 1500u);
     EXPECT_TRUE(LogHas(NewLog(), L"[ReparentChild]   WM_SIZE not answered in time"));
-    const DWORD pid = state.processId;
+    const DWORD pid = state.editor.processId;
     EXPECT_LT(KillChildMs(), kClearBoundMs);
     ExpectEmptyEditorFields();
     // It does not answer, and it may hold unsaved work: it is waited for, never terminated.
@@ -741,18 +741,18 @@ TEST_F(Launch, KillChildOnAnEmptyStateOnlyLogsAndLeavesAStaleWindowHandleInPlace
     ASSERT_TRUE(journal.WaitForEvent("window", kWindowWaitMs, editor.pid));
     HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     DestroyWindow(gone);
-    state.process = std::move(editor.process);
-    state.processId = editor.pid;
-    state.editorWindow = gone;
-    state.editorPath = StandinPath(L"otheredit.exe");
+    state.editor.process = std::move(editor.process);
+    state.editor.processId = editor.pid;
+    state.editor.window = gone;
+    state.editor.path = StandinPath(L"otheredit.exe");
     state.currentFile = TestFile();
     UniqueHandle watched = WatchProcess(editor.pid);
     KillChild(state);
-    EXPECT_EQ(state.editorWindow, gone);
+    EXPECT_EQ(state.editor.window, gone);
     EXPECT_TRUE(HasEnded(watched));
     EXPECT_TRUE(Events(journal.Read(), "close").empty());
     ExpectEmptyEditorFields();
-    state.editorWindow = nullptr;
+    state.editor.window = nullptr;
 }
 
 TEST_F(Launch, WinEventCallbackTakesOnlyTopLevelMainWindowsOfTheCapturedProcess) {
@@ -809,7 +809,7 @@ TEST_F(Launch, QuitDuringTheHookWaitIsPostedAgainAndFailsTheLaunch) {
 
 TEST_F(Launch, ViewerDestroyedDuringTheWaitStopsItPromptlyAndShutsTheEditorDown) {
     // Hook-based wait: the request arrives as a posted message, which that wait dispatches.
-    std::function<void()> destroy = [this] { state.destroyRequested = true; };
+    std::function<void()> destroy = [this] { state.closing = true; };
     PostMessageW(viewer, kRunCallbackMessage, 0, reinterpret_cast<LPARAM>(&destroy));
     DWORD start = GetTickCount();
     EXPECT_FALSE(Start(L"notepad3.exe", L"--no-window"));
@@ -817,7 +817,7 @@ TEST_F(Launch, ViewerDestroyedDuringTheWaitStopsItPromptlyAndShutsTheEditorDown)
     ExpectEmptyEditorFields();
 
     // Generic wait: here the request is sent from another thread.
-    state.destroyRequested = false;
+    state.closing = false;
     HWND target = viewer;
     const size_t startsBefore = Events(journal.Read(), "start").size();
     std::thread sender([this, target, &destroy, startsBefore] {
@@ -835,7 +835,7 @@ TEST_F(Launch, ViewerDestroyedDuringTheWaitStopsItPromptlyAndShutsTheEditorDown)
     for (const JournalEntry& started : Events(journal.Read(), "start"))
         EXPECT_FALSE(ProcessRunning(started.pid));
     EXPECT_TRUE(HasEntryStartingWith(NewLog(), L"[LaunchAndEmbed] launch of pid="));
-    state.destroyRequested = false;
+    state.closing = false;
 }
 
 TEST_F(Launch, SecondHookCaptureIsRefusedWhileOneIsInProgress) {
@@ -850,7 +850,7 @@ TEST_F(Launch, SecondHookCaptureIsRefusedWhileOneIsInProgress) {
     EXPECT_FALSE(nestedResult);
     EXPECT_TRUE(LogHas(NewLog(), L"[LaunchAndEmbed] another window capture is in progress, launch refused"));
     EXPECT_EQ(Events(journal.Read(), "start").size(), 1u);
-    EXPECT_EQ(otherState.processId, 0u);
+    EXPECT_EQ(otherState.editor.processId, 0u);
     DestroyWindow(otherViewer);
 }
 
@@ -885,7 +885,7 @@ TEST_F(Launch, EditorThatStopsAnsweringWhileItsWindowIsEmbeddedFailsTheLaunchWit
         EXPECT_LT(elapsed, 3000u + kEmbedCallsTimeoutMs + 1500u);
         EXPECT_GE(elapsed, kEmbedCallsTimeoutMs);
         ExpectEmptyEditorFields();
-        EXPECT_EQ(state.editorWindow, nullptr);
+        EXPECT_EQ(state.editor.window, nullptr);
         auto entries = journal.Read();
         auto hangs = Events(entries, "hang");
         ASSERT_FALSE(hangs.empty());
@@ -901,7 +901,7 @@ TEST_F(Launch, EmbeddingDoesNotWaitForTheEditorsFirstPaint) {
     for (const wchar_t* exe : {L"notepad4.exe", L"otheredit.exe"}) {
         SCOPED_TRACE(Wide2Utf8(exe));
         ASSERT_TRUE(Start(exe, L"--first-paint=1500"));
-        const DWORD pid = state.processId;
+        const DWORD pid = state.editor.processId;
         EXPECT_TRUE(Events(journal.Read(), "painted", pid).empty()) << "the launch waited for the paint";
         ASSERT_TRUE(journal.WaitForEvent("painted", kWindowWaitMs, pid));
         KillChild(state);
@@ -920,10 +920,10 @@ TEST_F(Launch, TwoThreadsLaunchingHookCaptureEditorsAtOnceBothGetTheirEditor) {
         ViewerState ownState;
         WaitForSingleObject(go.get(), kWindowWaitMs);
         outcome.launched = LaunchDetected(ownViewer, ownState, StandinPath(exe), TestFile());
-        outcome.editor = ownState.editorWindow;
-        outcome.pid = ownState.processId;
+        outcome.editor = ownState.editor.window;
+        outcome.pid = ownState.editor.processId;
         if (outcome.launched) {
-            EXPECT_EQ(GetAncestor(ownState.editorWindow, GA_PARENT), ownViewer);
+            EXPECT_EQ(GetAncestor(ownState.editor.window, GA_PARENT), ownViewer);
         }
         KillChild(ownState);
         DestroyWindow(ownViewer);

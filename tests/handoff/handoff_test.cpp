@@ -490,7 +490,7 @@ TEST_F(HandOff, NotepadPPClosesAnUnmodifiedShownDocumentAndCountsOnlyAFileItsTit
     MakeWindow(L"Scintilla", frame);
     titleNamesHandedFile = true;
     ViewerState state;
-    state.editorWindow = frame;
+    state.editor.window = frame;
     state.currentFile = L"C:\\docs\\before.txt";
     SetWindowTextW(frame, L"C:\\docs\\before.txt - Notepad++");
     EXPECT_EQ(HandFileToNotepadPP(state, kPath.c_str()), NotepadPPHandOff::Shown);
@@ -517,20 +517,20 @@ TEST_F(HandOff, NotepadPPClosesAnUnmodifiedShownDocumentAndCountsOnlyAFileItsTit
 // The title is read whole: a path of 1,100 units still names its file.
 TEST_F(HandOff, NotepadPPIgnoringCopyDataIsSentDoOpenWithThePathInItsMemory) {
     ViewerState state;
-    state.editorWindow = frame;
-    state.process.reset(
+    state.editor.window = frame;
+    state.editor.process.reset(
         OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
                     GetCurrentProcessId()));
-    ASSERT_TRUE(state.process);
-    state.editorPath = L"C:\\npp\\notepad++.exe";
+    ASSERT_TRUE(state.editor.process);
+    state.editor.path = L"C:\\npp\\notepad++.exe";
     const std::wstring longPath = L"C:\\" + std::wstring(1100, L'l');
-    EXPECT_FALSE(NotepadPPOpensByMessage(state.editorPath));
+    EXPECT_FALSE(NotepadPPOpensByMessage(state.editor.path));
     EXPECT_EQ(HandFileToNotepadPP(state, longPath.c_str()), NotepadPPHandOff::Shown);
     ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(received[0].dwData, 2u);
     EXPECT_EQ(received[1].message, static_cast<UINT>(WM_USER + 1077));
     EXPECT_EQ(received[1].path, longPath);
-    EXPECT_TRUE(NotepadPPOpensByMessage(state.editorPath));
+    EXPECT_TRUE(NotepadPPOpensByMessage(state.editor.path));
 
     received.clear();
     doOpenReply = FALSE;
@@ -546,11 +546,11 @@ TEST_F(HandOff, NotepadPPIgnoringCopyDataIsSentDoOpenWithThePathInItsMemory) {
     received.clear();
     doOpenReply = TRUE;
     ViewerState other;
-    other.editorWindow = frame;
-    other.process.reset(
+    other.editor.window = frame;
+    other.editor.process.reset(
         OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
                     GetCurrentProcessId()));
-    other.editorPath = state.editorPath;
+    other.editor.path = state.editor.path;
     const DWORD start = GetTickCount();
     EXPECT_EQ(HandFileToNotepadPP(other, kPath.c_str()), NotepadPPHandOff::Shown);
     EXPECT_LT(GetTickCount() - start, kNotepadPPTitleWaitMs);

@@ -69,8 +69,8 @@ TEST_F(LoadFileWithStandins, SameFileTwiceIsHandedToTheRunningNotepad3) {
     MapEditors({{L"txt", StandinPath(L"notepad3.exe")}});
     TestViewer viewer(true);
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
-    ASSERT_TRUE(IsWindow(viewer.state->editorWindow));
-    EXPECT_EQ(GetAncestor(viewer.state->editorWindow, GA_PARENT), viewer.window);
+    ASSERT_TRUE(IsWindow(viewer.state->editor.window));
+    EXPECT_EQ(GetAncestor(viewer.state->editor.window, GA_PARENT), viewer.window);
     const size_t before = LogSize();
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     std::vector<DWORD> pids = StartedPids(journal);
@@ -158,7 +158,7 @@ TEST_F(LoadFileWithStandins, AnotherEditorOrOneDifferingInCaseReplacesTheRunning
     pids = StartedPids(journal);
     ASSERT_EQ(pids.size(), 3u);
     EXPECT_TRUE(Ended(pids[1]));
-    EXPECT_EQ(viewer.state->editorPath, upper);
+    EXPECT_EQ(viewer.state->editor.path, upper);
 }
 
 TEST_F(LoadFileWithStandins, EditorClosedByTheUserIsStartedAgain) {
@@ -167,11 +167,11 @@ TEST_F(LoadFileWithStandins, EditorClosedByTheUserIsStartedAgain) {
     TestViewer viewer(true);
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     DWORD first = StartedPids(journal).at(0);
-    PostMessageW(viewer.state->editorWindow, WM_CLOSE, 0, 0);
+    PostMessageW(viewer.state->editor.window, WM_CLOSE, 0, 0);
     ASSERT_TRUE(Ended(first));
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     EXPECT_EQ(StartedPids(journal).size(), 2u);
-    EXPECT_TRUE(IsWindow(viewer.state->editorWindow));
+    EXPECT_TRUE(IsWindow(viewer.state->editor.window));
 }
 
 // A hand-off that is not answered in time starts a fresh editor; the one that did not answer is busy,
@@ -193,15 +193,17 @@ TEST_F(LoadFileWithStandins, BusyEditorIsReplacedAfterTheFailedHandOffAndNeverTe
         MapEditors({{L"txt", StandinPath(c.exe)}}, c.params);
         TestViewer viewer(true);
         ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
-        const DWORD first = viewer.state->processId;
+        const DWORD first = viewer.state->editor.processId;
         ASSERT_TRUE(journal.WaitForEvent("busy", kEndMs, first));
         const size_t before = LogSize();
         ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
-        const DWORD second = viewer.state->processId;
+        const DWORD second = viewer.state->editor.processId;
         ASSERT_NE(second, first);
         EXPECT_EQ(CommandLineOf(journal.Read(), second).find(kFileB) != std::wstring::npos, true);
         auto entries = LogSince(before);
-        if (c.failure) EXPECT_TRUE(LogHas(entries, c.failure));
+        if (c.failure) {
+            EXPECT_TRUE(LogHas(entries, c.failure));
+        }
         EXPECT_TRUE(LogHas(entries, L"[LoadFile] LoadFile return 1"));
         // Notepad++ closes once it is done; Notepad4 asks about its unsaved document.
         if (c.failure) {
@@ -225,7 +227,7 @@ TEST_F(LoadFileWithStandins, UnsavedNotepad3DocumentIsReleasedAndAFreshEditorOpe
     MapEditors({{L"txt", StandinPath(L"notepad3.exe")}}, L"--unsaved");
     TestViewer viewer(true);
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
-    HWND first = viewer.state->editorWindow;
+    HWND first = viewer.state->editor.window;
     const size_t before = LogSize();
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
     std::vector<DWORD> pids = StartedPids(journal);
@@ -236,7 +238,7 @@ TEST_F(LoadFileWithStandins, UnsavedNotepad3DocumentIsReleasedAndAFreshEditorOpe
     EXPECT_TRUE(ProcessRunning(pids[0]));
     EXPECT_TRUE(IsWindow(first));
     EXPECT_NE(GetAncestor(first, GA_PARENT), viewer.window);
-    EXPECT_NE(viewer.state->editorWindow, first);
+    EXPECT_NE(viewer.state->editor.window, first);
     EXPECT_TRUE(LogHas(LogSince(before),
                        L"[LoadFile] editor holds unsaved changes: released, a new editor opens the file"));
 }
@@ -248,8 +250,8 @@ TEST_F(LoadFileWithStandins, ViewerDestroyedWithABusyEditorInsideWaitsUntilItsWi
     MapEditors({{L"txt", StandinPath(L"notepad3.exe")}}, L"--unsaved --busy-later=100:4500");
     TestViewer viewer(true);
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
-    const DWORD pid = viewer.state->processId;
-    const HWND editor = viewer.state->editorWindow;
+    const DWORD pid = viewer.state->editor.processId;
+    const HWND editor = viewer.state->editor.window;
     ASSERT_TRUE(journal.WaitForEvent("busy", kEndMs, pid));
     const size_t before = LogSize();
     const DWORD start = GetTickCount();
@@ -275,7 +277,7 @@ TEST_F(LoadFileWithStandins, NoEditorForTheExtensionClosesTheRunningOne) {
     EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, L"C:\\velloquin-tests\\picture.png"));
     EXPECT_TRUE(LogHas(LogSince(before), L"[LoadFile] no viewer configured for this extension"));
     EXPECT_TRUE(Ended(StartedPids(journal).at(0)));
-    EXPECT_TRUE(viewer.state->editorPath.empty());
+    EXPECT_TRUE(viewer.state->editor.path.empty());
 }
 
 TEST_F(LoadFileWithStandins, FocusTimerAfterAHandOffInThePaneAndAfterEveryLoadStandalone) {

@@ -30,7 +30,7 @@ constexpr wchar_t kTopClass[] = L"TestViewerTop";
 LRESULT OnDestroy(HWND window) {
     ViewerState* state = GetWindowData<ViewerState>(window);
     StoreWindowData<ViewerState>(window, nullptr);
-    const DWORD launching = state && state->launchRunning ? state->processId : 0;
+    const DWORD launching = state && state->work == ViewerState::Work::Launching ? state->editor.processId : 0;
     DestroyViewerState(state);
     ReleaseEditorsLeftInside(window, launching);
     return 0;

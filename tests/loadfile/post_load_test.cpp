@@ -67,7 +67,7 @@ TEST(PostLoad, FocusTimerOnlyAfterAHandOffOrInTheStandaloneViewer) {
     for (const TimerCase& c : cases) {
         SetFlags(false, c.focusSetting);
         TestViewer viewer(c.inPreviewPane);
-        viewer.state->editorWindow = viewer.MakeEditorChild();
+        viewer.state->editor.window = viewer.MakeEditorChild();
         viewer.state->focusRetries = 0;
         ApplyPostLoadBehavior(viewer.window, *viewer.state, c.reused);
         EXPECT_EQ(FocusTimerWasRunning(viewer.window), c.timerExpected)
@@ -81,7 +81,7 @@ TEST(PostLoad, NoFocusTimerWithoutALiveEditorWindow) {
     TestViewer viewer(false);
     HWND editor = viewer.MakeEditorChild();
     DestroyWindow(editor);
-    viewer.state->editorWindow = editor;
+    viewer.state->editor.window = editor;
     ApplyPostLoadBehavior(viewer.window, *viewer.state, true);
     EXPECT_FALSE(FocusTimerWasRunning(viewer.window));
 }

@@ -138,13 +138,13 @@ TEST_F(RealEditors, NotepadPPFileItCannotOpenFailsAndLaterFilesAreStillHandedOve
     testing_support::EnsureFiles({at258, at259});
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, at258.c_str()));
-    HWND editor = viewer.state->editorWindow;
+    HWND editor = viewer.state->editor.window;
     const size_t before = Log().size();
     DWORD start = GetTickCount();
     EXPECT_FALSE(LoadFile(viewer.window, *viewer.state, at259.c_str()));
     EXPECT_LT(GetTickCount() - start, 1000u);
     EXPECT_EQ(viewer.state->paneNote, L"Notepad++ could not open this file");
-    EXPECT_EQ(viewer.state->editorWindow, editor);
+    EXPECT_EQ(viewer.state->editor.window, editor);
     const auto shown = [editor] { return (GetWindowLongPtrW(editor, GWL_STYLE) & WS_VISIBLE) != 0; };
     EXPECT_TRUE(testing_support::WaitFor([&] { return !shown(); }, kJournalMs));
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));
@@ -184,12 +184,12 @@ TEST_F(RealEditors, NotepadPPClosesOnlyTheDocumentTheViewerPutThere) {
     TestViewer viewer(true);
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     const DWORD pid = StartedPids(journal).at(0);
-    PostMessageW(viewer.state->editorWindow, WM_APP + 1, 0, 0);  // [A, U<]
+    PostMessageW(viewer.state->editor.window, WM_APP + 1, 0, 0);  // [A, U<]
     ASSERT_TRUE(testing_support::WaitFor([&] { return Events(journal.Read(), "tab-open", pid).size() == 2; },
                                          kJournalMs));
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));  // [U, B<]
-    PostMessageW(viewer.state->editorWindow, WM_APP + 2, 1, 0);           // [U, B], B active
-    PostMessageW(viewer.state->editorWindow, WM_APP + 2, 0, 0);           // [U<, B]
+    PostMessageW(viewer.state->editor.window, WM_APP + 2, 1, 0);           // [U, B], B active
+    PostMessageW(viewer.state->editor.window, WM_APP + 2, 0, 0);           // [U<, B]
     ASSERT_TRUE(testing_support::WaitFor(
         [&] { return Events(journal.Read(), "tab-activate", pid).size() == 2; }, kJournalMs));
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileC.c_str()));  // [U, C<]
@@ -309,7 +309,7 @@ TEST_F(RealEditors, NamesWithPercentReachNotepad4OnlyInAFormItDoesNotExpand) {
     EXPECT_EQ(ContentOf(opened[0]), testing_support::Wide2Utf8(byLaunch));
     EXPECT_EQ(ContentOf(opened[1]), testing_support::Wide2Utf8(byRecord));
     EXPECT_EQ(Events(journal.Read(), "np4params", pids[0]).size(), 1u);
-    EXPECT_EQ(viewer.state->editorWindow, nullptr);
+    EXPECT_EQ(viewer.state->editor.window, nullptr);
     EXPECT_EQ(viewer.state->paneNote,
               L"Not shown: this editor would read the %...% in the file name as a variable");
     EXPECT_TRUE(LogHas(LogSince(before),
@@ -337,7 +337,7 @@ TEST_F(RealEditors, MissingFileStartsNothingAndThePaneSaysWhy) {
     const std::vector<DWORD> pids = StartedPids(journal);
     ASSERT_EQ(pids.size(), 1u);
     EXPECT_TRUE(Events(journal.Read(), "copydata").empty());
-    EXPECT_EQ(viewer.state->editorWindow, nullptr);
+    EXPECT_EQ(viewer.state->editor.window, nullptr);
     EXPECT_EQ(CountLogEntriesStartingWith(
                   LogSince(before), L"[LoadFile] file not found, no editor started: [" + missing + L"]"),
               2);
@@ -359,8 +359,8 @@ TEST_F(RealEditors, HandOffAnsweredWithAQuestionGivesThatEditorBackWithoutASecon
         [editor] { return GetAncestor(editor, GA_PARENT) == GetDesktopWindow() && IsWindowVisible(editor); },
         kJournalMs));
     EXPECT_TRUE(ProcessRunning(pids[0]));
-    EXPECT_EQ(viewer.state->editorWindow, nullptr);
-    EXPECT_EQ(viewer.state->processId, 0u);
+    EXPECT_EQ(viewer.state->editor.window, nullptr);
+    EXPECT_EQ(viewer.state->editor.processId, 0u);
     EXPECT_EQ(viewer.state->paneNote,
               L"The editor asks a question: it is back on the desktop, answer it there");
     EXPECT_TRUE(
@@ -386,7 +386,7 @@ TEST_F(RealEditors, NotepadPPWithUnsavedWorkInABackgroundTabIsNeverEndedAtTheHos
         TestViewer viewer(true);
         ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
         const DWORD pid = StartedPids(journal).at(0);
-        HWND editor = viewer.state->editorWindow;
+        HWND editor = viewer.state->editor.window;
         if (newText) {
             PostMessageW(editor, WM_APP + 3, 0, 0);  // [A, new 1*<]
             PostMessageW(editor, WM_APP + 2, 0, 0);  // [A<, new 1*]

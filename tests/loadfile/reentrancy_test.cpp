@@ -98,8 +98,8 @@ TEST_F(Reentrancy, ClearDuringALaunchClosesTheEditorOnceItIsEmbedded) {
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_TRUE(Ended(starts[0].pid));
     EXPECT_TRUE(RecordsReceived(journal, starts[0].pid).empty());
-    EXPECT_TRUE(viewer.state->editorPath.empty());
-    EXPECT_FALSE(viewer.state->process);
+    EXPECT_TRUE(viewer.state->editor.path.empty());
+    EXPECT_FALSE(viewer.state->editor.process);
     EXPECT_TRUE(LogHas(LogSince(before), L"[ClearViewer] a load is in progress: clear deferred"));
 }
 
@@ -137,7 +137,7 @@ TEST_F(Reentrancy, AnotherViewerWaitsForTheRunningCaptureThenLaunchesItsOwn) {
     EXPECT_EQ(TestLoadAnswers(), std::vector<int>{1});
     EXPECT_EQ(Starts(journal).size(), 1u);
     ASSERT_TRUE(
-        WaitFor([&] { return second.state->editorWindow && IsWindow(second.state->editorWindow); }, 10000));
+        WaitFor([&] { return second.state->editor.window && IsWindow(second.state->editor.window); }, 10000));
     std::vector<JournalEntry> starts = Starts(journal);
     ASSERT_EQ(starts.size(), 2u);
     std::vector<JournalEntry> firstWindow = Events(journal.Read(), "window", starts[0].pid);
@@ -145,8 +145,8 @@ TEST_F(Reentrancy, AnotherViewerWaitsForTheRunningCaptureThenLaunchesItsOwn) {
     EXPECT_GE(starts[1].tick, firstWindow[0].tick);
     EXPECT_EQ(CommandLineOf(journal.Read(), starts[1].pid),
               L"\"" + StandinPath(L"notepad4.exe") + L"\" /n " + kLate + L" \"" + kFileLog + L"\"");
-    EXPECT_EQ(GetAncestor(second.state->editorWindow, GA_PARENT), second.window);
-    EXPECT_EQ(GetAncestor(first.state->editorWindow, GA_PARENT), first.window);
+    EXPECT_EQ(GetAncestor(second.state->editor.window, GA_PARENT), second.window);
+    EXPECT_EQ(GetAncestor(first.state->editor.window, GA_PARENT), first.window);
 }
 
 TEST_F(Reentrancy, DeferredViewerDestroyedBeforeItsTurnStartsNothing) {
@@ -162,7 +162,7 @@ TEST_F(Reentrancy, DeferredViewerDestroyedBeforeItsTurnStartsNothing) {
     testing_support::PumpMessages();
     EXPECT_EQ(Starts(journal).size(), 1u);
     EXPECT_FALSE(IsWindow(second.window));
-    EXPECT_TRUE(IsWindow(first.state->editorWindow));
+    EXPECT_TRUE(IsWindow(first.state->editor.window));
 }
 
 TEST_F(Reentrancy, ViewerOnAnotherThreadWaitsForTheCaptureRunningOnThisOne) {
@@ -177,7 +177,7 @@ TEST_F(Reentrancy, ViewerOnAnotherThreadWaitsForTheCaptureRunningOnThisOne) {
         TestViewer second(true);
         if (!journal.WaitForEvent("start", kEndMs)) return;
         answered = LoadFile(second.window, *second.state, kFileLog.c_str());
-        embedded = WaitFor([&] { return second.state->editorWindow && IsWindow(second.state->editorWindow); },
+        embedded = WaitFor([&] { return second.state->editor.window && IsWindow(second.state->editor.window); },
                            10000);
     });
     const bool shown = LoadFile(first.window, *first.state, kFileA.c_str());

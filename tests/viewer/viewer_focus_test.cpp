@@ -75,9 +75,9 @@ class EmbeddedEditor : public ::testing::Test {
         PumpMessages();
     }
     void Embed(HWND editor, const wchar_t* editorPath) {
-        state_->editorWindow = editor;
-        state_->editorPath = editorPath;
-        state_->profile = &DetectEditorProfile(editorPath);
+        state_->editor.window = editor;
+        state_->editor.path = editorPath;
+        state_->editor.profile = &DetectEditorProfile(editorPath);
     }
 
     HWND host_ = nullptr;
