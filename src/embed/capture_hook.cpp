@@ -7,6 +7,7 @@
 #include "common/window_data.h"
 #include "embed/bounded_wait.h"
 #include "embed/child_window.h"
+#include "embed/editor_holder.h"
 #include "embed/editor_messages.h"
 #include "embed/launch_support.h"
 #include "embed/reparent.h"
@@ -90,11 +91,12 @@ bool EmbedCapturedWindow(HWND viewer, ViewerState& state, const Capture& capture
     state.editor.window = window;
     state.focusBeforeEmbedding = GetFocus();
     state.editor.desktopLook = ReadDesktopLook(window, 0);
-    if (!ReparentChild(viewer, window, *state.editor.profile, state.editor.desktopLook))
+    const HWND parent = EmbeddingParentOf(viewer);
+    if (!ReparentChild(parent, window, *state.editor.profile, state.editor.desktopLook))
         return EndUnansweredLaunch(state, processId);
     LogWrite(L"[LaunchAndEmbed] ReparentChild done\r\n");
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
-    if (GetAncestor(window, GA_PARENT) != viewer) {
+    if (GetAncestor(window, GA_PARENT) != parent) {
         LogPrintf(L"[LaunchAndEmbed] parent of hwnd=0x%p still wrong after ReparentChild, editor shut down",
                   window);
         EndLaunchedEditor(state);

@@ -10,6 +10,7 @@
 #include "common/text.h"
 #include "common/window_data.h"
 #include "embed/bounded_wait.h"
+#include "embed/editor_holder.h"
 #include "embed/editor_messages.h"
 #include "embed/editor_process.h"
 #include "embed/window_filters.h"
@@ -20,6 +21,9 @@ namespace {
 // At process exit there is no time for the usual bounds: one short probe per editor.
 constexpr DWORD kExitProbeMs = 300;
 constexpr DWORD kInsidePollMs = 50;
+// How long a closing viewer waits for the editors inside to leave before their holder takes them out:
+// the host's input waits no longer than that.
+constexpr DWORD kHolderLeaveWaitMs = 200;
 // An editor given back to the user may run for a working day; what it is owed is put back when it
 // ends, or at a later launch or load of the plug-in.
 constexpr DWORD kOwedPutBackWatchMs = 12 * 60 * 60 * 1000;
@@ -165,24 +169,39 @@ bool IsTrackedEditor(DWORD processId) {
 }
 
 void ReleaseEditorsLeftInside(HWND viewer, DWORD launchingProcessId) {
-    const Deadline start(kViewerClosingDetachMs);
-    std::vector<DWORD> inside = TrackedEditorsInside(viewer, launchingProcessId);
+    const HWND parent = EmbeddingParentOf(viewer);
+    const bool held = parent != viewer;
+    const Deadline start(held ? kHolderLeaveWaitMs : kViewerClosingDetachMs);
+    std::vector<DWORD> inside = TrackedEditorsInside(parent, launchingProcessId);
     // A closing editor's window stays inside until it ends: one that has not ended is taken out now,
     // on a worker (hidden; its watcher gives it back if it stays).
-    for (HWND child : DirectChildrenOf(viewer)) {
+    for (HWND child : DirectChildrenOf(parent)) {
         if (std::find(inside.begin(), inside.end(), ProcessIdOf(child)) == inside.end()) continue;
-        StartWorker([child] {
+        StartWorker([child, parent] {
             // Not abandoned when it seems hung: a busy editor lets its window go once it is done.
             DWORD_PTR ignored = 0;
-            if (SendMessageTimeoutW(child, WM_NULL, 0, 0, SMTO_NORMAL, kViewerClosingDetachMs, &ignored))
-                DetachQuietly(child);
+            if (!SendMessageTimeoutW(child, WM_NULL, 0, 0, SMTO_NORMAL, kViewerClosingDetachMs, &ignored))
+                return;
+            DetachQuietly(child);
+            CloseHolderIfEmpty(parent);
         });
     }
     while (!inside.empty() && !start.Passed()) {
         WaitAnsweringSentMessages(nullptr, kInsidePollMs);
-        std::vector<DWORD> now = TrackedEditorsInside(viewer, launchingProcessId);
+        std::vector<DWORD> now = TrackedEditorsInside(parent, launchingProcessId);
         LogLeft(inside, now, start);
         inside = std::move(now);
+    }
+    if (inside.empty()) return;
+    // Out of the viewer in the window that holds them, which only this thread moves: the viewer's end
+    // then neither waits for them nor takes their windows. Their watchers give them back once they answer.
+    if (held && TakeHolderOutOfClosingViewer(viewer)) {
+        for (DWORD processId : inside)
+            LogPrintf(
+                L"[KillChild]   pid=%lu does not answer as its viewer closes: it leaves the viewer hidden, in "
+                L"the window that holds it, never terminated; given back once it answers",
+                processId);
+        return;
     }
     for (DWORD processId : inside) {
         UniqueHandle process(DuplicateTrackedProcess(processId));

@@ -27,9 +27,11 @@ void ForgetEditor(DWORD processId);
 
 // For a viewer that is being destroyed: a window still inside it goes with it (and the viewer's end
 // waits for the window's thread, under Windows and under Wine), so the editors whose windows are
-// still inside (busy ones, on their way out) are waited for up to kViewerClosingDetachMs. One still
-// inside then would lose its window, and its unsaved work, anyway and would hold the host with it:
-// it is terminated. launchingProcessId, an editor whose launch is still running, is left to it.
+// still inside (busy ones, on their way out) are waited for a moment; the ones still inside then
+// leave the viewer in its holder, hidden, for their watchers to give back once they answer. A
+// viewer without a holder waits up to kViewerClosingDetachMs and terminates them (they would lose
+// their windows and hold the host). launchingProcessId, an editor whose launch is still running,
+// is left to it.
 void ReleaseEditorsLeftInside(HWND viewer, DWORD launchingProcessId);
 
 // Called once the process is exiting (the other threads are gone and nothing will be waited for):

@@ -8,6 +8,7 @@
 #include "common/deadline.h"
 #include "common/window_data.h"
 #include "embed/bounded_wait.h"
+#include "embed/editor_holder.h"
 #include "embed/editor_messages.h"
 #include "embed/editor_registry.h"
 #include "embed/window_filters.h"
@@ -402,6 +403,8 @@ void FollowWhileInside(const ShutdownWatch& watch, const Deadline& start) {
 
 void WatchEditor(ShutdownWatch& watch) {
     const Deadline start(kBusyWatchMs);
+    // A holder that left its closing viewer with this editor inside is closed once it is empty.
+    const HWND holder = IsLiveWindow(watch.editor.window) ? GetAncestor(watch.editor.window, GA_PARENT) : nullptr;
     const bool moved = !IsLiveWindow(watch.editor.window) || PutOnDesktopAndClose(watch, start);
     // One given back with its question as it is was asked nothing: it is followed until it is answered.
     if (moved && (!watch.releaseAtOnce || watch.closeAfterRelease)) {
@@ -412,6 +415,7 @@ void WatchEditor(ShutdownWatch& watch) {
     if (!HasEnded(watch.editor.process.get())) FollowWhileInside(watch, start);
     AdvanceStage(watch.editor, HasEnded(watch.editor.process.get()) ? EditorStage::Ended : EditorStage::GivenBack);
     ForgetEditor(watch.editor.processId);
+    CloseHolderIfEmpty(holder);
     LogPrintf(L"[%ls]   pid=%lu no longer watched", Caller(watch), watch.editor.processId);
 }
 
@@ -464,8 +468,9 @@ void ReturnForeignWindows(HWND viewer, DWORD startedProcessId) {
     collection.processId = startedProcessId;
     collection.windows = &children;
     EnumChildWindows(viewer, CollectForeignChild, reinterpret_cast<LPARAM>(&collection));
+    const HWND parent = EmbeddingParentOf(viewer);
     for (HWND child : children) {
-        if (GetAncestor(child, GA_PARENT) == viewer) ReturnForeignWindow(child);
+        if (GetAncestor(child, GA_PARENT) == parent) ReturnForeignWindow(child);
     }
 }
 

@@ -22,7 +22,9 @@
 //                                 window is still inside a viewer, followed until it answers or ends
 //   the viewer is destroyed     as CLEAR for its editor and its kept ones; windows of programs the
 //                               user runs go back to the desktop; editors still inside (busy) are
-//                               waited for up to kViewerClosingDetachMs, then ended
+//                               waited for a moment, then leave the viewer hidden in the window that
+//                               holds them (embed/editor_holder.h), followed by their watchers as
+//                               above until they answer
 //   the host exits unclosed     at DLL_PROCESS_DETACH: ended when it provably holds nothing, else on
 //                               the desktop with its question; one that does not answer is left
 //   the host is killed          nothing of ours runs: its window goes with the host's windows

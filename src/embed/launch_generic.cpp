@@ -4,6 +4,7 @@
 #include "common/window_data.h"
 #include "embed/bounded_wait.h"
 #include "embed/child_window.h"
+#include "embed/editor_holder.h"
 #include "embed/launch.h"
 #include "embed/launch_support.h"
 #include "embed/reparent.h"
@@ -75,15 +76,15 @@ EmbedStyles GenericStyles() {
     return styles;
 }
 
-bool RetryParent(HWND viewer, ViewerState& state, HWND window, DWORD processId) {
+bool RetryParent(HWND parent, ViewerState& state, HWND window, DWORD processId) {
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: WARNING parent mismatch, retry in %lums",
               kGenericParentRetryDelayMs);
     WaitDispatchingMessages(nullptr, kGenericParentRetryDelayMs, &state.closing);
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
-    if (!SetParentBounded(viewer, window)) return EndUnansweredLaunch(state, processId);
+    if (!SetParentBounded(parent, window)) return EndUnansweredLaunch(state, processId);
     SIZE size = {};
-    PlaceAndShow(viewer, window, size);
-    if (GetAncestor(window, GA_PARENT) == viewer) return true;
+    PlaceAndShow(parent, window, size);
+    if (GetAncestor(window, GA_PARENT) == parent) return true;
     LogPrintf(
         L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: parent of 0x%p still wrong after retry, editor shut "
         L"down",
@@ -103,7 +104,8 @@ bool EmbedFoundWindow(HWND viewer, ViewerState& state, HWND window) {
     state.editor.window = window;
     state.focusBeforeEmbedding = GetFocus();
     EmbedReport report;
-    if (!MakeEmbedCalls(viewer, window, GenericStyles(), report)) {
+    const HWND parent = EmbeddingParentOf(viewer);
+    if (!MakeEmbedCalls(parent, window, GenericStyles(), report)) {
         LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: 0x%p did not answer within %lu ms", window,
                   kEmbedCallsTimeoutMs);
         return EndUnansweredLaunch(state, processId);
@@ -113,8 +115,8 @@ bool EmbedFoundWindow(HWND viewer, ViewerState& state, HWND window) {
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: SetParent oldParent=0x%p (err=%lu)",
               report.oldParent, report.setParentError);
     SIZE size = {};
-    PlaceAndShow(viewer, window, size);
-    if (GetAncestor(window, GA_PARENT) != viewer && !RetryParent(viewer, state, window, processId))
+    PlaceAndShow(parent, window, size);
+    if (GetAncestor(window, GA_PARENT) != parent && !RetryParent(parent, state, window, processId))
         return false;
     if (LaunchAbandoned(state, processId)) return EndAbandonedLaunch(state, processId);
     LogPrintf(L"[LaunchAndEmbedGeneric] LaunchAndEmbedGeneric: success, child=0x%p", window);

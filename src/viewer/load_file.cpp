@@ -12,6 +12,7 @@
 #include "editors/editor_profile.h"
 #include "embed/bounded_wait.h"
 #include "embed/child_window.h"
+#include "embed/editor_holder.h"
 #include "embed/editor_registry.h"
 #include "embed/editor_shutdown.h"
 #include "embed/launch.h"
@@ -250,7 +251,7 @@ bool SwitchToKeptEditor(ViewerState& state, const std::wstring& editor) {
 // The kept editor was handed the file while hidden: now it is shown in the viewer. The calls that
 // wait for the editor run on a worker; the next request on this viewer waits for it.
 bool ShowTakenBack(HWND viewer, ViewerState& state) {
-    state.embedding = StartEmbedAgain(viewer, state.editor.window, *state.editor.profile);
+    state.embedding = StartEmbedAgain(EmbeddingParentOf(viewer), state.editor.window, *state.editor.profile);
     if (state.embedding) return true;
     LogWrite(L"[LoadFile] the kept editor could not be embedded again: a fresh one opens the file\r\n");
     return false;

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "common/handles.h"
+#include "embed/editor_holder.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ void DrawLoadingTextOn(HDC dc, const RECT& client) {
 }
 
 void DrawLoadingText(HWND viewer) {
-    ScopedWindowDC dc(viewer);
+    ScopedWindowDC dc(EmbeddingParentOf(viewer));
     if (!dc) return;
     RECT client{};
     GetClientRect(viewer, &client);
@@ -78,7 +79,7 @@ void DrawPaneNoteOn(HDC dc, const RECT& client, const std::wstring& note) {
 }
 
 void DrawPaneNote(HWND viewer, const std::wstring& note) {
-    ScopedWindowDC dc(viewer);
+    ScopedWindowDC dc(EmbeddingParentOf(viewer));
     if (!dc) return;
     RECT client{};
     GetClientRect(viewer, &client);
@@ -93,7 +94,7 @@ void PaintViewerBackground(HWND viewer, HDC dc) {
 }
 
 void ClearLoadingText(HWND viewer) {
-    ScopedWindowDC dc(viewer);
+    ScopedWindowDC dc(EmbeddingParentOf(viewer));
     if (dc) PaintViewerBackground(viewer, dc.get());
 }
 

@@ -8,6 +8,7 @@
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
 #include "embed/child_window.h"
+#include "embed/editor_holder.h"
 #include "embed/editor_file_path.h"
 #include "embed/editor_shutdown.h"
 #include "embed/reparent.h"
@@ -109,17 +110,19 @@ void ShowEditorAgain(HWND viewer, ViewerState& state) {
     HWND editor = state.editor.window;
     // Its own style: the viewer itself may be hidden.
     if (!IsLiveWindow(editor) || (GetWindowLongPtrW(editor, GWL_STYLE) & WS_VISIBLE)) return;
-    if (GetAncestor(editor, GA_PARENT) == viewer) {
+    const HWND parent = EmbeddingParentOf(viewer);
+    if (GetAncestor(editor, GA_PARENT) == parent) {
         ShowWindowAsync(editor, SW_SHOWNA);
         return;
     }
-    state.embedding = StartEmbedAgain(viewer, editor, *state.editor.profile);
+    state.embedding = StartEmbedAgain(parent, editor, *state.editor.profile);
 }
 
 void ClearPaneNote(HWND viewer, ViewerState& state) {
     if (state.paneNote.empty()) return;
     state.paneNote.clear();
-    if (IsWindow(viewer)) InvalidateRect(viewer, nullptr, TRUE);
+    if (!IsWindow(viewer)) return;
+    InvalidateRect(viewer, nullptr, TRUE);
 }
 
 void ReportLaunchFailure(HWND viewer, ViewerState& state, const std::wstring& editor, const wchar_t* path) {

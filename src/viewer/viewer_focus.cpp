@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "common/window_data.h"
+#include "embed/editor_holder.h"
 #include "embed/editor_messages.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "common/module_instance.h"
 #include "common/window_data.h"
 #include "config/config_refresh.h"
+#include "embed/editor_holder.h"
 #include "embed/editor_registry.h"
 #include "embed/editor_shutdown.h"
 #include "log/log.h"
@@ -65,6 +66,7 @@ RECT ViewerRectangle(HWND parent, const RECT* given) {
 
 LRESULT OnCreate(HWND window) {
     StoreWindowData(window, new (std::nothrow) ViewerState());
+    CreateEditorHolder(window);
     return 0;
 }
 
@@ -82,6 +84,7 @@ LRESULT OnDestroy(HWND window, ViewerState* state) {
 }
 
 LRESULT OnSize(HWND window, const ViewerState* state) {
+    FitEditorHolder(window);
     if (state) ResizeEmbeddedEditor(window, *state);
     return 0;
 }
@@ -99,16 +102,30 @@ LRESULT OnMouseActivate(const ViewerState* state) {
 // The area an editor leaves behind (closed, released, none configured) shows the background, not
 // the editor's last picture. While a launch runs, "Loading..." is drawn again over it; when a file
 // was not shown, the reason.
+void PaintContent(HDC dc, const RECT& client, const ViewerState* state) {
+    if (state && state->work == ViewerState::Work::Launching)
+        DrawLoadingTextOn(dc, client);
+    else if (state && !state->paneNote.empty())
+        DrawPaneNoteOn(dc, client, state->paneNote);
+}
+
 LRESULT OnPaint(HWND window, const ViewerState* state) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     if (!dc) return 0;
     RECT client{};
     GetClientRect(window, &client);
-    if (state && state->work == ViewerState::Work::Launching)
-        DrawLoadingTextOn(dc, client);
-    else if (state && !state->paneNote.empty())
-        DrawPaneNoteOn(dc, client, state->paneNote);
+    const HWND holder = EmbeddingParentOf(window);
+    if (holder == window) {
+        PaintContent(dc, client, state);
+    } else {
+        // The holder covers the viewer, and has no background of its own: the viewer's picture is its.
+        ScopedWindowDC holderDc(holder);
+        if (holderDc) {
+            PaintViewerBackground(window, holderDc.get());
+            PaintContent(holderDc.get(), client, state);
+        }
+    }
     EndPaint(window, &paint);
     return 0;
 }
@@ -184,6 +201,7 @@ LRESULT OnStartEditorReady(HWND window, ViewerState* state) {
 LRESULT OnHostResize(HWND window, const ViewerState* state, LPARAM lParam) {
     uint32_t size = static_cast<uint32_t>(lParam);
     bool bothHalves = (size & 0xFFFF) != 0 && (size >> 16) != 0;
+    if (bothHalves) FitEditorHolder(window);
     if (state && bothHalves && IsLiveWindow(state->editor.window)) {
         ResizeEmbeddedEditor(window, *state);
     }
@@ -249,6 +267,7 @@ LRESULT CALLBACK ViewerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 void UnregisterViewerClass() {
     UnregisterClassW(kViewerClassName, ModuleInstance());
+    UnregisterEditorHolderClass();
 }
 
 HWND CreateViewer(HWND parent, const RECT* given, DWORD flags) {

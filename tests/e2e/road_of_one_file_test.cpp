@@ -73,10 +73,17 @@ RECT ClientOf(HWND window) {
     return client;
 }
 
+// The viewer's window that holds its editor, filling it (the viewer's end can leave with a hung
+// editor inside it): the editor's parent.
+bool DirectlyInside(HWND editor, HWND viewer) {
+    const HWND parent = GetAncestor(editor, GA_PARENT);
+    return parent && (parent == viewer || GetAncestor(parent, GA_PARENT) == viewer);
+}
+
 // Embedded: inside the viewer, without frame or caption, filling the viewer's client area.
 ::testing::AssertionResult IsEmbeddedIn(HWND editor, HWND viewer) {
     if (!editor || !IsWindow(editor)) return ::testing::AssertionFailure() << "no editor window";
-    if (GetAncestor(editor, GA_PARENT) != viewer)
+    if (!DirectlyInside(editor, viewer))
         return ::testing::AssertionFailure() << "parent is not the viewer";
     LONG style = GetWindowLongW(editor, GWL_STYLE);
     if (style & (WS_CAPTION | WS_THICKFRAME))
@@ -179,7 +186,7 @@ TEST_F(RoadOfOneFile, IdentifyCreateLoadHandOffReplaceResizeAndClearInThePane) {
     // Clear: no editor process is left, the viewer stays and can load again.
     EXPECT_EQ(SendMessageW(viewer, kClear, 0, 0), 0);
     EXPECT_TRUE(Ends(pids[1]));
-    EXPECT_FALSE(IsWindow(second) && GetAncestor(second, GA_PARENT) == viewer);
+    EXPECT_FALSE(IsWindow(second) && DirectlyInside(second, viewer));
 
     // An editor that closes itself: the viewer goes on without calls on its window, the next
     // load starts it again.
@@ -236,14 +243,14 @@ TEST_F(RoadOfOneFile, KeepEditorsReadyStartsTheFirstGroupsEditorAndKeepsEditorsA
     ASSERT_EQ(Load(viewer, kFileA), 1);
     EXPECT_TRUE(journal.WaitForEvent("copydata", kEditorMs, pids[0]));
     // It goes back into the viewer on a worker.
-    EXPECT_TRUE(WaitFor([&] { return GetAncestor(first, GA_PARENT) == viewer; }, kEditorMs));
+    EXPECT_TRUE(WaitFor([&] { return DirectlyInside(first, viewer); }, kEditorMs));
     EXPECT_TRUE(IsEmbeddedIn(first, viewer));
     ASSERT_EQ(Load(viewer, kFileLog), 1);
     ASSERT_EQ(Load(viewer, kFileB), 1);
     pids = StartedPids(journal);
     ASSERT_EQ(pids.size(), 2u);
     EXPECT_EQ(Events(journal.Read(), "copydata", pids[0]).size(), 2u);
-    EXPECT_TRUE(WaitFor([&] { return GetAncestor(first, GA_PARENT) == viewer; }, kEditorMs));
+    EXPECT_TRUE(WaitFor([&] { return DirectlyInside(first, viewer); }, kEditorMs));
     EXPECT_TRUE(IsEmbeddedIn(first, viewer));
     EXPECT_TRUE(ProcessRunning(pids[1]));
 
@@ -290,20 +297,29 @@ TEST_F(RoadOfOneFile, HungEditorKeepsResizeFocusLoadAndClearShort) {
     // Not answering is no proof of holding nothing: neither is terminated while its viewer lives.
     EXPECT_TRUE(ProcessRunning(first));
     EXPECT_TRUE(ProcessRunning(pids[1]));
-    // Their windows are still inside: the viewer's end would take them and wait for them. After a
-    // longer wait for them to leave, they are ended.
-    EXPECT_LT(MillisecondsFor([&] { DestroyWindow(viewer); }), 10000u + 3000u);
-    EXPECT_TRUE(Ends(first));
-    EXPECT_TRUE(Ends(pids[1]));
-    EXPECT_EQ(CountLogEntriesStartingWith(Log(), L"[KillChild]   pid=" + std::to_wstring(first) +
-                                                     L" still inside its closing viewer"),
-              1);
-    // Their watchers see them end, and do not take that for an end by themselves.
+    // Their windows are still inside: the viewer's end would take them and wait for them. They leave
+    // the viewer in the window that holds them, hidden, and are neither waited for nor ended.
+    const DWORD destroyMs = MillisecondsFor([&] { DestroyWindow(viewer); });
+    std::printf("[ measure  ] viewer destroyed with two hung editors inside: %lu ms\n",
+                static_cast<unsigned long>(destroyMs));
+    EXPECT_LT(destroyMs, 1000u);
     for (DWORD pid : {first, pids[1]}) {
         const std::wstring prefix = L"[KillChild]   pid=" + std::to_wstring(pid);
-        EXPECT_TRUE(WaitFor([&] { return LogHas(Log(), prefix + L" no longer watched"); }, kEditorMs));
-        EXPECT_EQ(CountLogEntriesStartingWith(Log(), prefix + L" ended by itself"), 0);
+        EXPECT_TRUE(ProcessRunning(pid));
+        EXPECT_EQ(CountLogEntriesStartingWith(Log(), prefix + L" does not answer as its viewer closes"), 1);
+        EXPECT_EQ(CountLogEntriesStartingWith(Log(), prefix + L" still inside its closing viewer"), 0);
     }
+    // Once they are gone the holder, empty, is closed by their watchers.
+    for (DWORD pid : {first, pids[1]}) {
+        UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
+        TerminateProcess(process.get(), 1);
+        EXPECT_TRUE(Ends(pid));
+        EXPECT_TRUE(WaitFor([&] { return LogHas(Log(), L"[KillChild]   pid=" + std::to_wstring(pid) +
+                                                       L" no longer watched"); },
+                            kEditorMs));
+    }
+    EXPECT_TRUE(WaitFor([] { return !FindWindowExW(nullptr, nullptr, L"VelloquinEditorHolder", nullptr); },
+                        kEditorMs));
 }
 
 // A single-process EmEditor: the process the plug-in starts hands the file to the user's EmEditor
@@ -1092,7 +1108,9 @@ TEST_F(RoadOfOneFile, Notepad4GetsItsRecentFilesAndItsMaximizedWindowBackInEvery
             ASSERT_TRUE(WaitFor([&] { return PromptOf(pids[0]) != nullptr; }, kEditorMs));
             PostMessageW(PromptOf(pids[0]), WM_CLOSE, 0, 0);
         }
-        for (DWORD pid : pids) EXPECT_TRUE(Ends(pid));
+        for (DWORD pid : pids) {
+            EXPECT_TRUE(Ends(pid));
+        }
         DestroyWindow(viewer);
         WaitFor([&] {
             return IniValues(ini, L"Recent Files") == c.expected && IniValues(ini, position.c_str()) == positionBefore;
