@@ -179,20 +179,24 @@ TEST_F(ViewerWindow, LoadAndClearAreLoggedAndAnswered) {
     EXPECT_TRUE(LogHas(log, L"[ViewerWndProc] DVPLUGINMSG_CLEAR received"));
 }
 
+// On the screen, as the user sees the window (whichever of its children covers it).
 void FillClient(HWND window, COLORREF colour) {
-    HDC dc = GetDC(window);
+    HDC dc = GetDC(nullptr);
     RECT client = {};
     GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
     HBRUSH brush = CreateSolidBrush(colour);
     FillRect(dc, &client, brush);
     DeleteObject(brush);
-    ReleaseDC(window, dc);
+    ReleaseDC(nullptr, dc);
 }
 
 COLORREF PixelAt(HWND window, int x, int y) {
-    HDC dc = GetDC(window);
-    COLORREF colour = GetPixel(dc, x, y);
-    ReleaseDC(window, dc);
+    POINT point = {x, y};
+    ClientToScreen(window, &point);
+    HDC dc = GetDC(nullptr);
+    COLORREF colour = GetPixel(dc, point.x, point.y);
+    ReleaseDC(nullptr, dc);
     return colour;
 }
 
