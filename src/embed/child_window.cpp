@@ -113,8 +113,28 @@ HWND TakeLiveWindow(ViewerState& state) {
     return window;
 }
 
+DWORD ThreadOf(HWND window) {
+    return window ? GetWindowThreadProcessId(window, nullptr) : 0;
+}
+
+// A window of another thread inside ours joins that thread's input to ours, and an editor takes the
+// activation and the focus as it opens a file. While its window is our active or focus window, each
+// later change of either sends it a message and waits for it: an editor that stopped answering
+// would hold the next editor's embedding (the activation of its window) and our own focus calls.
+// Its input is parted from ours as it leaves; its windows' activation and focus go with it.
+void PartInputFrom(HWND window) {
+    GUITHREADINFO ours = {};
+    ours.cbSize = sizeof ours;
+    const DWORD editorThread = ThreadOf(window);
+    if (!editorThread || !GetGUIThreadInfo(GetCurrentThreadId(), &ours)) return;
+    if (ThreadOf(ours.hwndActive) != editorThread && ThreadOf(ours.hwndFocus) != editorThread) return;
+    if (!AttachThreadInput(editorThread, GetCurrentThreadId(), FALSE))
+        LogPrintf(L"[KillChild]   its input could not be parted from ours (err=%lu)", GetLastError());
+}
+
 // Hands the editor to a watcher. True when a watcher took it.
 bool LetGo(const ViewerState& state, EditorProcess& editor, HWND window, bool releaseAtOnce) {
+    PartInputFrom(window);
     ShowWindowAsync(window, SW_HIDE);
     NoteEditorClosing(editor.processId);
     auto watch = WatchFor(editor, window, state.desktopLook, releaseAtOnce);

@@ -1147,6 +1147,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             Journal("dropfiles", ClassOf(window));
             ShowDrop();
             return 0;
+        case WM_ACTIVATE:
+            // Notepad++ hands the activation on to its current text view.
+            if (app.flavour == Flavour::NotepadPlusPlus && LOWORD(wParam) != WA_INACTIVE)
+                TakeFocusIntoEditWindow();
+            return 0;
         case WM_SIZE:
             OnSize(lParam);
             return 0;
@@ -1185,6 +1190,9 @@ LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         case kSciGetModify:
             Journal("scintilla", "2159");
             return app.modified ? 1 : 0;
+        case WM_CHAR:
+            Journal("key", std::to_string(wParam));
+            return 0;
         case WM_DROPFILES:
             Journal("dropfiles", ClassOf(window));
             ShowDrop();
@@ -1729,6 +1737,14 @@ void CreateDecoy() {
     Journal("decoy", WindowText(decoy) + " " + ToUtf8(kind));
 }
 
+// Notepad++'s second view (shown only when split) and the view it loads files in: Scintilla
+// windows beside the shown one, hidden.
+void CreateHiddenNppViews(const RECT& client) {
+    for (int view = 0; view < 2; ++view)
+        CreateWindowExW(0, L"Scintilla", L"", WS_CHILD, 0, 0, client.right, client.bottom, app.mainWindow,
+                        nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
 void CreateMainWindow() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     app.modified = app.options.unsaved;
@@ -1749,6 +1765,7 @@ void CreateMainWindow() {
     app.editWindow = CreateWindowExW(WS_EX_ACCEPTFILES, HasScintilla() ? L"Scintilla" : L"StandinEdit", L"",
                                      WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom, app.mainWindow,
                                      nullptr, instance, nullptr);
+    if (app.flavour == Flavour::NotepadPlusPlus) CreateHiddenNppViews(client);
     Journal("window", WindowText(app.mainWindow) + " " + ToUtf8(MainClassName()));
     app.mainCreated = true;
     OpenFirstNppTab();
