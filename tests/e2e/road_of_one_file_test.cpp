@@ -15,6 +15,7 @@
 
 #include "../container/container_test_input.h"
 #include "../viewer/viewer_test_windows.h"
+#include "common/handles.h"
 #include "host/test_host.h"
 #include "support/standin_journal.h"
 #include "support/test_support.h"
@@ -91,6 +92,27 @@ bool Ends(DWORD pid) {
     return WaitFor([pid] { return !ProcessRunning(pid); }, kEditorMs);
 }
 
+// The viewer's focus timer (id 3585) as this thread takes it from its queue.
+int focusTimerRuns = 0;
+
+LRESULT CALLBACK CountFocusTimer(int code, WPARAM removed, LPARAM lParam) {
+    const MSG* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && removed == PM_REMOVE && message->message == WM_TIMER && message->wParam == 3585)
+        ++focusTimerRuns;
+    return CallNextHookEx(nullptr, code, removed, lParam);
+}
+
+// A letter typed now reaches the editor's text window, which journals it.
+bool TypedLetterReaches(const JournalScope& journal, DWORD pid) {
+    const size_t before = Events(journal.Read(), "key", pid).size();
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = 'Q';
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    return testinput::InjectAndWait({keys[0], keys[1]},
+                                    [&] { return Events(journal.Read(), "key", pid).size() > before; });
+}
+
 class RoadOfOneFile : public ::testing::Test {
    protected:
     void SetUp() override {
@@ -114,7 +136,8 @@ class RoadOfOneFile : public ::testing::Test {
         WaitFor([] { return GetModuleHandleW(DllPath().c_str()) == nullptr; }, kPluginGoneMs);
     }
     std::vector<std::wstring> Log() const { return ReadLogEntries(folder_ + L"\\velloquin.log"); }
-    void ExpectLaunchesLeaveFocusAlone(const JournalScope& journal, HWND viewer, HWND field);
+    void ExpectFocusAsTheSettingSays(const JournalScope& journal, HWND viewer, HWND field, bool launchFocused,
+                                     bool handOffFocused);
 
     std::wstring folder_;
     std::unique_ptr<LoadedPlugin> plugin_;
@@ -436,33 +459,48 @@ TEST_F(RoadOfOneFile, ViewerDestroyedDuringALaunchLeavesNoProcessAndNoCrash) {
 
 // With "focus the editor" off, a launch or a hand-off leaves the host's foreground window and keyboard
 // focus where they were, on both capture paths, in the pane and in the stand-alone viewer; Notepad++
-// takes the focus into its text view as it opens each file.
-TEST_F(RoadOfOneFile, LaunchLeavesTheHostsForegroundAndFocusAloneWhenTheEditorIsNotToBeFocused) {
-    StoreSettings(L"notes\ttxt\t" + StandinPath(L"notepad++.exe") + L"\nlogs\tlog\t" +
-                  StandinPath(L"otheredit.exe"));
-    JournalScope journal(L"e2e-focus");
+// takes the focus into its text view as it opens each file. With it on, a letter typed once the
+// focus timer has run reaches the editor's text after each hand-off (the user clicked back into the
+// host's file list before each) and after a launch in the stand-alone viewer.
+TEST_F(RoadOfOneFile, FocusStaysWithTheHostOrGoesToTheEditorsTextAsTheSettingSays) {
     HWND field = testwin::CreateChild(host_, L"HostSearchField", 0, 0, 8, 8);
-    for (DWORD flags : {kInPane, kStandalone}) {
-        HWND viewer = createViewer_(pane_, nullptr, flags);
-        ASSERT_NE(viewer, nullptr);
-        ExpectLaunchesLeaveFocusAlone(journal, viewer, field);
-        DestroyWindow(viewer);
+    UniqueWindowsHook timerHook(SetWindowsHookExW(WH_GETMESSAGE, CountFocusTimer, nullptr, GetCurrentThreadId()));
+    for (bool focusOnLoad : {false, true}) {
+        StoreSettings(L"notes\ttxt\t" + StandinPath(L"notepad++.exe") + L"\nlogs\tlog\t" +
+                          StandinPath(L"otheredit.exe"),
+                      L"", focusOnLoad);
+        JournalScope journal(L"e2e-focus");
+        for (DWORD flags : {kInPane, kStandalone}) {
+            SCOPED_TRACE(testing::Message() << "focus " << focusOnLoad << ", flags " << flags);
+            HWND viewer = createViewer_(pane_, nullptr, flags);
+            ASSERT_NE(viewer, nullptr);
+            ExpectFocusAsTheSettingSays(journal, viewer, field, focusOnLoad && flags == kStandalone, focusOnLoad);
+            DestroyWindow(viewer);
+        }
+        for (DWORD pid : StartedPids(journal)) EXPECT_TRUE(Ends(pid));
     }
-    for (DWORD pid : StartedPids(journal)) EXPECT_TRUE(Ends(pid));
 }
 
-void RoadOfOneFile::ExpectLaunchesLeaveFocusAlone(const JournalScope& journal, HWND viewer, HWND field) {
-    for (const std::wstring& file : {kFileA, kFileB, kFileLog}) {
+void RoadOfOneFile::ExpectFocusAsTheSettingSays(const JournalScope& journal, HWND viewer, HWND field,
+                                                 bool launchFocused, bool handOffFocused) {
+    for (const std::wstring& file : {kFileA, kFileB, kFileA, kFileB, kFileLog}) {
         SCOPED_TRACE(Wide2Utf8(file));
         SetForegroundWindow(host_);
         ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == host_; }, 2000));
         SetFocus(field);
         ASSERT_EQ(GetFocus(), field);
+        const size_t started = StartedPids(journal).size();
+        const int timerRuns = focusTimerRuns;
         ASSERT_EQ(Load(viewer, file), 1);
         auto pids = StartedPids(journal);
         ASSERT_FALSE(pids.empty());
         HWND editor = MainWindowOf(journal, pids.back());
         EXPECT_TRUE(IsEmbeddedIn(editor, viewer));
+        if (pids.size() == started ? handOffFocused : launchFocused) {
+            ASSERT_TRUE(WaitFor([&] { return focusTimerRuns > timerRuns; }, kEditorMs));
+            EXPECT_TRUE(TypedLetterReaches(journal, pids.back()));
+            continue;
+        }
         // Whatever the editor was asked to do has been done once it answers.
         DWORD_PTR ignored = 0;
         SendMessageTimeoutW(editor, WM_NULL, 0, 0, SMTO_NORMAL, kEditorMs, &ignored);
