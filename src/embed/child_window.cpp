@@ -121,15 +121,15 @@ DWORD ThreadOf(HWND window) {
 // activation and the focus as it opens a file. While its window is our active or focus window, each
 // later change of either sends it a message and waits for it: an editor that stopped answering
 // would hold the next editor's embedding (the activation of its window) and our own focus calls.
-// Its input is parted from ours as it leaves; its windows' activation and focus go with it.
+// Its input is parted from ours as it leaves; its windows' activation and focus go with it. (Where
+// the system refuses to part a join it made itself, nothing else is to be done.)
 void PartInputFrom(HWND window) {
     GUITHREADINFO ours = {};
     ours.cbSize = sizeof ours;
     const DWORD editorThread = ThreadOf(window);
     if (!editorThread || !GetGUIThreadInfo(GetCurrentThreadId(), &ours)) return;
-    if (ThreadOf(ours.hwndActive) != editorThread && ThreadOf(ours.hwndFocus) != editorThread) return;
-    if (!AttachThreadInput(editorThread, GetCurrentThreadId(), FALSE))
-        LogPrintf(L"[KillChild]   its input could not be parted from ours (err=%lu)", GetLastError());
+    if (ThreadOf(ours.hwndActive) == editorThread || ThreadOf(ours.hwndFocus) == editorThread)
+        AttachThreadInput(editorThread, GetCurrentThreadId(), FALSE);
 }
 
 // Hands the editor to a watcher. True when a watcher took it.

@@ -1,7 +1,6 @@
 #include "loadfile_support.h"
 
 #include <gtest/gtest.h>
-
 #include <tlhelp32.h>
 
 #include <cstdint>
@@ -178,7 +177,7 @@ int SuspendThreadsOf(DWORD pid, bool resume) {
          more = Thread32Next(snapshot.get(), &entry)) {
         if (entry.th32OwnerProcessID != pid) continue;
         UniqueHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
-        const DWORD count = !thread ? static_cast<DWORD>(-1)
+        const DWORD count = !thread  ? static_cast<DWORD>(-1)
                             : resume ? ResumeThread(thread.get())
                                      : SuspendThread(thread.get());
         if (count != static_cast<DWORD>(-1)) ++suspended;

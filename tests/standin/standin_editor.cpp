@@ -7,6 +7,7 @@
 //   start <command line>          window <hwnd> <class>        copydata <dwData> <cbData> <hex>
 //   dropfiles <receiver class>    scintilla <2014|2026|2159>   size <w> <h>
 //   close                         prompt                       hang <message>    exit <code>
+//   key <character typed into its text window>
 //
 // Switches (anywhere in the command line, so they can arrive through the editor parameters):
 //   --late=MS          create the main window MS ms after start (the message loop runs meanwhile)
@@ -1147,11 +1148,6 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             Journal("dropfiles", ClassOf(window));
             ShowDrop();
             return 0;
-        case WM_ACTIVATE:
-            // Notepad++ hands the activation on to its current text view.
-            if (app.flavour == Flavour::NotepadPlusPlus && LOWORD(wParam) != WA_INACTIVE)
-                TakeFocusIntoEditWindow();
-            return 0;
         case WM_SIZE:
             OnSize(lParam);
             return 0;
@@ -1737,14 +1733,6 @@ void CreateDecoy() {
     Journal("decoy", WindowText(decoy) + " " + ToUtf8(kind));
 }
 
-// Notepad++'s second view (shown only when split) and the view it loads files in: Scintilla
-// windows beside the shown one, hidden.
-void CreateHiddenNppViews(const RECT& client) {
-    for (int view = 0; view < 2; ++view)
-        CreateWindowExW(0, L"Scintilla", L"", WS_CHILD, 0, 0, client.right, client.bottom, app.mainWindow,
-                        nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
 void CreateMainWindow() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     app.modified = app.options.unsaved;
@@ -1765,7 +1753,6 @@ void CreateMainWindow() {
     app.editWindow = CreateWindowExW(WS_EX_ACCEPTFILES, HasScintilla() ? L"Scintilla" : L"StandinEdit", L"",
                                      WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom, app.mainWindow,
                                      nullptr, instance, nullptr);
-    if (app.flavour == Flavour::NotepadPlusPlus) CreateHiddenNppViews(client);
     Journal("window", WindowText(app.mainWindow) + " " + ToUtf8(MainClassName()));
     app.mainCreated = true;
     OpenFirstNppTab();
