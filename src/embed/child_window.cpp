@@ -90,8 +90,28 @@ HWND TakeLiveWindow(ViewerState& state) {
     return window;
 }
 
+DWORD ThreadOf(HWND window) {
+    return window ? GetWindowThreadProcessId(window, nullptr) : 0;
+}
+
+// A window of another thread inside ours joins that thread's input to ours, and an editor takes the
+// activation and the focus as it opens a file. While its window is our active or focus window, each
+// later change of either sends it a message and waits for it: an editor that stopped answering
+// would hold the next editor's embedding (the activation of its window) and our own focus calls.
+// Its input is parted from ours as it leaves; its windows' activation and focus go with it. (Where
+// the system refuses to part a join it made itself, nothing else is to be done.)
+void PartInputFrom(HWND window) {
+    GUITHREADINFO ours = {};
+    ours.cbSize = sizeof ours;
+    const DWORD editorThread = ThreadOf(window);
+    if (!editorThread || !GetGUIThreadInfo(GetCurrentThreadId(), &ours)) return;
+    if (ThreadOf(ours.hwndActive) == editorThread || ThreadOf(ours.hwndFocus) == editorThread)
+        AttachThreadInput(editorThread, GetCurrentThreadId(), FALSE);
+}
+
 // Hands the editor to a watcher. True when a watcher took it.
 bool LetGo(const std::shared_ptr<ShutdownWatch>& watch) {
+    PartInputFrom(watch->editor.window);
     ShowWindowAsync(watch->editor.window, SW_HIDE);
     NoteEditorClosing(watch->editor.processId);
     PrepareWatch(*watch);

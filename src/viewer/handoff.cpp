@@ -144,23 +144,31 @@ std::wstring TitleOf(HWND window) {
     }
 }
 
-// A document counts as modified when the title or the editor's text control says so, or when
-// the text control does not answer: closing it would make Notepad++ ask inside our send.
-bool ShownDocumentModified(HWND editor, const bool* stop) {
-    if (TitleMarksModified(TitleOf(editor))) return true;
+enum class ShownDocument { Unmodified, Modified, NoAnswer };
+
+// A document counts as modified when the title or the editor's text control says so.
+ShownDocument ShownDocumentState(HWND editor, const bool* stop) {
+    if (TitleMarksModified(TitleOf(editor))) return ShownDocument::Modified;
     HWND scintilla = FirstScintillaOf(editor);
     LRESULT modified = 0;
-    return scintilla && (!SendToScintilla(scintilla, kSciGetModify, stop, &modified) || modified != 0);
+    if (scintilla && !SendToScintilla(scintilla, kSciGetModify, stop, &modified)) {
+        LogNoAnswer(L"HandFileToNotepadPP", scintilla);
+        return ShownDocument::NoAnswer;
+    }
+    return modified ? ShownDocument::Modified : ShownDocument::Unmodified;
 }
 
-void CloseShownDocumentIfUnmodified(HWND editor, const bool* stop) {
-    if (ShownDocumentModified(editor, stop)) {
+// False when the editor did not answer: the hand-off fails at once instead of waiting for it
+// once more (and closing a document then would make Notepad++ ask inside our send).
+bool CloseShownDocumentIfUnmodified(HWND editor, const bool* stop) {
+    const ShownDocument shown = ShownDocumentState(editor, stop);
+    if (shown == ShownDocument::Modified)
         LogWrite(L"[HandFileToNotepadPP] shown document has unsaved changes: left open\r\n");
-        return;
-    }
+    if (shown != ShownDocument::Unmodified) return shown != ShownDocument::NoAnswer;
     if (!SendValue(editor, kNppMenuCommand, kNppFileClose, stop))
         LogPrintf(L"[HandFileToNotepadPP] close of the shown document not answered (err=%lu)",
                   GetLastError());
+    return true;
 }
 
 bool TitleNamesFileWithin(HWND editor, const wchar_t* path, DWORD timeoutMs) {
@@ -237,15 +245,16 @@ bool SwitchToFile(const ViewerState& state, const std::wstring& path) {
 }
 
 // Tabs would pile up otherwise; but only the document the viewer put there is closed, made
-// active first when the user has switched to another one. The user's own documents stay.
-void CloseViewerDocument(const ViewerState& state, const wchar_t* next) {
+// active first when the user has switched to another one. The user's own documents stay. False
+// when the editor did not answer.
+bool CloseViewerDocument(const ViewerState& state, const wchar_t* next) {
     const std::wstring& own = state.currentFile;
-    if (own.empty() || lstrcmpiW(own.c_str(), next) == 0) return;
+    if (own.empty() || lstrcmpiW(own.c_str(), next) == 0) return true;
     if (!TitleNamesFile(TitleOf(state.editor.window), own) && !SwitchToFile(state, own)) {
         LogWrite(L"[HandFileToNotepadPP] the viewer's document is not the active one: left open\r\n");
-        return;
+        return true;
     }
-    CloseShownDocumentIfUnmodified(state.editor.window, &state.closing);
+    return CloseShownDocumentIfUnmodified(state.editor.window, &state.closing);
 }
 
 // NPPM_DOOPEN answers whether the file opened (and is now the active document).
@@ -298,7 +307,7 @@ bool OpensByMessage(const ViewerState& state) {
 NotepadPPHandOff HandFileToNotepadPP(ViewerState& state, const wchar_t* path) {
     HWND editor = state.editor.window;
     if (!IsLiveWindow(editor) || IsEmpty(path)) return NotepadPPHandOff::Failed;
-    CloseViewerDocument(state, path);
+    if (!CloseViewerDocument(state, path)) return NotepadPPHandOff::Failed;
     if (OpensByMessage(state)) return OpenByMessage(state, path);
     if (!SendFileToNotepadPP(editor, path, &state.closing)) return NotepadPPHandOff::Failed;
     if (TitleNamesFileWithin(editor, path, kNotepadPPTitleWaitMs)) return NotepadPPHandOff::Shown;

@@ -58,8 +58,13 @@ HWND ActiveTextView(HWND frame) {
     return frame;
 }
 
+// Under Wine, joining our input to the editor's drops the foreground when ours held it (the user
+// clicked back into the host before the hand-off): keys would then reach no window at all. It is
+// given back to the host's window first, and the focus taken from there.
 void FocusInPane(HWND editor, HWND target) {
     ScopedInputAttachment editorInput(WindowThread(editor));
+    HWND top = GetAncestor(editor, GA_ROOT);
+    if (!GetForegroundWindow() && IsLiveWindow(top)) SetForegroundWindow(top);
     SetFocus(target);
 }
 

@@ -98,6 +98,17 @@ bool Ends(DWORD pid) {
     return WaitFor([pid] { return !ProcessRunning(pid); }, kEditorMs);
 }
 
+// A letter typed now reaches the editor's text window, which journals it.
+bool TypedLetterReaches(const JournalScope& journal, DWORD pid) {
+    const size_t before = Events(journal.Read(), "key", pid).size();
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = 'Q';
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    return testinput::InjectAndWait({keys[0], keys[1]},
+                                    [&] { return Events(journal.Read(), "key", pid).size() > before; });
+}
+
 class RoadOfOneFile : public ::testing::Test {
    protected:
     void SetUp() override {
@@ -121,7 +132,8 @@ class RoadOfOneFile : public ::testing::Test {
         WaitFor([] { return GetModuleHandleW(DllPath().c_str()) == nullptr; }, kPluginGoneMs);
     }
     std::vector<std::wstring> Log() const { return ReadLogEntries(folder_ + L"\\velloquin.log"); }
-    void ExpectLaunchesLeaveFocusAlone(const JournalScope& journal, HWND viewer, HWND field);
+    void ExpectFocusAsTheSettingSays(const JournalScope& journal, HWND viewer, HWND field, bool focusOnLoad,
+                                     bool standalone);
 
     std::wstring folder_;
     std::unique_ptr<LoadedPlugin> plugin_;
@@ -452,33 +464,49 @@ TEST_F(RoadOfOneFile, ViewerDestroyedDuringALaunchLeavesNoProcessAndNoCrash) {
 
 // With "focus the editor" off, a launch or a hand-off leaves the host's foreground window and keyboard
 // focus where they were, on both capture paths, in the pane and in the stand-alone viewer; Notepad++
-// takes the focus into its text view as it opens each file.
-TEST_F(RoadOfOneFile, LaunchLeavesTheHostsForegroundAndFocusAloneWhenTheEditorIsNotToBeFocused) {
-    StoreSettings(L"notes\ttxt\t" + StandinPath(L"notepad++.exe") + L"\nlogs\tlog\t" +
-                  StandinPath(L"otheredit.exe"));
-    JournalScope journal(L"e2e-focus");
+// takes the focus into its text view as it opens each file. With it on, a letter typed once the
+// focus timer has run reaches the editor's text after each hand-off (the user back in the host's
+// file list before each) and after a launch in the stand-alone viewer.
+TEST_F(RoadOfOneFile, FocusStaysWithTheHostOrGoesToTheEditorsTextAsTheSettingSays) {
     HWND field = testwin::CreateChild(host_, L"HostSearchField", 0, 0, 8, 8);
-    for (DWORD flags : {kInPane, kStandalone}) {
-        HWND viewer = createViewer_(pane_, nullptr, flags);
-        ASSERT_NE(viewer, nullptr);
-        ExpectLaunchesLeaveFocusAlone(journal, viewer, field);
-        DestroyWindow(viewer);
+    for (bool focusOnLoad : {false, true}) {
+        for (const wchar_t* exe : {L"notepad++.exe", L"notepad4.exe", L"notepad3.exe"}) {
+            StoreSettings(
+                L"notes\ttxt\t" + StandinPath(exe) + L"\nlogs\tlog\t" + StandinPath(L"otheredit.exe"), L"",
+                focusOnLoad);
+            JournalScope journal(L"e2e-focus");
+            for (DWORD flags : {kInPane, kStandalone}) {
+                SCOPED_TRACE(testing::Message()
+                             << Wide2Utf8(exe) << ", focus " << focusOnLoad << ", flags " << flags);
+                HWND viewer = createViewer_(pane_, nullptr, flags);
+                ASSERT_NE(viewer, nullptr);
+                ExpectFocusAsTheSettingSays(journal, viewer, field, focusOnLoad, flags == kStandalone);
+                DestroyWindow(viewer);
+            }
+            for (DWORD pid : StartedPids(journal)) EXPECT_TRUE(Ends(pid));
+        }
     }
-    for (DWORD pid : StartedPids(journal)) EXPECT_TRUE(Ends(pid));
 }
 
-void RoadOfOneFile::ExpectLaunchesLeaveFocusAlone(const JournalScope& journal, HWND viewer, HWND field) {
-    for (const std::wstring& file : {kFileA, kFileB, kFileLog}) {
+void RoadOfOneFile::ExpectFocusAsTheSettingSays(const JournalScope& journal, HWND viewer, HWND field,
+                                                bool focusOnLoad, bool standalone) {
+    for (const std::wstring& file : {kFileA, kFileB, kFileA, kFileB, kFileLog}) {
         SCOPED_TRACE(Wide2Utf8(file));
         SetForegroundWindow(host_);
         ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == host_; }, 2000));
         SetFocus(field);
         ASSERT_EQ(GetFocus(), field);
+        const size_t started = StartedPids(journal).size();
         ASSERT_EQ(Load(viewer, file), 1);
         auto pids = StartedPids(journal);
         ASSERT_FALSE(pids.empty());
         HWND editor = MainWindowOf(journal, pids.back());
         EXPECT_TRUE(IsEmbeddedIn(editor, viewer));
+        if (focusOnLoad && (pids.size() == started || standalone)) {
+            SendMessageW(viewer, WM_TIMER, 3585, 0);  // the focus timer's tick, not waited for
+            EXPECT_TRUE(TypedLetterReaches(journal, pids.back()));
+            continue;
+        }
         // Whatever the editor was asked to do has been done once it answers.
         DWORD_PTR ignored = 0;
         SendMessageTimeoutW(editor, WM_NULL, 0, 0, SMTO_NORMAL, kEditorMs, &ignored);
@@ -1119,7 +1147,9 @@ TEST_F(RoadOfOneFile, Notepad4GetsItsRecentFilesAndItsMaximizedWindowBackInEvery
         EXPECT_EQ(IniValues(ini, position.c_str()), positionBefore);
         EXPECT_TRUE(Events(journal.Read(), "desktop-visible").empty());
         for (const std::wstring& line : Log()) {
-            if (c.ansi) EXPECT_EQ(line.find(L"as they were"), std::wstring::npos) << Wide2Utf8(line);
+            if (c.ansi) {
+                EXPECT_EQ(line.find(L"as they were"), std::wstring::npos) << Wide2Utf8(line);
+            }
         }
         const std::wstring doomed = folder + std::wstring(1, L'\0');
         SHFILEOPSTRUCTW remove = {};

@@ -6,9 +6,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-// After windows.h, which it needs.
-#include <tlhelp32.h>
-
 #include <string>
 #include <vector>
 
@@ -92,21 +89,6 @@ std::vector<std::vector<uint8_t>> RecordsReceived(const JournalScope& journal, D
         if (ParseCopyData(entry, copy)) records.push_back(copy.bytes);
     }
     return records;
-}
-
-// Every thread of the process stops: its windows no longer answer. Returns how many.
-int SuspendThreadsOf(DWORD pid) {
-    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    int suspended = 0;
-    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
-         more = Thread32Next(snapshot.get(), &entry)) {
-        if (entry.th32OwnerProcessID != pid) continue;
-        UniqueHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
-        if (thread && SuspendThread(thread.get()) != static_cast<DWORD>(-1)) ++suspended;
-    }
-    return suspended;
 }
 
 class KeepEditorsReadyTest : public ::testing::Test {

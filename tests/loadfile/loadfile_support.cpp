@@ -1,9 +1,11 @@
 #include "loadfile_support.h"
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 
+#include "common/handles.h"
 #include "common/window_data.h"
 #include "config/config_lock.h"
 #include "config/plugin_config.h"
@@ -164,6 +166,23 @@ std::wstring Hex16(const void* pointer) {
     wchar_t text[24];
     swprintf(text, 24, L"%016llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(pointer)));
     return text;
+}
+
+int SuspendThreadsOf(DWORD pid, bool resume) {
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    int suspended = 0;
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
+         more = Thread32Next(snapshot.get(), &entry)) {
+        if (entry.th32OwnerProcessID != pid) continue;
+        UniqueHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
+        const DWORD count = !thread  ? static_cast<DWORD>(-1)
+                            : resume ? ResumeThread(thread.get())
+                                     : SuspendThread(thread.get());
+        if (count != static_cast<DWORD>(-1)) ++suspended;
+    }
+    return suspended;
 }
 
 }  // namespace loadfile_test

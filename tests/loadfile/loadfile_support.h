@@ -44,6 +44,9 @@ void SetBehaviour(bool maximizeStandalone, bool focusOnLoad);
 
 using testing_support::CountPixelsOtherThan;
 
+// Every thread of the process stops (its windows no longer answer), or runs again. Returns how many.
+int SuspendThreadsOf(DWORD pid, bool resume = false);
+
 std::vector<std::wstring> Log();
 std::wstring Hex16(const void* pointer);
 // The log entries written after the first `skip` ones.

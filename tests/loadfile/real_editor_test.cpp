@@ -24,6 +24,7 @@ constexpr DWORD kJournalMs = 5000;
 const std::wstring kFileA = L"C:\\velloquin-tests\\a.txt";
 const std::wstring kFileB = L"C:\\velloquin-tests\\second file.txt";
 const std::wstring kFileC = L"C:\\velloquin-tests\\c.txt";
+const std::wstring kFileLog = L"C:\\velloquin-tests\\d.log";
 
 std::vector<DWORD> StartedPids(const JournalScope& journal) {
     std::vector<DWORD> pids;
@@ -70,7 +71,7 @@ class RealEditors : public ::testing::Test {
    protected:
     void SetUp() override {
         SetBehaviour(false, false);
-        testing_support::EnsureFiles({kFileA, kFileB, kFileC});
+        testing_support::EnsureFiles({kFileA, kFileB, kFileC, kFileLog});
     }
 };
 
@@ -104,11 +105,14 @@ TEST_F(RealEditors, OldNotepad4BuildGetsAFreshEditorForEachFileAndOneLogLine) {
 }
 
 // Its current code takes WM_COPYDATA only from another Notepad++: the file goes by NPPM_DOOPEN,
-// and so do the later ones, all in the one editor.
+// and so do the later ones, all in the one editor. Once it is stopped, the hand-off gives up within
+// its bounds and the next editor is embedded at once: the stopped one, still inside the viewer, took
+// the activation as it opened its last file, and no longer holds it.
 TEST_F(RealEditors, NotepadPPThatIgnoresCopyDataGetsEveryFileByDoOpenInOneEditor) {
     JournalScope journal(L"real-npp-checking");
     // A copy: the plug-in remembers for the rest of this process that this build ignores WM_COPYDATA.
-    MapEditors({{L"txt", StandinCopy(L"notepad++.exe")}}, L"--sender-check");
+    MapEditors({{L"txt", StandinCopy(L"notepad++.exe")}, {L"log", StandinPath(L"notepad4.exe")}},
+               L"--sender-check");
     TestViewer viewer(true);
     ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
     const size_t before = Log().size();
@@ -124,6 +128,18 @@ TEST_F(RealEditors, NotepadPPThatIgnoresCopyDataGetsEveryFileByDoOpenInOneEditor
     EXPECT_EQ(CountLogEntriesStartingWith(entries, L"[HandFileToNotepadPP] Notepad++ ignores WM_COPYDATA"),
               1);
     EXPECT_EQ(CountLogEntriesStartingWith(entries, L"[LoadFile] the editor ignored the hand-off"), 0);
+
+    ASSERT_GT(SuspendThreadsOf(pids[0]), 0);
+    DWORD start = GetTickCount();
+    EXPECT_TRUE(LoadFile(viewer.window, *viewer.state, kFileA.c_str()));
+    EXPECT_LT(GetTickCount() - start, 5000u);  // one send's bound, not one per send
+    start = GetTickCount();
+    EXPECT_TRUE(LoadFile(viewer.window, *viewer.state, kFileLog.c_str()));
+    EXPECT_LT(GetTickCount() - start, 2000u);
+    SuspendThreadsOf(pids[0], true);
+    viewer.DestroyViewer();
+    for (DWORD pid : StartedPids(journal))
+        EXPECT_TRUE(testing_support::WaitFor([pid] { return !ProcessRunning(pid); }, 3 * kJournalMs));
 }
 
 // Notepad++ opens paths of up to 258 units. A longer one starts nothing and is handed nothing: the

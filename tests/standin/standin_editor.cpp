@@ -7,6 +7,7 @@
 //   start <command line>          window <hwnd> <class>        copydata <dwData> <cbData> <hex>
 //   dropfiles <receiver class>    scintilla <2014|2026|2159>   size <w> <h>
 //   close                         prompt                       hang <message>    exit <code>
+//   key <character typed into its text window>
 //
 // Switches (anywhere in the command line, so they can arrive through the editor parameters):
 //   --late=MS          create the main window MS ms after start (the message loop runs meanwhile)
@@ -1185,6 +1186,9 @@ LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         case kSciGetModify:
             Journal("scintilla", "2159");
             return app.modified ? 1 : 0;
+        case WM_CHAR:
+            Journal("key", std::to_string(wParam));
+            return 0;
         case WM_DROPFILES:
             Journal("dropfiles", ClassOf(window));
             ShowDrop();
