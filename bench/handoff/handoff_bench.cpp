@@ -160,7 +160,10 @@ void HandOffBreakdown(HWND viewer, ViewerState& state, const wchar_t* editorName
                  SendToEditor(editor, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
              }});
         steps.push_back({"HandFileToNotepad",
-                         [&] { HandFileToNotepad(editor, *state.editor.profile, file.c_str()); }});
+                         [&] {
+                             EditorFileForms forms(*state.editor.profile, file);
+                             HandFileToNotepad(editor, forms);
+                         }});
     }
     if (kind == EditorKind::NotepadPlusPlus)
         steps.push_back({"HandFileToNotepadPP", [&] { HandFileToNotepadPP(state, file.c_str()); }});

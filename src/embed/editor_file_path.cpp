@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 #include "log/log.h"
@@ -50,29 +51,6 @@ size_t PathCapacity(const EditorProfile& profile, PathRoute route) {
                : profile.path.capacity;
 }
 
-// A short form the editor would read as this file; empty when there is none.
-std::wstring UnexpandableShortForm(const std::wstring& path, size_t capacity) {
-    const std::wstring shortPath = ShortForm(path);
-    if (shortPath.empty() || MayExpandVariables(shortPath) || (capacity != 0 && shortPath.size() >= capacity))
-        return std::wstring();
-    return shortPath;
-}
-
-// Notepad3 and Notepad4 expand %VARIABLES% in the names they are given: %USERNAME%.txt would
-// show the user's own file of that name, or offer to create one.
-std::wstring FormWithoutVariables(const EditorProfile& profile, const std::wstring& path, PathRoute route) {
-    const std::wstring shortPath = UnexpandableShortForm(path, PathCapacity(profile, route));
-    if (shortPath.empty()) {
-        LogPrintf(
-            L"[EditorFilePath] the editor would expand %%...%% in this path and it has no short form "
-            L"without: not passed [%ls]",
-            path.c_str());
-        return std::wstring();
-    }
-    LogPrintf(L"[EditorFilePath] path with %%...%% passed in its short form [%ls]", shortPath.c_str());
-    return shortPath;
-}
-
 bool IsMissingError(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
            error == ERROR_BAD_PATHNAME || error == ERROR_BAD_NETPATH || error == ERROR_BAD_NET_NAME ||
@@ -91,26 +69,69 @@ bool MayExpandVariables(const std::wstring& text) {
 }
 
 bool HasReadableForm(const EditorProfile& profile, const std::wstring& path) {
-    if (!profile.path.expandsVariables || !MayExpandVariables(path)) return true;
-    return !UnexpandableShortForm(path, PathCapacity(profile, PathRoute::CommandLine)).empty();
+    return EditorFileForms(profile, path).HasReadableForm();
 }
 
 std::wstring EditorFilePath(const EditorProfile& profile, const std::wstring& path, PathRoute route) {
-    if (profile.path.expandsVariables && MayExpandVariables(path))
-        return FormWithoutVariables(profile, path, route);
-    if (!NeedsShortPath(profile, path, route)) return path;
-    const std::wstring shortPath = ShortForm(path);
+    return EditorFileForms(profile, path).For(route);
+}
+
+EditorFileForms::EditorFileForms(const EditorProfile& profile, std::wstring path)
+    : profile_(&profile), path_(std::move(path)) {}
+
+const std::wstring& EditorFileForms::ShortForm() {
+    if (!shortFormAsked_) {
+        shortFormAsked_ = true;
+        shortForm_ = ::ShortForm(path_);
+        shortFormError_ = shortForm_.empty() ? GetLastError() : ERROR_SUCCESS;
+    }
+    return shortForm_;
+}
+
+// A short form the editor would read as this file; empty when there is none.
+std::wstring EditorFileForms::UnexpandableShortForm(size_t capacity) {
+    const std::wstring& shortPath = ShortForm();
+    if (shortPath.empty() || MayExpandVariables(shortPath) || (capacity != 0 && shortPath.size() >= capacity))
+        return std::wstring();
+    return shortPath;
+}
+
+// Notepad3 and Notepad4 expand %VARIABLES% in the names they are given: %USERNAME%.txt would
+// show the user's own file of that name, or offer to create one.
+std::wstring EditorFileForms::FormWithoutVariables(PathRoute route) {
+    const std::wstring shortPath = UnexpandableShortForm(PathCapacity(*profile_, route));
+    if (shortPath.empty()) {
+        LogPrintf(
+            L"[EditorFilePath] the editor would expand %%...%% in this path and it has no short form "
+            L"without: not passed [%ls]",
+            path_.c_str());
+        return std::wstring();
+    }
+    LogPrintf(L"[EditorFilePath] path with %%...%% passed in its short form [%ls]", shortPath.c_str());
+    return shortPath;
+}
+
+bool EditorFileForms::HasReadableForm() {
+    if (!profile_->path.expandsVariables || !MayExpandVariables(path_)) return true;
+    return !UnexpandableShortForm(PathCapacity(*profile_, PathRoute::CommandLine)).empty();
+}
+
+std::wstring EditorFileForms::For(PathRoute route) {
+    const EditorProfile& profile = *profile_;
+    if (profile.path.expandsVariables && MayExpandVariables(path_)) return FormWithoutVariables(route);
+    if (!NeedsShortPath(profile, path_, route)) return path_;
+    const std::wstring shortPath = ShortForm();
     if (shortPath.empty()) {
         LogPrintf(L"[EditorFilePath] no short form of a path of %zu units (err=%lu), passed as it is: [%ls]",
-                  path.size(), GetLastError(), path.c_str());
-        return path;
+                  path_.size(), shortFormError_, path_.c_str());
+        return path_;
     }
     if (shortPath.size() >= PathCapacity(profile, route)) {
         LogPrintf(L"[EditorFilePath] short form still %zu units long, passed as it is: [%ls]",
-                  shortPath.size(), path.c_str());
-        return path;
+                  shortPath.size(), path_.c_str());
+        return path_;
     }
-    LogPrintf(L"[EditorFilePath] path of %zu units passed in its short form [%ls]", path.size(),
+    LogPrintf(L"[EditorFilePath] path of %zu units passed in its short form [%ls]", path_.size(),
               shortPath.c_str());
     return shortPath;
 }

@@ -56,7 +56,7 @@ bool RefuseRelativeEditorPath(const std::wstring& editorPath) {
 }  // namespace
 
 bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profile,
-                    const std::wstring& editorPath, const std::wstring& filePath) {
+                    const std::wstring& editorPath, const std::wstring& filePath, EditorFileForms* file) {
     LogPrintf(L"[LaunchAndEmbed] exePath=[%ls] filePath=[%ls]", editorPath.c_str(), filePath.c_str());
     state.startError = 0;
     if (RefuseRelativeEditorPath(editorPath)) {
@@ -72,7 +72,9 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
     }
     // No file: an editor started ready, before the first file of its group.
     const std::wstring fileArgument =
-        filePath.empty() ? std::wstring() : EditorFilePath(profile, filePath, PathRoute::CommandLine);
+        filePath.empty() ? std::wstring()
+        : file           ? file->For(PathRoute::CommandLine)
+                         : EditorFilePath(profile, filePath, PathRoute::CommandLine);
     if (fileArgument.empty() && !filePath.empty()) return false;
     const std::wstring params = EditorParams();
     const SavedSettingsPlan settings = PrepareSavedSettings(profile, editorPath, params);

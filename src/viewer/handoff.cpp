@@ -355,14 +355,13 @@ bool SendCopyDataHelper(HWND target, const void* record, DWORD recordSize) {
     return SendNotepadRecord(target, std::vector<uint8_t>(bytes, bytes + recordSize), nullptr);
 }
 
-NotepadHandOff HandFileToNotepad(HWND editor, const EditorProfile& profile, const wchar_t* path,
-                                 const bool* stop) {
-    if (!IsLiveWindow(editor) || !path) return NotepadHandOff::Failed;
-    const bool notepad3 = profile.handOff.method == HandOffMethod::Notepad3Record;
+NotepadHandOff HandFileToNotepad(HWND editor, EditorFileForms& file, const bool* stop) {
+    if (!IsLiveWindow(editor)) return NotepadHandOff::Failed;
+    const bool notepad3 = file.profile().handOff.method == HandOffMethod::Notepad3Record;
     const wchar_t* caller = notepad3 ? L"SendFileToNotepad3" : L"SendFileToNotepad4";
     std::vector<uint8_t> record;
     try {
-        const std::wstring recordPath = EditorFilePath(profile, path, PathRoute::Record);
+        const std::wstring recordPath = file.For(PathRoute::Record);
         if (recordPath.empty()) return NotepadHandOff::Failed;
         record =
             BuildNotepadParamRecord(recordPath, notepad3 ? NotepadFamily::Notepad3 : NotepadFamily::Notepad4);
@@ -378,11 +377,15 @@ NotepadHandOff HandFileToNotepad(HWND editor, const EditorProfile& profile, cons
 }
 
 bool SendFileToNotepad3(HWND editor, const wchar_t* path) {
-    return HandFileToNotepad(editor, kNotepad3Profile, path) == NotepadHandOff::Sent;
+    if (!path) return false;
+    EditorFileForms file(kNotepad3Profile, path);
+    return HandFileToNotepad(editor, file) == NotepadHandOff::Sent;
 }
 
 bool SendFileToNotepad4(HWND editor, const wchar_t* path) {
-    return HandFileToNotepad(editor, kNotepad4Profile, path) == NotepadHandOff::Sent;
+    if (!path) return false;
+    EditorFileForms file(kNotepad4Profile, path);
+    return HandFileToNotepad(editor, file) == NotepadHandOff::Sent;
 }
 
 bool SendFileToNotepadPP(HWND editor, const wchar_t* path, const bool* stop) {

@@ -9,12 +9,12 @@
 #include <string>
 
 #include "editor/viewer_state.h"
+#include "embed/editor_file_path.h"
 
 // The Notepad3/Notepad4 hand-off with the reason of a refusal: a document with unsaved changes
 // is neither marked saved nor handed a new file.
 enum class NotepadHandOff { Sent, Unsaved, Failed };
-NotepadHandOff HandFileToNotepad(HWND editor, const EditorProfile& profile, const wchar_t* path,
-                                 const bool* stop = nullptr);
+NotepadHandOff HandFileToNotepad(HWND editor, EditorFileForms& file, const bool* stop = nullptr);
 
 // The Notepad++ hand-off. Only the document the viewer put there is closed first, when it is
 // unmodified. The file goes by WM_COPYDATA and counts once the window's title names it; a build

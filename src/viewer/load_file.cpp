@@ -96,13 +96,15 @@ HandOffResult FromNotepadPP(NotepadPPHandOff result) {
 }
 
 // dropped tells which way the file went: by the editor's own record, or by a file drop.
-HandOffResult HandOff(ViewerState& state, const EditorProfile& profile, const wchar_t* path, bool& dropped) {
+HandOffResult HandOff(ViewerState& state, EditorFileForms& file, bool& dropped) {
+    const EditorProfile& profile = file.profile();
+    const wchar_t* path = file.path().c_str();
     dropped = false;
     const bool* stop = &state.closing;
     switch (profile.handOff.method) {
         case HandOffMethod::Notepad3Record:
         case HandOffMethod::Notepad4Record:
-            return FromNotepad(HandFileToNotepad(state.editor.window, profile, path, stop));
+            return FromNotepad(HandFileToNotepad(state.editor.window, file, stop));
         case HandOffMethod::NotepadPPPath:
             return FromNotepadPP(HandFileToNotepadPP(state, path));
         case HandOffMethod::EmEditorRecord:
@@ -187,8 +189,10 @@ bool FocusesEditorAfterHandOff() {
     return pluginConfig.focusEditorOnLoad;
 }
 
-bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, const EditorProfile& profile,
-              const std::wstring& editor, const wchar_t* path) {
+bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, const std::wstring& editor,
+              EditorFileForms& file) {
+    const EditorProfile& profile = file.profile();
+    const wchar_t* path = file.path().c_str();
     KillChild(state);
     SettleKeptEditors(state);
     if (state.closing) return false;
@@ -198,7 +202,7 @@ bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, cons
     const HostFocus hostFocus = SaveHostFocus();
     {
         LaunchScope launch(request, state, profile);
-        launched = LaunchAndEmbed(viewer, state, profile, editor, path);
+        launched = LaunchAndEmbed(viewer, state, profile, editor, file.path(), &file);
     }
     if (state.closing) return false;
     if (!FocusesFreshEditor(state)) RestoreHostFocus(hostFocus, viewer, state);
@@ -283,7 +287,9 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
     }
     LogPrintf(L"[LoadFile] viewer=[%ls]", editor.c_str());
     const EditorProfile& profile = DetectEditorProfile(editor);
-    if (RefuseMissingFile(viewer, state, path) || RefuseExpandedName(viewer, state, profile, path) ||
+    // The path's forms for this editor, worked out once for the checks, the hand-off and the launch.
+    EditorFileForms file(profile, path);
+    if (RefuseMissingFile(viewer, state, path) || RefuseExpandedName(viewer, state, file) ||
         RefuseUnopenablePath(viewer, state, profile, editor, path))
         return false;
     const bool takenBack = SwitchToKeptEditor(state, editor);
@@ -303,7 +309,7 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
         const HostFocus hostFocus = keepHostFocus ? SaveHostFocus() : HostFocus();
         {
             WorkScope handingOff(state, Work::HandingOff);
-            handOff = HandOff(state, profile, path, dropped);
+            handOff = HandOff(state, file, dropped);
         }
         // Its waits dispatch messages: the viewer may have been destroyed meanwhile.
         if (state.closing) return false;
@@ -326,11 +332,11 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
         }
         if (state.closing) return false;
         // Only a file that a fresh editor shows proves that the hand-off was ignored.
-        const bool shown = Relaunch(viewer, state, request, profile, editor, path);
+        const bool shown = Relaunch(viewer, state, request, editor, file);
         if (shown && handOff == HandOffResult::Ignored) RefuseHandOffs(state, editor);
         return shown;
     }
-    return Relaunch(viewer, state, request, profile, editor, path);
+    return Relaunch(viewer, state, request, editor, file);
 }
 
 bool LoadNowOrFail(HWND viewer, ViewerState& state, const wchar_t* path) {

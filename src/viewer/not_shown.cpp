@@ -53,8 +53,9 @@ bool RefuseMissingFile(HWND viewer, ViewerState& state, const wchar_t* path) {
     return true;
 }
 
-bool RefuseExpandedName(HWND viewer, ViewerState& state, const EditorProfile& profile, const wchar_t* path) {
-    if (HasReadableForm(profile, path)) return false;
+bool RefuseExpandedName(HWND viewer, ViewerState& state, EditorFileForms& file) {
+    if (file.HasReadableForm()) return false;
+    const wchar_t* path = file.path().c_str();
     LogPrintf(
         L"[LoadFile] the editor would read %%...%% in this name as a variable and no short form "
         L"avoids it: not shown [%ls]",

@@ -9,11 +9,12 @@
 
 #include "editor/viewer_state.h"
 #include "editors/editor_profile.h"
+#include "embed/editor_file_path.h"
 
 // True when nothing exists at path: no editor is started or handed anything.
 bool RefuseMissingFile(HWND viewer, ViewerState& state, const wchar_t* path);
 // True when the editor would read every form of path as another file (%VARIABLES%).
-bool RefuseExpandedName(HWND viewer, ViewerState& state, const EditorProfile& profile, const wchar_t* path);
+bool RefuseExpandedName(HWND viewer, ViewerState& state, EditorFileForms& file);
 // After a failed hand-off: true when the editor's thread shows a window that was not among
 // windowsBefore (it asks the user something). It is then given back to the desktop with its question.
 bool GiveBackAskingEditor(HWND viewer, ViewerState& state, DWORD editorThread,
