@@ -677,6 +677,35 @@ TEST_F(RoadOfOneFile, HostTakesPostedMessagesThroughoutAHandOffToAHungEditor) {
     DestroyWindow(probeWindow);
 }
 
+// "Keep editors ready" and a change of group away from an editor that stopped answering: it cannot be
+// asked whether it holds work, so it is closed as usual, never kept; the host takes its posted
+// messages throughout.
+TEST_F(RoadOfOneFile, GroupChangeAwayFromAHungEditorWithKeepEditorsReadyKeepsTheHostAnswering) {
+    constexpr UINT kHangMessage = WM_APP + 7;
+    StoreSettings(TwoEditors(), L"--hang=" + std::to_wstring(kHangMessage));
+    testhost::Store store = testhost::ReadStore();
+    store[L"keepEditorsReady"] = {0, L"", 1};
+    testhost::WriteStore(store);
+    JournalScope journal(L"e2e-keep-ready-hung");
+    HWND probeWindow = ProbeWindow(host_);
+    HWND viewer = createViewer_(pane_, nullptr, kInPane);
+    ASSERT_EQ(Load(viewer, kFileA), 1);
+    const DWORD hung = StartedPids(journal).at(0);
+    PostMessageW(MainWindowOf(journal, hung), kHangMessage, 0, 0);
+    ASSERT_TRUE(journal.WaitForEvent("hang", kEditorMs, hung));
+    PostedMessageProbe probe(probeWindow);
+    const DWORD loadMs = MillisecondsFor([&] { EXPECT_EQ(Load(viewer, kFileLog), 1); });
+    const DWORD longest = probe.Stop();
+    std::printf("[ measure  ] group change away from a hung editor, keep ready: load %lu ms, longest posted "
+                "wait %lu ms\n",
+                static_cast<unsigned long>(loadMs), static_cast<unsigned long>(longest));
+    EXPECT_LE(longest, 250u);
+    const std::wstring kept = L"[KeepEditor] pid=" + std::to_wstring(hung);
+    EXPECT_TRUE(LogHas(Log(), kept + L" may hold unsaved work: closed, not kept"));
+    EXPECT_EQ(CountLogEntriesStartingWith(Log(), kept + L" hwnd="), 0);
+    EXPECT_TRUE(ProcessRunning(hung));
+}
+
 // A flash: the stand-in's main window was visible and opaque on the desktop before its embedding.
 bool Flashed(const std::vector<JournalEntry>& journal, DWORD pid) {
     for (const JournalEntry& entry : journal) {
