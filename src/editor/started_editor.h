@@ -33,6 +33,9 @@ struct StartedEditor {
     std::wstring path;        // the editor's program
     const EditorProfile* profile = &kOtherEditorProfile;  // of the editor at path
     EditorStage stage = EditorStage::None;
+    // The thread of threadWindow (window, once asked): where its questions open. Asked once.
+    HWND threadWindow = nullptr;
+    DWORD windowThreadId = 0;
 };
 
 // Moves the editor on to stage; a stage it has passed already is never taken again.

@@ -133,6 +133,14 @@ void ReleaseUnsaved(ViewerState& state) {
     ReleaseChild(state);
 }
 
+DWORD InterfaceThreadOf(StartedEditor& editor) {
+    if (editor.threadWindow != editor.window) {
+        editor.threadWindow = editor.window;
+        editor.windowThreadId = GetWindowThreadProcessId(editor.window, nullptr);
+    }
+    return editor.windowThreadId;
+}
+
 bool Notepad4ReadsRecord(const std::wstring& editor) {
     const EditorImage image = ReadEditorImage(editor);
     if (Notepad4ReadsCurrentRecord(image)) return true;
@@ -273,7 +281,8 @@ void SettleEmbedding(ViewerState& state) {
 bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
     ActiveRequestScope request(state);
     SettleEmbedding(state);
-    ClearPaneNote(viewer, state);
+    // Only an editor that could not open the last file is hidden in the viewer, behind its note.
+    const bool editorHidden = ClearPaneNote(viewer, state);
     CloseKeptEditorsIfOff(state);
     if (!path || !*path) {
         KillChild(state);
@@ -299,7 +308,7 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
     if (reusable) {
         bool dropped = false;
         // A question the hand-off may open comes from the thread that takes it.
-        const DWORD editorThread = GetWindowThreadProcessId(state.editor.window, nullptr);
+        const DWORD editorThread = InterfaceThreadOf(state.editor);
         const std::vector<HWND> windowsBefore = TopWindowsOfThread(editorThread);
         // Noted before it is sent: an editor may list the file even when the hand-off fails.
         NoteShownFile(state.editor.processId, path);
@@ -315,7 +324,7 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
         if (state.closing) return false;
         if (keepHostFocus) RestoreHostFocusAfterHandOff(hostFocus, viewer, state);
         if (handOff == HandOffResult::Shown && (!takenBack || ShowTakenBack(viewer, state))) {
-            if (!takenBack) ShowEditorAgain(viewer, state);
+            if (!takenBack && editorHidden) ShowEditorAgain(viewer, state);
             state.currentFile = path;
             ApplyPostLoadBehavior(viewer, state, true);
             LogHandedOff(profile, dropped);

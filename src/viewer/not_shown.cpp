@@ -119,11 +119,11 @@ void ShowEditorAgain(HWND viewer, ViewerState& state) {
     state.embedding = StartEmbedAgain(parent, editor, *state.editor.profile);
 }
 
-void ClearPaneNote(HWND viewer, ViewerState& state) {
-    if (state.paneNote.empty()) return;
+bool ClearPaneNote(HWND viewer, ViewerState& state) {
+    if (state.paneNote.empty()) return false;
     state.paneNote.clear();
-    if (!IsWindow(viewer)) return;
-    InvalidateRect(viewer, nullptr, TRUE);
+    if (IsWindow(viewer)) InvalidateRect(viewer, nullptr, TRUE);
+    return true;
 }
 
 void ReportLaunchFailure(HWND viewer, ViewerState& state, const std::wstring& editor, const wchar_t* path) {

@@ -35,5 +35,6 @@ bool RefuseUnopenablePath(HWND viewer, ViewerState& state, const EditorProfile& 
 // Shows the editor that the pane's note had hidden: in the viewer again (on a worker, as a kept editor
 // taken back) when it had left it.
 void ShowEditorAgain(HWND viewer, ViewerState& state);
-// Forgets the reason painted by the last load and repaints the viewer.
-void ClearPaneNote(HWND viewer, ViewerState& state);
+// Forgets the reason painted by the last load and repaints the viewer. True when there was one: an
+// editor that could not open a file is hidden behind it.
+bool ClearPaneNote(HWND viewer, ViewerState& state);
