@@ -166,6 +166,8 @@ namespace {
 // moved: where the user put the focus after saved was taken, if known.
 void RestoreFocus(const HostFocus& saved, HWND viewer, DWORD editorProcess, HWND moved) {
     HWND foreground = GetForegroundWindow();
+    // Nothing moved (the usual hand-off): two questions, no more, for the host's focus.
+    if (!moved && foreground == saved.foreground && GetFocus() == saved.focus) return;
     const bool taken = !foreground || InProcess(foreground, editorProcess);
     if (taken && IsLiveWindow(saved.foreground)) SetForegroundWindow(saved.foreground);
     HWND target = saved.focus;
