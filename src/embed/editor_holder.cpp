@@ -68,6 +68,10 @@ bool TakeHolderOutOfClosingViewer(HWND viewer) {
     if (!holder) return false;
     ShowWindow(holder, SW_HIDE);
     SetParent(holder, nullptr);
+    // The system leaves the child style to the caller; a top-level window is a popup.
+    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(holder, GWL_STYLE));
+    style = (style & ~static_cast<DWORD>(WS_CHILD)) | WS_POPUP;
+    SetWindowLongPtrW(holder, GWL_STYLE, static_cast<LONG_PTR>(style));
     return GetAncestor(holder, GA_PARENT) == GetDesktopWindow();
 }
 
