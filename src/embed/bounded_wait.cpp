@@ -102,19 +102,18 @@ bool Stopped(const bool* stop) {
     return stop && *stop;
 }
 
-// dispatch: every message is dispatched until a WM_QUIT comes, then only sent messages are answered.
-WaitResult Wait(HANDLE handle, DWORD timeoutMs, const bool* stop, bool dispatch) {
+// Waits for any of count handles; *signaled gets the index of the one that was. dispatch: every
+// message is dispatched until a WM_QUIT comes, then only sent messages are answered.
+WaitResult WaitForAny(const HANDLE* handles, DWORD count, DWORD timeoutMs, const bool* stop, bool dispatch,
+                      DWORD* signaled) {
     const Deadline deadline(timeoutMs);
-    const DWORD handleCount = handle ? 1 : 0;
     for (;;) {
         if (Stopped(stop)) return WaitResult::Stopped;
         const DWORD wake = dispatch ? QS_ALLINPUT : QS_SENDMESSAGE;
         // Input left over by a pass cut at kMessagesPerPass wakes the next one at once.
-        DWORD result =
-            MsgWaitForMultipleObjectsEx(handleCount, handle ? &handle : nullptr, deadline.RemainingMs(), wake,
-                                        dispatch ? MWMO_INPUTAVAILABLE : 0);
-        if (handle && result == WAIT_OBJECT_0) return WaitResult::Signaled;
-        if (result == WAIT_OBJECT_0 + handleCount) {
+        DWORD result = MsgWaitForMultipleObjectsEx(count, count ? handles : nullptr, deadline.RemainingMs(), wake,
+                                                   dispatch ? MWMO_INPUTAVAILABLE : 0);
+        if (result == WAIT_OBJECT_0 + count) {
             if (dispatch) {
                 dispatch = DispatchPendingMessages();
             } else {
@@ -122,15 +121,75 @@ WaitResult Wait(HANDLE handle, DWORD timeoutMs, const bool* stop, bool dispatch)
             }
             if (!deadline.Passed()) continue;
             if (Stopped(stop)) return WaitResult::Stopped;
-            if (handle && WaitForSingleObject(handle, 0) == WAIT_OBJECT_0) return WaitResult::Signaled;
-            return WaitResult::TimedOut;
+            if (count) result = WaitForMultipleObjects(count, handles, FALSE, 0);
         }
-        if (result == WAIT_TIMEOUT) return Stopped(stop) ? WaitResult::Stopped : WaitResult::TimedOut;
+        if (result < WAIT_OBJECT_0 + count) {
+            if (signaled) *signaled = result - WAIT_OBJECT_0;
+            return WaitResult::Signaled;
+        }
+        if (result == WAIT_TIMEOUT || result == WAIT_OBJECT_0 + count)
+            return Stopped(stop) ? WaitResult::Stopped : WaitResult::TimedOut;
         return WaitResult::Failed;
     }
 }
 
+WaitResult Wait(HANDLE handle, DWORD timeoutMs, const bool* stop, bool dispatch) {
+    return WaitForAny(&handle, handle ? 1 : 0, timeoutMs, stop, dispatch, nullptr);
+}
+
+// Queues calls for a reused worker, starting one when none is idle for it; null when they could not be.
+std::shared_ptr<ReusedJob> StartReusedJob(std::function<void()> calls) {
+    auto job = std::make_shared<ReusedJob>();
+    job->task = std::move(calls);
+    job->done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!job->done) return nullptr;
+    bool startWorker = false;
+    {
+        ScopedExclusiveLock lock(reuseLock);
+        try {
+            reuseQueue.push_back(job);
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+        // One idle worker per waiting job, else one more: a busy worker may be inside a call to an
+        // editor that hangs.
+        startWorker = idleReusedWorkers < static_cast<int>(reuseQueue.size());
+    }
+    if (!startWorker) {
+        WakeConditionVariable(&reuseWake);
+    } else if (!StartWorker(ReusedWorkerLoop)) {
+        DropQueuedJob(job);
+        return nullptr;
+    }
+    return job;
+}
+
 }  // namespace
+
+CallEnd WaitForWindowCalls(HANDLE calls, const CallBound& bound) {
+    if (!calls) return CallEnd::NotAnswered;
+    const HANDLE handles[] = {calls, bound.process};
+    DWORD signaled = 0;
+    const bool dispatch = bound.waiting == WhileWaiting::DispatchMessages;
+    if (WaitForAny(handles, bound.process ? 2 : 1, bound.timeoutMs, bound.stop, dispatch, &signaled) !=
+        WaitResult::Signaled)
+        return CallEnd::NotAnswered;
+    return signaled == 0 ? CallEnd::Done : CallEnd::Ended;
+}
+
+CallEnd CallIntoWindows(std::function<void()> calls, const CallBound& bound) {
+    const std::shared_ptr<ReusedJob> job = StartReusedJob(std::move(calls));
+    return job ? WaitForWindowCalls(job->done.get(), bound) : CallEnd::NotAnswered;
+}
+
+UniqueHandle StartWindowCalls(std::function<void()> calls) {
+    const std::shared_ptr<ReusedJob> job = StartReusedJob(std::move(calls));
+    HANDLE done = nullptr;
+    if (!job || !DuplicateHandle(GetCurrentProcess(), job->done.get(), GetCurrentProcess(), &done, SYNCHRONIZE,
+                                 FALSE, 0))
+        return UniqueHandle();
+    return UniqueHandle(done);
+}
 
 WaitResult WaitAnsweringSentMessages(HANDLE handle, DWORD timeoutMs, const bool* stop) {
     return Wait(handle, timeoutMs, stop, false);
@@ -191,44 +250,6 @@ UniqueHandle StartWorker(std::function<void()> task) {
     }
     start.release();  // the worker owns it now
     return UniqueHandle(thread);
-}
-
-bool RunBounded(std::function<void()> task, DWORD timeoutMs) {
-    UniqueHandle worker = StartWorker(std::move(task));
-    if (!worker) return false;
-    return WaitAnsweringSentMessages(worker.get(), timeoutMs) == WaitResult::Signaled;
-}
-
-bool RunBoundedDispatchingMessages(std::function<void()> task, DWORD timeoutMs, const bool* stop) {
-    UniqueHandle worker = StartWorker(std::move(task));
-    if (!worker) return false;
-    return WaitDispatchingMessages(worker.get(), timeoutMs, stop) == WaitResult::Signaled;
-}
-
-bool RunOnReusedWorkerDispatchingMessages(std::function<void()> task, DWORD timeoutMs, const bool* stop) {
-    auto job = std::make_shared<ReusedJob>();
-    job->task = std::move(task);
-    job->done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!job->done) return false;
-    bool startWorker = false;
-    {
-        ScopedExclusiveLock lock(reuseLock);
-        try {
-            reuseQueue.push_back(job);
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-        // One idle worker per waiting job, else one more: a busy worker may be inside a send to an
-        // editor that hangs.
-        startWorker = idleReusedWorkers < static_cast<int>(reuseQueue.size());
-    }
-    if (!startWorker) {
-        WakeConditionVariable(&reuseWake);
-    } else if (!StartWorker(ReusedWorkerLoop)) {
-        DropQueuedJob(job);
-        return false;
-    }
-    return WaitDispatchingMessages(job->done.get(), timeoutMs, stop) == WaitResult::Signaled;
 }
 
 bool WaitForWorkerThreads(DWORD timeoutMs) {

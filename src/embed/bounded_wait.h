@@ -34,18 +34,29 @@ DWORD WaitForInputIdleDispatchingMessages(HANDLE process, DWORD timeoutMs, const
 // everything it uses: its starter may stop waiting for it. Empty handle when no thread started.
 UniqueHandle StartWorker(std::function<void()> task);
 
-// Runs task on a worker and waits for it at most timeoutMs, answering sent messages meanwhile.
-// For calls into another process's window, which wait for that process's thread to answer.
-// True when the task finished in time; false when it did not (it keeps running on its own) or
-// could not be started.
-bool RunBounded(std::function<void()> task, DWORD timeoutMs);
-// The same, dispatching every message meanwhile (for the waits of a launch or a hand-off).
-bool RunBoundedDispatchingMessages(std::function<void()> task, DWORD timeoutMs, const bool* stop = nullptr);
+// Calls into another process's windows (sends, SetParent, style and placement calls) wait for that
+// process's thread, which may be busy or hung. Each such call is made here: on a worker that stays a
+// moment for the next calls (a hand-off's come in a row), while the calling thread waits at most
+// timeoutMs and keeps answering. Calls not done by then go on on their worker until the window's
+// thread gets to them, so they must own or share everything they use.
+enum class CallEnd { Done, Ended, NotAnswered };  // NotAnswered also when stopped or not started
+// The viewer's thread dispatches every message while a launch or a hand-off waits; while a viewer is
+// destroyed, and on threads of our own, sent messages are answered.
+enum class WhileWaiting { DispatchMessages, AnswerSentMessages };
 
-// The same on a worker that stays a moment for the next task (a hand-off's sends come in a row);
-// another one starts when none is free.
-bool RunOnReusedWorkerDispatchingMessages(std::function<void()> task, DWORD timeoutMs,
-                                          const bool* stop = nullptr);
+struct CallBound {
+    DWORD timeoutMs = 0;
+    WhileWaiting waiting = WhileWaiting::DispatchMessages;
+    HANDLE process = nullptr;    // the window's process, when known: the wait ends (Ended) when it does
+    const bool* stop = nullptr;  // the wait ends once *stop is true
+};
+
+CallEnd CallIntoWindows(std::function<void()> calls, const CallBound& bound);
+// Starts calls the same way without waiting for them; the handle is signalled once they returned.
+// Empty when they could not be started.
+UniqueHandle StartWindowCalls(std::function<void()> calls);
+// Waits for calls started so, as CallIntoWindows waits; may wait again after NotAnswered.
+CallEnd WaitForWindowCalls(HANDLE calls, const CallBound& bound);
 
 // Waits until every worker has finished its task, at most timeoutMs. For tests and orderly ends.
 bool WaitForWorkerThreads(DWORD timeoutMs);

@@ -36,12 +36,16 @@ bool SendOnWorker(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESU
                   std::shared_ptr<const void> lParamData) {
     // Read only once the worker has ended: a worker left behind writes into it alone.
     auto outcome = std::make_shared<SendOutcome>();
-    const bool finished = RunOnReusedWorkerDispatchingMessages(
-        [window, message, wParam, lParam, outcome, lParamData] {
-            outcome->answered = SendToEditor(window, message, wParam, lParam, &outcome->reply);
-            outcome->error = GetLastError();
-        },
-        kEditorReplyTimeoutMs + kSendReportMs, stop);
+    CallBound bound;
+    bound.timeoutMs = kEditorReplyTimeoutMs + kSendReportMs;
+    bound.stop = stop;
+    const bool finished = CallIntoWindows(
+                              [window, message, wParam, lParam, outcome, lParamData] {
+                                  outcome->answered =
+                                      SendToEditor(window, message, wParam, lParam, &outcome->reply);
+                                  outcome->error = GetLastError();
+                              },
+                              bound) == CallEnd::Done;
     if (reply) *reply = finished ? outcome->reply : 0;
     if (finished) {
         SetLastError(outcome->error);

@@ -68,17 +68,14 @@ void PrepareAndClose(HWND window, const DesktopLook& look, bool releaseAtOnce, b
     if (close) PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
-// Runs task on a worker and waits for it at most kWindowCallWaitMs (or until the editor ends): an
-// editor that stops answering in between keeps only that worker, never the watcher.
-enum class CallEnd { Done, Ended, NotAnswered };
-
-CallEnd CallBounded(const ShutdownWatch& watch, std::function<void()> task) {
-    UniqueHandle worker = StartWorker(std::move(task));
-    if (!worker) return CallEnd::NotAnswered;
-    const HANDLE handles[] = {worker.get(), watch.editor.process.get()};
-    const DWORD result = WaitForMultipleObjects(2, handles, FALSE, kWindowCallWaitMs);
-    if (result == WAIT_OBJECT_0) return CallEnd::Done;
-    return result == WAIT_OBJECT_0 + 1 ? CallEnd::Ended : CallEnd::NotAnswered;
+// The watcher waits for its calls at most kWindowCallWaitMs each, or until the editor ends: an editor
+// that stops answering in between keeps only the calls' worker, never the watcher.
+CallBound WatcherCallBound(const ShutdownWatch& watch, DWORD timeoutMs = kWindowCallWaitMs) {
+    CallBound bound;
+    bound.timeoutMs = timeoutMs;
+    bound.waiting = WhileWaiting::AnswerSentMessages;
+    bound.process = watch.editor.process.get();
+    return bound;
 }
 
 void LogEnded(const ShutdownWatch& watch, const Deadline& start) {
@@ -133,9 +130,11 @@ bool PutOnDesktopAndClose(const ShutdownWatch& watch, const Deadline& start) {
     const DesktopLook look = watch.editor.desktopLook;
     const bool releaseAtOnce = watch.releaseAtOnce;
     const bool close = !releaseAtOnce || watch.closeAfterRelease;
-    switch (CallBounded(watch, [window, look, releaseAtOnce, close] {
-        if (IsWindow(window)) PrepareAndClose(window, look, releaseAtOnce, close);
-    })) {
+    switch (CallIntoWindows(
+        [window, look, releaseAtOnce, close] {
+            if (IsWindow(window)) PrepareAndClose(window, look, releaseAtOnce, close);
+        },
+        WatcherCallBound(watch))) {
         case CallEnd::Done:
             return true;
         case CallEnd::Ended:
@@ -159,19 +158,18 @@ bool MoveToDesktop(const ShutdownWatch& watch, const Deadline& start) {
     if (!IsLiveWindow(watch.editor.window) || GetAncestor(watch.editor.window, GA_PARENT) == GetDesktopWindow())
         return true;
     const HWND window = watch.editor.window;
-    UniqueHandle worker = StartWorker([window] { DetachQuietly(window); });
-    if (!worker) return false;
-    const HANDLE handles[] = {worker.get(), watch.editor.process.get()};
-    DWORD result = WaitForMultipleObjects(2, handles, FALSE, kWindowCallWaitMs);
-    if (result == WAIT_TIMEOUT) {
+    UniqueHandle calls = StartWindowCalls([window] { DetachQuietly(window); });
+    if (!calls) return false;
+    CallEnd end = WaitForWindowCalls(calls.get(), WatcherCallBound(watch));
+    if (end == CallEnd::NotAnswered) {
         LogPrintf(
             L"[%ls]   pid=%lu did not let its window leave the viewer within %lu ms: waited for, never "
             L"terminated meanwhile",
             Caller(watch), watch.editor.processId, kWindowCallWaitMs);
-        result = WaitForMultipleObjects(2, handles, FALSE, kBusyWatchMs);
+        end = WaitForWindowCalls(calls.get(), WatcherCallBound(watch, kBusyWatchMs));
     }
-    if (result == WAIT_OBJECT_0) return true;
-    if (result == WAIT_OBJECT_0 + 1) {
+    if (end == CallEnd::Done) return true;
+    if (end == CallEnd::Ended) {
         LogEnded(watch, start);
     } else {
         LogLeftRunning(watch);
@@ -450,15 +448,46 @@ bool StartShutdownWatch(const std::shared_ptr<ShutdownWatch>& watch) {
     return static_cast<bool>(StartWorker([watch] { WatchEditor(*watch); }));
 }
 
-void ReturnForeignWindow(HWND window) {
+namespace {
+
+// Logs a window given back by calls that were not done within the viewer's wait, if they are not done
+// within kWindowCallWaitMs either; waited for on a thread of its own.
+void ReportForeignWindowLate(UniqueHandle calls, HWND window, const Deadline& started) {
+    auto late = std::make_shared<UniqueHandle>(std::move(calls));
+    const DWORD remainingMs = started.RemainingMs();
+    StartWorker([late, window, remainingMs] {
+        CallBound bound;
+        bound.timeoutMs = remainingMs;
+        bound.waiting = WhileWaiting::AnswerSentMessages;
+        if (WaitForWindowCalls(late->get(), bound) != CallEnd::Done)
+            LogPrintf(L"[ReturnForeignWindow]   hwnd=0x%p not back within %lu ms", window, kWindowCallWaitMs);
+    });
+}
+
+// The viewer's thread waits for the window until hold has passed: its own messages must not wait longer.
+void ReturnForeignWindowWithin(HWND window, const Deadline& hold) {
     if (!IsLiveWindow(window) || IsVisibleOnDesktop(window)) return;
     LogPrintf(
         L"[ReturnForeignWindow] hwnd=0x%p of pid=%lu, a process not started here: given back to the desktop",
         window, ProcessIdOf(window));
     RECT shownAt = {};
     GetWindowRect(window, &shownAt);
-    if (!RunBounded([window, shownAt] { ReturnForeignWindowNow(window, shownAt); }, kWindowCallWaitMs))
+    const Deadline started(kWindowCallWaitMs);
+    UniqueHandle calls = StartWindowCalls([window, shownAt] { ReturnForeignWindowNow(window, shownAt); });
+    CallBound bound;
+    bound.timeoutMs = hold.RemainingMs();
+    bound.waiting = WhileWaiting::AnswerSentMessages;
+    if (!calls) {
         LogPrintf(L"[ReturnForeignWindow]   hwnd=0x%p not back within %lu ms", window, kWindowCallWaitMs);
+    } else if (WaitForWindowCalls(calls.get(), bound) != CallEnd::Done) {
+        ReportForeignWindowLate(std::move(calls), window, started);
+    }
+}
+
+}  // namespace
+
+void ReturnForeignWindow(HWND window) {
+    ReturnForeignWindowWithin(window, Deadline(kForeignWindowHoldMs));
 }
 
 void ReturnForeignWindows(HWND viewer, DWORD startedProcessId) {
@@ -469,8 +498,9 @@ void ReturnForeignWindows(HWND viewer, DWORD startedProcessId) {
     collection.windows = &children;
     EnumChildWindows(viewer, CollectForeignChild, reinterpret_cast<LPARAM>(&collection));
     const HWND parent = EmbeddingParentOf(viewer);
+    const Deadline hold(kForeignWindowHoldMs);
     for (HWND child : children) {
-        if (GetAncestor(child, GA_PARENT) == parent) ReturnForeignWindow(child);
+        if (GetAncestor(child, GA_PARENT) == parent) ReturnForeignWindowWithin(child, hold);
     }
 }
 

@@ -41,8 +41,12 @@
 constexpr DWORD kShutdownWatchMs = 5000;
 // How long the watcher waits for a busy editor to answer before it leaves it running as it is.
 constexpr DWORD kBusyWatchMs = 60000;
-// How long the viewer's thread waits for a worker that moves or shows a foreign window.
+// How long a watcher, or the viewer's thread for a kept editor, waits for the calls that move or show
+// a window.
 constexpr DWORD kWindowCallWaitMs = 1000;
+// How long the viewer's thread waits for a window of a program the user runs to be given back; the
+// calls go on meanwhile, up to kWindowCallWaitMs before the window is reported not back.
+constexpr DWORD kForeignWindowHoldMs = 200;
 // How long an editor given back with a question, its documents holding nothing, is followed until the
 // question is answered.
 constexpr DWORD kQuestionWatchMs = 600000;

@@ -49,15 +49,27 @@ void SetParentAndStyles(HWND parent, HWND child, const EmbedStyles& styles, Embe
     SetWindowLongPtrW(child, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle));
 }
 
+enum class SentFrom { ViewerThread, Worker };
+
 // Sent, then posted: an editor that lays its panes out again only on a WM_SIZE of its own gets one.
-void SendSizeAfterReparent(HWND child, SIZE size) {
+// The viewer's thread keeps dispatching while the editor is slow to answer; a worker simply waits.
+void SendSizeAfterReparent(HWND child, SIZE size, SentFrom from) {
     LPARAM packed = MAKELPARAM(size.cx, size.cy);
-    if (SendToEditor(child, WM_SIZE, 0, packed)) {
+    const bool answered = from == SentFrom::ViewerThread
+                              ? SendToEditorDispatchingMessages(child, WM_SIZE, 0, packed, nullptr, nullptr)
+                              : SendToEditor(child, WM_SIZE, 0, packed);
+    if (answered) {
         RedrawWindow(child, nullptr, nullptr, kRedrawFlags);
     } else {
         LogWrite(L"[ReparentChild]   WM_SIZE not answered in time\r\n");
     }
     PostMessageW(child, WM_SIZE, 0, packed);
+}
+
+CallBound EmbedCallsBound() {
+    CallBound bound;
+    bound.timeoutMs = kEmbedCallsTimeoutMs;
+    return bound;
 }
 
 void LogNotAnswered() {
@@ -70,16 +82,15 @@ void LogNotAnswered() {
 bool MakeEmbedCalls(HWND parent, HWND child, const EmbedStyles& styles, EmbedReport& report) {
     // The worker writes its own copy: a worker that outlives the wait must not touch the caller's.
     auto shared = std::make_shared<EmbedReport>();
-    if (!RunBoundedDispatchingMessages(
-            [parent, child, styles, shared] { SetParentAndStyles(parent, child, styles, *shared); },
-            kEmbedCallsTimeoutMs))
+    if (CallIntoWindows([parent, child, styles, shared] { SetParentAndStyles(parent, child, styles, *shared); },
+                        EmbedCallsBound()) != CallEnd::Done)
         return false;
     report = *shared;
     return true;
 }
 
 bool SetParentBounded(HWND parent, HWND child) {
-    return RunBoundedDispatchingMessages([parent, child] { SetParent(child, parent); }, kEmbedCallsTimeoutMs);
+    return CallIntoWindows([parent, child] { SetParent(child, parent); }, EmbedCallsBound()) == CallEnd::Done;
 }
 
 void PlaceAndShow(HWND parent, HWND child, SIZE& size) {
@@ -142,7 +153,7 @@ bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile, Deskto
     SIZE size = {};
     PlaceAndShow(parent, child, size);
     ReleaseCapture();
-    if (profile.embed.sizeAfterReparent) SendSizeAfterReparent(child, size);
+    if (profile.embed.sizeAfterReparent) SendSizeAfterReparent(child, size, SentFrom::ViewerThread);
     HWND actual = GetAncestor(child, GA_PARENT);
     if (actual != parent) {
         LogPrintf(L"[ReparentChild]   verified parent=0x%p (expected 0x%p), retrying in %lums", actual,
@@ -161,7 +172,7 @@ UniqueHandle StartHideAndDetach(HWND child) {
     ShowWindowAsync(child, SW_HIDE);
     // Hidden again, and waited for, before it leaves the viewer: the posted hide above may come
     // after the sent calls, and the window must never show on the desktop between them.
-    return StartWorker([child] {
+    return StartWindowCalls([child] {
         ShowWindow(child, SW_HIDE);
         if (!ParkWindow(child)) DetachQuietly(child);
     });
@@ -170,10 +181,10 @@ UniqueHandle StartHideAndDetach(HWND child) {
 UniqueHandle StartEmbedAgain(HWND parent, HWND child, const EditorProfile& profile) {
     LogPrintf(L"[ReparentChild] ReparentChild again: parent=0x%p child=0x%p", parent, child);
     const bool sizeAfterReparent = profile.embed.sizeAfterReparent;
-    return StartWorker([parent, child, sizeAfterReparent] {
+    return StartWindowCalls([parent, child, sizeAfterReparent] {
         SetParent(child, parent);
         SIZE size = {};
         PlaceAndShow(parent, child, size);
-        if (sizeAfterReparent) SendSizeAfterReparent(child, size);
+        if (sizeAfterReparent) SendSizeAfterReparent(child, size, SentFrom::Worker);
     });
 }

@@ -50,10 +50,11 @@ DesktopLook ReadDesktopLook(HWND window, DWORD extraExStyle);
 // that places itself after creating its window (Notepad++ creates it at 0,0 0x0) has done so by then.
 bool ReparentChild(HWND parent, HWND child, const EditorProfile& profile, DesktopLook& look);
 
-// A kept editor: hides the window at once and, on a worker that is not waited for, parks it in a
-// hidden window of ours (parking.h; its embedding styles stay). The worker's handle; empty when none started.
+// A kept editor: hides the window at once and, by calls that are not waited for, parks it in a
+// hidden window of ours (parking.h; its embedding styles stay). The calls' handle (bounded_wait.h);
+// empty when they could not be started.
 UniqueHandle StartHideAndDetach(HWND child);
 // Puts a window that was embedded before (its styles are those of the embedding) into parent
-// again and shows it, sized to parent's client area, on a worker that is not waited for (its
-// calls wait for the editor). The worker's handle; empty when none started.
+// again and shows it, sized to parent's client area, by calls that are not waited for (they wait
+// for the editor). The calls' handle; empty when they could not be started.
 UniqueHandle StartEmbedAgain(HWND parent, HWND child, const EditorProfile& profile);

@@ -222,11 +222,14 @@ PathMessage SendPathToNotepadPP(const ViewerState& state, UINT message, const st
     auto processCopy = std::make_shared<UniqueHandle>(copy);
     auto send = std::make_shared<PathSend>();
     const HWND window = state.editor.window;
-    const bool finished = RunOnReusedWorkerDispatchingMessages(
-        [processCopy, window, message, path, send] {
-            WritePathAndSend(processCopy->get(), window, message, path, *send);
-        },
-        kEditorReplyTimeoutMs + kPathSendReportMs, &state.closing);
+    CallBound bound;
+    bound.timeoutMs = kEditorReplyTimeoutMs + kPathSendReportMs;
+    bound.stop = &state.closing;
+    const bool finished = CallIntoWindows(
+                              [processCopy, window, message, path, send] {
+                                  WritePathAndSend(processCopy->get(), window, message, path, *send);
+                              },
+                              bound) == CallEnd::Done;
     if (finished && !send->written) {
         LogPrintf(L"[HandFileToNotepadPP] the path could not be written into the editor (err=%lu)",
                   send->error);

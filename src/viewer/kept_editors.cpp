@@ -68,9 +68,10 @@ bool MayBeKept(const ViewerState& state) {
 // The WM_NULL probe, on a worker while this thread dispatches its messages.
 bool AnswersWithoutHoldingInput(HWND window) {
     auto answered = std::make_shared<bool>(false);
-    return RunOnReusedWorkerDispatchingMessages(
-               [window, answered] { *answered = AnswersMessages(window, kKeptAnswerWaitMs); },
-               kKeptAnswerWaitMs + kKeptAnswerWaitMs) &&
+    CallBound bound;
+    bound.timeoutMs = kKeptAnswerWaitMs + kKeptAnswerWaitMs;
+    return CallIntoWindows([window, answered] { *answered = AnswersMessages(window, kKeptAnswerWaitMs); },
+                           bound) == CallEnd::Done &&
            *answered;
 }
 
@@ -103,11 +104,14 @@ bool HoldsNoUnsavedWork(HWND editorWindow, const EditorProfile& profile, const b
     // Read only once the worker has ended: one left behind writes into it alone.
     auto holdsNothing = std::make_shared<bool>(false);
     const EditorProfile* asked = &profile;
-    return RunOnReusedWorkerDispatchingMessages(
+    CallBound bound;
+    bound.timeoutMs = kKeepProbeWaitMs;
+    bound.stop = stop;
+    return CallIntoWindows(
                [editorWindow, asked, holdsNothing] {
                    *holdsNothing = ProvablyHoldsNoUnsavedWork(editorWindow, *asked);
                },
-               kKeepProbeWaitMs, stop) &&
+               bound) == CallEnd::Done &&
            *holdsNothing;
 }
 

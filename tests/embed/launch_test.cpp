@@ -662,29 +662,46 @@ TEST_F(Launch, PreviewLeavesTheEditorsSavedPlacementAsTheUserHadIt) {
 }
 
 // A single-process EmEditor: the started process hands the file to the user's EmEditor and exits;
-// the frame shown in the viewer is the user's.
+// the frame shown in the viewer is the user's. One that does not answer holds the viewer's thread a
+// moment only.
 TEST_F(Launch, WindowOfASingleProcessEmEditorIsGivenBackNeverHiddenOrClosed) {
-    StartedProcess users = StartStandin(L"emeditor.exe", L"--single-process", SW_SHOWNORMAL);
-    ASSERT_TRUE(journal.WaitForEvent("window", kWindowWaitMs, users.pid));
-    ASSERT_TRUE(Start(L"emeditor.exe", L"--single-process"));
-    const DWORD started = state.editor.processId;
-    HWND frame = state.editor.window;
-    ASSERT_EQ(Events(journal.Read(), "window", users.pid).size(), 2u);
-    EXPECT_EQ(frame, WindowOf(Events(journal.Read(), "window", users.pid).back()));
-    EXPECT_FALSE(Events(journal.Read(), "handover", started).empty());
-    ExpectSizedToViewer(frame);
-    KillChild(state);
-    ExpectEmptyEditorFields();
-    EXPECT_EQ(state.editor.window, nullptr);
-    EXPECT_TRUE(IsWindow(frame));
-    EXPECT_EQ(GetAncestor(frame, GA_PARENT), GetDesktopWindow());
-    EXPECT_TRUE(IsWindowVisible(frame));
-    EXPECT_EQ(StyleOf(frame) & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
-    EXPECT_TRUE(ProcessRunning(users.pid));
-    EXPECT_TRUE(Events(journal.Read(), "close", users.pid).empty());
-    EXPECT_TRUE(LogHas(NewLog(), L"[ReturnForeignWindow] hwnd=0x" + Hex16(frame) + L" of pid=" +
-                                     std::to_wstring(users.pid) +
-                                     L", a process not started here: given back to the desktop"));
+    for (const bool hung : {false, true}) {
+        SCOPED_TRACE(hung ? "hung" : "answering");
+        MarkLog();
+        StartedProcess users = StartStandin(L"emeditor.exe", L"--single-process --hang=32777", SW_SHOWNORMAL);
+        ASSERT_TRUE(journal.WaitForEvent("window", kWindowWaitMs, users.pid));
+        ASSERT_TRUE(Start(L"emeditor.exe", L"--single-process"));
+        const DWORD started = state.editor.processId;
+        HWND frame = state.editor.window;
+        ASSERT_EQ(Events(journal.Read(), "window", users.pid).size(), 2u);
+        EXPECT_EQ(frame, WindowOf(Events(journal.Read(), "window", users.pid).back()));
+        EXPECT_FALSE(Events(journal.Read(), "handover", started).empty());
+        ExpectSizedToViewer(frame);
+        if (hung) {
+            PostMessageW(frame, WM_APP + 9, 0, 0);
+            ASSERT_TRUE(journal.WaitForEvent("hang", kWindowWaitMs, users.pid));
+        }
+        const DWORD killMs = KillChildMs();
+        ExpectEmptyEditorFields();
+        EXPECT_EQ(state.editor.window, nullptr);
+        EXPECT_TRUE(ProcessRunning(users.pid));
+        EXPECT_TRUE(Events(journal.Read(), "close", users.pid).empty());
+        const std::wstring line = L"[ReturnForeignWindow] hwnd=0x" + Hex16(frame);
+        EXPECT_TRUE(LogHas(NewLog(), line + L" of pid=" + std::to_wstring(users.pid) +
+                                         L", a process not started here: given back to the desktop"));
+        if (hung) {
+            EXPECT_LT(killMs, 250u);
+            EXPECT_TRUE(WaitForLog(L"[ReturnForeignWindow]   hwnd=0x" + Hex16(frame) + L" not back within 1000 ms",
+                                   kWindowWaitMs));
+        } else {
+            EXPECT_TRUE(IsWindow(frame));
+            EXPECT_EQ(GetAncestor(frame, GA_PARENT), GetDesktopWindow());
+            EXPECT_TRUE(IsWindowVisible(frame));
+            EXPECT_EQ(StyleOf(frame) & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
+        }
+        TerminateProcess(users.process.get(), 0);
+        EXPECT_TRUE(HasEnded(users.process, kWindowWaitMs));
+    }
 }
 
 TEST_F(Launch, EditorReportingUnsavedChangesIsReleasedToTheDesktopNotTerminated) {
