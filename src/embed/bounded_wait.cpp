@@ -111,8 +111,8 @@ WaitResult WaitForAny(const HANDLE* handles, DWORD count, DWORD timeoutMs, const
         if (Stopped(stop)) return WaitResult::Stopped;
         const DWORD wake = dispatch ? QS_ALLINPUT : QS_SENDMESSAGE;
         // Input left over by a pass cut at kMessagesPerPass wakes the next one at once.
-        DWORD result = MsgWaitForMultipleObjectsEx(count, count ? handles : nullptr, deadline.RemainingMs(), wake,
-                                                   dispatch ? MWMO_INPUTAVAILABLE : 0);
+        DWORD result = MsgWaitForMultipleObjectsEx(count, count ? handles : nullptr, deadline.RemainingMs(),
+                                                   wake, dispatch ? MWMO_INPUTAVAILABLE : 0);
         if (result == WAIT_OBJECT_0 + count) {
             if (dispatch) {
                 dispatch = DispatchPendingMessages();
@@ -185,8 +185,8 @@ CallEnd CallIntoWindows(std::function<void()> calls, const CallBound& bound) {
 UniqueHandle StartWindowCalls(std::function<void()> calls) {
     const std::shared_ptr<ReusedJob> job = StartReusedJob(std::move(calls));
     HANDLE done = nullptr;
-    if (!job || !DuplicateHandle(GetCurrentProcess(), job->done.get(), GetCurrentProcess(), &done, SYNCHRONIZE,
-                                 FALSE, 0))
+    if (!job || !DuplicateHandle(GetCurrentProcess(), job->done.get(), GetCurrentProcess(), &done,
+                                 SYNCHRONIZE, FALSE, 0))
         return UniqueHandle();
     return UniqueHandle(done);
 }

@@ -450,6 +450,10 @@ bool StartShutdownWatch(const std::shared_ptr<ShutdownWatch>& watch) {
 
 namespace {
 
+void LogForeignWindowNotBack(HWND window) {
+    LogPrintf(L"[ReturnForeignWindow]   hwnd=0x%p not back within %lu ms", window, kWindowCallWaitMs);
+}
+
 // Logs a window given back by calls that were not done within the viewer's wait, if they are not done
 // within kWindowCallWaitMs either; waited for on a thread of its own.
 void ReportForeignWindowLate(UniqueHandle calls, HWND window, const Deadline& started) {
@@ -459,8 +463,7 @@ void ReportForeignWindowLate(UniqueHandle calls, HWND window, const Deadline& st
         CallBound bound;
         bound.timeoutMs = remainingMs;
         bound.waiting = WhileWaiting::AnswerSentMessages;
-        if (WaitForWindowCalls(late->get(), bound) != CallEnd::Done)
-            LogPrintf(L"[ReturnForeignWindow]   hwnd=0x%p not back within %lu ms", window, kWindowCallWaitMs);
+        if (WaitForWindowCalls(late->get(), bound) != CallEnd::Done) LogForeignWindowNotBack(window);
     });
 }
 
@@ -478,7 +481,7 @@ void ReturnForeignWindowWithin(HWND window, const Deadline& hold) {
     bound.timeoutMs = hold.RemainingMs();
     bound.waiting = WhileWaiting::AnswerSentMessages;
     if (!calls) {
-        LogPrintf(L"[ReturnForeignWindow]   hwnd=0x%p not back within %lu ms", window, kWindowCallWaitMs);
+        LogForeignWindowNotBack(window);
     } else if (WaitForWindowCalls(calls.get(), bound) != CallEnd::Done) {
         ReportForeignWindowLate(std::move(calls), window, started);
     }

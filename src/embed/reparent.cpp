@@ -82,8 +82,9 @@ void LogNotAnswered() {
 bool MakeEmbedCalls(HWND parent, HWND child, const EmbedStyles& styles, EmbedReport& report) {
     // The worker writes its own copy: a worker that outlives the wait must not touch the caller's.
     auto shared = std::make_shared<EmbedReport>();
-    if (CallIntoWindows([parent, child, styles, shared] { SetParentAndStyles(parent, child, styles, *shared); },
-                        EmbedCallsBound()) != CallEnd::Done)
+    if (CallIntoWindows(
+            [parent, child, styles, shared] { SetParentAndStyles(parent, child, styles, *shared); },
+            EmbedCallsBound()) != CallEnd::Done)
         return false;
     report = *shared;
     return true;

@@ -225,11 +225,10 @@ PathMessage SendPathToNotepadPP(const ViewerState& state, UINT message, const st
     CallBound bound;
     bound.timeoutMs = kEditorReplyTimeoutMs + kPathSendReportMs;
     bound.stop = &state.closing;
-    const bool finished = CallIntoWindows(
-                              [processCopy, window, message, path, send] {
-                                  WritePathAndSend(processCopy->get(), window, message, path, *send);
-                              },
-                              bound) == CallEnd::Done;
+    auto writeAndSend = [processCopy, window, message, path, send] {
+        WritePathAndSend(processCopy->get(), window, message, path, *send);
+    };
+    const bool finished = CallIntoWindows(writeAndSend, bound) == CallEnd::Done;
     if (finished && !send->written) {
         LogPrintf(L"[HandFileToNotepadPP] the path could not be written into the editor (err=%lu)",
                   send->error);

@@ -665,6 +665,7 @@ TEST_F(Launch, PreviewLeavesTheEditorsSavedPlacementAsTheUserHadIt) {
 // the frame shown in the viewer is the user's. One that does not answer holds the viewer's thread a
 // moment only.
 TEST_F(Launch, WindowOfASingleProcessEmEditorIsGivenBackNeverHiddenOrClosed) {
+    constexpr UINT kHangMessage = WM_APP + 9;  // the user's EmEditor is started with --hang=32777
     for (const bool hung : {false, true}) {
         SCOPED_TRACE(hung ? "hung" : "answering");
         MarkLog();
@@ -678,7 +679,7 @@ TEST_F(Launch, WindowOfASingleProcessEmEditorIsGivenBackNeverHiddenOrClosed) {
         EXPECT_FALSE(Events(journal.Read(), "handover", started).empty());
         ExpectSizedToViewer(frame);
         if (hung) {
-            PostMessageW(frame, WM_APP + 9, 0, 0);
+            PostMessageW(frame, kHangMessage, 0, 0);
             ASSERT_TRUE(journal.WaitForEvent("hang", kWindowWaitMs, users.pid));
         }
         const DWORD killMs = KillChildMs();
@@ -686,12 +687,13 @@ TEST_F(Launch, WindowOfASingleProcessEmEditorIsGivenBackNeverHiddenOrClosed) {
         EXPECT_EQ(state.editor.window, nullptr);
         EXPECT_TRUE(ProcessRunning(users.pid));
         EXPECT_TRUE(Events(journal.Read(), "close", users.pid).empty());
-        const std::wstring line = L"[ReturnForeignWindow] hwnd=0x" + Hex16(frame);
-        EXPECT_TRUE(LogHas(NewLog(), line + L" of pid=" + std::to_wstring(users.pid) +
+        const std::wstring window = L"hwnd=0x" + Hex16(frame);
+        EXPECT_TRUE(LogHas(NewLog(), L"[ReturnForeignWindow] " + window + L" of pid=" +
+                                         std::to_wstring(users.pid) +
                                          L", a process not started here: given back to the desktop"));
         if (hung) {
             EXPECT_LT(killMs, 250u);
-            EXPECT_TRUE(WaitForLog(L"[ReturnForeignWindow]   hwnd=0x" + Hex16(frame) + L" not back within 1000 ms",
+            EXPECT_TRUE(WaitForLog(L"[ReturnForeignWindow]   " + window + L" not back within 1000 ms",
                                    kWindowWaitMs));
         } else {
             EXPECT_TRUE(IsWindow(frame));
