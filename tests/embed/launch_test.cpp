@@ -732,10 +732,23 @@ TEST_F(Launch, EditorReportingUnsavedChangesIsReleasedToTheDesktopNotTerminated)
 }
 
 TEST_F(Launch, HungEditorCostsOnlyTheReplyBoundForTheSizeMessageAndIsNeverTerminatedWithItsWork) {
-    // The first WM_SIZE comes from the sizing, the second is the one sent to Notepad++: it hangs.
+    // The first WM_SIZE comes from the sizing, the second is the one sent to Notepad++: it hangs. The
+    // viewer's thread takes its posted messages meanwhile.
+    DWORD postedAt = 0;
+    DWORD ranAt = 0;
+    std::function<void()> noteRun = [&ranAt] { ranAt = GetTickCount(); };
+    std::thread poster([&] {
+        if (!journal.WaitForEvent("hang", kWindowWaitMs)) return;
+        postedAt = GetTickCount();
+        PostMessageW(viewer, kRunCallbackMessage, 0, reinterpret_cast<LPARAM>(&noteRun));
+    });
     const DWORD launchStart = GetTickCount();
-    ASSERT_TRUE(Start(L"notepad++.exe", L"--unsaved --hang=5 --hang-skip=1 --lifetime=30000"));
+    const bool started = Start(L"notepad++.exe", L"--unsaved --hang=5 --hang-skip=1 --lifetime=30000");
+    poster.join();
+    ASSERT_TRUE(started);
     EXPECT_LT(GetTickCount() - launchStart, kEditorReplyTimeoutMs + 1500u);
+    EXPECT_NE(ranAt, 0u);
+    EXPECT_LT(ranAt - postedAt, 250u);
     EXPECT_TRUE(LogHas(NewLog(), L"[ReparentChild]   WM_SIZE not answered in time"));
     const DWORD pid = state.editor.processId;
     EXPECT_LT(KillChildMs(), kClearBoundMs);
