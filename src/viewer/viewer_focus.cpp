@@ -163,11 +163,23 @@ HostFocus SaveHostFocus() {
 
 namespace {
 
+// The focus calls send messages to the windows that hold the activation and the focus: those of an
+// editor that does not answer (hung right after its embedding) would hold this thread until it
+// answers. Such an editor is asked first, while this thread dispatches its messages.
+bool EditorLetsFocusGo(DWORD editorProcess, const bool* stop) {
+    for (HWND holder : {GetFocus(), GetActiveWindow(), GetForegroundWindow()}) {
+        if (InProcess(holder, editorProcess))
+            return SendRepeatableDispatchingMessages(holder, WM_NULL, 0, 0, nullptr, stop) && !*stop;
+    }
+    return true;
+}
+
 // moved: where the user put the focus after saved was taken, if known.
-void RestoreFocus(const HostFocus& saved, HWND viewer, DWORD editorProcess, HWND moved) {
-    HWND foreground = GetForegroundWindow();
+void RestoreFocus(const HostFocus& saved, HWND viewer, DWORD editorProcess, HWND moved, const bool* stop) {
     // Nothing moved (the usual hand-off): two questions, no more, for the host's focus.
-    if (!moved && foreground == saved.foreground && GetFocus() == saved.focus) return;
+    if (!moved && GetForegroundWindow() == saved.foreground && GetFocus() == saved.focus) return;
+    if (!EditorLetsFocusGo(editorProcess, stop)) return;
+    HWND foreground = GetForegroundWindow();
     const bool taken = !foreground || InProcess(foreground, editorProcess);
     if (taken && IsLiveWindow(saved.foreground)) SetForegroundWindow(saved.foreground);
     HWND target = saved.focus;
@@ -181,9 +193,9 @@ void RestoreFocus(const HostFocus& saved, HWND viewer, DWORD editorProcess, HWND
 }  // namespace
 
 void RestoreHostFocus(const HostFocus& saved, HWND viewer, const ViewerState& state) {
-    RestoreFocus(saved, viewer, state.editor.processId, state.focusBeforeEmbedding);
+    RestoreFocus(saved, viewer, state.editor.processId, state.focusBeforeEmbedding, &state.closing);
 }
 
 void RestoreHostFocusAfterHandOff(const HostFocus& saved, HWND viewer, const ViewerState& state) {
-    RestoreFocus(saved, viewer, state.editor.processId, nullptr);
+    RestoreFocus(saved, viewer, state.editor.processId, nullptr, &state.closing);
 }
