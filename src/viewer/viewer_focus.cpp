@@ -169,7 +169,7 @@ namespace {
 bool EditorLetsFocusGo(DWORD editorProcess, const bool* stop) {
     for (HWND holder : {GetFocus(), GetActiveWindow(), GetForegroundWindow()}) {
         if (InProcess(holder, editorProcess))
-            return SendRepeatableDispatchingMessages(holder, WM_NULL, 0, 0, nullptr, stop) && !*stop;
+            return SendRepeatableDispatchingMessages(holder, WM_NULL, 0, 0, nullptr, stop) && !(stop && *stop);
     }
     return true;
 }
