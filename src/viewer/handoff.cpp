@@ -105,13 +105,16 @@ std::vector<HWND> CollectDropTargets(HWND editor) {
 }
 
 // Posting to every target would open the file once per window that takes drops, and report
-// success for windows that ignore them: only the first one that takes drops gets the block.
+// success for windows that ignore them: only the first one that takes drops gets the block. Each
+// style read asks the window server, so none is read past that one (an editor has many windows).
 HWND ChooseDropTarget(const std::vector<HWND>& targets) {
     std::vector<uint32_t> extendedStyles;
-    for (HWND target : targets)
+    for (HWND target : targets) {
         extendedStyles.push_back(static_cast<uint32_t>(GetWindowLongPtrW(target, GWL_EXSTYLE)));
-    const size_t chosen = FirstDropTarget(extendedStyles);
-    return chosen == kNoDropTarget ? nullptr : targets[chosen];
+        const size_t chosen = FirstDropTarget(extendedStyles);
+        if (chosen != kNoDropTarget) return targets[chosen];
+    }
+    return nullptr;
 }
 
 bool PostDropBlock(HWND target, const wchar_t* path) {
