@@ -293,9 +293,14 @@ void StandDownExitGuard() {
 }
 
 void RunExitGuard(const wchar_t* commandLine) {
-    unsigned long hostProcessId = 0;
-    wchar_t stamp[24] = {};
-    if (!commandLine || swscanf(commandLine, L"%lu %23ls", &hostProcessId, stamp) != 2) return;
+    if (!commandLine) return;
+    wchar_t* rest = nullptr;
+    const DWORD hostProcessId = wcstoul(commandLine, &rest, 10);
+    while (rest && *rest == L' ') ++rest;
+    const std::wstring stamp = rest ? rest : L"";
+    if (hostProcessId == 0 || stamp.empty() || stamp.size() > 16 ||
+        stamp.find_first_not_of(L"0123456789abcdef") != std::wstring::npos)
+        return;
     UniqueHandle mapping(OpenFileMappingW(FILE_MAP_READ, FALSE, ObjectName(hostProcessId, stamp, L"editors").c_str()));
     if (!mapping) return;
     const auto* area = static_cast<const GuardArea*>(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, sizeof(GuardArea)));
