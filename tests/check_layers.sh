@@ -4,8 +4,8 @@
 cd "$1" || exit 2
 rank() {
   case "$1" in
-    plugin) echo 0 ;; ui | viewer) echo 1 ;; embed) echo 2 ;; editor | editor_settings) echo 3 ;; editors) echo 4 ;;
-    config) echo 5 ;; paths) echo 6 ;; host) echo 7 ;; log) echo 8 ;; common | resources) echo 9 ;;
+    plugin) echo 0 ;; ui | viewer) echo 1 ;; embed) echo 2 ;; editor) echo 3 ;; editor_settings) echo 4 ;;
+    editors) echo 5 ;; config) echo 6 ;; paths) echo 7 ;; host) echo 8 ;; log) echo 9 ;; common | resources) echo 10 ;;
     *) echo unknown ;;
   esac
 }

@@ -1,7 +1,8 @@
 #pragma once
 // One editor started here, from its launch to its end. It has one owner at a time: the viewer while
 // it starts and while it is embedded (or kept hidden for its group's next file), then the watcher
-// that follows it out (KillChild, the releases) until it has ended or is the user's. Where each way
+// that follows it out (KillChild, the releases) until it has ended or is the user's; what it is owed
+// moves with it. Where each way
 // out leads is mapped at the top of embed/editor_shutdown.h.
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "common/handles.h"
+#include "editor_settings/put_back.h"
 #include "editors/editor_profile.h"
 
 // How the editor's window looked on the desktop before it was embedded: given back so, an editor
@@ -33,6 +35,9 @@ struct StartedEditor {
     std::wstring path;        // the editor's program
     const EditorProfile* profile = &kOtherEditorProfile;  // of the editor at path
     EditorStage stage = EditorStage::None;
+    // What its settings are owed at its end (Notepad4's recent files): recorded at its launch, the
+    // files shown in it noted as they come, done once it has ended.
+    OwedPutBack putBack;
     // The thread of threadWindow (window, once asked): where its questions open. Asked once.
     HWND threadWindow = nullptr;
     DWORD windowThreadId = 0;

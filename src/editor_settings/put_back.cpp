@@ -252,6 +252,7 @@ bool OwePutBack(OwedPutBack& owed, HANDLE process, DWORD processId) {
 }
 
 void NoteShownInPutBack(OwedPutBack& owed, const std::wstring& file) {
+    if (owed.iniPath.empty() || file.empty()) return;
     const std::wstring lower = LowerCased(file);
     if (std::find(owed.shownFiles.begin(), owed.shownFiles.end(), lower) != owed.shownFiles.end()) return;
     owed.shownFiles.push_back(lower);

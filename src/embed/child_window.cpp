@@ -44,7 +44,7 @@ bool HandToWatcher(const std::shared_ptr<ShutdownWatch>& watch) {
     if (watch->editor.process && StartShutdownWatch(watch)) return true;
     LogPrintf(L"[KillChild]   pid=%lu could not be watched: left running", watch->editor.processId);
     if (!watch->releaseAtOnce || watch->closeAfterRelease) PostMessageW(watch->editor.window, WM_CLOSE, 0, 0);
-    ForgetEditor(watch->editor.processId);
+    ForgetEditor(watch->editor);
     return false;
 }
 
@@ -68,7 +68,7 @@ void EndWindowlessEditor(const std::shared_ptr<ShutdownWatch>& watch) {
     }
     TerminateEditor(watch->editor.process.get(), processId, L"did not end");
     AdvanceStage(watch->editor, EditorStage::Ended);
-    ForgetEditor(processId);
+    ForgetEditor(watch->editor);
 }
 
 // A window of another process (a single-process EmEditor took the file over): the user's own
@@ -113,7 +113,7 @@ void PartInputFrom(HWND window) {
 bool LetGo(const std::shared_ptr<ShutdownWatch>& watch) {
     PartInputFrom(watch->editor.window);
     ShowWindowAsync(watch->editor.window, SW_HIDE);
-    NoteEditorClosing(watch->editor.processId);
+    NoteListBeforeSave(watch->editor.putBack);
     PrepareWatch(*watch);
     return HandToWatcher(watch);
 }
@@ -123,7 +123,7 @@ bool LetGo(const std::shared_ptr<ShutdownWatch>& watch) {
 std::shared_ptr<ShutdownWatch> TakeEditorToRelease(ViewerState& state, HWND window) {
     auto watch = TakeEditor(state, window, true);
     if (window) return watch;
-    ForgetEditor(watch->editor.processId);
+    ForgetEditor(watch->editor);
     return nullptr;
 }
 
@@ -176,7 +176,7 @@ void KillChild(ViewerState& state) {
         if (WaitAnsweringSentMessages(process, kCloseWaitMs) != WaitResult::Signaled)
             EndWindowlessEditor(watch);
         else
-            ForgetEditor(processId);
+            ForgetEditor(watch->editor);
     }
     LogWrite(L"[KillChild] KillChild leave\r\n");
 }
@@ -187,13 +187,13 @@ void EndLaunchedEditor(ViewerState& state) {
     HWND window = TakeLiveWindow(state);
     if (window) {
         ShowWindowAsync(window, SW_HIDE);
-        NoteEditorClosing(state.editor.processId);
+        NoteListBeforeSave(state.editor.putBack);
         PostMessageW(window, WM_CLOSE, 0, 0);
     }
     auto watch = TakeEditor(state, nullptr, false);
     if (watch->editor.process) {
         if (WaitAnsweringSentMessages(watch->editor.process.get(), kCloseWaitMs) == WaitResult::Signaled)
-            ForgetEditor(watch->editor.processId);
+            ForgetEditor(watch->editor);
         else
             EndWindowlessEditor(watch);
     }

@@ -13,13 +13,12 @@
 #include "embed/editor_holder.h"
 #include "embed/editor_messages.h"
 #include "embed/editor_process.h"
+#include "embed/exit_guard.h"
 #include "embed/window_filters.h"
 #include "log/log.h"
 
 namespace {
 
-// At process exit there is no time for the usual bounds: one short probe per editor.
-constexpr DWORD kExitProbeMs = 300;
 constexpr DWORD kInsidePollMs = 50;
 // How long a closing viewer waits for the editors inside to leave before their holder takes them out:
 // the host's input waits no longer than that.
@@ -34,7 +33,7 @@ struct TrackedEditor {
     HWND window = nullptr;
     DesktopLook look;
     const EditorProfile* profile = &kOtherEditorProfile;  // asked whether it holds unsaved work
-    OwedPutBack putBack;  // recorded; done once it has ended
+    ULONGLONG startTime = 0;  // its process's creation time, for the guard
 };
 
 SRWLOCK registryLock = SRWLOCK_INIT;
@@ -65,36 +64,33 @@ void PutBackWhenEnded(UniqueHandle process, const OwedPutBack& owed) {
     });
 }
 
-// The window calls wait for the editor's thread: made only after it answered the probe, and with
-// no worker to make them on (none would start while the process exits).
-void GiveBackAtExit(const TrackedEditor& editor) {
-    RestoreDesktopLookNow(editor.window, editor.look);
-    DetachQuietly(editor.window);
-    ShowWindowAsync(editor.window, SW_SHOWNOACTIVATE);
-    PostMessageW(editor.window, WM_CLOSE, 0, 0);
+ULONGLONG CreationTimeOf(HANDLE process) {
+    FILETIME created = {}, exited = {}, kernel = {}, user = {};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
-void ReleaseAtExit(const TrackedEditor& editor) {
-    if (WaitForSingleObject(editor.process, 0) == WAIT_OBJECT_0) return;
-    if (!IsLiveWindow(editor.window)) {
-        TerminateEditor(editor.process, editor.processId, L"has no window left and its host is exiting");
-        return;
+std::vector<GuardedEditor> GuardedLocked() {
+    std::vector<GuardedEditor> editors;
+    if (!tracked) return editors;
+    for (const TrackedEditor& editor : *tracked) {
+        GuardedEditor guarded;
+        guarded.processId = editor.processId;
+        guarded.kind = static_cast<DWORD>(editor.profile->kind);
+        guarded.startTime = editor.startTime;
+        guarded.window = static_cast<ULONGLONG>(reinterpret_cast<UINT_PTR>(editor.window));
+        guarded.look = editor.look;
+        editors.push_back(guarded);
     }
-    if (!AnswersMessages(editor.window, kExitProbeMs)) {
-        LogPrintf(
-            L"[ReleaseEditorsAtProcessExit] pid=%lu does not answer while its host exits: left as it is",
-            editor.processId);
-        return;
+    return editors;
+}
+
+// Under registryLock, after every change: the guard sees the list as it is.
+void PublishLocked() {
+    try {
+        PublishGuardedEditors(GuardedLocked());
+    } catch (const std::bad_alloc&) {
     }
-    if (ProvablyHoldsNoUnsavedWork(editor.window, *editor.profile)) {
-        TerminateEditor(editor.process, editor.processId, L"holds no unsaved work and its host is exiting");
-        return;
-    }
-    LogPrintf(
-        L"[ReleaseEditorsAtProcessExit] pid=%lu may hold unsaved work: given back to the desktop as its host "
-        L"exits",
-        editor.processId);
-    GiveBackAtExit(editor);
 }
 
 struct ChildCollection {
@@ -219,6 +215,7 @@ void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook
     if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, 0, FALSE,
                          DUPLICATE_SAME_ACCESS))
         return;
+    StartExitGuard();
     AcquireSRWLockExclusive(&registryLock);
     try {
         if (!tracked) tracked = new std::vector<TrackedEditor>();
@@ -240,65 +237,33 @@ void TrackEditor(HANDLE process, DWORD processId, HWND window, const DesktopLook
             editor.window = window;
             editor.look = look;
             editor.profile = &profile;
+            editor.startTime = CreationTimeOf(copy);
             tracked->push_back(std::move(editor));
             copy = nullptr;
         }
     } catch (const std::bad_alloc&) {
     }
+    PublishLocked();
     ReleaseSRWLockExclusive(&registryLock);
     if (copy) CloseHandle(copy);
 }
 
-void GuardRecentFiles(DWORD processId, HANDLE process, OwedPutBack owed) {
-    if (!OwePutBack(owed, process, processId))
-        LogPrintf(L"[LaunchAndEmbed] what pid=%lu owes [%ls] could not be recorded, err=%lu", processId,
-                  owed.iniPath.c_str(), GetLastError());
-    ScopedExclusiveLock lock(registryLock);
-    if (TrackedEditor* editor = FindLocked(processId)) editor->putBack = std::move(owed);
-}
-
-void NoteShownFile(DWORD processId, const std::wstring& path) {
-    if (path.empty()) return;
-    ScopedExclusiveLock lock(registryLock);
-    try {
-        TrackedEditor* editor = FindLocked(processId);
-        if (editor && !editor->putBack.iniPath.empty()) NoteShownInPutBack(editor->putBack, path);
-    } catch (const std::bad_alloc&) {
-    }
-}
-
-void NoteEditorClosing(DWORD processId) {
-    ScopedExclusiveLock lock(registryLock);
-    try {
-        TrackedEditor* editor = FindLocked(processId);
-        if (editor) NoteListBeforeSave(editor->putBack);
-    } catch (const std::bad_alloc&) {
-    }
-}
-
-void ForgetEditor(DWORD processId) {
+void ForgetEditor(const StartedEditor& started) {
     TrackedEditor forgotten;
     AcquireSRWLockExclusive(&registryLock);
-    if (TrackedEditor* editor = FindLocked(processId)) {
+    if (TrackedEditor* editor = FindLocked(started.processId)) {
         forgotten = std::move(*editor);
         EraseLocked(editor);
+        PublishLocked();
     }
     ReleaseSRWLockExclusive(&registryLock);
     if (!forgotten.process) return;
-    PutBackWhenEnded(UniqueHandle(forgotten.process), forgotten.putBack);
+    PutBackWhenEnded(UniqueHandle(forgotten.process), started.putBack);
 }
 
-void ReleaseEditorsAtProcessExit() {
-    // A thread that died holding the lock leaves the list as it was: it is read all the same. Nobody
-    // holds the lock while calling into an editor, this function neither.
-    std::vector<TrackedEditor> editors;
-    const bool locked = TryAcquireSRWLockExclusive(&registryLock) != FALSE;
-    try {
-        if (tracked) editors = *tracked;
-    } catch (const std::bad_alloc&) {
-    }
-    if (locked) ReleaseSRWLockExclusive(&registryLock);
-    for (const TrackedEditor& editor : editors) ReleaseAtExit(editor);
+std::vector<GuardedEditor> GuardedEditorsNow() {
+    ScopedExclusiveLock lock(registryLock);
+    return GuardedLocked();
 }
 
 void ReleaseEditorRegistry() {

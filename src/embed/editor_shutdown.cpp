@@ -412,7 +412,7 @@ void WatchEditor(ShutdownWatch& watch) {
     }
     if (!HasEnded(watch.editor.process.get())) FollowWhileInside(watch, start);
     AdvanceStage(watch.editor, HasEnded(watch.editor.process.get()) ? EditorStage::Ended : EditorStage::GivenBack);
-    ForgetEditor(watch.editor.processId);
+    ForgetEditor(watch.editor);
     CloseHolderIfEmpty(holder);
     LogPrintf(L"[%ls]   pid=%lu no longer watched", Caller(watch), watch.editor.processId);
 }

@@ -25,9 +25,13 @@
 //                               waited for a moment, then leave the viewer hidden in the window that
 //                               holds them (embed/editor_holder.h), followed by their watchers as
 //                               above until they answer
-//   the host exits unclosed     at DLL_PROCESS_DETACH: ended when it provably holds nothing, else on
-//                               the desktop with its question; one that does not answer is left
-//   the host is killed          nothing of ours runs: its window goes with the host's windows
+//   the host exits unclosed     the exit guard (embed/exit_guard.h), another process, signalled at
+//                               DLL_PROCESS_DETACH and waited for up to kExitHandOverMs: ended when it
+//                               provably holds nothing, else on the desktop with its question; one
+//                               that does not answer by then loses its window with the host's: as below
+//   the host is killed          nothing of ours runs in the host; its window goes with the host's.
+//                               The exit guard sees the host end: ended unless it ends by itself or
+//                               shows a window of its own (left so) within kWindowlessGraceMs
 #include <windows.h>
 
 #include <memory>

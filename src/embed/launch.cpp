@@ -104,8 +104,11 @@ bool LaunchAndEmbed(HWND viewer, ViewerState& state, const EditorProfile& profil
     // Tracked from its start: a host that exits during the capture must not leave it behind either.
     TrackEditor(state.editor.process.get(), state.editor.processId, nullptr, DesktopLook(), profile);
     if (!settings.putBack.iniPath.empty()) {
-        GuardRecentFiles(state.editor.processId, state.editor.process.get(), settings.putBack);
-        NoteShownFile(state.editor.processId, filePath);
+        state.editor.putBack = settings.putBack;
+        if (!OwePutBack(state.editor.putBack, state.editor.process.get(), state.editor.processId))
+            LogPrintf(L"[LaunchAndEmbed] what pid=%lu owes [%ls] could not be recorded, err=%lu", state.editor.processId,
+                      state.editor.putBack.iniPath.c_str(), GetLastError());
+        NoteShownInPutBack(state.editor.putBack, filePath);
     }
     bool embedded = false;
     if (hookCapture) {

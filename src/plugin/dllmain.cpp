@@ -3,6 +3,7 @@
 #include "common/module_instance.h"
 #include "config/config_lock.h"
 #include "embed/editor_registry.h"
+#include "embed/exit_guard.h"
 #include "log/log.h"
 #include "viewer/loading_text.h"
 #include "viewer/standalone_container.h"
@@ -24,6 +25,7 @@ void ReleaseModuleResources() {
     UnregisterViewerClass();
     ReleaseConfigLock();
     ReleaseEditorRegistry();
+    StandDownExitGuard();
     LogClose();
 #if defined(__GLIBCXX__)
     __gnu_cxx::__freeres();
@@ -44,9 +46,10 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
             ReleaseModuleResources();
         } else {
             // The host exits without having closed its viewers: their windows go with it, and an
-            // editor inside one would run on without a window (and with the user's work).
+            // editor inside one would run on without a window (and with the user's work). The guard
+            // gives the editors back from outside; nothing here calls into another process's window.
             LogEnterProcessExit();
-            ReleaseEditorsAtProcessExit();
+            HandExitToGuard();
         }
     }
     return TRUE;

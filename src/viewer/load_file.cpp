@@ -311,7 +311,7 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
         const DWORD editorThread = InterfaceThreadOf(state.editor);
         const std::vector<HWND> windowsBefore = TopWindowsOfThread(editorThread);
         // Noted before it is sent: an editor may list the file even when the hand-off fails.
-        NoteShownFile(state.editor.processId, path);
+        NoteShownInPutBack(state.editor.putBack, path);
         HandOffResult handOff = HandOffResult::Failed;
         // The host's focus is put back after the hand-off unless the user asked for the editor's.
         const bool keepHostFocus = !FocusesEditorAfterHandOff();

@@ -80,6 +80,21 @@ bool DirectlyInside(HWND editor, HWND viewer) {
     return parent && (parent == viewer || GetAncestor(parent, GA_PARENT) == viewer);
 }
 
+BOOL CALLBACK FindOtherProcessWindow(HWND window, LPARAM found) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == GetCurrentProcessId()) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The first window of another process inside viewer: its editor.
+HWND EditorInside(HWND viewer) {
+    HWND found = nullptr;
+    EnumChildWindows(viewer, FindOtherProcessWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 // Embedded: inside the viewer, without frame or caption, filling the viewer's client area.
 ::testing::AssertionResult IsEmbeddedIn(HWND editor, HWND viewer) {
     if (!editor || !IsWindow(editor)) return ::testing::AssertionFailure() << "no editor window";
@@ -371,40 +386,57 @@ TEST_F(RoadOfOneFile, OwnEditorStillClosingInsideTheViewerIsNotTakenForTheUsers)
     EXPECT_EQ(CountLogEntriesStartingWith(Log(), L"[ReturnForeignWindow] hwnd="), 0);
 }
 
-// The host process ends without clearing its viewer (as a host that is killed or exits at once
-// would): the viewer gets no WM_DESTROY, only DLL_PROCESS_DETACH with its process-exit reason. The
+// The host process ends without clearing its viewer: at once (its viewer gets no WM_DESTROY, only
+// DLL_PROCESS_DETACH with its process-exit reason), while its editor is busy, or killed. The
 // editors' windows go with the host's, and a real Notepad4 then runs on without any window. An
-// editor that holds nothing is ended; one with unsaved work is given back to the desktop.
+// editor that holds nothing is ended; one with unsaved work that answers in time is given back to
+// the desktop; one whose window went with the host's is ended, never left running without it.
 TEST_F(RoadOfOneFile, HostExitingWithoutClearingLeavesNoEditorRunningWithoutAWindow) {
     constexpr int kExitedWithoutClearing = 7;
-    for (const wchar_t* params : {L"--windowless-after-destroy", L"--windowless-after-destroy --unsaved"}) {
-        SCOPED_TRACE(Wide2Utf8(params));
-        const bool unsaved = std::wstring(params).find(L"--unsaved") != std::wstring::npos;
-        StoreSettings(L"notes\ttxt\t" + StandinPath(L"notepad4.exe"), params);
+    enum class End { GivenBack, EndedHoldingNothing, EndedWithoutWindow };
+    const struct {
+        const wchar_t* params;
+        const wchar_t* hostEnd;  // how the host process ends
+        End end;
+    } cases[] = {
+        {L"", L"exit", End::EndedHoldingNothing},
+        {L"--unsaved", L"exit", End::GivenBack},
+        {L"--unsaved --busy-later=300:1000", L"exit-while-busy", End::GivenBack},
+        {L"--unsaved --busy-later=300:5000", L"exit-while-busy", End::EndedWithoutWindow},
+        {L"--unsaved", L"kill", End::EndedWithoutWindow},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(Wide2Utf8(std::wstring(row.params) + L" " + row.hostEnd));
+        StoreSettings(L"notes\ttxt\t" + StandinPath(L"notepad4.exe"),
+                      std::wstring(L"--windowless-after-destroy ") + row.params);
         JournalScope journal(L"e2e-host-exit");
+        SetEnvironmentVariableW(L"VELLOQUIN_TEST_HOST_END", row.hostEnd);
         EXPECT_EQ(testhost::RunHostProcess(L"ExitingHost.EmbedsAnEditorThenExitsWithoutClearing",
                                            testhost::Host().configFolder, 60000),
                   kExitedWithoutClearing);
+        SetEnvironmentVariableW(L"VELLOQUIN_TEST_HOST_END", nullptr);
         auto pids = StartedPids(journal);
         ASSERT_EQ(pids.size(), 1u);
         const DWORD pid = pids[0];
         const HWND editor = MainWindowOf(journal, pid);
-        if (unsaved) {
+        const std::wstring who = L"pid=" + std::to_wstring(pid);
+        if (row.end == End::GivenBack) {
             EXPECT_TRUE(journal.WaitForEvent("prompt", kEditorMs, pid));
             EXPECT_TRUE(ProcessRunning(pid));
             EXPECT_TRUE(IsWindow(editor));
             EXPECT_EQ(GetAncestor(editor, GA_PARENT), GetDesktopWindow());
             EXPECT_TRUE(WaitFor([editor] { return IsWindowVisible(editor) != FALSE; }, kEditorMs));
-            EXPECT_TRUE(
-                LogHas(Log(), L"[ReleaseEditorsAtProcessExit] pid=" + std::to_wstring(pid) +
-                                  L" may hold unsaved work: given back to the desktop as its host exits"));
-        } else {
+            EXPECT_TRUE(LogHas(Log(), L"[ReleaseEditorsAtProcessExit] " + who +
+                                          L" may hold unsaved work: given back to the desktop as its host exits"));
+        } else if (row.end == End::EndedHoldingNothing) {
             EXPECT_TRUE(Ends(pid));
             EXPECT_TRUE(Events(journal.Read(), "destroyed", pid).empty());
-            EXPECT_TRUE(LogHas(Log(), L"[KillChild]   pid=" + std::to_wstring(pid) +
-                                          L" holds no unsaved work and its host is exiting: terminated"));
+            EXPECT_TRUE(LogHas(Log(), L"[KillChild]   " + who + L" holds no unsaved work and its host is exiting: terminated"));
+        } else {
+            EXPECT_TRUE(WaitFor([pid] { return !ProcessRunning(pid); }, 3 * kEditorMs));
+            EXPECT_TRUE(LogHas(Log(), L"[KillChild]   " + who + L" has no window left after its host ended: terminated"));
         }
-        // Started by the host process that exited, not by this one: ended here.
+        // Started by the host process that ended, not by this one: ended here.
         UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
         if (process) {
             TerminateProcess(process.get(), 0);
@@ -413,9 +445,12 @@ TEST_F(RoadOfOneFile, HostExitingWithoutClearingLeavesNoEditorRunningWithoutAWin
     }
 }
 
-// The host process of the test above: it embeds an editor in the pane and exits at once.
+// The host process of the test above: it embeds an editor in the pane and ends at once, or once
+// the editor has stopped answering, or killed.
 TEST(ExitingHost, EmbedsAnEditorThenExitsWithoutClearing) {
     if (!testhost::InHostChildProcess()) GTEST_SKIP() << "runs in the exiting host process only";
+    wchar_t hostEnd[32] = {};
+    GetEnvironmentVariableW(L"VELLOQUIN_TEST_HOST_END", hostEnd, 32);
     LoadedPlugin plugin;
     auto identify = plugin.Get<IdentifyFn>("DVP_IdentifyW");
     auto createViewer = plugin.Get<CreateViewerFn>("DVP_CreateViewer");
@@ -425,6 +460,14 @@ TEST(ExitingHost, EmbedsAnEditorThenExitsWithoutClearing) {
     HWND viewer = createViewer(pane, nullptr, kInPane);
     ASSERT_NE(viewer, nullptr);
     ASSERT_EQ(Load(viewer, kFileA), 1);
+    if (std::wstring(hostEnd) == L"exit-while-busy") {
+        HWND editor = EditorInside(viewer);
+        EXPECT_TRUE(WaitFor([editor] {
+            DWORD_PTR ignored = 0;
+            return !SendMessageTimeoutW(editor, WM_NULL, 0, 0, SMTO_NORMAL, 50, &ignored);
+        }, kEditorMs));
+    }
+    if (std::wstring(hostEnd) == L"kill") TerminateProcess(GetCurrentProcess(), 7);
     ExitProcess(7);
 }
 

@@ -410,7 +410,7 @@ TEST_F(RealEditors, NotepadPPWithUnsavedWorkInABackgroundTabIsNeverEndedAtTheHos
         } else {
             ASSERT_TRUE(LoadFile(viewer.window, *viewer.state, kFileB.c_str()));  // [A*, B<]
         }
-        ReleaseEditorsAtProcessExit();
+        ReleaseEditorsAtProcessExit(GuardedEditorsNow(), 300);
         EXPECT_TRUE(
             LogHas(Log(), L"[ReleaseEditorsAtProcessExit] pid=" + std::to_wstring(pid) +
                               L" may hold unsaved work: given back to the desktop as its host exits"));
