@@ -10,6 +10,7 @@
 #include "common/deadline.h"
 #include "common/module_instance.h"
 #include "common/window_data.h"
+#include "editor_settings/put_back.h"
 #include "editors/editor_profile.h"
 #include "embed/bounded_wait.h"
 #include "embed/editor_messages.h"
@@ -258,6 +259,9 @@ void FollowHost(HANDLE host, DWORD hostProcessId, const GuardArea& area, HANDLE 
         }
     }
     EndEditorsLeftWithoutWindow(std::move(pending));
+    // What the editors that ended owe their settings (Notepad4's recent files) is put back now, not at
+    // the plug-in's next load.
+    CompleteOwedPutBacks(std::wstring(), false);
 }
 
 }  // namespace

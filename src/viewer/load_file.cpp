@@ -307,14 +307,17 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
                           HandOffAllowed(state, profile, editor);
     if (reusable) {
         bool dropped = false;
+        // A file drop is posted: the editor neither asks nor moves the focus before the hand-off
+        // returns, so there is nothing to compare before and after.
+        const bool answersInside = profile.handOff.method != HandOffMethod::FileDrop;
         // A question the hand-off may open comes from the thread that takes it.
-        const DWORD editorThread = InterfaceThreadOf(state.editor);
-        const std::vector<HWND> windowsBefore = TopWindowsOfThread(editorThread);
+        const DWORD editorThread = answersInside ? InterfaceThreadOf(state.editor) : 0;
+        const std::vector<HWND> windowsBefore = answersInside ? TopWindowsOfThread(editorThread) : std::vector<HWND>();
         // Noted before it is sent: an editor may list the file even when the hand-off fails.
         NoteShownInPutBack(state.editor.putBack, path);
         HandOffResult handOff = HandOffResult::Failed;
         // The host's focus is put back after the hand-off unless the user asked for the editor's.
-        const bool keepHostFocus = !FocusesEditorAfterHandOff();
+        const bool keepHostFocus = answersInside && !FocusesEditorAfterHandOff();
         const HostFocus hostFocus = keepHostFocus ? SaveHostFocus() : HostFocus();
         {
             WorkScope handingOff(state, Work::HandingOff);
@@ -331,7 +334,8 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
             return true;
         }
         // A second editor would only ask the same question again.
-        if (handOff == HandOffResult::Failed && GiveBackAskingEditor(viewer, state, editorThread, windowsBefore))
+        if (handOff == HandOffResult::Failed && answersInside &&
+            GiveBackAskingEditor(viewer, state, editorThread, windowsBefore))
             return false;
         if (handOff == HandOffResult::Unsaved && profile.handOff.unsaved == UnsavedSignal::ScintillaModify)
             ReleaseUnsaved(state);
