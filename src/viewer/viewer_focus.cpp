@@ -169,16 +169,20 @@ namespace {
 bool EditorLetsFocusGo(DWORD editorProcess, const bool* stop) {
     for (HWND holder : {GetFocus(), GetActiveWindow(), GetForegroundWindow()}) {
         if (InProcess(holder, editorProcess))
-            return SendRepeatableDispatchingMessages(holder, WM_NULL, 0, 0, nullptr, stop) && !(stop && *stop);
+            return SendRepeatableDispatchingMessages(holder, WM_NULL, 0, 0, nullptr, stop) &&
+                   !(stop && *stop);
     }
     return true;
 }
 
+bool FocusMoved(const HostFocus& saved, HWND moved) {
+    return moved || GetForegroundWindow() != saved.foreground || GetFocus() != saved.focus;
+}
+
 // moved: where the user put the focus after saved was taken, if known.
-void RestoreFocus(const HostFocus& saved, HWND viewer, DWORD editorProcess, HWND moved, const bool* stop) {
+void RestoreFocus(const HostFocus& saved, HWND viewer, DWORD editorProcess, HWND moved) {
     // Nothing moved (the usual hand-off): two questions, no more, for the host's focus.
-    if (!moved && GetForegroundWindow() == saved.foreground && GetFocus() == saved.focus) return;
-    if (!EditorLetsFocusGo(editorProcess, stop)) return;
+    if (!FocusMoved(saved, moved)) return;
     HWND foreground = GetForegroundWindow();
     const bool taken = !foreground || InProcess(foreground, editorProcess);
     if (taken && IsLiveWindow(saved.foreground)) SetForegroundWindow(saved.foreground);
@@ -192,10 +196,14 @@ void RestoreFocus(const HostFocus& saved, HWND viewer, DWORD editorProcess, HWND
 
 }  // namespace
 
+// Only a launch asks the editor first: a hand-off's editor has just answered its messages, and asking
+// it again would cost each hand-off that moved the focus (Notepad++'s, every one) one more message.
 void RestoreHostFocus(const HostFocus& saved, HWND viewer, const ViewerState& state) {
-    RestoreFocus(saved, viewer, state.editor.processId, state.focusBeforeEmbedding, &state.closing);
+    const HWND moved = state.focusBeforeEmbedding;
+    if (!FocusMoved(saved, moved) || !EditorLetsFocusGo(state.editor.processId, &state.closing)) return;
+    RestoreFocus(saved, viewer, state.editor.processId, moved);
 }
 
 void RestoreHostFocusAfterHandOff(const HostFocus& saved, HWND viewer, const ViewerState& state) {
-    RestoreFocus(saved, viewer, state.editor.processId, nullptr, &state.closing);
+    RestoreFocus(saved, viewer, state.editor.processId, nullptr);
 }
