@@ -173,7 +173,7 @@ void ReleaseEditorsLeftInside(HWND viewer, DWORD launchingProcessId) {
     // on a worker (hidden; its watcher gives it back if it stays).
     for (HWND child : DirectChildrenOf(parent)) {
         if (std::find(inside.begin(), inside.end(), ProcessIdOf(child)) == inside.end()) continue;
-        StartWorker([child, parent] {
+        StartWindowCalls([child, parent] {
             // Not abandoned when it seems hung: a busy editor lets its window go once it is done.
             DWORD_PTR ignored = 0;
             if (!SendMessageTimeoutW(child, WM_NULL, 0, 0, SMTO_NORMAL, kViewerClosingDetachMs, &ignored))

@@ -327,7 +327,7 @@ std::vector<PendingEditor> ReleaseEditorsAtProcessExit(const std::vector<Guarded
         if (!release->process) continue;
         // Each on a worker of its own: one that stops answering between its probe and its calls keeps
         // only that worker.
-        UniqueHandle worker = StartWorker([release, answerWithinMs] {
+        UniqueHandle worker = StartWindowCalls([release, answerWithinMs] {
             if (ReleaseAtExit(release->editor, release->process.get(), answerWithinMs)) release->released = true;
         });
         releases.push_back(release);
