@@ -48,13 +48,6 @@ bool HandToWatcher(const std::shared_ptr<ShutdownWatch>& watch) {
     return false;
 }
 
-bool HasVisibleTopWindow(DWORD processId) {
-    for (HWND window : TopWindowsOf(processId)) {
-        if (IsWindowVisible(window)) return true;
-    }
-    return false;
-}
-
 // The editor has no window left: it is ended unless it shows another window (a question).
 void EndWindowlessEditor(const std::shared_ptr<ShutdownWatch>& watch) {
     const DWORD processId = watch->editor.processId;

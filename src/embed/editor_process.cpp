@@ -121,6 +121,16 @@ bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before) {
     return false;
 }
 
+bool HasVisibleTopWindow(DWORD processId) {
+    return HasNewVisibleTopWindow(processId, std::vector<HWND>());
+}
+
+ULONGLONG CreationTimeOf(HANDLE process) {
+    FILETIME created = {}, exited = {}, kernel = {}, user = {};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
 bool DocumentsProvablyUnmodified(HWND editorWindow, const EditorProfile& profile) {
     if (TitleMarksUnsaved(editorWindow)) return false;
     if (profile.handOff.unsaved == UnsavedSignal::TitleMarkOrModify &&

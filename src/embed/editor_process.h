@@ -23,6 +23,9 @@ bool HasNewVisibleTopWindowOfThread(DWORD threadId, const std::vector<HWND>& bef
 // True when a visible top-level window of the process is not among before (a question the editor
 // opened since then).
 bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before);
+bool HasVisibleTopWindow(DWORD processId);
+// The process's creation time: with its id, it names the process (an id is given again later).
+ULONGLONG CreationTimeOf(HANDLE process);
 
 // The one question of whether an editor may be ended, kept or closed without a word: true only when
 // it provably holds no unsaved work. Its window is gone, or it answered that nothing is modified: no

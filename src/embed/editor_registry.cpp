@@ -64,12 +64,6 @@ void PutBackWhenEnded(UniqueHandle process, const OwedPutBack& owed) {
     });
 }
 
-ULONGLONG CreationTimeOf(HANDLE process) {
-    FILETIME created = {}, exited = {}, kernel = {}, user = {};
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
-
 std::vector<GuardedEditor> GuardedLocked() {
     std::vector<GuardedEditor> editors;
     if (!tracked) return editors;

@@ -61,12 +61,6 @@ std::wstring ObjectName(DWORD hostProcessId, const std::wstring& stamp, const wc
     return L"Local\\velloquin-exit-guard-" + std::to_wstring(hostProcessId) + L"-" + stamp + L"-" + what;
 }
 
-ULONGLONG CreationTimeOf(HANDLE process) {
-    FILETIME created = {}, exited = {}, kernel = {}, user = {};
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
-
 bool CreateLinkObjects(GuardLink& link, const std::wstring& stamp) {
     link.mapping.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(GuardArea),
                                           ObjectName(GetCurrentProcessId(), stamp, L"editors").c_str()));
@@ -150,13 +144,6 @@ BOOL CALLBACK StartOnce(PINIT_ONCE, PVOID, PVOID*) noexcept {
 
 bool HasEnded(HANDLE process, DWORD timeoutMs = 0) {
     return WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
-}
-
-bool HasVisibleTopWindow(DWORD processId) {
-    for (HWND window : TopWindowsOf(processId)) {
-        if (IsWindowVisible(window)) return true;
-    }
-    return false;
 }
 
 HWND WindowOf(const GuardedEditor& editor) {
