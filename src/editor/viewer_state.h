@@ -28,7 +28,7 @@ struct ViewerState {
     // This thread's keyboard focus right before the editor's window was embedded: the launch
     // takes input meanwhile, so the user may have moved it since the launch began.
     HWND focusBeforeEmbedding = nullptr;
-    int focusRetries = 0;
+    int focusRetries = 0;  // focus timer ticks left while the editor does not answer
     // The system error of the last launch that could not start its editor; 0 when it started (or
     // failed later, without a window).
     DWORD startError = 0;

@@ -30,6 +30,8 @@ namespace {
 
 constexpr UINT_PTR kFocusTimerId = 3585;
 constexpr UINT kFocusTimerPeriodMs = 250;
+// The ticks a busy editor is given to answer before the focus stays where it is.
+constexpr int kFocusTicksForBusyEditor = 8;
 // A fresh Notepad++ names the file it opened in its title; a large file may take a while.
 constexpr DWORD kLaunchTitleWaitMs = 5000;
 
@@ -469,7 +471,7 @@ void ApplyPostLoadBehavior(HWND viewer, ViewerState& state, bool reused) {
         }
     }
     if (focus && IsLiveWindow(state.editor.window) && (reused || !state.inPreviewPane)) {
-        state.focusRetries = 1;
+        state.focusRetries = kFocusTicksForBusyEditor;
         SetTimer(viewer, kFocusTimerId, kFocusTimerPeriodMs, nullptr);
     }
 }

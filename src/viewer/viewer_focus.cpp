@@ -9,8 +9,9 @@
 namespace {
 
 // Focus changes send messages to the editor's thread and would wait on a hung editor; it is
-// asked first whether it answers at all.
-constexpr DWORD kEditorProbeTimeoutMs = 500;
+// asked first whether it answers at all, for no longer than a straight send may hold the host's
+// input. A busy editor gets the focus at a later tick of the focus timer.
+constexpr DWORD kEditorProbeTimeoutMs = 50;
 
 DWORD WindowThread(HWND window) {
     return window ? GetWindowThreadProcessId(window, nullptr) : 0;
@@ -140,18 +141,20 @@ void FocusEditorWindow(const ViewerState& state) {
     FocusInPane(editor, toTextView ? ActiveTextView(editor) : editor);
 }
 
-void FocusEditorContent(const ViewerState& state) {
+bool FocusEditorContent(const ViewerState& state) {
     // Copied first: the probe dispatches sent messages, and the state may be gone after it.
     HWND editor = state.editor.window;
     const EditorProfile& profile = *state.editor.profile;
     bool inPreviewPane = state.inPreviewPane;
-    if (!IsLiveWindow(editor) || !AnswersMessages(editor, kEditorProbeTimeoutMs)) return;
+    if (!IsLiveWindow(editor)) return true;
+    if (!AnswersMessages(editor, kEditorProbeTimeoutMs)) return false;
     HWND target = ChooseFocusTarget(editor, profile);
     if (inPreviewPane) {
         FocusInPane(editor, target);
     } else {
         FocusInStandaloneViewer(editor, target);
     }
+    return true;
 }
 
 HostFocus SaveHostFocus() {

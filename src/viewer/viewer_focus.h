@@ -10,7 +10,8 @@
 
 void ResizeEmbeddedEditor(HWND viewer, const ViewerState& state);
 void FocusEditorWindow(const ViewerState& state);
-void FocusEditorContent(const ViewerState& state);
+// False when the editor did not answer at once: nothing was done, try again later.
+bool FocusEditorContent(const ViewerState& state);
 
 // The host's foreground window and this thread's keyboard focus, taken before a launch. Under
 // Wine, making another process's window a child of ours activates it; when the editor is not to

@@ -147,12 +147,13 @@ LRESULT OnTimer(HWND window, ViewerState* state, WPARAM timerId) {
     // A launch or a hand-off that dispatches messages while it waits is under way: its editor is
     // not placed yet, or does not answer.
     if (state && state->work != ViewerState::Work::None) return 0;
+    bool placed = true;
     if (state) {
-        FocusEditorContent(*state);
+        placed = FocusEditorContent(*state);
         // The focus calls dispatch sent messages; the window may be gone now.
         state = GetWindowData<ViewerState>(window);
     }
-    if (state && --state->focusRetries > 0) return 0;
+    if (state && !placed && --state->focusRetries > 0) return 0;
     KillTimer(window, kFocusTimerId);
     return 0;
 }

@@ -72,7 +72,7 @@ TEST(PostLoad, FocusTimerOnlyAfterAHandOffOrInTheStandaloneViewer) {
         ApplyPostLoadBehavior(viewer.window, *viewer.state, c.reused);
         EXPECT_EQ(FocusTimerWasRunning(viewer.window), c.timerExpected)
             << c.inPreviewPane << c.reused << c.focusSetting;
-        EXPECT_EQ(viewer.state->focusRetries, c.timerExpected ? 1 : 0);
+        EXPECT_EQ(viewer.state->focusRetries, c.timerExpected ? 8 : 0);
     }
 }
 

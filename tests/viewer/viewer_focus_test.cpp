@@ -155,12 +155,9 @@ TEST_F(EmbeddedEditor, FocusTimerRunsOnceAndIgnoresOtherTimers) {
     SetTimer(viewer_, 3585, 100000, nullptr);
     SendMessageW(viewer_, WM_TIMER, 77, 0);
     EXPECT_EQ(state_->focusRetries, 2);
+    // An editor that answers is focused at the first tick, which ends the timer.
     SendMessageW(viewer_, WM_TIMER, 3585, 0);
     EXPECT_EQ(GetFocus(), text);
-    EXPECT_EQ(state_->focusRetries, 1);
-    SetFocus(viewer_);
-    SendMessageW(viewer_, WM_TIMER, 3585, 0);
-    EXPECT_EQ(state_->focusRetries, 0);
     EXPECT_FALSE(KillTimer(viewer_, 3585));
 }
 
