@@ -27,6 +27,9 @@ constexpr DWORD kGuardWakeMs = 60000;
 constexpr DWORD kHostEndWaitMs = 30000;
 // The calls that give an answering editor back, after its probe.
 constexpr DWORD kGiveBackCallsMs = 500;
+// How long each editor may take to answer while the host's exit waits: the guard reports before
+// the host stops waiting for it.
+constexpr DWORD kExitAnswerMs = kExitHandOverMs - kGiveBackCallsMs - 300;
 // Once its host has ended, an editor that did not answer or had no window is probed this long.
 constexpr DWORD kAfterHostProbeMs = 250;
 // How long an editor whose window went with its host's may take to end by itself (saving its
@@ -230,7 +233,7 @@ void FollowHost(HANDLE host, DWORD hostProcessId, const GuardArea& area, HANDLE 
     if (woken == WAIT_OBJECT_0 + 1) {
         LogPrintf(L"[ExitGuard] host pid=%lu exits with %u editors of its own", hostProcessId,
                   static_cast<unsigned>(editors.size()));
-        pending = ReleaseEditorsAtProcessExit(editors, kExitHandOverMs - kGiveBackCallsMs);
+        pending = ReleaseEditorsAtProcessExit(editors, kExitAnswerMs);
         SetEvent(done);
         for (const PendingEditor& editor : pending)
             LogPrintf(L"[ReleaseEditorsAtProcessExit] pid=%lu %ls while its host exits: followed until its host "

@@ -401,7 +401,7 @@ TEST_F(RoadOfOneFile, HostExitingWithoutClearingLeavesNoEditorRunningWithoutAWin
     } cases[] = {
         {L"", L"exit", End::EndedHoldingNothing},
         {L"--unsaved", L"exit", End::GivenBack},
-        {L"--unsaved --busy-later=300:1000", L"exit-while-busy", End::GivenBack},
+        {L"--unsaved --busy-later=300:700", L"exit-while-busy", End::GivenBack},
         {L"--unsaved --busy-later=300:5000", L"exit-while-busy", End::EndedWithoutWindow},
         {L"--unsaved", L"kill", End::EndedWithoutWindow},
     };
