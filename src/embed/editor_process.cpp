@@ -105,10 +105,13 @@ std::vector<HWND> TopWindowsOfThread(DWORD threadId) {
     return windows;
 }
 
-bool HasNewVisibleTopWindowOfThread(DWORD threadId, const std::vector<HWND>& before) {
+bool ShowsModalQuestion(HWND editorWindow, DWORD threadId) {
+    const bool editorDisabled = !IsWindowEnabled(editorWindow);
     for (HWND window : TopWindowsOfThread(threadId)) {
-        if (IsWindowVisible(window) && std::find(before.begin(), before.end(), window) == before.end())
-            return true;
+        if (!IsWindowVisible(window)) continue;
+        if (editorDisabled) return true;
+        HWND owner = GetWindow(window, GW_OWNER);
+        if (owner && !IsWindowEnabled(owner)) return true;
     }
     return false;
 }

@@ -19,7 +19,10 @@ std::vector<HWND> TopWindowsOf(DWORD processId);
 // The top-level windows of one thread (the editor's interface thread, where its questions open),
 // visible or not: one request to the window manager, where those of a process cost one per window.
 std::vector<HWND> TopWindowsOfThread(DWORD threadId);
-bool HasNewVisibleTopWindowOfThread(DWORD threadId, const std::vector<HWND>& before);
+// True when the thread shows a modal question: a visible top-level window while the editor's window,
+// or the window that owns it, is disabled. A window the editor showed without asking (a find dialog,
+// the user's own frames of a single-process editor) leaves its owner enabled.
+bool ShowsModalQuestion(HWND editorWindow, DWORD threadId);
 // True when a visible top-level window of the process is not among before (a question the editor
 // opened since then).
 bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before);

@@ -407,7 +407,13 @@ bool SendFileToNotepadPP(HWND editor, const wchar_t* path, const bool* stop) {
 }
 
 bool SendFileToEmEditor(HWND editor, const wchar_t* path, const bool* stop) {
-    if (!IsLiveWindow(editor) || IsEmpty(path)) return false;
+    return IsLiveWindow(editor) && HandFileToEmEditor(editor, path, stop);
+}
+
+// The window is not asked about again: each question to the window server is a good part of what a
+// hand-off costs, and a window gone meanwhile only fails the send.
+bool HandFileToEmEditor(HWND editor, const wchar_t* path, const bool* stop) {
+    if (IsEmpty(path)) return false;
     LRESULT reply = 0;
     const bool answered =
         SendCopyData(editor, reinterpret_cast<WPARAM>(editor),
@@ -422,7 +428,11 @@ bool SendFileToEmEditor(HWND editor, const wchar_t* path, const bool* stop) {
 }
 
 bool SendFileByDrop(HWND editor, const wchar_t* path) {
-    if (!IsLiveWindow(editor) || IsEmpty(path)) return false;
+    return IsLiveWindow(editor) && HandFileByDrop(editor, path);
+}
+
+bool HandFileByDrop(HWND editor, const wchar_t* path) {
+    if (IsEmpty(path)) return false;
     const std::vector<HWND> targets = CollectDropTargets(editor);
     HWND target = ChooseDropTarget(targets);
     if (!target)

@@ -36,6 +36,9 @@ bool SendFileToNotepad4(HWND editor, const wchar_t* path);
 bool SendFileToNotepadPP(HWND editor, const wchar_t* path, const bool* stop = nullptr);
 bool SendFileToEmEditor(HWND editor, const wchar_t* path, const bool* stop = nullptr);
 bool SendFileByDrop(HWND editor, const wchar_t* path);
+// The same for a hand-off whose caller has just checked that the window is there.
+bool HandFileToEmEditor(HWND editor, const wchar_t* path, const bool* stop);
+bool HandFileByDrop(HWND editor, const wchar_t* path);
 
 // EnumChildWindows callback: appends each window to the std::vector<HWND> behind targets.
 BOOL CALLBACK CollectDropTarget(HWND window, LPARAM targets) noexcept;

@@ -110,14 +110,16 @@ HandOffResult HandOff(ViewerState& state, EditorFileForms& file, bool& dropped) 
         case HandOffMethod::NotepadPPPath:
             return FromNotepadPP(HandFileToNotepadPP(state, path));
         case HandOffMethod::EmEditorRecord:
-            if (SendFileToEmEditor(state.editor.window, path, stop)) return HandOffResult::Shown;
+            if (HandFileToEmEditor(state.editor.window, path, stop)) return HandOffResult::Shown;
             if (state.closing) return HandOffResult::Failed;
-            break;
+            // The send may have waited: the window is asked about again before the drop.
+            dropped = true;
+            return FromBool(SendFileByDrop(state.editor.window, path));
         case HandOffMethod::FileDrop:
             break;
     }
     dropped = true;
-    return FromBool(SendFileByDrop(state.editor.window, path));
+    return FromBool(HandFileByDrop(state.editor.window, path));
 }
 
 void LogHandedOff(const EditorProfile& profile, bool dropped) {
@@ -209,7 +211,7 @@ bool Relaunch(HWND viewer, ViewerState& state, ActiveRequestScope& request, cons
     InvalidateRect(viewer, nullptr, TRUE);
     DrawLoadingText(viewer);
     bool launched = false;
-    const HostFocus hostFocus = SaveHostFocus();
+    const HostFocus hostFocus = SaveHostFocus(viewer);
     {
         LaunchScope launch(request, state, profile);
         launched = LaunchAndEmbed(viewer, state, profile, editor, file.path(), &file);
@@ -312,15 +314,12 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
         // A file drop is posted: the editor neither asks nor moves the focus before the hand-off
         // returns, so there is nothing to compare before and after.
         const bool answersInside = profile.handOff.method != HandOffMethod::FileDrop;
-        // A question the hand-off may open comes from the thread that takes it.
-        const DWORD editorThread = answersInside ? InterfaceThreadOf(state.editor) : 0;
-        const std::vector<HWND> windowsBefore = answersInside ? TopWindowsOfThread(editorThread) : std::vector<HWND>();
         // Noted before it is sent: an editor may list the file even when the hand-off fails.
         NoteShownInPutBack(state.editor.putBack, path);
         HandOffResult handOff = HandOffResult::Failed;
         // The host's focus is put back after the hand-off unless the user asked for the editor's.
         const bool keepHostFocus = answersInside && !FocusesEditorAfterHandOff();
-        const HostFocus hostFocus = keepHostFocus ? SaveHostFocus() : HostFocus();
+        const HostFocus hostFocus = keepHostFocus ? SaveHostFocus(viewer) : HostFocus();
         {
             WorkScope handingOff(state, Work::HandingOff);
             handOff = HandOff(state, file, dropped);
@@ -335,9 +334,10 @@ bool LoadNow(HWND viewer, ViewerState& state, const wchar_t* path) {
             LogHandedOff(profile, dropped);
             return true;
         }
-        // A second editor would only ask the same question again.
+        // A second editor would only ask the same question again. The question comes from the thread
+        // that took the hand-off.
         if (handOff == HandOffResult::Failed && answersInside &&
-            GiveBackAskingEditor(viewer, state, editorThread, windowsBefore))
+            GiveBackAskingEditor(viewer, state, InterfaceThreadOf(state.editor)))
             return false;
         if (handOff == HandOffResult::Unsaved && profile.handOff.unsaved == UnsavedSignal::ScintillaModify)
             ReleaseUnsaved(state);

@@ -66,10 +66,9 @@ bool RefuseExpandedName(HWND viewer, ViewerState& state, EditorFileForms& file) 
     return true;
 }
 
-bool GiveBackAskingEditor(HWND viewer, ViewerState& state, DWORD editorThread,
-                          const std::vector<HWND>& windowsBefore) {
+bool GiveBackAskingEditor(HWND viewer, ViewerState& state, DWORD editorThread) {
     if (!IsLiveWindow(state.editor.window) || state.editor.processId == 0) return false;
-    if (!HasNewVisibleTopWindowOfThread(editorThread, windowsBefore)) return false;
+    if (!ShowsModalQuestion(state.editor.window, editorThread)) return false;
     LogWrite(
         L"[LoadFile] the editor answered the hand-off with a window of its own: given back to the desktop "
         L"with it, no new editor started\r\n");

@@ -15,10 +15,9 @@
 bool RefuseMissingFile(HWND viewer, ViewerState& state, const wchar_t* path);
 // True when the editor would read every form of path as another file (%VARIABLES%).
 bool RefuseExpandedName(HWND viewer, ViewerState& state, EditorFileForms& file);
-// After a failed hand-off: true when the editor's thread shows a window that was not among
-// windowsBefore (it asks the user something). It is then given back to the desktop with its question.
-bool GiveBackAskingEditor(HWND viewer, ViewerState& state, DWORD editorThread,
-                          const std::vector<HWND>& windowsBefore);
+// After a failed hand-off: true when the editor's thread shows a modal question (the hand-off made it
+// ask the user something). It is then given back to the desktop with its question.
+bool GiveBackAskingEditor(HWND viewer, ViewerState& state, DWORD editorThread);
 // A file a fresh editor could not open (it does not show it): that editor goes and the pane says
 // why. It says nothing about whether the editor takes the next file.
 void ReportNotOpened(HWND viewer, ViewerState& state, const EditorProfile& profile);

@@ -157,10 +157,24 @@ bool FocusEditorContent(const ViewerState& state) {
     return true;
 }
 
-HostFocus SaveHostFocus() {
+// Asked before and after every hand-off, so asked once where once will do: the foreground thread's
+// active window is the foreground window, and its focus is this thread's when the viewer's own
+// top-level window is the foreground (the user has just picked a file in the host). Otherwise this
+// thread's focus is asked apart. Nothing is asked about a window of another process.
+HostFocus SaveHostFocus(HWND viewer) {
     HostFocus saved;
-    saved.foreground = GetForegroundWindow();
-    saved.focus = GetFocus();
+    GUITHREADINFO foreground{};
+    foreground.cbSize = sizeof(foreground);
+    if (!GetGUIThreadInfo(0, &foreground)) {
+        saved.foreground = GetForegroundWindow();
+        saved.focus = GetFocus();
+        return saved;
+    }
+    saved.foreground = foreground.hwndActive;
+    HWND top = GetAncestor(viewer, GA_ROOT);
+    const bool heldHere = top && foreground.hwndActive == top &&
+                          GetWindowThreadProcessId(top, nullptr) == GetCurrentThreadId();
+    saved.focus = heldHere ? foreground.hwndFocus : GetFocus();
     return saved;
 }
 
@@ -178,14 +192,16 @@ bool EditorLetsFocusGo(DWORD editorProcess, const bool* stop) {
     return true;
 }
 
-bool FocusMoved(const HostFocus& saved, HWND moved) {
-    return moved || GetForegroundWindow() != saved.foreground || GetFocus() != saved.focus;
+bool FocusMoved(const HostFocus& saved, HWND viewer, HWND moved) {
+    if (moved) return true;
+    const HostFocus now = SaveHostFocus(viewer);
+    return now.foreground != saved.foreground || now.focus != saved.focus;
 }
 
 // moved: where the user put the focus after saved was taken, if known.
 void RestoreFocus(const HostFocus& saved, HWND viewer, DWORD editorProcess, HWND moved) {
-    // Nothing moved (the usual hand-off): two questions, no more, for the host's focus.
-    if (!FocusMoved(saved, moved)) return;
+    // Nothing moved (the usual hand-off): one question, no more, for the host's focus.
+    if (!FocusMoved(saved, viewer, moved)) return;
     HWND foreground = GetForegroundWindow();
     const bool taken = !foreground || InProcess(foreground, editorProcess);
     if (taken && IsLiveWindow(saved.foreground)) SetForegroundWindow(saved.foreground);
@@ -203,7 +219,7 @@ void RestoreFocus(const HostFocus& saved, HWND viewer, DWORD editorProcess, HWND
 // it again would cost each hand-off that moved the focus (Notepad++'s, every one) one more message.
 void RestoreHostFocus(const HostFocus& saved, HWND viewer, const ViewerState& state) {
     const HWND moved = state.focusBeforeEmbedding;
-    if (!FocusMoved(saved, moved) || !EditorLetsFocusGo(state.editor.processId, &state.closing)) return;
+    if (!FocusMoved(saved, viewer, moved) || !EditorLetsFocusGo(state.editor.processId, &state.closing)) return;
     RestoreFocus(saved, viewer, state.editor.processId, moved);
 }
 

@@ -24,7 +24,7 @@ struct HostFocus {
     HWND foreground = nullptr;
     HWND focus = nullptr;
 };
-HostFocus SaveHostFocus();
+HostFocus SaveHostFocus(HWND viewer);
 void RestoreHostFocus(const HostFocus& saved, HWND viewer, const ViewerState& state);
 // The same after a hand-off: an editor takes the focus into its text view as it opens a file, and
 // its window in ours shares our input (Notepad++ did so at every hand-off).

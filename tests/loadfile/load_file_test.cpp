@@ -186,6 +186,8 @@ TEST_F(LoadFileWithStandins, BusyEditorIsReplacedAfterTheFailedHandOffAndNeverTe
     } cases[] = {
         {L"notepad++.exe", L"--busy-first=100:7000", L"[HandFileToNotepadPP] Scintilla 0x"},
         {L"notepad4.exe", L"--unsaved --busy-first=100:4500", nullptr},
+        // A window it shows without asking anything is no question: the failed hand-off still relaunches.
+        {L"notepad4.exe", L"--unsaved --busy-first=100:4500 --decoy=tool", nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing_support::Wide2Utf8(c.exe));
