@@ -24,6 +24,7 @@ struct HostFocus {
     HWND foreground = nullptr;
     HWND focus = nullptr;
 };
+// viewer: the viewer whose top-level window tells whether this thread holds the foreground.
 HostFocus SaveHostFocus(HWND viewer);
 void RestoreHostFocus(const HostFocus& saved, HWND viewer, const ViewerState& state);
 // The same after a hand-off: an editor takes the focus into its text view as it opens a file, and
