@@ -32,6 +32,15 @@ private:
     HANDLE handle_ = nullptr;
 };
 
+// A handle of this process's own to the object behind handle, with the same access: for an owner
+// that may outlive handle's (a worker, a follower). Empty when it could not be made.
+inline UniqueHandle DuplicateHere(HANDLE handle) {
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return UniqueHandle();
+    return UniqueHandle(copy);
+}
+
 // A window's device context, released on scope exit.
 class ScopedWindowDC {
 public:

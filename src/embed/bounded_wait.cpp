@@ -214,12 +214,9 @@ bool DispatchPendingMessages() {
 }
 
 DWORD WaitForInputIdleDispatchingMessages(HANDLE process, DWORD timeoutMs, const bool* stop) {
-    HANDLE copy = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS))
-        return WAIT_FAILED;
     // Shared with the worker, which may outlive this call when the wait is stopped early.
-    auto watched = std::make_shared<UniqueHandle>(copy);
+    auto watched = std::make_shared<UniqueHandle>(DuplicateHere(process));
+    if (!*watched) return WAIT_FAILED;
     auto result = std::make_shared<std::atomic<DWORD>>(WAIT_FAILED);
     UniqueHandle worker = StartWorker(
         [watched, result, timeoutMs] { result->store(WaitForInputIdle(watched->get(), timeoutMs)); });

@@ -128,6 +128,10 @@ bool HasVisibleTopWindow(DWORD processId) {
     return HasNewVisibleTopWindow(processId, std::vector<HWND>());
 }
 
+bool HasEnded(HANDLE process, DWORD timeoutMs) {
+    return WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
+}
+
 ULONGLONG CreationTimeOf(HANDLE process) {
     FILETIME created = {}, exited = {}, kernel = {}, user = {};
     if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;

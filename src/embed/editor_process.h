@@ -27,6 +27,8 @@ bool ShowsModalQuestion(HWND editorWindow, DWORD threadId);
 // opened since then).
 bool HasNewVisibleTopWindow(DWORD processId, const std::vector<HWND>& before);
 bool HasVisibleTopWindow(DWORD processId);
+// True once the process has ended, waiting at most timeoutMs for it.
+bool HasEnded(HANDLE process, DWORD timeoutMs = 0);
 // The process's creation time: with its id, it names the process (an id is given again later).
 ULONGLONG CreationTimeOf(HANDLE process);
 

@@ -10,6 +10,7 @@
 #include "embed/bounded_wait.h"
 #include "embed/editor_holder.h"
 #include "embed/editor_messages.h"
+#include "embed/editor_process.h"
 #include "embed/editor_registry.h"
 #include "embed/window_filters.h"
 #include "log/log.h"
@@ -28,10 +29,6 @@ struct TopWindowCollection {
 
 bool IsVisibleOnDesktop(HWND window) {
     return GetAncestor(window, GA_PARENT) == GetDesktopWindow() && IsWindowVisible(window);
-}
-
-bool HasEnded(HANDLE process, DWORD timeoutMs = 0) {
-    return WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
 }
 
 const wchar_t* Caller(const ShutdownWatch& watch) {

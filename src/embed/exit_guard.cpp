@@ -145,10 +145,6 @@ BOOL CALLBACK StartOnce(PINIT_ONCE, PVOID, PVOID*) noexcept {
     return TRUE;
 }
 
-bool HasEnded(HANDLE process, DWORD timeoutMs = 0) {
-    return WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0;
-}
-
 HWND WindowOf(const GuardedEditor& editor) {
     HWND window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(editor.window));
     return IsLiveWindow(window) && ProcessIdOf(window) == editor.processId ? window : nullptr;
@@ -328,10 +324,8 @@ std::vector<PendingEditor> ReleaseEditorsAtProcessExit(const std::vector<Guarded
     std::vector<PendingEditor> pending;
     for (const auto& release : releases) {
         if (release->released) continue;
-        HANDLE copy = nullptr;
-        DuplicateHandle(GetCurrentProcess(), release->process.get(), GetCurrentProcess(), &copy, 0, FALSE,
-                        DUPLICATE_SAME_ACCESS);
-        if (copy) pending.push_back({release->editor, UniqueHandle(copy)});
+        UniqueHandle copy = DuplicateHere(release->process.get());
+        if (copy) pending.push_back({release->editor, std::move(copy)});
     }
     return pending;
 }

@@ -218,11 +218,8 @@ PathMessage SendPathToNotepadPP(const ViewerState& state, UINT message, const st
     HANDLE process = state.editor.process.get();
     const DWORD owner = ProcessIdOf(state.editor.window);
     if (!process || owner == 0 || owner != GetProcessId(process)) return PathMessage::NotSent;
-    HANDLE copy = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS))
-        return PathMessage::NotSent;
-    auto processCopy = std::make_shared<UniqueHandle>(copy);
+    auto processCopy = std::make_shared<UniqueHandle>(DuplicateHere(process));
+    if (!*processCopy) return PathMessage::NotSent;
     auto send = std::make_shared<PathSend>();
     const HWND window = state.editor.window;
     CallBound bound;
